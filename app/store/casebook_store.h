@@ -1,0 +1,273 @@
+// The casebook store: the folder tree (table Folder) and the records (table
+// Omenry) of the desktop program, kept in one SQLite file through Qt SQL.
+//
+// Everything here runs on the user-interface thread. No window is needed: a
+// CasebookStore works in tests and tools without a QApplication (a
+// QCoreApplication is enough; DefaultDataDir() needs one for the program's
+// own directory).
+//
+// ERRORS. Every operation that talks to the database reports a failure by
+// throwing StoreError, whose message() is the database engine's own message
+// text (QSqlError::text()). Nothing is logged. The operation that threw has
+// changed nothing: every modifying operation runs in one transaction that is
+// rolled back on failure. Callers (the main window, the editor) catch
+// StoreError in the handler that called the store and show message() in a
+// message box; the program keeps running. Operations never throw anything
+// else on purpose (std::bad_alloc aside). Functions marked noexcept below
+// never throw. Qt model callbacks (data(), headerData(), rowCount()) never
+// throw.
+//
+// THE RECORD LIST. The store owns one RecordList (records()), a read-only
+// table model over Omenry that the main window shows and navigates. It is
+// opened by ListFolderRecords or SearchRecords and holds, for each row, only
+// ID, BT, QZR, SJ, FL and FK; the text LR is read from the database on demand
+// for the row that is asked for (value("LR") of the current row, cached for
+// that row only). A folder of 10,000 records therefore costs its titles, not
+// its texts.
+//
+// As with the original program, running a modifying record statement
+// (InsertRecord, UpdateRecord, DeleteRecord, and DeleteFolder's removal of
+// records) first closes the record list: it becomes empty (isOpen() false,
+// count() 0, current row -1, currentChanged(-1) emitted). The caller re-opens
+// it with ListFolderRecords afterwards. If the statement fails, the list
+// stays closed until the next ListFolderRecords or SearchRecords. A failed
+// ListFolderRecords or SearchRecords likewise leaves the list closed.
+//
+// TEXT SIZES. BT, QZR and Folder.Name are limited to 100, 20 and 30 GBK bytes
+// (50, 10 and 15 Chinese characters). The input fields refuse more (use
+// GbkByteCount / CutToGbkBytes); the store cuts longer values itself as a
+// last resort, at a character boundary, never half a character.
+//
+// IDS. Folder and record IDs, ParentID and FL are 64-bit integers (SQLite
+// rowids): no 16-bit truncation anywhere. Folder 0 is the tree's virtual
+// root; it is not a row.
+
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QDate>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+// ---------------------------------------------------------------------------
+// Errors
+
+class StoreError : public std::runtime_error {
+ public:
+  explicit StoreError(const QString& message);
+  // The database engine's message text, as it should be shown to the user.
+  const QString& message() const noexcept { return message_; }
+
+ private:
+  QString message_;
+};
+
+// ---------------------------------------------------------------------------
+// GBK byte sizes
+
+using RowId = qint64;
+
+inline constexpr int kTitleBytes = 100;      // Omenry.BT
+inline constexpr int kQuerentBytes = 20;     // Omenry.QZR
+inline constexpr int kFolderNameBytes = 30;  // Folder.Name
+
+// The number of bytes the text takes in the GBK code page: 1 for an ASCII
+// character (U+0000..U+007F), 2 for any other character of the Basic
+// Multilingual Plane (every Chinese character and full-width symbol), 4 for a
+// character beyond it (as GB18030 writes those). Never less than the text's
+// real GBK size.
+int GbkByteCount(const QString& text) noexcept;
+
+// The longest prefix of the text whose GbkByteCount is at most maxBytes,
+// ending at a character boundary (a user-perceived character: a surrogate
+// pair or a base letter with its combining marks is kept whole or dropped
+// whole). Text that already fits is returned unchanged. maxBytes <= 0 gives
+// an empty string.
+QString CutToGbkBytes(const QString& text, int maxBytes);
+
+// ---------------------------------------------------------------------------
+// Folder rows
+
+struct FolderRow {
+  RowId id = 0;
+  QString name;
+};
+
+// ---------------------------------------------------------------------------
+// The record list
+
+class CasebookStore;
+
+class RecordList : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  // Model columns, in the order of the main window's list. ID, FL and LR are
+  // meant to be hidden by the view. Column LR's data() is always empty (the
+  // text is not held by the list; ask value("LR")).
+  enum Column { ColID = 0, ColBT, ColQZR, ColSJ, ColFL, ColFK, ColLR, ColumnCount };
+
+  ~RecordList() override;
+
+  // ---- state
+  // Open after a successful ListFolderRecords / SearchRecords (even with no
+  // rows); closed before the first listing, while and after a modifying
+  // statement, and after a failed listing.
+  bool isOpen() const noexcept;
+  int count() const noexcept;    // number of rows (0 when closed)
+  bool isEmpty() const noexcept { return count() == 0; }
+  int currentRow() const noexcept;  // 0-based; -1 when there are no rows
+
+  // bof(): there are no rows, or the current row is the first.
+  // eof(): there are no rows, or the current row is the last.
+  bool bof() const noexcept;
+  bool eof() const noexcept;
+
+  // ---- moves. Each move that changes the current row emits currentChanged
+  // once, after the move. A move that cannot go anywhere (prior() on the
+  // first row, next() on the last, anything on an empty list) does nothing
+  // and emits nothing.
+  void first() noexcept;
+  void prior() noexcept;
+  void next() noexcept;
+  void last() noexcept;
+  // Makes the row current (0 <= row < count()); returns false and does
+  // nothing when out of range. Selecting the row that is already current
+  // returns true and emits nothing.
+  bool setCurrentRow(int row) noexcept;
+  // Makes the row whose ID equals id current and returns true; returns false
+  // and leaves the current row where it is when no row has that ID.
+  bool locate(RowId id) noexcept;
+  // The row whose ID equals id, or -1.
+  int rowOfId(RowId id) const noexcept;
+
+  // ---- field values by name ("ID", "BT", "QZR", "SJ", "FL", "FK", "LR";
+  // letter case ignored). Types: ID, FL qint64; BT, QZR, LR QString; SJ
+  // QDate; FK bool. A NULL field gives a null QVariant (an empty SJ or FK
+  // shows empty). An unknown name or a row out of range gives an invalid
+  // QVariant. "LR" is read from the database here (the current row's text is
+  // cached until the next move or re-opening); reading it may throw
+  // StoreError. The other fields never throw.
+  QVariant value(const QString& field) const;            // current row
+  QVariant value(int row, const QString& field) const;   // any row
+  // Shortcuts for the current row; 0 / empty when there is none.
+  RowId currentId() const noexcept;
+  QString currentText() const;  // LR of the current row (may throw StoreError)
+
+  // ---- QAbstractTableModel (read-only; never throws)
+  // DisplayRole: BT and QZR as text, SJ as "yyyy-MM-dd" (empty when empty),
+  // FK as "√" / "×" (empty when empty), ID and FL as numbers, LR empty.
+  // EditRole: the raw values as value() gives them (LR empty).
+  // Horizontal header DisplayRole: "", "标题", "求占人", "时间", "", "反馈", "".
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ signals:
+  // After every change of the current row: a move, the first row becoming
+  // current when a list with rows is opened, and -1 when a list is opened
+  // with no rows or the list is closed. The preview refresh hangs here.
+  void currentChanged(int row);
+
+ private:
+  friend class CasebookStore;
+  struct Data;
+  explicit RecordList(CasebookStore* store);
+  void open(std::unique_ptr<Data> data);  // model reset + first row current
+  void close() noexcept;                  // model reset + currentChanged(-1)
+  void setCurrent(int row) noexcept;
+
+  CasebookStore* store_;
+  std::unique_ptr<Data> d_;
+};
+
+// ---------------------------------------------------------------------------
+// The store
+
+class CasebookStore : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit CasebookStore(QObject* parent = nullptr);
+  ~CasebookStore() override;
+  CasebookStore(const CasebookStore&) = delete;
+  CasebookStore& operator=(const CasebookStore&) = delete;
+
+  // The data directory the program uses: "Data" in the program's own
+  // directory when that directory exists and is writable (portable use);
+  // otherwise QStandardPaths::AppDataLocation + "/Data" (set the
+  // application's organisation and name before calling).
+  static QString DefaultDataDir();
+  // The database file's name inside the data directory.
+  static QString DatabaseFileName();  // "casebook.sqlite"
+
+  // Closes the store if it is open, then opens the database in dataDir
+  // (DefaultDataDir() when empty): creates the directory if missing,
+  // creates the tables and the index if missing, and makes the directory
+  // and the database files readable and writable by the owner only.
+  // Throws StoreError when the database cannot be opened or created.
+  void OpenStore(const QString& dataDir = QString());
+  bool isOpen() const noexcept;
+  QString dataDir() const;       // the directory in use ("" when closed)
+  QString databasePath() const;  // the database file in use ("" when closed)
+  // Closes the record list and the database (the destructor does it too).
+  void close() noexcept;
+
+  // ---- folders (table Folder)
+  // The folders whose ParentID is parentId, in ascending ID order.
+  QList<FolderRow> FolderChildren(RowId parentId);
+  // Appends a folder under parentId (0 = under the root) and returns its new
+  // ID. The name is cut to kFolderNameBytes if longer.
+  RowId AddFolder(RowId parentId, const QString& name);
+  // Renames the folder and returns the name as stored (cut to
+  // kFolderNameBytes). No folder with that ID: changes nothing, returns
+  // std::nullopt, throws nothing.
+  std::optional<QString> RenameFolder(RowId id, const QString& name);
+  // Deletes the folder's row and every record whose FL is its ID, in one
+  // transaction (both or neither). Returns true when the folder's row was
+  // found. No folder with that ID: deletes nothing, returns false, throws
+  // nothing. Does not check for sub-folders (the main window refuses that
+  // before calling). Closes the record list when the folder was found.
+  bool DeleteFolder(RowId id);
+
+  // ---- the record list
+  // Opens the record list with the records whose FL is folderId, newest
+  // (largest ID) first; the first row becomes current. folderId 0 lists the
+  // root's records: none.
+  void ListFolderRecords(RowId folderId);
+  // Opens the record list with "select ... from Omenry" followed directly
+  // by the condition, which begins with " where " (built by the search
+  // window; it may name BT, QZR, SJ, FL, FK, LR and ID). Over all folders, in
+  // the engine's order. The condition runs as a read-only query: a condition
+  // that tries to change data, or a malformed one (a quote in a search word),
+  // throws StoreError and changes nothing.
+  void SearchRecords(const QString& condition);
+  RecordList* records() noexcept;
+
+  // ---- records (table Omenry). Each closes the record list first.
+  // Inserts a record into folder fl and returns its new ID (larger than any
+  // before). BT and QZR are cut to their byte sizes if longer.
+  RowId InsertRecord(const QString& bt, const QString& qzr, bool fk,
+                     const QString& lr, const QDate& sj, RowId fl);
+  // Rewrites BT, QZR, FK, LR and SJ of record id; FL never changes. No record
+  // with that ID: nothing changes, nothing is thrown.
+  void UpdateRecord(const QString& bt, const QString& qzr, bool fk,
+                    const QDate& sj, const QString& lr, RowId id);
+  // Deletes record id. No record with that ID: nothing happens, nothing is
+  // thrown.
+  void DeleteRecord(RowId id);
+
+ private:
+  friend class RecordList;
+  struct Impl;
+  std::unique_ptr<Impl> d_;
+};
