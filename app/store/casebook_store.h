@@ -188,6 +188,7 @@ class RecordList : public QAbstractTableModel {
 
   CasebookStore* store_;
   std::unique_ptr<Data> d_;
+  bool open_ = false;
 };
 
 // ---------------------------------------------------------------------------
@@ -268,6 +269,8 @@ class CasebookStore : public QObject {
 
  private:
   friend class RecordList;
+  void openList(const QString& text);
+  QVariant readText(RowId id) const;
   struct Impl;
   std::unique_ptr<Impl> d_;
 };

@@ -1,0 +1,711 @@
+// The casebook store against real SQLite files: folders, records, the record
+// list, text sizes, large IDs, atomicity and errors.
+
+#include "casebook_store.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <vector>
+
+namespace {
+
+// A second, plain connection to the same file: the tests look at what is
+// really stored, and set up states the store's operations cannot make.
+class RawDb {
+ public:
+  explicit RawDb(const QString& path) : name_(QStringLiteral("raw-%1").arg(++serial_)) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
+  }
+  ~RawDb() {
+    { QSqlDatabase::database(name_, false).close(); }
+    QSqlDatabase::removeDatabase(name_);
+  }
+  void exec(const QString& text) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    ASSERT_TRUE(q.exec(text)) << text.toStdString() << ": " << q.lastError().text().toStdString();
+  }
+  QVariant scalar(const QString& text) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    if (!q.exec(text) || !q.next()) {
+      ADD_FAILURE() << text.toStdString() << ": " << q.lastError().text().toStdString();
+      return QVariant();
+    }
+    return q.value(0);
+  }
+  qint64 count(const QString& where = QString(), const QString& table = QStringLiteral("Omenry")) {
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table + where).toLongLong();
+  }
+
+ private:
+  static inline int serial_ = 0;
+  QString name_;
+};
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    dir_ = tmp_.path() + QStringLiteral("/Data");
+    store_.OpenStore(dir_);
+  }
+  QString dbPath() const { return dir_ + QLatin1Char('/') + CasebookStore::DatabaseFileName(); }
+
+  std::vector<RowId> listedIds() {
+    std::vector<RowId> ids;
+    RecordList* list = store_.records();
+    for (int r = 0; r < list->count(); ++r) ids.push_back(list->value(r, QStringLiteral("ID")).toLongLong());
+    return ids;
+  }
+  RowId addRecord(RowId folder, const QString& title, const QString& text = QStringLiteral("t")) {
+    return store_.InsertRecord(title, QStringLiteral("某人"), false, text, QDate(2024, 3, 5), folder);
+  }
+
+  QTemporaryDir tmp_;
+  QString dir_;
+  CasebookStore store_;
+};
+
+// Records changes of the current row as the list reports them.
+struct MoveLog {
+  explicit MoveLog(RecordList* list)
+      : connection(QObject::connect(list, &RecordList::currentChanged,
+                                    [this](int row) { rows.push_back(row); })) {}
+  ~MoveLog() { QObject::disconnect(connection); }
+  QMetaObject::Connection connection;
+  std::vector<int> rows;
+};
+
+const QString kChart = QStringLiteral(
+    "　　乾造　甲子年　丙寅月　戊辰日　庚申时\r\n"
+    "┌──┬──┬──┬──┐\r\n"
+    "│　　│比肩│食神│　　│\r\n"
+    "└──┴──┴──┴──┘\r\n"
+    "notes: ASCII 'quotes' and \"double\" %_ too\r\n");
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// GBK byte sizes
+
+TEST(GbkBytes, CountsOneForAsciiTwoForOtherBmpFourBeyond) {
+  const struct { QString text; int bytes; } cases[] = {
+      {QString(), 0},
+      {QStringLiteral("abc"), 3},
+      {QStringLiteral("甲乙"), 4},
+      {QStringLiteral("a甲"), 3},
+      {QStringLiteral("　"), 2},          // full-width space
+      {QStringLiteral("┌─┐"), 6},        // box drawing
+      {QStringLiteral("ＡＢ"), 4},         // full-width letters
+      {QStringLiteral("\U0001F600"), 4},  // beyond the BMP (a surrogate pair)
+      {QStringLiteral("e\u0301"), 3},     // letter + combining mark
+  };
+  for (const auto& c : cases) EXPECT_EQ(GbkByteCount(c.text), c.bytes) << c.text.toStdString();
+}
+
+TEST(GbkBytes, CutsAtCharacterBoundary) {
+  const QString fifteen = QStringLiteral("一二三四五六七八九十甲乙丙丁戊");
+  const struct { QString text; int max; QString expected; } cases[] = {
+      {QStringLiteral("甲乙丙"), 6, QStringLiteral("甲乙丙")},   // fits exactly
+      {QStringLiteral("甲乙丙"), 5, QStringLiteral("甲乙")},     // no half character
+      {QStringLiteral("a甲乙"), 4, QStringLiteral("a甲")},
+      {QStringLiteral("a甲乙"), 2, QStringLiteral("a")},
+      {QStringLiteral("abc"), 2, QStringLiteral("ab")},
+      {fifteen + QStringLiteral("己"), 30, fifteen},             // 32 bytes → 15 characters
+      {QStringLiteral("a") + fifteen, 30, QStringLiteral("a") + fifteen.left(14)},  // 31 → 29
+      {QStringLiteral("甲\U0001F600"), 5, QStringLiteral("甲")},  // pair kept whole or dropped
+      {QStringLiteral("甲\U0001F600"), 6, QStringLiteral("甲\U0001F600")},
+      {QStringLiteral("e\u0301x"), 2, QString()},                 // é as two code points: whole or nothing
+      {QStringLiteral("e\u0301x"), 3, QStringLiteral("e\u0301")},
+      {QStringLiteral("abc"), 0, QString()},
+  };
+  for (const auto& c : cases) {
+    const QString cut = CutToGbkBytes(c.text, c.max);
+    EXPECT_EQ(cut, c.expected) << c.text.toStdString() << " / " << c.max;
+    EXPECT_LE(GbkByteCount(cut), std::max(c.max, 0));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Opening
+
+TEST_F(StoreTest, FirstOpenCreatesSchemaOwnerOnly) {
+  EXPECT_TRUE(store_.isOpen());
+  EXPECT_EQ(store_.dataDir(), QDir::cleanPath(dir_));
+  EXPECT_EQ(store_.databasePath(), QDir::cleanPath(dbPath()));
+
+  RawDb raw(dbPath());
+  for (const QString& sql : {QStringLiteral("SELECT ID, ParentID, Name FROM Folder"),
+                             QStringLiteral("SELECT ID, BT, QZR, SJ, FL, FK, LR FROM Omenry")})
+    raw.exec(sql);
+  // The listing by folder runs on an index whose leading columns are FL, ID.
+  EXPECT_EQ(raw.scalar(QStringLiteral(
+                "SELECT group_concat(name, ',') FROM pragma_index_info('OmenryFolder')")).toString(),
+            QStringLiteral("FL,ID"));
+  EXPECT_EQ(raw.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+
+  const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                      QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+  EXPECT_FALSE(QFile::permissions(dir_) & others);
+  EXPECT_FALSE(QFile::permissions(dbPath()) & others);
+  addRecord(store_.AddFolder(0, QStringLiteral("甲")), QStringLiteral("x"));
+  for (const QString& f : QDir(dir_).entryList(QDir::Files))
+    EXPECT_FALSE(QFile::permissions(dir_ + QLatin1Char('/') + f) & others) << f.toStdString();
+}
+
+TEST_F(StoreTest, EverythingSurvivesReopening) {
+  const RowId folder = store_.AddFolder(0, QStringLiteral("卦例"));
+  const RowId record = store_.InsertRecord(QStringLiteral("问事业"), QStringLiteral("张三"), true,
+                                           kChart, QDate(2026, 1, 31), folder);
+  store_.OpenStore(dir_);  // closes and opens again
+  CasebookStore other;
+  other.OpenStore(dir_);
+  for (CasebookStore* s : {&store_, &other}) {
+    const QList<FolderRow> folders = s->FolderChildren(0);
+    ASSERT_EQ(folders.size(), 1);
+    EXPECT_EQ(folders[0].id, folder);
+    EXPECT_EQ(folders[0].name, QStringLiteral("卦例"));
+    s->ListFolderRecords(folder);
+    RecordList* list = s->records();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->currentId(), record);
+    EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), QStringLiteral("问事业"));
+    EXPECT_EQ(list->value(QStringLiteral("QZR")).toString(), QStringLiteral("张三"));
+    EXPECT_EQ(list->value(QStringLiteral("SJ")).toDate(), QDate(2026, 1, 31));
+    EXPECT_EQ(list->value(QStringLiteral("FK")).toBool(), true);
+    EXPECT_EQ(list->value(QStringLiteral("FL")).toLongLong(), folder);
+    EXPECT_EQ(list->currentText(), kChart);  // byte for byte, CR LF and full-width spaces kept
+  }
+}
+
+TEST_F(StoreTest, SeveralStoresOpenAtOnce) {
+  QTemporaryDir otherTmp;
+  CasebookStore other;
+  other.OpenStore(otherTmp.path());
+  store_.AddFolder(0, QStringLiteral("一"));
+  other.AddFolder(0, QStringLiteral("二"));
+  other.AddFolder(0, QStringLiteral("三"));
+  EXPECT_EQ(store_.FolderChildren(0).size(), 1);
+  EXPECT_EQ(other.FolderChildren(0).size(), 2);
+}
+
+TEST(StoreOpen, DefaultDirectoryFallsBackToPerUserLocation) {
+  const QString portable = QCoreApplication::applicationDirPath() + QStringLiteral("/Data");
+  if (QFileInfo(portable).isDir()) GTEST_SKIP() << "a Data directory sits next to the test program";
+  const QString dir = CasebookStore::DefaultDataDir();
+  EXPECT_TRUE(dir.endsWith(QStringLiteral("/Data"))) << dir.toStdString();
+  EXPECT_NE(dir, portable);
+  EXPECT_TRUE(dir.contains(QStringLiteral("Omenry"))) << dir.toStdString();
+}
+
+TEST(StoreOpen, FailuresSurfaceAsStoreErrors) {
+  QTemporaryDir tmp;
+  // A data "directory" that is a file.
+  const QString file = tmp.path() + QStringLiteral("/plain");
+  { QFile f(file); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); f.write("x"); }
+  CasebookStore store;
+  try {
+    store.OpenStore(file);
+    ADD_FAILURE() << "opened a database inside a file";
+  } catch (const StoreError& e) {
+    EXPECT_FALSE(e.message().isEmpty());
+  }
+  EXPECT_FALSE(store.isOpen());
+
+  // A database file that is not a database.
+  const QString dir = tmp.path() + QStringLiteral("/junk");
+  QDir().mkpath(dir);
+  {
+    QFile f(dir + QLatin1Char('/') + CasebookStore::DatabaseFileName());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(8192, 'z'));
+  }
+  try {
+    store.OpenStore(dir);
+    ADD_FAILURE() << "opened a file that is not a database";
+  } catch (const StoreError& e) {
+    EXPECT_TRUE(e.message().contains(QStringLiteral("not a database"))) << e.what();
+  }
+  EXPECT_FALSE(store.isOpen());
+
+  // Every operation on a store that is not open throws and does not crash.
+  EXPECT_THROW(store.FolderChildren(0), StoreError);
+  EXPECT_THROW(store.AddFolder(0, QStringLiteral("x")), StoreError);
+  EXPECT_THROW(store.RenameFolder(1, QStringLiteral("x")), StoreError);
+  EXPECT_THROW(store.DeleteFolder(1), StoreError);
+  EXPECT_THROW(store.ListFolderRecords(1), StoreError);
+  EXPECT_THROW(store.SearchRecords(QStringLiteral(" where ID=1")), StoreError);
+  EXPECT_THROW(store.InsertRecord(QString(), QString(), false, QString(), QDate(), 1), StoreError);
+  EXPECT_THROW(store.UpdateRecord(QString(), QString(), false, QDate(), QString(), 1), StoreError);
+  EXPECT_THROW(store.DeleteRecord(1), StoreError);
+  EXPECT_FALSE(store.records()->isOpen());
+}
+
+// ---------------------------------------------------------------------------
+// Folders
+
+TEST_F(StoreTest, FolderTreeIsReadByParentInIdOrder) {
+  const RowId a = store_.AddFolder(0, QStringLiteral("八字"));
+  const RowId b = store_.AddFolder(0, QStringLiteral("六爻"));
+  const RowId a1 = store_.AddFolder(a, QStringLiteral("2024"));
+  const RowId c = store_.AddFolder(0, QStringLiteral("奇门"));
+  const RowId a2 = store_.AddFolder(a, QStringLiteral("2025"));
+  EXPECT_GT(a, 0);
+  EXPECT_LT(a, b);  // the ID is assigned by the store and known at once
+  EXPECT_LT(b, a1);
+
+  auto ids = [](const QList<FolderRow>& rows) {
+    std::vector<RowId> v;
+    for (const auto& r : rows) v.push_back(r.id);
+    return v;
+  };
+  EXPECT_EQ(ids(store_.FolderChildren(0)), (std::vector<RowId>{a, b, c}));
+  EXPECT_EQ(ids(store_.FolderChildren(a)), (std::vector<RowId>{a1, a2}));
+  EXPECT_TRUE(store_.FolderChildren(b).isEmpty());
+  EXPECT_TRUE(store_.FolderChildren(999).isEmpty());
+  EXPECT_EQ(store_.FolderChildren(0)[1].name, QStringLiteral("六爻"));
+}
+
+TEST_F(StoreTest, RenameStoresAtMostThirtyGbkBytes) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("旧名"));
+  const QString fifteen = QStringLiteral("一二三四五六七八九十甲乙丙丁戊");
+  const struct { QString name; QString stored; } cases[] = {
+      {QStringLiteral("新名"), QStringLiteral("新名")},
+      {fifteen, fifteen},                                                   // exactly 30 bytes
+      {fifteen + QStringLiteral("己庚"), fifteen},                          // 34 bytes
+      {QStringLiteral("x") + fifteen, QStringLiteral("x") + fifteen.left(14)},  // never half of 戊
+      {QString(30, QLatin1Char('a')) + QStringLiteral("b"), QString(30, QLatin1Char('a'))},
+  };
+  RawDb raw(dbPath());
+  for (const auto& c : cases) {
+    const std::optional<QString> stored = store_.RenameFolder(f, c.name);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(*stored, c.stored);
+    EXPECT_EQ(store_.FolderChildren(0)[0].name, c.stored);
+    EXPECT_EQ(raw.scalar(QStringLiteral("SELECT Name FROM Folder WHERE ID=%1").arg(f)).toString(), c.stored);
+  }
+  // AddFolder keeps the same limit.
+  const RowId g = store_.AddFolder(0, fifteen + QStringLiteral("己"));
+  EXPECT_EQ(store_.FolderChildren(0).back().id, g);
+  EXPECT_EQ(store_.FolderChildren(0).back().name, fifteen);
+}
+
+TEST_F(StoreTest, RenameOrDeleteOfMissingFolderChangesNothing) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  addRecord(f, QStringLiteral("r"));
+  addRecord(0, QStringLiteral("root record, never made by the program"));
+  EXPECT_EQ(store_.RenameFolder(f + 100, QStringLiteral("乙")), std::nullopt);
+  EXPECT_FALSE(store_.DeleteFolder(f + 100));
+  EXPECT_FALSE(store_.DeleteFolder(0));  // the root is not a row: its records stay
+  RawDb raw(dbPath());
+  EXPECT_EQ(raw.count(QString(), QStringLiteral("Folder")), 1);
+  EXPECT_EQ(raw.count(), 2);
+  EXPECT_EQ(store_.FolderChildren(0)[0].name, QStringLiteral("甲"));
+}
+
+TEST_F(StoreTest, DeleteFolderRemovesExactlyItsRecords) {
+  const RowId a = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId b = store_.AddFolder(0, QStringLiteral("乙"));
+  const RowId b1 = store_.AddFolder(b, QStringLiteral("乙一"));
+  const RowId c = store_.AddFolder(0, QStringLiteral("丙"));
+  for (int i = 0; i < 3; ++i) addRecord(a, QStringLiteral("a%1").arg(i));
+  const RowId rb = addRecord(b, QStringLiteral("b"));
+  const RowId rb1 = addRecord(b1, QStringLiteral("b1"));
+  const RowId rc1 = addRecord(c, QStringLiteral("c1"));
+  const RowId rc2 = addRecord(c, QStringLiteral("c2"));
+
+  store_.ListFolderRecords(c);
+  ASSERT_TRUE(store_.records()->isOpen());
+  EXPECT_TRUE(store_.DeleteFolder(a));
+  EXPECT_FALSE(store_.records()->isOpen());  // its record statement closed the list
+
+  RawDb raw(dbPath());
+  EXPECT_EQ(raw.count(QStringLiteral(" WHERE FL=%1").arg(a)), 0);
+  EXPECT_EQ(raw.count(), 4);
+  std::set<RowId> left;
+  for (RowId folder : {b, b1, c}) {
+    store_.ListFolderRecords(folder);
+    for (RowId id : listedIds()) left.insert(id);
+  }
+  EXPECT_EQ(left, (std::set<RowId>{rb, rb1, rc1, rc2}));
+  auto ids = [](const QList<FolderRow>& rows) {
+    std::vector<RowId> v;
+    for (const auto& r : rows) v.push_back(r.id);
+    return v;
+  };
+  EXPECT_EQ(ids(store_.FolderChildren(0)), (std::vector<RowId>{b, c}));
+  EXPECT_EQ(ids(store_.FolderChildren(b)), (std::vector<RowId>{b1}));
+}
+
+TEST_F(StoreTest, DeleteFolderIsWhollyOrNotAtAll) {
+  const RowId a = store_.AddFolder(0, QStringLiteral("甲"));
+  addRecord(a, QStringLiteral("one"));
+  addRecord(a, QStringLiteral("two"));
+  RawDb raw(dbPath());
+  // Make the removal of records fail after the folder's row is gone.
+  raw.exec(QStringLiteral(
+      "CREATE TRIGGER refuse BEFORE DELETE ON Omenry BEGIN SELECT RAISE(ABORT, 'records refused'); END"));
+  try {
+    store_.DeleteFolder(a);
+    ADD_FAILURE() << "DeleteFolder went through";
+  } catch (const StoreError& e) {
+    EXPECT_TRUE(e.message().contains(QStringLiteral("records refused"))) << e.what();
+  }
+  EXPECT_EQ(raw.count(QString(), QStringLiteral("Folder")), 1);  // the folder's row is back
+  EXPECT_EQ(raw.count(), 2);
+  raw.exec(QStringLiteral("DROP TRIGGER refuse"));
+  EXPECT_TRUE(store_.DeleteFolder(a));  // the store is still usable
+  EXPECT_EQ(raw.count(QString(), QStringLiteral("Folder")), 0);
+  EXPECT_EQ(raw.count(), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Records and the record list
+
+TEST_F(StoreTest, ListsNewestFirstWithEveryField) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId g = store_.AddFolder(0, QStringLiteral("乙"));
+  const RowId r1 = store_.InsertRecord(QStringLiteral("一"), QStringLiteral("甲某"), true,
+                                       QStringLiteral("text 1"), QDate(1920, 1, 1), f);
+  const RowId other = addRecord(g, QStringLiteral("elsewhere"));
+  const RowId r2 = store_.InsertRecord(QStringLiteral("二"), QString(), false,
+                                       kChart, QDate(2050, 12, 31), f);
+  const RowId r3 = store_.InsertRecord(QStringLiteral("三"), QStringLiteral("丙"), false,
+                                       QString(), QDate(), f);  // no valid date: SJ stays empty
+  EXPECT_LT(r1, other);
+  EXPECT_LT(other, r2);
+  EXPECT_LT(r2, r3);
+
+  store_.ListFolderRecords(f);
+  RecordList* list = store_.records();
+  EXPECT_TRUE(list->isOpen());
+  EXPECT_EQ(listedIds(), (std::vector<RowId>{r3, r2, r1}));
+  EXPECT_EQ(list->currentRow(), 0);
+  EXPECT_EQ(list->currentId(), r3);
+
+  // Raw values by name (any letter case), and what the list's columns show.
+  EXPECT_TRUE(list->value(0, QStringLiteral("SJ")).isNull());
+  EXPECT_EQ(list->value(1, QStringLiteral("sj")).toDate(), QDate(2050, 12, 31));
+  EXPECT_EQ(list->value(2, QStringLiteral("Qzr")).toString(), QStringLiteral("甲某"));
+  EXPECT_EQ(list->value(2, QStringLiteral("LR")).toString(), QStringLiteral("text 1"));
+  EXPECT_EQ(list->value(1, QStringLiteral("LR")).toString(), kChart);
+  EXPECT_EQ(list->value(0, QStringLiteral("LR")).toString(), QString());
+  EXPECT_FALSE(list->value(0, QStringLiteral("nope")).isValid());
+  EXPECT_FALSE(list->value(3, QStringLiteral("ID")).isValid());
+
+  auto shown = [&](int row, int column) {
+    return list->data(list->index(row, column), Qt::DisplayRole).toString();
+  };
+  EXPECT_EQ(shown(2, RecordList::ColBT), QStringLiteral("一"));
+  EXPECT_EQ(shown(2, RecordList::ColSJ), QStringLiteral("1920-01-01"));
+  EXPECT_EQ(shown(0, RecordList::ColSJ), QString());
+  EXPECT_EQ(shown(2, RecordList::ColFK), QStringLiteral("√"));
+  EXPECT_EQ(shown(1, RecordList::ColFK), QStringLiteral("×"));
+  EXPECT_EQ(shown(1, RecordList::ColLR), QString());  // the list holds no texts
+  EXPECT_EQ(list->columnCount(), 7);
+  const QStringList headers = {QString(), QStringLiteral("标题"), QStringLiteral("求占人"),
+                               QStringLiteral("时间"), QString(), QStringLiteral("反馈"), QString()};
+  for (int c = 0; c < 7; ++c)
+    EXPECT_EQ(list->headerData(c, Qt::Horizontal).toString(), headers[c]);
+}
+
+TEST_F(StoreTest, RootListIsOpenAndEmpty) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  addRecord(f, QStringLiteral("x"));
+  RecordList* list = store_.records();
+  MoveLog log(list);
+  store_.ListFolderRecords(0);
+  EXPECT_TRUE(list->isOpen());
+  EXPECT_EQ(list->count(), 0);
+  EXPECT_EQ(list->currentRow(), -1);
+  EXPECT_TRUE(list->bof());
+  EXPECT_TRUE(list->eof());
+  EXPECT_EQ(list->currentId(), 0);
+  EXPECT_FALSE(list->value(QStringLiteral("BT")).isValid());
+  EXPECT_EQ(log.rows, (std::vector<int>{-1}));  // an empty list tells the preview to clear
+  list->next();
+  list->prior();
+  list->first();
+  list->last();
+  EXPECT_FALSE(list->setCurrentRow(0));
+  EXPECT_EQ(log.rows.size(), 1u);
+}
+
+TEST_F(StoreTest, NavigationMovesAndNotifies) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  std::vector<RowId> ids;
+  for (int i = 0; i < 4; ++i) ids.push_back(addRecord(f, QStringLiteral("r%1").arg(i), QStringLiteral("text %1").arg(i)));
+  RecordList* list = store_.records();
+  MoveLog log(list);
+  store_.ListFolderRecords(f);  // rows: ids[3], ids[2], ids[1], ids[0]
+  EXPECT_EQ(log.rows, (std::vector<int>{0}));
+  EXPECT_TRUE(list->bof());
+  EXPECT_FALSE(list->eof());
+  EXPECT_EQ(list->currentText(), QStringLiteral("text 3"));
+
+  list->prior();  // already first: nothing
+  list->next();
+  list->next();
+  EXPECT_EQ(list->currentId(), ids[1]);
+  EXPECT_EQ(list->currentText(), QStringLiteral("text 1"));
+  list->last();
+  EXPECT_TRUE(list->eof());
+  EXPECT_FALSE(list->bof());
+  list->next();  // already last: nothing
+  list->first();
+  EXPECT_TRUE(list->locate(ids[2]));
+  EXPECT_EQ(list->currentRow(), 1);
+  EXPECT_FALSE(list->locate(ids[3] + 100));
+  EXPECT_EQ(list->currentRow(), 1);
+  EXPECT_TRUE(list->locate(ids[2]));  // already there: no notification
+  EXPECT_EQ(list->rowOfId(ids[0]), 3);
+  EXPECT_TRUE(list->setCurrentRow(2));
+  EXPECT_FALSE(list->setCurrentRow(4));
+  EXPECT_EQ(log.rows, (std::vector<int>{0, 1, 2, 3, 0, 1, 2}));
+  EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), QStringLiteral("r1"));
+  EXPECT_EQ(list->currentText(), QStringLiteral("text 1"));
+}
+
+TEST_F(StoreTest, ModifyingStatementsCloseTheList) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId r = addRecord(f, QStringLiteral("x"));
+  RecordList* list = store_.records();
+  using Op = std::function<void()>;
+  const std::vector<std::pair<const char*, Op>> ops = {
+      {"insert", [&] { addRecord(f, QStringLiteral("y")); }},
+      {"update", [&] { store_.UpdateRecord(QStringLiteral("z"), QString(), false, QDate(), QString(), r); }},
+      {"delete", [&] { store_.DeleteRecord(r + 1000); }},
+  };
+  for (const auto& [name, op] : ops) {
+    store_.ListFolderRecords(f);
+    ASSERT_GT(list->count(), 0);
+    MoveLog log(list);
+    op();
+    EXPECT_FALSE(list->isOpen()) << name;
+    EXPECT_EQ(list->count(), 0) << name;
+    EXPECT_EQ(list->currentRow(), -1) << name;
+    EXPECT_EQ(log.rows, (std::vector<int>{-1})) << name;
+  }
+}
+
+TEST_F(StoreTest, UpdateRewritesFieldsButNeverFolder) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId g = store_.AddFolder(0, QStringLiteral("乙"));
+  const RowId r = store_.InsertRecord(QStringLiteral("旧"), QStringLiteral("某"), false,
+                                      QStringLiteral("old"), QDate(2000, 2, 29), f);
+  const RowId s = addRecord(g, QStringLiteral("other"));
+  store_.UpdateRecord(QStringLiteral("新"), QStringLiteral("张"), true, QDate(2026, 7, 1), kChart, r);
+
+  store_.ListFolderRecords(f);
+  RecordList* list = store_.records();
+  ASSERT_EQ(listedIds(), std::vector<RowId>{r});
+  EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), QStringLiteral("新"));
+  EXPECT_EQ(list->value(QStringLiteral("QZR")).toString(), QStringLiteral("张"));
+  EXPECT_TRUE(list->value(QStringLiteral("FK")).toBool());
+  EXPECT_EQ(list->value(QStringLiteral("SJ")).toDate(), QDate(2026, 7, 1));
+  EXPECT_EQ(list->value(QStringLiteral("FL")).toLongLong(), f);
+  EXPECT_EQ(list->currentText(), kChart);
+  store_.ListFolderRecords(g);
+  EXPECT_EQ(listedIds(), std::vector<RowId>{s});
+  EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), QStringLiteral("other"));
+
+  // An ID that no record has: nothing changes, nothing is thrown.
+  RawDb raw(dbPath());
+  EXPECT_NO_THROW(store_.UpdateRecord(QStringLiteral("ghost"), QString(), true, QDate(), QString(), s + 50));
+  EXPECT_EQ(raw.count(), 2);
+  EXPECT_EQ(raw.count(QStringLiteral(" WHERE BT='ghost'")), 0);
+}
+
+TEST_F(StoreTest, TitleAndQuerentAreCutAtTheirByteSizes) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  const QString fifty = QString(50, QChar(0x7532));  // 50 × 甲 = 100 bytes
+  const QString ten = QString(10, QChar(0x4E59));    // 10 × 乙 = 20 bytes
+  const RowId r = store_.InsertRecord(fifty + QStringLiteral("丙"), QStringLiteral("a") + ten,
+                                      false, QString(), QDate(2024, 1, 1), f);
+  store_.ListFolderRecords(f);
+  EXPECT_EQ(store_.records()->value(QStringLiteral("BT")).toString(), fifty);
+  EXPECT_EQ(store_.records()->value(QStringLiteral("QZR")).toString(), QStringLiteral("a") + ten.left(9));
+  store_.UpdateRecord(QStringLiteral("x") + fifty, ten + QStringLiteral("y"), false, QDate(), QString(), r);
+  store_.ListFolderRecords(f);
+  EXPECT_EQ(store_.records()->value(QStringLiteral("BT")).toString(), QStringLiteral("x") + fifty.left(49));
+  EXPECT_EQ(store_.records()->value(QStringLiteral("QZR")).toString(), ten);
+}
+
+TEST_F(StoreTest, DeleteRecordRemovesOnlyThatRecord) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId r1 = addRecord(f, QStringLiteral("1"));
+  const RowId r2 = addRecord(f, QStringLiteral("2"));
+  const RowId r3 = addRecord(f, QStringLiteral("3"));
+  store_.DeleteRecord(r2);
+  store_.ListFolderRecords(f);
+  EXPECT_EQ(listedIds(), (std::vector<RowId>{r3, r1}));
+  EXPECT_NO_THROW(store_.DeleteRecord(r2));        // already gone
+  EXPECT_NO_THROW(store_.DeleteRecord(r3 + 1000));  // never existed
+  store_.ListFolderRecords(f);
+  EXPECT_EQ(listedIds(), (std::vector<RowId>{r3, r1}));
+  // A record deleted from a list keeps the store's count of IDs: a newer
+  // record never takes an old ID.
+  EXPECT_GT(addRecord(f, QStringLiteral("4")), r3);
+}
+
+TEST_F(StoreTest, LargeIdsAreStoredAndListedIntact) {
+  RawDb raw(dbPath());
+  // Folder IDs beyond 16 and beyond 32 bits; records likewise.
+  for (const qint64 start : {Q_INT64_C(40000), Q_INT64_C(5000000000)}) {
+    raw.exec(QStringLiteral("INSERT INTO Folder (ID, ParentID, Name) VALUES (%1, 0, 'seed')").arg(start));
+    raw.exec(QStringLiteral("DELETE FROM sqlite_sequence WHERE name='Omenry'"));
+    raw.exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES ('Omenry', %1)").arg(start + 30000));
+    const RowId parent = store_.AddFolder(0, QStringLiteral("大"));
+    EXPECT_EQ(parent, start + 1);
+    const RowId child = store_.AddFolder(parent, QStringLiteral("子"));
+    EXPECT_EQ(child, start + 2);
+    ASSERT_EQ(store_.FolderChildren(parent).size(), 1);
+    EXPECT_EQ(store_.FolderChildren(parent)[0].id, child);
+
+    const RowId r = addRecord(child, QStringLiteral("big"), QStringLiteral("大号"));
+    EXPECT_EQ(r, start + 30001);
+    store_.ListFolderRecords(child);
+    RecordList* list = store_.records();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->currentId(), r);
+    EXPECT_EQ(list->value(QStringLiteral("FL")).toLongLong(), child);
+    EXPECT_EQ(list->data(list->index(0, RecordList::ColID), Qt::EditRole).toLongLong(), r);
+    EXPECT_EQ(list->currentText(), QStringLiteral("大号"));
+    EXPECT_TRUE(list->locate(r));
+    EXPECT_EQ(raw.scalar(QStringLiteral("SELECT FL FROM Omenry WHERE ID=%1").arg(r)).toLongLong(), child);
+    EXPECT_EQ(raw.scalar(QStringLiteral("SELECT ParentID FROM Folder WHERE ID=%1").arg(child)).toLongLong(), parent);
+    // Nothing lands in a folder whose ID is the truncated value.
+    store_.ListFolderRecords(static_cast<qint16>(child));
+    EXPECT_EQ(store_.records()->count(), 0);
+
+    store_.UpdateRecord(QStringLiteral("big2"), QString(), false, QDate(), QString(), r);
+    EXPECT_TRUE(store_.DeleteFolder(child));
+    EXPECT_EQ(raw.count(QStringLiteral(" WHERE ID=%1").arg(r)), 0);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Search
+
+TEST_F(StoreTest, SearchSpansFoldersWithTheSearchWindowsConditions) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId g = store_.AddFolder(0, QStringLiteral("乙"));
+  const RowId both = store_.InsertRecord(QStringLiteral("甲乙同见"), QString(), false, QStringLiteral("无"), QDate(), f);
+  const RowId titleOne = store_.InsertRecord(QStringLiteral("只有甲"), QString(), false, QStringLiteral("乙在文中"), QDate(), g);
+  const RowId textBoth = store_.InsertRecord(QStringLiteral("无关"), QString(), false, kChart + QStringLiteral("甲乙"), QDate(), g);
+  store_.InsertRecord(QStringLiteral("无关"), QString(), false, QStringLiteral("无关"), QDate(), f);
+
+  auto found = [&](const QString& where) {
+    store_.SearchRecords(where);
+    EXPECT_TRUE(store_.records()->isOpen());
+    std::vector<RowId> ids = listedIds();
+    std::sort(ids.begin(), ids.end());
+    return ids;
+  };
+  // Built by the search window: words 甲 乙, relation "and", by title / by content / both.
+  EXPECT_EQ(found(QStringLiteral(" where ( BT like '%甲%' and BT like '%乙%')")), std::vector<RowId>{both});
+  EXPECT_EQ(found(QStringLiteral(" where ( LR like '%甲%' and LR like '%乙%')")), std::vector<RowId>{textBoth});
+  EXPECT_EQ(found(QStringLiteral(" where ( BT like '%甲%' and BT like '%乙%') or ( LR like '%甲%' and LR like '%乙%') ")),
+            (std::vector<RowId>{both, textBoth}));
+  EXPECT_EQ(found(QStringLiteral(" where (BT like '%甲%' or BT like '%乙%')")), (std::vector<RowId>{both, titleOne}));
+  // Box characters and full-width spaces in the text can be searched for.
+  EXPECT_EQ(found(QStringLiteral(" where ( LR like '%│　　│%')")), std::vector<RowId>{textBoth});
+  EXPECT_TRUE(found(QStringLiteral(" where ( BT like '%没有%')")).empty());
+  EXPECT_EQ(store_.records()->currentRow(), -1);
+}
+
+TEST_F(StoreTest, BadSearchRaisesAndChangesNothing) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  addRecord(f, QStringLiteral("x"));
+  RawDb raw(dbPath());
+  const QString bad[] = {
+      QStringLiteral(" where ( BT like '%it's%')"),                   // a quote in a search word
+      QStringLiteral(" where 1=1; DELETE FROM Omenry"),               // a second statement
+      QStringLiteral(" where ( BT like '%x%'); DROP TABLE Folder; --"),
+      QStringLiteral(" where nosuchfield=1"),
+  };
+  for (const QString& where : bad) {
+    store_.ListFolderRecords(f);
+    ASSERT_TRUE(store_.records()->isOpen());
+    try {
+      store_.SearchRecords(where);
+      ADD_FAILURE() << "accepted: " << where.toStdString();
+    } catch (const StoreError& e) {
+      EXPECT_FALSE(e.message().isEmpty());
+    }
+    EXPECT_FALSE(store_.records()->isOpen()) << where.toStdString();  // empty until the next listing
+    EXPECT_EQ(store_.records()->count(), 0);
+  }
+  EXPECT_EQ(raw.count(), 1);
+  EXPECT_EQ(raw.count(QString(), QStringLiteral("Folder")), 1);
+  // The connection is writable again afterwards.
+  addRecord(f, QStringLiteral("y"));
+  store_.ListFolderRecords(f);
+  EXPECT_EQ(store_.records()->count(), 2);
+}
+
+TEST_F(StoreTest, FailedStatementsSurfaceTheEnginesText) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId r = addRecord(f, QStringLiteral("x"));
+  RawDb raw(dbPath());
+  raw.exec(QStringLiteral("CREATE TRIGGER noins BEFORE INSERT ON Omenry BEGIN SELECT RAISE(ABORT, 'insert refused'); END"));
+  raw.exec(QStringLiteral("CREATE TRIGGER noupd BEFORE UPDATE ON Omenry BEGIN SELECT RAISE(ABORT, 'update refused'); END"));
+  raw.exec(QStringLiteral("CREATE TRIGGER nodel BEFORE DELETE ON Omenry BEGIN SELECT RAISE(ABORT, 'delete refused'); END"));
+  raw.exec(QStringLiteral("CREATE TRIGGER nofol BEFORE INSERT ON Folder BEGIN SELECT RAISE(ABORT, 'folder refused'); END"));
+  raw.exec(QStringLiteral("CREATE TRIGGER noren BEFORE UPDATE ON Folder BEGIN SELECT RAISE(ABORT, 'rename refused'); END"));
+  using Op = std::function<void()>;
+  const std::vector<std::pair<QString, Op>> ops = {
+      {QStringLiteral("folder refused"), [&] { store_.AddFolder(0, QStringLiteral("乙")); }},
+      {QStringLiteral("rename refused"), [&] { store_.RenameFolder(f, QStringLiteral("乙")); }},
+      {QStringLiteral("insert refused"), [&] { addRecord(f, QStringLiteral("y")); }},
+      {QStringLiteral("update refused"), [&] { store_.UpdateRecord(QStringLiteral("z"), QString(), true, QDate(), QString(), r); }},
+      {QStringLiteral("delete refused"), [&] { store_.DeleteRecord(r); }},
+  };
+  for (const auto& [text, op] : ops) {
+    store_.ListFolderRecords(f);
+    try {
+      op();
+      ADD_FAILURE() << "went through: " << text.toStdString();
+    } catch (const StoreError& e) {
+      EXPECT_TRUE(e.message().contains(text)) << e.what();
+      EXPECT_STREQ(e.what(), e.message().toStdString().c_str());
+    }
+    // A failed record statement leaves the list closed; folder operations
+    // do not touch it.
+    const bool recordStatement = !text.startsWith(QStringLiteral("folder")) &&
+                                 !text.startsWith(QStringLiteral("rename"));
+    EXPECT_EQ(store_.records()->isOpen(), !recordStatement) << text.toStdString();
+  }
+  EXPECT_EQ(raw.count(), 1);
+  EXPECT_EQ(raw.scalar(QStringLiteral("SELECT BT FROM Omenry")).toString(), QStringLiteral("x"));
+  EXPECT_EQ(store_.FolderChildren(0).size(), 1);
+  EXPECT_EQ(store_.FolderChildren(0)[0].name, QStringLiteral("甲"));
+  store_.ListFolderRecords(f);
+  EXPECT_EQ(store_.records()->count(), 1);
+}
+
+TEST_F(StoreTest, LongTextsRoundTrip) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  QString big;
+  for (int i = 0; i < 2000; ++i) big += kChart;  // about 200,000 characters
+  const RowId r = store_.InsertRecord(QStringLiteral("长"), QString(), false, big, QDate(2024, 2, 29), f);
+  store_.ListFolderRecords(f);
+  EXPECT_EQ(store_.records()->currentId(), r);
+  EXPECT_EQ(store_.records()->currentText(), big);
+  EXPECT_EQ(store_.records()->value(QStringLiteral("SJ")).toDate(), QDate(2024, 2, 29));
+}
