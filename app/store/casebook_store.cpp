@@ -424,8 +424,13 @@ void CasebookStore::OpenStore(const QString& dataDir) {
         "CREATE TABLE IF NOT EXISTS Omenry("
         "ID INTEGER PRIMARY KEY AUTOINCREMENT, BT TEXT, QZR TEXT, SJ DATE, "
         "FL INTEGER, FK BOOLEAN, LR TEXT)"));
+    // The record list of a folder is read from this index alone: it carries
+    // every listed field, so listing a folder of thousands of records never
+    // touches the pages of their texts. (An earlier index on FL, ID alone
+    // would draw the planner away from it.)
+    d_->exec(QStringLiteral("DROP INDEX IF EXISTS OmenryFolder"));
     d_->exec(QStringLiteral(
-        "CREATE INDEX IF NOT EXISTS OmenryFolder ON Omenry(FL, ID)"));
+        "CREATE INDEX IF NOT EXISTS OmenryList ON Omenry(FL, ID, BT, QZR, SJ, FK)"));
     t.commit();
     // A quick look that the file really is a casebook and not something
     // else that SQLite happens to open.

@@ -48,6 +48,13 @@ class RawDb {
     }
     return q.value(0);
   }
+  QStringList column(const QString& text, int index) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    QStringList values;
+    if (!q.exec(text)) ADD_FAILURE() << text.toStdString() << ": " << q.lastError().text().toStdString();
+    while (q.next()) values << q.value(index).toString();
+    return values;
+  }
   qint64 count(const QString& where = QString(), const QString& table = QStringLiteral("Omenry")) {
     return scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table + where).toLongLong();
   }
@@ -153,10 +160,16 @@ TEST_F(StoreTest, FirstOpenCreatesSchemaOwnerOnly) {
   for (const QString& sql : {QStringLiteral("SELECT ID, ParentID, Name FROM Folder"),
                              QStringLiteral("SELECT ID, BT, QZR, SJ, FL, FK, LR FROM Omenry")})
     raw.exec(sql);
-  // The listing by folder runs on an index whose leading columns are FL, ID.
+  // The listing by folder runs on an index led by FL, ID that carries every
+  // listed field, so that it never reads the records' texts.
   EXPECT_EQ(raw.scalar(QStringLiteral(
-                "SELECT group_concat(name, ',') FROM pragma_index_info('OmenryFolder')")).toString(),
-            QStringLiteral("FL,ID"));
+                "SELECT group_concat(name, ',') FROM pragma_index_info('OmenryList')")).toString(),
+            QStringLiteral("FL,ID,BT,QZR,SJ,FK"));
+  EXPECT_TRUE(raw.column(QStringLiteral("EXPLAIN QUERY PLAN "
+                                        "SELECT ID,BT,QZR,SJ,FL,FK FROM Omenry WHERE FL=1 ORDER BY ID DESC"),
+                         3)
+                  .join(' ')
+                  .contains(QStringLiteral("COVERING INDEX OmenryList")));
   EXPECT_EQ(raw.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
 
   const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
