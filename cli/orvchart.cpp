@@ -1,0 +1,414 @@
+// orvchart: charts and the calendar in the terminal, in UTF-8.
+//
+// The calendar comes from the engine linked in; the charts come from
+// liborv.so, loaded by file name from this program's own directory first,
+// exactly as the desktop program loads it.
+#include <dlfcn.h>
+#include <iconv.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "calendar/base.h"
+#include "calendar/dates.h"
+#include "calendar/lunar.h"
+#include "calendar/solar_terms.h"
+#include "calendar/text.h"
+#include "exports/frame.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(usage: orvchart COMMAND [ARGUMENTS]
+
+Dates are YYYY-MM-DD (solar) or, with --lunar, the lunar year, month and day
+(the lunar year being the Gregorian year in which it begins); --leap marks the
+leap month. Hours are 0-23. Years 1902-2050.
+
+  orvchart calendar [DATE [HH[:MM]]] [--lunar] [--leap]
+      The civil and lunar date, the current solar term, the two terms of the
+      civil month and the four pillars. Without a date: now.
+  orvchart bazi DATE HOUR (--male|--female) [--lunar] [--leap]
+      Four Pillars chart.
+  orvchart ziwei DATE HOUR (--male|--female) [--lunar] [--leap]
+      Purple Star chart.
+  orvchart liuyao DATE HOUR [--lines L6L5L4L3L2L1] [--variant] [--lunar] [--leap]
+      Six Lines chart, cast from the date, or from six line values given top
+      line first (0 yin, 1 yang, 2 moving yin, 3 moving yang), e.g.
+      --lines 101201. --variant uses the alternative line attachment.
+  orvchart qimen DATE HOUR [--flying|--rotating] [--ju N] [--lunar] [--leap]
+      Qimen chart, rotating placement by default. --ju: 1-9 yang ju,
+      10-18 yin ju 1-9; without it the ju follows from the date.
+  orvchart liuren DATE HOUR [--male|--female] [--day|--night] [--guiren]
+                  [--shehai] [--birth-year YEAR] [--lunar] [--leap]
+      Da Liu Ren chart (male and daytime by default).
+  orvchart xuankong PERIOD MOUNTAIN [--tigua]
+      Xuankong flying-star chart. PERIOD 1-9; MOUNTAIN 0-23 in the order
+      壬 子 癸 丑 艮 寅 甲 卯 乙 辰 巽 巳 丙 午 丁 未 坤 申 庚 酉 辛 戌 乾 亥,
+      or the sitting mountain's character. Xiagua unless --tigua.
+  orvchart --help
+)";
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// GBK bytes to UTF-8; CR LF becomes LF for the terminal.
+std::string GbkToUtf8(const std::string& gbk) {
+  iconv_t cd = iconv_open("UTF-8", "GBK");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no GBK converter on this system");
+  std::string out(gbk.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(gbk.data());
+  size_t inLeft = gbk.size();
+  char* dst = out.data();
+  size_t outLeft = out.size();
+  while (inLeft > 0) {
+    if (iconv(cd, &in, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) {
+      if (errno == EILSEQ || errno == EINVAL) {  // keep going past a bad byte
+        *dst++ = '?';
+        --outLeft;
+        ++in;
+        --inLeft;
+      } else {
+        break;
+      }
+    }
+  }
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  std::string lf;
+  lf.reserve(out.size());
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n') continue;
+    lf += out[i];
+  }
+  return lf;
+}
+
+int ParseInt(const std::string& text, const char* what, int lo, int hi) {
+  if (text.empty()) throw UsageError(std::string("missing ") + what);
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text.c_str(), &end, 10);
+  if (*end != '\0' || errno == ERANGE || v < lo || v > hi)
+    throw UsageError(std::string("bad ") + what + " '" + text + "' (expected " +
+                     std::to_string(lo) + "-" + std::to_string(hi) + ")");
+  return static_cast<int>(v);
+}
+
+struct YMD {
+  int Year, Month, Day;
+};
+
+YMD ParseDate(const std::string& text) {
+  const auto a = text.find('-');
+  const auto b = a == std::string::npos ? a : text.find('-', a + 1);
+  if (a == std::string::npos || b == std::string::npos || a == 0)
+    throw UsageError("bad date '" + text + "' (expected YYYY-MM-DD)");
+  return {ParseInt(text.substr(0, a), "year", 1, 9999),
+          ParseInt(text.substr(a + 1, b - a - 1), "month", 1, 12),
+          ParseInt(text.substr(b + 1), "day", 1, 31)};
+}
+
+// The parsed command line: positional words and flags.
+struct Args {
+  std::vector<std::string> Words;
+  std::vector<std::string> Flags;
+  std::string Lines, Ju, BirthYear;
+
+  bool Has(const char* flag) const {
+    for (const auto& f : Flags)
+      if (f == flag) return true;
+    return false;
+  }
+};
+
+Args Parse(int argc, char** argv, int first, const std::vector<std::string>& allowed) {
+  Args args;
+  for (int i = first; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a.rfind("--", 0) != 0) {
+      args.Words.push_back(a);
+      continue;
+    }
+    std::string value;
+    const auto eq = a.find('=');
+    if (eq != std::string::npos) {
+      value = a.substr(eq + 1);
+      a = a.substr(0, eq);
+    }
+    bool known = false;
+    for (const auto& f : allowed) known = known || f == a;
+    if (!known) throw UsageError("unknown option " + a + " for this command");
+    if (a == "--lines" || a == "--ju" || a == "--birth-year") {
+      if (eq == std::string::npos) {
+        if (i + 1 >= argc) throw UsageError(a + " needs a value");
+        value = argv[++i];
+      }
+      (a == "--lines" ? args.Lines : a == "--ju" ? args.Ju : args.BirthYear) = value;
+    } else if (eq != std::string::npos) {
+      throw UsageError(a + " takes no value");
+    }
+    args.Flags.push_back(a);
+  }
+  return args;
+}
+
+void Exclusive(const Args& args, const char* a, const char* b) {
+  if (args.Has(a) && args.Has(b)) throw UsageError(std::string(a) + " and " + b + " exclude each other");
+}
+
+// The directory of this program, with its trailing slash.
+std::string ProgramDirectory() {
+  std::vector<char> path(PATH_MAX + 1, '\0');
+  const ssize_t n = readlink("/proc/self/exe", path.data(), PATH_MAX);
+  if (n <= 0) return {};
+  std::string p(path.data(), static_cast<std::size_t>(n));
+  return p.substr(0, p.rfind('/') + 1);
+}
+
+// liborv.so, loaded for one call and unloaded on every path.
+class EngineLibrary {
+ public:
+  EngineLibrary() {
+    const std::string own = ProgramDirectory() + "liborv.so";
+    handle_ = dlopen(own.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) handle_ = dlopen("liborv.so", RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) throw std::runtime_error(std::string("cannot load liborv.so: ") + dlerror());
+  }
+  ~EngineLibrary() { dlclose(handle_); }
+  EngineLibrary(const EngineLibrary&) = delete;
+  EngineLibrary& operator=(const EngineLibrary&) = delete;
+
+  template <typename F>
+  F* Export(const char* name) {
+    void* p = dlsym(handle_, name);
+    if (p == nullptr) throw std::runtime_error(std::string("liborv.so has no export ") + name);
+    return reinterpret_cast<F*>(p);
+  }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+// The date block every dated chart command takes: DATE HOUR [--lunar] [--leap].
+struct DateBlock {
+  uint8_t Solar, Leap;
+  int Year, Month, Day, Hour;
+};
+
+DateBlock ReadDateBlock(const Args& args, std::size_t expectedWords) {
+  if (args.Words.size() != expectedWords)
+    throw UsageError("expected a date and an hour (see orvchart --help)");
+  const YMD d = ParseDate(args.Words[0]);
+  const bool lunar = args.Has("--lunar");
+  if (args.Has("--leap") && !lunar) throw UsageError("--leap needs --lunar");
+  return {static_cast<uint8_t>(!lunar), static_cast<uint8_t>(args.Has("--leap")), d.Year, d.Month,
+          d.Day, ParseInt(args.Words[1], "hour", INT_MIN, INT_MAX)};
+}
+
+int Report(int code, const std::vector<char>& buffer) {
+  if (code == 1) {
+    std::fprintf(stderr, "orvchart: invalid solar date or hour (years 1902-2050, hours 0-23)\n");
+    return 1;
+  }
+  if (code == 2) {
+    std::fprintf(stderr, "orvchart: no such lunar date (years 1902-2050)\n");
+    return 1;
+  }
+  if (code != 0) {
+    std::fprintf(stderr, "orvchart: the engine answered %d\n", code);
+    return 1;
+  }
+  const std::string text = GbkToUtf8(std::string(buffer.data()));
+  if (text.empty()) {
+    std::fprintf(stderr, "orvchart: this chart is not available yet\n");
+    return 1;
+  }
+  std::fputs(text.c_str(), stdout);
+  if (text.back() != '\n') std::fputc('\n', stdout);
+  return 0;
+}
+
+const std::vector<std::string> kDateFlags = {"--lunar", "--leap"};
+
+std::vector<std::string> With(std::vector<std::string> more) {
+  more.insert(more.end(), kDateFlags.begin(), kDateFlags.end());
+  return more;
+}
+
+using SexChart = int32_t(uint8_t, uint8_t, uint8_t, int32_t, int32_t, int32_t, int32_t, char*);
+
+int SexChartCommand(const char* exportName, std::size_t size, int argc, char** argv) {
+  const Args args = Parse(argc, argv, 2, With({"--male", "--female"}));
+  Exclusive(args, "--male", "--female");
+  if (!args.Has("--male") && !args.Has("--female")) throw UsageError("say --male or --female");
+  const DateBlock d = ReadDateBlock(args, 2);
+  EngineLibrary lib;
+  std::vector<char> buffer(size, '\0');
+  const int code = lib.Export<SexChart>(exportName)(d.Solar, d.Leap, args.Has("--male"), d.Year,
+                                                     d.Month, d.Day, d.Hour, buffer.data());
+  return Report(code, buffer);
+}
+
+int LiuyaoCommand(int argc, char** argv) {
+  using Fn = int32_t(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, uint8_t, uint8_t,
+                     uint8_t, int32_t, int32_t, int32_t, int32_t, char*);
+  const Args args = Parse(argc, argv, 2, With({"--lines", "--variant"}));
+  const DateBlock d = ReadDateBlock(args, 2);
+  std::array<int, 6> lines{};
+  const bool manual = args.Has("--lines");
+  if (manual) {
+    if (args.Lines.size() != 6 || args.Lines.find_first_not_of("0123") != std::string::npos)
+      throw UsageError("--lines takes six digits 0-3, top line first");
+    for (int i = 0; i < 6; ++i) lines[i] = args.Lines[i] - '0';
+  }
+  EngineLibrary lib;
+  std::vector<char> buffer(3000, '\0');
+  const int code = lib.Export<Fn>(args.Has("--variant") ? "StrLiuyaoL" : "StrLiuyao")(
+      lines[0], lines[1], lines[2], lines[3], lines[4], lines[5], d.Solar, d.Leap, manual, d.Year,
+      d.Month, d.Day, d.Hour, buffer.data());
+  return Report(code, buffer);
+}
+
+int QimenCommand(int argc, char** argv) {
+  using Fn = int32_t(uint8_t, uint8_t, uint8_t, int32_t, int32_t, int32_t, int32_t, int32_t, char*);
+  const Args args = Parse(argc, argv, 2, With({"--flying", "--rotating", "--ju"}));
+  Exclusive(args, "--flying", "--rotating");
+  const DateBlock d = ReadDateBlock(args, 2);
+  const int ju = args.Has("--ju") ? ParseInt(args.Ju, "ju", 1, 18) : 0;
+  EngineLibrary lib;
+  std::vector<char> buffer(3000, '\0');
+  const int code = lib.Export<Fn>("StrQimen")(d.Solar, d.Leap, args.Has("--flying"), ju, d.Year,
+                                              d.Month, d.Day, d.Hour, buffer.data());
+  return Report(code, buffer);
+}
+
+int LiurenCommand(int argc, char** argv) {
+  using Fn = int32_t(uint8_t, uint8_t, uint8_t, int32_t, int32_t, int32_t, int32_t, char*, uint8_t,
+                     uint8_t, uint8_t, int32_t);
+  const Args args = Parse(argc, argv, 2,
+                          With({"--male", "--female", "--day", "--night", "--guiren", "--shehai",
+                                "--birth-year"}));
+  Exclusive(args, "--male", "--female");
+  Exclusive(args, "--day", "--night");
+  const DateBlock d = ReadDateBlock(args, 2);
+  const int birth = args.Has("--birth-year") ? ParseInt(args.BirthYear, "birth year", 1902, 2050) : -1;
+  EngineLibrary lib;
+  std::vector<char> buffer(3000, '\0');
+  const int code = lib.Export<Fn>("Str6Ren")(d.Solar, d.Leap, !args.Has("--female"), d.Year,
+                                             d.Month, d.Day, d.Hour, buffer.data(),
+                                             !args.Has("--night"), args.Has("--guiren"),
+                                             args.Has("--shehai"), birth);
+  return Report(code, buffer);
+}
+
+int XuankongCommand(int argc, char** argv) {
+  using Fn = int32_t(int32_t, int32_t, int32_t, char*);
+  static const char* const kMountains[24] = {"壬", "子", "癸", "丑", "艮", "寅", "甲", "卯",
+                                             "乙", "辰", "巽", "巳", "丙", "午", "丁", "未",
+                                             "坤", "申", "庚", "酉", "辛", "戌", "乾", "亥"};
+  const Args args = Parse(argc, argv, 2, {"--tigua"});
+  if (args.Words.size() != 2) throw UsageError("expected a period and a mountain (see orvchart --help)");
+  const int period = ParseInt(args.Words[0], "period", 1, 9);
+  int mountain = -1;
+  for (int i = 0; i < 24; ++i)
+    if (args.Words[1] == kMountains[i]) mountain = i;
+  if (mountain < 0) mountain = ParseInt(args.Words[1], "mountain", 0, 23);
+  EngineLibrary lib;
+  std::vector<char> buffer(3000, '\0');
+  const int code = lib.Export<Fn>("StrXuankong")(period - 1, mountain, !args.Has("--tigua"),
+                                                 buffer.data());
+  return Report(code, buffer);
+}
+
+std::string TimeText(double value) {
+  const orv::DateTimeParts p = orv::DecodeDateTime(value);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour,
+                p.Minute, p.Second);
+  return text;
+}
+
+int CalendarCommand(int argc, char** argv) {
+  const Args args = Parse(argc, argv, 2, kDateFlags);
+  double date = 0;
+  if (args.Words.empty()) {
+    if (args.Has("--lunar") || args.Has("--leap")) throw UsageError("--lunar needs a date");
+    date = orv::Now();
+  } else {
+    if (args.Words.size() > 2) throw UsageError("expected at most a date and a time");
+    if (args.Has("--leap") && !args.Has("--lunar")) throw UsageError("--leap needs --lunar");
+    const YMD d = ParseDate(args.Words[0]);
+    int hour = 0, minute = 0;
+    if (args.Words.size() == 2) {
+      const std::string& t = args.Words[1];
+      const auto colon = t.find(':');
+      hour = ParseInt(t.substr(0, colon), "hour", 0, 23);
+      if (colon != std::string::npos) minute = ParseInt(t.substr(colon + 1), "minute", 0, 59);
+    }
+    const bool solar = !args.Has("--lunar");
+    const int code = orv::ResolveDate(solar, args.Has("--leap"), d.Year, d.Month, d.Day, hour, date);
+    if (code == orv::kResultBadSolar)
+      throw UsageError("invalid solar date (years 1902-2050)");
+    if (code == orv::kResultLunarNotFound)
+      throw UsageError("no such lunar date (years 1902-2050)");
+    date += minute / 1440.0;
+  }
+  orv::TOrvBase base;
+  base.SetDate(date);
+  base.Recompute();
+  if (base.JieTerm == 0 || base.Lunar[0] == 0)
+    throw UsageError("the calendar covers the years 1902-2050 only");
+
+  const auto& lunar = base.GetLunar();
+  const orv::Pillar lunarYear = orv::PillarOfNumber(orv::YearCycleNumber(lunar[0]));
+  const auto u = [](const std::string& gbk) { return GbkToUtf8(gbk); };
+  std::string out;
+  out += "公历：" + TimeText(date).substr(0, 16) + "\n";
+  out += "农历：" + std::to_string(lunar[0]) + "年（" + u(orv::PillarText(lunarYear)) + "年）" +
+         u(orv::LunarDateText(lunar[1], lunar[2])) + "\n";
+  out += "节气：" + u(orv::SolarTermName(base.CurrentTerm)) + "\n";
+  out += "本月：" + u(orv::SolarTermName(base.JieTerm)) + " " + TimeText(base.JieInstant) + "　" +
+         u(orv::SolarTermName(base.QiTerm)) + " " + TimeText(base.QiInstant) + "\n";
+  out += "四柱：" + u(orv::PillarsLine(base.Pillars(), " ")) + "\n";
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    if (argc < 2) throw UsageError("no command (see orvchart --help)");
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (command == "calendar") return CalendarCommand(argc, argv);
+    if (command == "bazi") return SexChartCommand("StrBazi", 3000, argc, argv);
+    if (command == "ziwei") return SexChartCommand("StrZiwei", 4000, argc, argv);
+    if (command == "liuyao") return LiuyaoCommand(argc, argv);
+    if (command == "qimen") return QimenCommand(argc, argv);
+    if (command == "liuren") return LiurenCommand(argc, argv);
+    if (command == "xuankong") return XuankongCommand(argc, argv);
+    throw UsageError("unknown command '" + command + "' (see orvchart --help)");
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "orvchart: %s\n", e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "orvchart: %s\n", e.what());
+    return 1;
+  }
+}

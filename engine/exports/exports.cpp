@@ -1,0 +1,90 @@
+// The seven exported chart functions.
+#include "orv.h"
+
+#include <array>
+#include <string>
+
+#include "../methods/bazi/bazi.h"
+#include "../methods/liuren/liuren.h"
+#include "../methods/liuyao/liuyao.h"
+#include "../methods/qimen/qimen.h"
+#include "../methods/xuankong/xuankong.h"
+#include "../methods/ziwei/ziwei.h"
+#include "frame.h"
+
+using namespace orv;
+
+namespace {
+
+int32_t Finish(const std::string& text, char* buffer, std::size_t capacity) {
+  CopyChart(text, buffer, capacity);
+  return kResultOk;
+}
+
+int32_t Liuyao(int32_t l6, int32_t l5, int32_t l4, int32_t l3, int32_t l2, int32_t l1,
+               uint8_t solar, uint8_t leap, uint8_t manual, int32_t year, int32_t month,
+               int32_t day, int32_t hour, char* buffer, bool variant) {
+  double date = 0;
+  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
+  if (code != kResultOk) return code;
+  const std::array<int, 6> lines{l6, l5, l4, l3, l2, l1};
+  return Finish(LiuyaoChartText(lines, manual != 0, date, variant), buffer, kChartBufferSize);
+}
+
+}  // namespace
+
+ORV_EXPORT(int32_t) StrBazi(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
+                            int32_t month, int32_t day, int32_t hour, char* buffer) {
+  double date = 0;
+  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
+  if (code != kResultOk) return code;
+  return Finish(BaziChartText(date, male != 0), buffer, kChartBufferSize);
+}
+
+ORV_EXPORT(int32_t) StrZiwei(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
+                             int32_t month, int32_t day, int32_t hour, char* buffer) {
+  double date = 0;
+  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
+  if (code != kResultOk) return code;
+  return Finish(ZiweiChartText(date, male != 0), buffer, kZiweiBufferSize);
+}
+
+ORV_EXPORT(int32_t) StrLiuyao(int32_t line6, int32_t line5, int32_t line4, int32_t line3,
+                              int32_t line2, int32_t line1, uint8_t solar, uint8_t leap,
+                              uint8_t manual, int32_t year, int32_t month, int32_t day,
+                              int32_t hour, char* buffer) {
+  return Liuyao(line6, line5, line4, line3, line2, line1, solar, leap, manual, year, month, day,
+                hour, buffer, false);
+}
+
+ORV_EXPORT(int32_t) StrLiuyaoL(int32_t line6, int32_t line5, int32_t line4, int32_t line3,
+                               int32_t line2, int32_t line1, uint8_t solar, uint8_t leap,
+                               uint8_t manual, int32_t year, int32_t month, int32_t day,
+                               int32_t hour, char* buffer) {
+  return Liuyao(line6, line5, line4, line3, line2, line1, solar, leap, manual, year, month, day,
+                hour, buffer, true);
+}
+
+ORV_EXPORT(int32_t) StrQimen(uint8_t solar, uint8_t leap, uint8_t flying, int32_t ju,
+                             int32_t year, int32_t month, int32_t day, int32_t hour,
+                             char* buffer) {
+  double date = 0;
+  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
+  if (code != kResultOk) return code;
+  return Finish(QimenChartText(date, flying != 0, ju), buffer, kChartBufferSize);
+}
+
+ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
+                            int32_t month, int32_t day, int32_t hour, char* buffer,
+                            uint8_t daytime, uint8_t guiRen, uint8_t sheHai, int32_t birthYear) {
+  double date = 0;
+  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
+  if (code != kResultOk) return code;
+  SetLiurenOptions(guiRen != 0, sheHai != 0);
+  return Finish(LiurenChartText(date, daytime != 0, male != 0, birthYear), buffer,
+                kChartBufferSize);
+}
+
+ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, int32_t kind, char* buffer) {
+  return Finish(XuankongChartText(period, mountain, kind != 0), buffer, kChartBufferSize);
+}

@@ -1,0 +1,35 @@
+// The frame every export shares: date resolution, result codes and the copy
+// of the chart text into the caller's buffer.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace orv {
+
+enum ResultCode : int { kResultOk = 0, kResultBadSolar = 1, kResultLunarNotFound = 2 };
+
+constexpr std::size_t kChartBufferSize = 3000;
+constexpr std::size_t kZiweiBufferSize = 4000;
+
+// Charts are cast for civil years 1902-2050, the span both calendar tables
+// cover completely.
+constexpr int kChartFirstYear = 1902;
+constexpr int kChartLastYear = 2050;
+
+// Resolves the date block of an export into a date value. Solar input: a
+// valid Gregorian date of 1902-2050 and an hour 0-23, else kResultBadSolar.
+// Lunar input: month 1-12 (negated when leap), day 1-30, a civil day found by
+// the lunar search, and the resulting moment inside 1902-2050, else
+// kResultLunarNotFound.
+int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, double& value);
+
+// Length of the longest prefix of text that fits in limit bytes without
+// cutting a GBK double-byte character.
+std::size_t GbkPrefixLength(std::string_view text, std::size_t limit);
+
+// Copies text and its terminating zero into buffer (capacity bytes in all),
+// cutting a longer text at the last whole GBK character that fits.
+void CopyChart(std::string_view text, char* buffer, std::size_t capacity);
+
+}  // namespace orv

@@ -1,0 +1,3 @@
+// liborv.so is the engine archive linked whole; its exports come from
+// exports.cpp and the version script keeps everything else local.
+#include "orv.h"

@@ -1,0 +1,50 @@
+/* The chart engine's exported functions.
+ *
+ * Each export resolves its date, computes one chart and writes the chart text
+ * (GBK, lines ended by CR LF, zero-terminated) into the caller's buffer.
+ * Buffers are 3000 bytes, 4000 for StrZiwei; a text never exceeds them.
+ * Result: 0 chart written; 1 invalid solar date; 2 lunar date not found.
+ * On a nonzero result the buffer is not touched. Flags are true when nonzero.
+ */
+#ifndef ORV_H
+#define ORV_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+#define ORV_EXTERN_C extern "C"
+#else
+#define ORV_EXTERN_C
+#endif
+
+#if defined(_WIN32)
+#define ORV_EXPORT(type) ORV_EXTERN_C __declspec(dllexport) type __stdcall
+#else
+#define ORV_EXPORT(type) ORV_EXTERN_C __attribute__((visibility("default"))) type
+#endif
+
+ORV_EXPORT(int32_t) StrBazi(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
+                            int32_t month, int32_t day, int32_t hour, char* buffer);
+ORV_EXPORT(int32_t) StrZiwei(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
+                             int32_t month, int32_t day, int32_t hour, char* buffer);
+/* Lines 6 (top) down to 1 (bottom): 0 yin, 1 yang, 2 moving yin, 3 moving yang. */
+ORV_EXPORT(int32_t) StrLiuyao(int32_t line6, int32_t line5, int32_t line4, int32_t line3,
+                              int32_t line2, int32_t line1, uint8_t solar, uint8_t leap,
+                              uint8_t manual, int32_t year, int32_t month, int32_t day,
+                              int32_t hour, char* buffer);
+ORV_EXPORT(int32_t) StrLiuyaoL(int32_t line6, int32_t line5, int32_t line4, int32_t line3,
+                               int32_t line2, int32_t line1, uint8_t solar, uint8_t leap,
+                               uint8_t manual, int32_t year, int32_t month, int32_t day,
+                               int32_t hour, char* buffer);
+/* ju: 0 or less automatic; 1-9 yang ju; 10-18 yin ju (value - 9). */
+ORV_EXPORT(int32_t) StrQimen(uint8_t solar, uint8_t leap, uint8_t flying, int32_t ju,
+                             int32_t year, int32_t month, int32_t day, int32_t hour,
+                             char* buffer);
+/* The buffer is the eighth argument. birthYear 0 or less: none. */
+ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
+                            int32_t month, int32_t day, int32_t hour, char* buffer,
+                            uint8_t daytime, uint8_t guiRen, uint8_t sheHai, int32_t birthYear);
+/* period 0-8, mountain 0-23, kind nonzero: xiagua, zero: tigua. Always 0. */
+ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, int32_t kind, char* buffer);
+
+#endif

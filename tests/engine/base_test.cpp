@@ -1,0 +1,130 @@
+#include "calendar/base.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "calendar/dates.h"
+#include "calendar/solar_terms.h"
+#include "calendar/text.h"
+
+namespace orv {
+namespace {
+
+TOrvBase At(int y, int m, int d, int h, int mi = 0, int s = 0) {
+  TOrvBase base;
+  base.SetDate(EncodeDateTime(y, m, d, h, mi, s));
+  base.Recompute();
+  return base;
+}
+
+TEST(TOrvBase, FourPillars) {
+  struct {
+    int y, m, d, h, mi;
+    const char* pillars;
+  } cases[] = {
+      {1984, 2, 4, 23, 10, "癸亥 乙丑 己巳 甲子"},  // before the lichun instant 23:18:44
+      {1984, 2, 4, 23, 30, "甲子 丙寅 己巳 甲子"},
+      {1984, 2, 4, 12, 0, "癸亥 乙丑 戊辰 戊午"},
+      {2000, 1, 1, 12, 0, "己卯 丙子 戊午 戊午"},
+      {1900, 1, 1, 12, 0, "己亥 丙子 甲戌 庚午"},
+      {2024, 2, 10, 0, 30, "甲辰 丙寅 甲辰 甲子"},   // 00:30: own day, zi hour
+      {2024, 2, 10, 23, 30, "甲辰 丙寅 乙巳 丙子"},  // 23:30: next day's pillar
+      {2024, 2, 10, 22, 59, "甲辰 丙寅 甲辰 乙亥"},
+  };
+  for (const auto& c : cases) {
+    const TOrvBase b = At(c.y, c.m, c.d, c.h, c.mi);
+    EXPECT_EQ(PillarsLine(b.Pillars(), " "), c.pillars) << c.y << "-" << c.m << "-" << c.d << " " << c.h;
+  }
+}
+
+TEST(TOrvBase, MonthChangesAtTheSectionalInstantNotAtTheHour) {
+  const double jie = SolarTermTable[2024 - 1900][2][0];  // jingzhe 2024
+  TOrvBase before, after;
+  before.SetDate(jie - 1.0 / 86400);
+  before.Recompute();
+  after.SetDate(jie + 1.0 / 86400);
+  after.Recompute();
+  EXPECT_EQ(PillarText(before.MonthPillar), "丙寅");
+  EXPECT_EQ(PillarText(after.MonthPillar), "丁卯");
+  EXPECT_EQ(before.DayPillar, after.DayPillar);
+  EXPECT_EQ(before.CurrentTerm, 2);
+  EXPECT_EQ(after.CurrentTerm, 3);
+}
+
+TEST(TOrvBase, CivilAndTermFields) {
+  const TOrvBase b = At(2000, 1, 1, 12, 34, 56);
+  EXPECT_EQ(b.CivilYear, 2000);
+  EXPECT_EQ(b.CivilMonth, 1);
+  EXPECT_EQ(b.CivilDay, 1);
+  EXPECT_EQ(b.CivilHour, 12);
+  EXPECT_EQ(b.CivilMinute, 34);
+  EXPECT_EQ(b.JieTerm, 23);
+  EXPECT_EQ(b.QiTerm, 24);
+  EXPECT_EQ(b.CurrentTerm, 22);
+  EXPECT_EQ(b.DayXun, (Pillar{1, 13}));  // 戊午 is 55: decade of 甲寅
+}
+
+TEST(TOrvBase, LunarFieldsFollowTheCivilDayAndTheNextHour) {
+  // 23:30: Lunar is the civil day's date, the counted fields follow X (the next day).
+  const TOrvBase b = At(1984, 2, 4, 23, 30);
+  EXPECT_EQ(b.GetLunar(), (std::array<int, 3>{1984, 1, 3}));
+  EXPECT_EQ(b.LunarCount, (std::array<int, 2>{1, 4}));
+  EXPECT_EQ(b.LunarYear, 1984);
+  EXPECT_EQ(b.LunarYearNumber, 1);
+  EXPECT_EQ(b.LunarYearPillar, (Pillar{1, 11}));
+  EXPECT_EQ(b.LunarYearStemOrdinal, 1);
+  EXPECT_EQ(b.LunarYearBranchOrdinal, 1);
+  EXPECT_EQ(b.HourOrdinal, 1);
+  // The last lunar day of 1983 at 23:00 already counts in the new year.
+  const TOrvBase eve = At(1984, 2, 1, 23, 0);
+  EXPECT_EQ(eve.GetLunar(), (std::array<int, 3>{1983, 12, 30}));
+  EXPECT_EQ(eve.LunarYear, 1984);
+  EXPECT_EQ(eve.LunarCount, (std::array<int, 2>{1, 1}));
+  // A leap month counts as the month after it.
+  const TOrvBase leap = At(2023, 3, 22, 12, 0);
+  EXPECT_EQ(leap.GetLunar(), (std::array<int, 3>{2023, -2, 1}));
+  EXPECT_EQ(leap.LunarCount, (std::array<int, 2>{3, 1}));
+}
+
+TEST(TOrvBase, PillarCodesBlock) {
+  const TOrvBase b = At(2000, 1, 1, 12, 0);
+  // 己卯 丙子 戊午 戊午
+  EXPECT_EQ(b.PillarCodes(), (std::array<int, 8>{6, 14, 3, 11, 5, 17, 5, 17}));
+}
+
+TEST(TOrvBase, ConstructionUsesTheCurrentMoment) {
+  const double before = Now();
+  TOrvBase b;
+  EXPECT_GE(b.GetDate(), before - 1.0 / 86400);
+  EXPECT_NE(b.DayPillar.Stem, 0);
+}
+
+TEST(TOrvBase, NeverReadsOutsideATable) {
+  const double dates[] = {std::numeric_limits<double>::quiet_NaN(),
+                          std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity(),
+                          -1e12, 1e12, -700000, 2958466.5,
+                          EncodeDate(1, 1, 1), EncodeDate(1899, 12, 31),
+                          EncodeDate(1900, 1, 1), EncodeDate(1901, 2, 18),
+                          EncodeDate(2051, 2, 11), EncodeDate(2099, 12, 31) + 0.99,
+                          EncodeDate(2100, 1, 1), EncodeDate(9999, 12, 31) + 0.99};
+  for (double d : dates) {
+    TOrvBase b;
+    b.SetDate(d);
+    b.Recompute();  // the sanitizers catch any read outside a table
+    if (d == d) {
+      EXPECT_EQ(b.GetDate(), d);
+    }
+  }
+  // Outside the lunar table the lunar fields stay empty; the day pillar is still known.
+  TOrvBase b;
+  b.SetDate(EncodeDateTime(1900, 1, 1, 12, 0));
+  b.Recompute();
+  EXPECT_EQ(b.GetLunar(), (std::array<int, 3>{0, 0, 0}));
+  EXPECT_EQ(PillarText(b.DayPillar), "甲戌");
+}
+
+}  // namespace
+}  // namespace orv

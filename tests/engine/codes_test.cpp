@@ -1,0 +1,105 @@
+#include "calendar/codes.h"
+
+#include <gtest/gtest.h>
+
+namespace orv {
+namespace {
+
+TEST(Codes, WrapNeverGivesZero) {
+  EXPECT_EQ(Wrap(0, 12), 12);
+  EXPECT_EQ(Wrap(-1, 24), 23);
+  EXPECT_EQ(Wrap(12, 12), 12);
+  EXPECT_EQ(Wrap(13, 12), 1);
+  EXPECT_EQ(Wrap(-24, 12), 12);
+  EXPECT_EQ(Wrap(11, 12, 1), 12);
+  EXPECT_EQ(Wrap(1, 12, -1), 12);
+}
+
+TEST(Codes, CodeOfAndOrdinal) {
+  EXPECT_EQ(CodeOf(11, CodeKind::Stem), 1);
+  EXPECT_EQ(CodeOf(0, CodeKind::Stem), 10);
+  EXPECT_EQ(CodeOf(0, CodeKind::Branch), 22);
+  EXPECT_EQ(CodeOf(13, CodeKind::Branch), 11);
+  EXPECT_EQ(CodeOf(1, CodeKind::General), 153);
+  EXPECT_EQ(CodeOf(12, CodeKind::Growth), 152);
+  EXPECT_EQ(CodeOf(9, CodeKind::Palace), 193);
+  EXPECT_EQ(CodeOf(77, CodeKind::Raw), 77);
+  EXPECT_EQ(Ordinal(11), 1);
+  EXPECT_EQ(Ordinal(22), 12);
+  EXPECT_EQ(Ordinal(7), 7);
+  EXPECT_EQ(Ordinal(141), 1);
+  EXPECT_EQ(Ordinal(185), 1);
+  EXPECT_EQ(Ordinal(153), 153);  // generals keep their code
+}
+
+TEST(Codes, ElementsAndRelations) {
+  const int elements[23] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 5, 3, 1, 1, 3, 2, 2, 3, 4, 4, 3, 5};
+  for (int code = 0; code <= 22; ++code) EXPECT_EQ(ElementOf(code), elements[code]) << code;
+  EXPECT_EQ(ElementOf(23), 0);
+  // x relative to y: 0 same, 1 y generates x, 2 y controls x, -2 x controls y, -1 x generates y.
+  EXPECT_EQ(Relation(kFire, kFire), 0);
+  EXPECT_EQ(Relation(kFire, kWood), 1);
+  EXPECT_EQ(Relation(kWood, kWater), 1);
+  EXPECT_EQ(Relation(kEarth, kWood), 2);
+  EXPECT_EQ(Relation(kWood, kEarth), -2);
+  EXPECT_EQ(Relation(kWood, kFire), -1);
+  EXPECT_EQ(Relation(kWater, kWood), -1);
+  EXPECT_EQ(CodeRelation(1 /*甲*/, 11 /*子*/), 1);   // water generates wood
+  EXPECT_EQ(CodeRelation(7 /*庚*/, 13 /*寅*/), -2);  // metal controls wood
+}
+
+TEST(Codes, CycleNumbersAndPillars) {
+  EXPECT_EQ(CycleNumber(1, 11), 1);    // 甲子
+  EXPECT_EQ(CycleNumber(10, 22), 60);  // 癸亥, never 0
+  EXPECT_EQ(CycleNumber(1, 21), 11);   // 甲戌
+  EXPECT_EQ(CycleNumber(5, 15), 5);    // 戊辰
+  for (int n = 1; n <= 60; ++n) EXPECT_EQ(CycleNumber(PillarOfNumber(n)), n);
+  EXPECT_EQ(PillarOfNumber(0), (Pillar{10, 22}));
+  EXPECT_EQ(PillarOfNumber(-59), (Pillar{1, 11}));
+  EXPECT_EQ(YearCycleNumber(1984), 1);
+  EXPECT_EQ(YearCycleNumber(1983), 60);
+  EXPECT_EQ(YearCycleNumber(2000), 17);  // 庚辰
+}
+
+TEST(Codes, XunHeadsAndVoidBranches) {
+  struct {
+    Pillar p;
+    Pillar head;
+    int void1, void2;
+  } cases[] = {
+      {{1, 11}, {1, 11}, 21, 22},   // 甲子旬 戌亥
+      {{10, 22}, {1, 13}, 11, 12},  // 癸亥 in 甲寅旬: 子丑
+      {{2, 22}, {1, 21}, 19, 20},   // 乙亥 in 甲戌旬: 申酉
+      {{5, 15}, {1, 11}, 21, 22},   // 戊辰 in 甲子旬
+      {{10, 16}, {1, 19}, 17, 18},  // 癸巳 in 甲申旬: 午未
+      {{1, 17}, {1, 17}, 15, 16},   // 甲午旬 辰巳
+      {{3, 17}, {1, 15}, 13, 14},   // 丙午 in 甲辰旬: 寅卯
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(XunHead(c.p), c.head) << CycleNumber(c.p);
+    const auto v = VoidBranches(c.p);
+    EXPECT_EQ(v[0], c.void1) << CycleNumber(c.p);
+    EXPECT_EQ(v[1], c.void2) << CycleNumber(c.p);
+    EXPECT_TRUE(IsVoid(c.p, c.void1));
+    EXPECT_TRUE(IsVoid(c.p, c.void2));
+    EXPECT_FALSE(IsVoid(c.p, c.p.Branch));
+  }
+}
+
+TEST(Codes, PolarityAndStepping) {
+  EXPECT_TRUE(IsYang(1));
+  EXPECT_FALSE(IsYang(2));
+  EXPECT_TRUE(IsYang(11));
+  EXPECT_FALSE(IsYang(12));
+  EXPECT_TRUE(SamePolarity(1, 11));
+  EXPECT_FALSE(SamePolarity(2, 11));
+  EXPECT_EQ(NextCode(10), 1);
+  EXPECT_EQ(PrevCode(1), 10);
+  EXPECT_EQ(NextCode(22), 11);
+  EXPECT_EQ(PrevCode(11), 22);
+  EXPECT_EQ(NextBranchOrdinal(12), 1);
+  EXPECT_EQ(PrevBranchOrdinal(1), 12);
+}
+
+}  // namespace
+}  // namespace orv

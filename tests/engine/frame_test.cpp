@@ -1,0 +1,116 @@
+#include "exports/frame.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "calendar/dates.h"
+
+namespace orv {
+namespace {
+
+TEST(ResolveDate, SolarInput) {
+  struct {
+    int y, m, d, h;
+    int code;
+  } cases[] = {
+      {1984, 2, 4, 12, 0}, {2001, 2, 29, 0, 1}, {2000, 2, 29, 0, 0}, {1984, 13, 1, 0, 1},
+      {1984, 2, 4, 24, 1}, {1984, 2, 4, -1, 1}, {1984, 2, 4, 23, 0}, {1901, 12, 31, 0, 1},
+      {1902, 1, 1, 0, 0},  {2050, 12, 31, 23, 0}, {2051, 1, 1, 0, 1}, {INT_MAX, 1, 1, 0, 1},
+      {1984, INT_MIN, 1, 0, 1},
+  };
+  for (const auto& c : cases) {
+    double value = -1;
+    EXPECT_EQ(ResolveDate(true, true, c.y, c.m, c.d, c.h, value), c.code)
+        << c.y << "-" << c.m << "-" << c.d << " " << c.h;
+    if (c.code == 0) EXPECT_EQ(value, EncodeDate(c.y, c.m, c.d) + c.h / 24.0);
+    else EXPECT_EQ(value, -1);
+  }
+}
+
+TEST(ResolveDate, LunarInput) {
+  struct {
+    int y, m, d, h;
+    bool leap;
+    int code;
+    int cy, cm, cd;
+  } cases[] = {
+      {1984, 1, 3, 12, false, 0, 1984, 2, 4},
+      {2023, 2, 1, 0, true, 0, 2023, 3, 22},
+      {2023, 3, 1, 0, true, 2, 0, 0, 0},   // 2023 has no leap third month
+      {2023, 1, 30, 0, false, 2, 0, 0, 0}, // a 29-day month
+      {2023, 13, 1, 0, false, 2, 0, 0, 0},
+      {2023, 0, 1, 0, false, 2, 0, 0, 0},
+      {2023, 1, 31, 0, false, 2, 0, 0, 0},
+      {2023, 1, 0, 0, false, 2, 0, 0, 0},
+      {1900, 1, 1, 0, false, 2, 0, 0, 0},
+      {2051, 1, 1, 0, false, 2, 0, 0, 0},
+      {INT_MIN, 1, 1, 0, false, 2, 0, 0, 0},
+      {2050, 12, 29, 0, false, 2, 0, 0, 0}, // lies in 2051
+      {2050, 11, 18, 23, false, 0, 2050, 12, 31},
+      {1984, 1, 3, 23, false, 0, 1984, 2, 4},
+  };
+  for (const auto& c : cases) {
+    double value = -1;
+    SCOPED_TRACE(testing::Message() << c.y << "/" << c.m << "/" << c.d << (c.leap ? " leap" : ""));
+    EXPECT_EQ(ResolveDate(false, c.leap, c.y, c.m, c.d, c.h, value), c.code);
+    if (c.code == 0) EXPECT_EQ(value, EncodeDate(c.cy, c.cm, c.cd) + c.h * (1.0 / 24));
+    else EXPECT_EQ(value, -1);
+  }
+}
+
+TEST(ResolveDate, SolarAndLunarGiveTheSameMoment) {
+  double solar = 0, lunar = 0;
+  ASSERT_EQ(ResolveDate(true, false, 1984, 2, 4, 12, solar), 0);
+  ASSERT_EQ(ResolveDate(false, false, 1984, 1, 3, 12, lunar), 0);
+  EXPECT_EQ(solar, lunar);
+}
+
+TEST(ResolveDate, LunarHourMovingPastTheTablesIsRefused) {
+  double value = -1;
+  // The hour is added as it comes, but the moment must stay inside the tables.
+  EXPECT_EQ(ResolveDate(false, false, 2050, 11, 17, 48, value), 2);
+  EXPECT_EQ(ResolveDate(false, false, 1901, 11, 23, -48, value), 2);
+  EXPECT_EQ(ResolveDate(false, false, 1984, 1, 3, INT_MAX, value), 2);
+  EXPECT_EQ(value, -1);
+  EXPECT_EQ(ResolveDate(false, false, 1984, 1, 3, 24, value), 0);
+  EXPECT_EQ(value, EncodeDate(1984, 2, 5));
+}
+
+TEST(CopyChart, CutsAtTheLastWholeCharacter) {
+  // 2999 bytes of room: a run of double-byte characters is cut before the
+  // character that would straddle the limit.
+  std::string text;
+  text += 'x';
+  while (text.size() < 5000) text += "甲";
+  std::vector<char> buffer(3100, '\x55');
+  CopyChart(text, buffer.data(), 3000);
+  const std::string copied(buffer.data());
+  EXPECT_EQ(copied.size(), 2999u);  // 'x' + 1499 characters
+  EXPECT_EQ(copied, text.substr(0, 2999));
+  EXPECT_EQ(buffer[2999], '\0');
+  EXPECT_EQ(buffer[3000], '\x55');  // nothing past the capacity
+
+  std::string even = text.substr(1);  // characters only: 2998 bytes fit, not 2999
+  CopyChart(even, buffer.data(), 3000);
+  EXPECT_EQ(std::string(buffer.data()).size(), 2998u);
+}
+
+TEST(CopyChart, ShortTextsAndEdges) {
+  std::vector<char> buffer(16, '\x55');
+  CopyChart("", buffer.data(), 16);
+  EXPECT_EQ(buffer[0], '\0');
+  EXPECT_EQ(buffer[1], '\x55');
+  CopyChart("甲子\r\n", buffer.data(), 16);
+  EXPECT_EQ(std::string(buffer.data()), "甲子\r\n");
+  CopyChart("abc", nullptr, 16);  // no buffer: nothing written, no crash
+  EXPECT_EQ(GbkPrefixLength("ab甲", 3), 2u);
+  EXPECT_EQ(GbkPrefixLength("ab甲", 4), 4u);
+  EXPECT_EQ(GbkPrefixLength(std::string("a\x81"), 10), 2u);  // a lone lead byte at the end
+  EXPECT_EQ(GbkPrefixLength(std::string("\x80\xff"), 10), 2u);
+}
+
+}  // namespace
+}  // namespace orv

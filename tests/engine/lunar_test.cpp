@@ -1,0 +1,143 @@
+#include "calendar/lunar.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "calendar/dates.h"
+
+namespace orv {
+namespace {
+
+int YearLength(const LunarYearRecord& r) {
+  int days = 0;
+  for (int k = 0; k < (r.LeapMonth ? 13 : 12); ++k) days += 29 + r.MonthLengths[k];
+  return days;
+}
+
+double NewYearDay(int year) {
+  return EncodeDate(year, 1, 1) + LunarYearTable[year - kLunarFirstYear].NewYearOffset;
+}
+
+TEST(LunarYearTable, TellingRows) {
+  struct {
+    int year;
+    int m, d;
+    int leap;
+    const char* lengths;
+  } rows[] = {
+      {1901, 2, 19, 0, "010010101110"},  {1903, 1, 29, 5, "0101001001101"},
+      {1984, 2, 2, 10, "1011001001011"}, {2023, 1, 22, 2, "0100110110101"},
+      {2033, 1, 31, 11, "0100101011101"}, {2050, 1, 23, 3, "0101010110100"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.year);
+    const LunarYearRecord& rec = LunarYearTable[r.year - kLunarFirstYear];
+    EXPECT_EQ(NewYearDay(r.year), EncodeDate(r.year, r.m, r.d));
+    EXPECT_EQ(rec.LeapMonth, r.leap);
+    std::string flags;
+    for (int k = 0; k < 13; ++k) flags += static_cast<char>('0' + rec.MonthLengths[k]);
+    const std::string expected = std::string(r.lengths) + (r.leap ? "" : "0");
+    EXPECT_EQ(flags, expected);
+  }
+}
+
+TEST(LunarYearTable, MonthsAddUpToTheGapToTheNextNewYear) {
+  for (int y = kLunarFirstYear; y < kLunarLastYear; ++y) {
+    const LunarYearRecord& r = LunarYearTable[y - kLunarFirstYear];
+    EXPECT_EQ(NewYearDay(y) + YearLength(r), NewYearDay(y + 1)) << y;
+    EXPECT_TRUE(r.LeapMonth >= 0 && r.LeapMonth <= 12) << y;
+    if (r.LeapMonth == 0) {
+      EXPECT_EQ(r.MonthLengths[12], 0) << y;
+    }
+    EXPECT_GE(NewYearDay(y), EncodeDate(y, 1, 21)) << y;
+    EXPECT_LE(NewYearDay(y), EncodeDate(y, 2, 20)) << y;
+  }
+  // The lunar year 2050 (383 days from 23 January) ends on 9 February 2051.
+  EXPECT_EQ(NewYearDay(2050) + YearLength(LunarYearTable[2050 - kLunarFirstYear]),
+            EncodeDate(2051, 2, 10));
+}
+
+TEST(LunarYearTable, DaysBeforeMonth) {
+  const int common[14] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365, 396};
+  const int leap[14] = {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366, 397};
+  for (int i = 0; i < 14; ++i) {
+    EXPECT_EQ(DaysBeforeMonth[0][i], common[i]);
+    EXPECT_EQ(DaysBeforeMonth[1][i], leap[i]);
+  }
+}
+
+TEST(SolarToLunar, EdgeCases) {
+  struct {
+    int y, m, d;
+    LunarDate lunar;
+  } cases[] = {
+      {1984, 2, 1, {1983, 12, 30}}, {1984, 2, 2, {1984, 1, 1}},    {1984, 2, 4, {1984, 1, 3}},
+      {2023, 3, 21, {2023, 2, 30}}, {2023, 3, 22, {2023, -2, 1}},  {2033, 12, 22, {2033, -11, 1}},
+      {2034, 1, 19, {2033, -11, 29}}, {2034, 1, 20, {2033, 12, 1}}, {1902, 1, 1, {1901, 11, 22}},
+      {1901, 2, 19, {1901, 1, 1}},  {2051, 2, 9, {2050, 12, 29}},
+      {2050, 12, 14, {2050, 11, 1}}, {2051, 1, 12, {2050, 12, 1}},
+  };
+  for (const auto& c : cases) {
+    const auto lunar = SolarToLunar(EncodeDateTime(c.y, c.m, c.d, 23, 59, 0));
+    ASSERT_TRUE(lunar.has_value()) << c.y << "-" << c.m << "-" << c.d;
+    EXPECT_EQ(*lunar, c.lunar) << c.y << "-" << c.m << "-" << c.d;
+  }
+}
+
+TEST(SolarToLunar, NothingOutsideTheTable) {
+  EXPECT_FALSE(SolarToLunar(EncodeDate(1901, 2, 18)).has_value());
+  EXPECT_FALSE(SolarToLunar(EncodeDate(1900, 6, 1)).has_value());
+  EXPECT_FALSE(SolarToLunar(EncodeDate(2051, 2, 10)).has_value());
+  EXPECT_FALSE(SolarToLunar(EncodeDate(2200, 1, 1)).has_value());
+  EXPECT_FALSE(SolarToLunar(-1e9).has_value());
+}
+
+TEST(LunarToSolar, EdgeCases) {
+  struct {
+    int y, m, d;
+    int cy, cm, cd;  // 0: not found
+  } cases[] = {
+      {1984, 1, 3, 1984, 2, 4},    {2023, -2, 1, 2023, 3, 22}, {2033, -11, 29, 2034, 1, 19},
+      {2023, -3, 1, 0, 0, 0},      {1902, 1, 1, 1902, 2, 8},   {2050, 12, 29, 0, 0, 0},
+      {1901, 12, 1, 1902, 1, 10},  {1901, 11, 21, 0, 0, 0},    {2023, 2, 30, 2023, 3, 21},
+      {2023, 1, 30, 0, 0, 0},      {1984, -10, 1, 1984, 11, 23},
+  };
+  for (const auto& c : cases) {
+    const auto found = LunarToSolar(c.y, c.m, c.d);
+    SCOPED_TRACE(testing::Message() << c.y << "/" << c.m << "/" << c.d);
+    if (c.cy == 0) {
+      EXPECT_FALSE(found.has_value());
+    } else {
+      ASSERT_TRUE(found.has_value());
+      EXPECT_EQ(*found, EncodeDate(c.cy, c.cm, c.cd));
+    }
+  }
+}
+
+TEST(LunarToSolar, RoundTripsEveryCivilDay) {
+  // Every civil day of 1902-2050 whose lunar date is found again, except the
+  // last days of 2050, whose lunar year ends in 2051.
+  const double first = EncodeDate(1902, 1, 1);
+  const double last = EncodeDate(2050, 12, 31);
+  const double lastNewYear = EncodeDate(2051, 2, 10);
+  int checked = 0;
+  for (double day = first; day <= last; day += 1) {
+    const auto lunar = SolarToLunar(day);
+    ASSERT_TRUE(lunar.has_value()) << day;
+    const auto back = LunarToSolar(lunar->Year, lunar->Month, lunar->Day);
+    if (!back) {
+      // Only a month whose window reaches past 2050 may miss.
+      EXPECT_EQ(lunar->Year, 2050) << day;
+      EXPECT_GE(lunar->Month, 11) << day;
+      EXPECT_LT(day, lastNewYear);
+      continue;
+    }
+    ASSERT_EQ(*back, day) << lunar->Year << "/" << lunar->Month << "/" << lunar->Day;
+    ++checked;
+  }
+  EXPECT_GT(checked, 54000);
+}
+
+}  // namespace
+}  // namespace orv
