@@ -1,0 +1,420 @@
+#include "edit_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "gbk_validator.h"
+#include "skin.h"
+
+namespace {
+
+// Record texts are stored with CR LF line ends; the text control works with
+// LF alone.
+QString ToControlText(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
+}  // namespace
+
+TEditForm::TEditForm(TEditHost& host, QWidget* parent) : QDialog(parent), host_(host) {
+  setObjectName(QStringLiteral("EditForm"));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  setSizeGripEnabled(false);
+  resize(900, 650);
+  BuildUi();
+  connect(qApp, &QApplication::focusChanged, this, &TEditForm::OnFocusChanged);
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+          &TEditForm::UpdateEditActions);
+  UpdateEditActions();
+}
+
+TEditForm::~TEditForm() {
+  // The children go away after this body; focus moves caused by that must not
+  // reach this half-destroyed window.
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+}
+
+QAction* TEditForm::MakeAction(const QString& name, const QString& text,
+                               const QKeySequence& key) {
+  auto* act = new QAction(text, this);
+  act->setObjectName(name);
+  if (!key.isEmpty()) {
+    act->setShortcut(key);
+    act->setShortcutContext(Qt::WindowShortcut);
+  }
+  addAction(act);  // shortcuts work with the menu closed and the toolbar anywhere
+  return act;
+}
+
+void TEditForm::BuildUi() {
+  // ---- commands
+  actSave_ = MakeAction(QStringLiteral("actSave"), QStringLiteral("保存(&S)"),
+                        QKeySequence(Qt::CTRL | Qt::Key_S));
+  actSave_->setIconText(QStringLiteral("保存"));
+  actClose_ = MakeAction(QStringLiteral("actClose"), QStringLiteral("关闭(&G)"), {});
+  actUndo_ = MakeAction(QStringLiteral("actUndo"), QStringLiteral("撤消(&U)"),
+                        QKeySequence(Qt::CTRL | Qt::Key_Z));
+  actCut_ = MakeAction(QStringLiteral("actCut"), QStringLiteral("剪切(&T)"),
+                       QKeySequence(Qt::CTRL | Qt::Key_X));
+  actCopy_ = MakeAction(QStringLiteral("actCopy"), QStringLiteral("复制(&C)"),
+                        QKeySequence(Qt::CTRL | Qt::Key_C));
+  actPaste_ = MakeAction(QStringLiteral("actPaste"), QStringLiteral("粘贴(&P)"),
+                         QKeySequence(Qt::CTRL | Qt::Key_V));
+  actSelectAll_ = MakeAction(QStringLiteral("actSelectAll"), QStringLiteral("全选(&A)"),
+                             QKeySequence(Qt::CTRL | Qt::Key_A));
+
+  struct Chart {
+    const char* name;
+    const char* text;
+    const char* iconText;
+    int key;  // 0: no shortcut
+    ChartKind kind;
+  };
+  const Chart charts[] = {
+      {"actBazi", "八字(&B)", "八字", Qt::Key_B, ChartKind::Bazi},
+      {"actZiwei", "紫微(&I)", "紫微", Qt::Key_I, ChartKind::Ziwei},
+      {"actLiuyao", "六爻(&L)", "六爻", Qt::Key_L, ChartKind::Liuyao},
+      {"actQimen", "奇门(&Q)", "奇门", Qt::Key_Q, ChartKind::Qimen},
+      {"actLiuren", "六壬(&R)", "六壬", Qt::Key_R, ChartKind::Liuren},
+      {"actXuankong", "玄空", "玄空", 0, ChartKind::Xuankong},
+  };
+  QList<QAction*> chartActions;
+  for (const Chart& c : charts) {
+    QAction* act =
+        MakeAction(QString::fromLatin1(c.name), QString::fromUtf8(c.text),
+                   c.key ? QKeySequence(Qt::CTRL | Qt::Key(c.key)) : QKeySequence());
+    act->setIconText(QString::fromUtf8(c.iconText));
+    const ChartKind kind = c.kind;
+    connect(act, &QAction::triggered, this, [this, kind] { host_.RunChart(*this, kind); });
+    chartActions << act;
+  }
+
+  connect(actSave_, &QAction::triggered, this, [this] { Save(); });
+  connect(actClose_, &QAction::triggered, this, &QWidget::close);
+  connect(actUndo_, &QAction::triggered, this, &TEditForm::Undo);
+  connect(actCut_, &QAction::triggered, this, &TEditForm::Cut);
+  connect(actCopy_, &QAction::triggered, this, &TEditForm::Copy);
+  connect(actPaste_, &QAction::triggered, this, &TEditForm::Paste);
+  connect(actSelectAll_, &QAction::triggered, this, &TEditForm::SelectAll);
+
+  // ---- menu bar and toolbar
+  menuBar_ = new QMenuBar(this);
+  QMenu* file = menuBar_->addMenu(QStringLiteral("文件(&F)"));
+  file->setObjectName(QStringLiteral("mnuFile"));
+  file->addAction(actSave_);
+  file->addSeparator();
+  file->addAction(actClose_);
+  QMenu* edit = menuBar_->addMenu(QStringLiteral("编辑(&E)"));
+  edit->setObjectName(QStringLiteral("mnuEdit"));
+  edit->addAction(actUndo_);
+  edit->addSeparator();
+  edit->addAction(actCut_);
+  edit->addAction(actCopy_);
+  edit->addAction(actPaste_);
+  edit->addSeparator();
+  edit->addAction(actSelectAll_);
+  connect(edit, &QMenu::aboutToShow, this, &TEditForm::UpdateEditActions);
+  QMenu* chart = menuBar_->addMenu(QStringLiteral("排盘(&P)"));
+  chart->setObjectName(QStringLiteral("mnuChart"));
+  for (QAction* act : chartActions) {
+    if (act->objectName() != QLatin1String("actXuankong")) chart->addAction(act);
+  }
+
+  toolBar_ = new QToolBar(this);
+  toolBar_->setObjectName(QStringLiteral("tbEdit"));
+  toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  toolBar_->addAction(actSave_);
+  toolBar_->addSeparator();
+  toolBar_->addActions(chartActions);
+
+  // ---- fields
+  edtBT_ = new QLineEdit(this);
+  edtBT_->setObjectName(QStringLiteral("edtBT"));
+  LimitGbkBytes(edtBT_, kTitleBytes);
+  edtQZR_ = new QLineEdit(this);
+  edtQZR_->setObjectName(QStringLiteral("edtQZR"));
+  LimitGbkBytes(edtQZR_, kQuerentBytes);
+
+  cbYear_ = new QComboBox(this);
+  cbYear_->setObjectName(QStringLiteral("cbYear"));
+  for (int y = kFirstYear; y <= kLastYear; ++y) cbYear_->addItem(QString::number(y));
+  cbMonth_ = new QComboBox(this);
+  cbMonth_->setObjectName(QStringLiteral("cbMonth"));
+  for (int m = 1; m <= 12; ++m) cbMonth_->addItem(QString::number(m));
+  cbDay_ = new QComboBox(this);
+  cbDay_->setObjectName(QStringLiteral("cbDay"));
+  for (int d = 1; d <= 31; ++d) cbDay_->addItem(QString::number(d));
+  for (QComboBox* cb : {cbYear_, cbMonth_, cbDay_}) {
+    cb->setEditable(false);
+    cb->setMaxVisibleItems(16);
+    cb->setCurrentIndex(-1);
+  }
+  cbFK_ = new QCheckBox(QStringLiteral("反馈"), this);
+  cbFK_->setObjectName(QStringLiteral("cbFK"));
+
+  reText_ = new QPlainTextEdit(this);
+  reText_->setObjectName(QStringLiteral("reText"));
+  reText_->setFont(skin::TextFont());
+  reText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  reText_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  reText_->setTabChangesFocus(false);
+
+  auto* form = new QGridLayout;
+  form->setHorizontalSpacing(6);
+  form->addWidget(new QLabel(QStringLiteral("标　题："), this), 0, 0);
+  form->addWidget(edtBT_, 0, 1);
+  form->addWidget(new QLabel(QStringLiteral("求占人："), this), 1, 0);
+  form->addWidget(edtQZR_, 1, 1);
+  form->addWidget(new QLabel(QStringLiteral("时　间："), this), 2, 0);
+  auto* dateRow = new QHBoxLayout;
+  dateRow->addWidget(cbYear_);
+  dateRow->addWidget(new QLabel(QStringLiteral("年"), this));
+  dateRow->addWidget(cbMonth_);
+  dateRow->addWidget(new QLabel(QStringLiteral("月"), this));
+  dateRow->addWidget(cbDay_);
+  dateRow->addWidget(new QLabel(QStringLiteral("日"), this));
+  dateRow->addSpacing(24);
+  dateRow->addWidget(cbFK_);
+  dateRow->addStretch(1);
+  form->addLayout(dateRow, 2, 1);
+  form->setColumnStretch(1, 1);
+
+  auto* top = new QVBoxLayout(this);
+  top->setContentsMargins(0, 0, 0, 0);
+  top->setSpacing(0);
+  top->setMenuBar(menuBar_);
+  top->addWidget(toolBar_);
+  auto* body = new QVBoxLayout;
+  body->setContentsMargins(8, 8, 8, 8);
+  body->setSpacing(6);
+  body->addLayout(form);
+  body->addWidget(reText_, 1);
+  top->addLayout(body, 1);
+
+  setTabOrder(edtBT_, edtQZR_);
+  setTabOrder(edtQZR_, cbYear_);
+  setTabOrder(cbYear_, cbMonth_);
+  setTabOrder(cbMonth_, cbDay_);
+  setTabOrder(cbDay_, cbFK_);
+  setTabOrder(cbFK_, reText_);
+
+  // ---- the dirty flag: any change of any field, by the user or by program
+  connect(edtBT_, &QLineEdit::textChanged, this, &TEditForm::SetDirty);
+  connect(edtQZR_, &QLineEdit::textChanged, this, &TEditForm::SetDirty);
+  connect(reText_, &QPlainTextEdit::textChanged, this, &TEditForm::SetDirty);
+  connect(cbFK_, &QCheckBox::toggled, this, &TEditForm::SetDirty);
+  for (QComboBox* cb : {cbYear_, cbMonth_, cbDay_})
+    connect(cb, &QComboBox::currentIndexChanged, this, &TEditForm::SetDirty);
+
+  // ---- availability of the editing commands
+  for (QLineEdit* e : {edtBT_, edtQZR_}) {
+    connect(e, &QLineEdit::textChanged, this, &TEditForm::UpdateEditActions);
+    connect(e, &QLineEdit::selectionChanged, this, &TEditForm::UpdateEditActions);
+  }
+  connect(reText_, &QPlainTextEdit::textChanged, this, &TEditForm::UpdateEditActions);
+  connect(reText_, &QPlainTextEdit::selectionChanged, this, &TEditForm::UpdateEditActions);
+  connect(reText_, &QPlainTextEdit::undoAvailable, this, &TEditForm::UpdateEditActions);
+}
+
+void TEditForm::OpenNew(const QDate& today) {
+  editMode_ = false;
+  id_ = 0;
+  setWindowTitle(QStringLiteral("新建"));
+  edtBT_->clear();
+  edtQZR_->clear();
+  cbFK_->setChecked(false);
+  reText_->clear();
+  SetDate(today);
+  dirty_ = false;
+  UpdateEditActions();
+}
+
+void TEditForm::OpenEdit(RowId id, const QString& bt, const QString& qzr, bool fk,
+                         const QString& lr, const QDate& sj) {
+  editMode_ = true;
+  id_ = id;
+  setWindowTitle(QStringLiteral("编辑"));
+  edtBT_->setText(bt);
+  edtQZR_->setText(qzr);
+  cbFK_->setChecked(fk);
+  reText_->setPlainText(ToControlText(lr));
+  SetDate(sj);
+  // Filling the fields has set the flag; an opened record starts clean.
+  dirty_ = false;
+  UpdateEditActions();
+}
+
+void TEditForm::SetDate(const QDate& date) {
+  const QSignalBlocker by(cbYear_), bm(cbMonth_), bd(cbDay_);
+  if (!date.isValid()) {
+    cbYear_->setCurrentIndex(-1);
+    cbMonth_->setCurrentIndex(-1);
+    cbDay_->setCurrentIndex(-1);
+    return;
+  }
+  const int y = date.year() - kFirstYear;
+  cbYear_->setCurrentIndex(y >= 0 && y < cbYear_->count() ? y : -1);
+  cbMonth_->setCurrentIndex(date.month() - 1);
+  cbDay_->setCurrentIndex(date.day() - 1);
+}
+
+QDate TEditForm::DateFromSelectors() {
+  const int y = cbYear_->currentIndex();
+  const int m = cbMonth_->currentIndex();
+  const int d = cbDay_->currentIndex();
+  if (y >= 0 && m >= 0 && d >= 0) {
+    const QDate date(kFirstYear + y, m + 1, d + 1);
+    if (date.isValid()) return date;
+  }
+  skin::PlainMessage(this, QStringLiteral("日期错误，请检查。"));
+  return QDate::currentDate();
+}
+
+QString TEditForm::RecordText() const {
+  QString text = reText_->toPlainText();
+  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return text;
+}
+
+bool TEditForm::Save() {
+  const RowId folder = host_.SelectedFolderId();
+  if (folder <= 0) return false;
+  const QDate sj = DateFromSelectors();
+  const QString bt = edtBT_->text();
+  const QString qzr = edtQZR_->text();
+  const bool fk = cbFK_->isChecked();
+  const QString lr = RecordText();
+  CasebookStore& store = host_.Store();
+  try {
+    if (editMode_) {
+      store.UpdateRecord(bt, qzr, fk, sj, lr, id_);
+    } else {
+      id_ = store.InsertRecord(bt, qzr, fk, lr, sj, folder);
+      editMode_ = true;  // the record exists from now on
+    }
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return false;
+  }
+  dirty_ = false;
+  try {
+    host_.ListFolderRecords(folder);
+    // Opened from a search result, the record may live in another folder;
+    // the first row then stays current.
+    store.records()->locate(id_);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+  return true;
+}
+
+void TEditForm::InsertChartText(const QString& text) {
+  QTextCursor cursor(reText_->document());
+  cursor.movePosition(QTextCursor::Start);
+  cursor.insertText(ToControlText(text) + QLatin1Char('\n'));
+  dirty_ = true;
+}
+
+void TEditForm::reject() {
+  if (dirty_) {
+    const skin::Answer answer =
+        skin::Message(this, QStringLiteral("确认"), QStringLiteral("是否保存对当前记录的修改？"),
+                      skin::Buttons::YesNoCancel, skin::Icon::Question);
+    if (answer == skin::Answer::Cancel) return;
+    if (answer == skin::Answer::Yes && !Save()) return;  // keep what could not be stored
+  }
+  QDialog::reject();
+}
+
+void TEditForm::keyPressEvent(QKeyEvent* event) {
+  // The editor is a document window: Escape does not close it.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TEditForm::OnFocusChanged(QWidget*, QWidget* now) {
+  if (now == edtBT_ || now == edtQZR_ || now == reText_) {
+    textFocus_ = now;
+  } else if (now && now->window() == this) {
+    textFocus_ = nullptr;  // a selector, the check box ...
+  }
+  // Focus in a menu or another window: the commands keep acting on the last
+  // text control of this window.
+  UpdateEditActions();
+}
+
+QWidget* TEditForm::FocusedTextControl() const { return textFocus_; }
+
+void TEditForm::UpdateEditActions() {
+  bool undo = false, selection = false, hasText = false;
+  QWidget* w = FocusedTextControl();
+  if (auto* line = qobject_cast<QLineEdit*>(w)) {
+    undo = line->isUndoAvailable();
+    selection = line->hasSelectedText();
+    hasText = !line->text().isEmpty();
+  } else if (w == reText_) {
+    undo = reText_->document()->isUndoAvailable();
+    selection = reText_->textCursor().hasSelection();
+    hasText = !reText_->document()->isEmpty();
+  }
+  const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+  const bool clipText = clip && clip->hasText() && !clip->text().isEmpty();
+  actUndo_->setEnabled(w && undo);
+  actCut_->setEnabled(w && selection);
+  actCopy_->setEnabled(w && selection);
+  actPaste_->setEnabled(w && clipText);
+  actSelectAll_->setEnabled(w && hasText);
+}
+
+void TEditForm::Undo() {
+  if (auto* line = qobject_cast<QLineEdit*>(textFocus_)) line->undo();
+  else if (textFocus_ == reText_) reText_->undo();
+  UpdateEditActions();
+}
+
+void TEditForm::Cut() {
+  if (auto* line = qobject_cast<QLineEdit*>(textFocus_)) line->cut();
+  else if (textFocus_ == reText_) reText_->cut();
+  UpdateEditActions();
+}
+
+void TEditForm::Copy() {
+  if (auto* line = qobject_cast<QLineEdit*>(textFocus_)) line->copy();
+  else if (textFocus_ == reText_) reText_->copy();
+  UpdateEditActions();
+}
+
+void TEditForm::Paste() {
+  if (auto* line = qobject_cast<QLineEdit*>(textFocus_)) line->paste();
+  else if (textFocus_ == reText_) reText_->paste();
+  UpdateEditActions();
+}
+
+void TEditForm::SelectAll() {
+  if (auto* line = qobject_cast<QLineEdit*>(textFocus_)) line->selectAll();
+  else if (textFocus_ == reText_) reText_->selectAll();
+  UpdateEditActions();
+}

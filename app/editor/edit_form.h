@@ -1,0 +1,121 @@
+#pragma once
+// TEditForm: the window in which one record is written: title, querent,
+// date, feedback flag and free text, plus the six chart commands, which
+// insert a chart's text above the first line of the record text.
+//
+// The main window creates one editor per use, opens it with OpenNew() or
+// OpenEdit() and runs it modally; the editor saves through the store
+// (insert for a new record, update afterwards), re-lists the host's record
+// list after each save and asks before closing with unsaved changes.
+
+#include <QDate>
+#include <QDialog>
+
+#include "casebook_store.h"
+#include "edit_host.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QMenuBar;
+class QPlainTextEdit;
+class QToolBar;
+
+class TEditForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kFirstYear = 1920;
+  static constexpr int kLastYear = 2050;
+
+  explicit TEditForm(TEditHost& host, QWidget* parent = nullptr);
+  ~TEditForm() override;
+
+  // New mode: empty fields, feedback not ticked, the date selectors on
+  // `today`, caption "新建". Leaves the editor clean.
+  void OpenNew(const QDate& today);
+  // Edit mode for record `id`: fields from the record, caption "编辑".
+  // Leaves the editor clean.
+  void OpenEdit(RowId id, const QString& bt, const QString& qzr, bool fk,
+                const QString& lr, const QDate& sj);
+
+  // Saves the record (insert in new mode, then update) and re-lists the
+  // host's folder. Returns false when nothing could be stored (no folder,
+  // a store error, already shown to the user).
+  bool Save();
+
+  // Inserts a block of text, followed by a line break, before the first
+  // line of the record text (a chart). Marks the record dirty.
+  void InsertChartText(const QString& text);
+
+  // Sets the date selectors (year index year − 1920, month − 1, day − 1; a
+  // year outside the list leaves the year without a selection). Setting
+  // the selectors by program does not make the record dirty.
+  void SetDate(const QDate& date);
+  // The date the selectors form; when they form none (2月30日, an empty
+  // selector) says "日期错误，请检查。" and gives today's date.
+  QDate DateFromSelectors();
+
+  bool isDirty() const { return dirty_; }
+  bool isEditMode() const { return editMode_; }
+  RowId recordId() const { return id_; }
+
+  // The record text with CR LF line ends, as stored.
+  QString RecordText() const;
+
+  QLineEdit* edtBT() const { return edtBT_; }
+  QLineEdit* edtQZR() const { return edtQZR_; }
+  QComboBox* cbYear() const { return cbYear_; }
+  QComboBox* cbMonth() const { return cbMonth_; }
+  QComboBox* cbDay() const { return cbDay_; }
+  QCheckBox* cbFK() const { return cbFK_; }
+  QPlainTextEdit* reText() const { return reText_; }
+  QToolBar* toolBar() const { return toolBar_; }
+  QMenuBar* menuBar() const { return menuBar_; }
+
+ public slots:
+  // Refreshes the enabled state of the editing commands.
+  void UpdateEditActions();
+
+ protected:
+  // The close query: the title bar, "关闭(&G)" and the system all come here.
+  void reject() override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void BuildUi();
+  QAction* MakeAction(const QString& name, const QString& text, const QKeySequence& key);
+  void SetDirty() { dirty_ = true; }
+  QWidget* FocusedTextControl() const;
+  void OnFocusChanged(QWidget* old, QWidget* now);
+  void Undo();
+  void Cut();
+  void Copy();
+  void Paste();
+  void SelectAll();
+
+  TEditHost& host_;
+  bool editMode_ = false;
+  RowId id_ = 0;
+  bool dirty_ = false;
+
+  QMenuBar* menuBar_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QLineEdit* edtBT_ = nullptr;
+  QLineEdit* edtQZR_ = nullptr;
+  QComboBox* cbYear_ = nullptr;
+  QComboBox* cbMonth_ = nullptr;
+  QComboBox* cbDay_ = nullptr;
+  QCheckBox* cbFK_ = nullptr;
+  QPlainTextEdit* reText_ = nullptr;
+  QWidget* textFocus_ = nullptr;  // the text control the editing commands act on
+
+  QAction* actSave_ = nullptr;
+  QAction* actClose_ = nullptr;
+  QAction* actUndo_ = nullptr;
+  QAction* actCut_ = nullptr;
+  QAction* actCopy_ = nullptr;
+  QAction* actPaste_ = nullptr;
+  QAction* actSelectAll_ = nullptr;
+};

@@ -1,0 +1,89 @@
+#include "folder_tree.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QTreeWidgetItemIterator>
+
+#include "gbk_validator.h"
+
+TFolderTree::TFolderTree(QWidget* parent) : QTreeWidget(parent) {
+  setObjectName(QStringLiteral("tvFolders"));
+  setColumnCount(1);
+  setHeaderHidden(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+  setItemDelegate(new TFolderNameDelegate(this));
+  setContextMenuPolicy(Qt::CustomContextMenu);
+  setExpandsOnDoubleClick(true);
+  // Image 0: a closed folder; image 1, while selected: an open folder.
+  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  for (const QSize& size : closed.availableSizes()) {
+    rootIcon_.addPixmap(closed.pixmap(size), QIcon::Normal);
+    rootIcon_.addPixmap(closed.pixmap(size), QIcon::Selected);
+    folderIcon_.addPixmap(closed.pixmap(size), QIcon::Normal);
+  }
+  for (const QSize& size : open.availableSizes())
+    folderIcon_.addPixmap(open.pixmap(size), QIcon::Selected);
+}
+
+RowId TFolderTree::FolderId(const QTreeWidgetItem* item) {
+  return item ? item->data(0, kIdRole).toLongLong() : -1;
+}
+
+QTreeWidgetItem* TFolderTree::AddNode(QTreeWidgetItem* parent, const QString& caption,
+                                      RowId id) {
+  auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+  item->setText(0, caption);
+  item->setData(0, kIdRole, QVariant::fromValue<qint64>(id));
+  item->setIcon(0, parent ? folderIcon_ : rootIcon_);
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (parent) flags |= Qt::ItemIsEditable;
+  item->setFlags(flags);
+  return item;
+}
+
+int TFolderTree::FlatPosition(const QTreeWidgetItem* item) const {
+  int pos = 0;
+  for (QTreeWidgetItemIterator it(const_cast<TFolderTree*>(this)); *it; ++it, ++pos) {
+    if (*it == item) return pos;
+  }
+  return -1;
+}
+
+bool TFolderTree::CanRename(const QTreeWidgetItem* item) const {
+  return item && FlatPosition(item) >= 2;
+}
+
+bool TFolderTree::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  if (index.isValid() && !CanRename(itemFromIndex(index))) return false;
+  return QTreeWidget::edit(index, trigger, event);
+}
+
+void TFolderTree::mousePressEvent(QMouseEvent* event) {
+  const QModelIndex index = indexAt(event->position().toPoint());
+  if (index.isValid() && visualRect(index).contains(event->position().toPoint()))
+    setCurrentIndex(index);
+  QTreeWidget::mousePressEvent(event);
+}
+
+TFolderNameDelegate::TFolderNameDelegate(TFolderTree* tree)
+    : QStyledItemDelegate(tree), tree_(tree) {}
+
+QWidget* TFolderNameDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                           const QModelIndex&) const {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QStringLiteral("edtFolderName"));
+  LimitGbkBytes(edit, kFolderNameBytes);
+  return edit;
+}
+
+void TFolderNameDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
+                                       const QModelIndex& index) const {
+  auto* edit = qobject_cast<QLineEdit*>(editor);
+  if (!edit) return;
+  if (QTreeWidgetItem* item = tree_->itemFromIndex(index))
+    emit tree_->renameConfirmed(item, edit->text());
+}

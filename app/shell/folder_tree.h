@@ -1,0 +1,62 @@
+#pragma once
+// The folder tree of the main window: one root node "分类目录" for the
+// virtual folder 0 and one node per folder, each carrying the folder's ID.
+// A mouse press of any button on a node selects it first (so that the
+// context menu acts on the node under the pointer); in-place renaming is
+// open to nodes at flat position 2 or more only, and a confirmed rename is
+// handed to the owner instead of being written into the node.
+
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+
+#include "casebook_store.h"
+
+class TFolderTree : public QTreeWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kIdRole = Qt::UserRole;
+
+  explicit TFolderTree(QWidget* parent = nullptr);
+
+  // The folder ID a node stands for (0 for the root).
+  static RowId FolderId(const QTreeWidgetItem* item);
+  // Adds a node: under `parent` (nullptr: a top-level node, the root).
+  QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& caption, RowId id);
+
+  // The node's index in the list of all nodes in tree order, each parent
+  // before its children, collapsed nodes counted too (root 0); -1 when the
+  // node is not in this tree.
+  int FlatPosition(const QTreeWidgetItem* item) const;
+  // Whether the node's caption may be edited in place.
+  bool CanRename(const QTreeWidgetItem* item) const;
+
+ signals:
+  // An in-place edit of the node's caption was confirmed with `text`. The
+  // node still shows its old caption; the receiver decides what it shows.
+  void renameConfirmed(QTreeWidgetItem* item, const QString& text);
+
+ protected:
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  QIcon rootIcon_;
+  QIcon folderIcon_;
+};
+
+// Editor of a node's caption: refuses more than the folder name's GBK bytes
+// and reports the confirmed text through the tree's renameConfirmed().
+class TFolderNameDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  explicit TFolderNameDelegate(TFolderTree* tree);
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override;
+  void setModelData(QWidget* editor, QAbstractItemModel* model,
+                    const QModelIndex& index) const override;
+
+ private:
+  TFolderTree* tree_;
+};

@@ -1,0 +1,572 @@
+#include "main_form.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSet>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QTreeWidgetItem>
+#include <cmath>
+
+#include "edit_form.h"
+#include "folder_tree.h"
+#include "gbk_validator.h"
+#include "skin.h"
+
+#ifndef ORV_VERSION_MAJOR
+#define ORV_VERSION_MAJOR 0
+#endif
+#ifndef ORV_VERSION_MINOR
+#define ORV_VERSION_MINOR 0
+#endif
+
+namespace {
+
+constexpr int kPanelWidths[4] = {100, 120, 150, 50};
+constexpr int kTreeWidth = 185;
+constexpr int kListHeight = 170;
+constexpr int kSplitterHandle = 5;
+// Shown columns of the record list and their display widths in characters.
+constexpr int kShownColumns[] = {RecordList::ColBT, RecordList::ColQZR, RecordList::ColSJ,
+                                 RecordList::ColFK};
+constexpr int kColumnChars[] = {50, 20, 10, 5};
+// The deepest folder nesting the tree follows (protects against a damaged
+// Folder table whose links form a loop).
+constexpr int kMaxDepth = 256;
+
+const QString kSettingsOrg = QStringLiteral("vesk");
+const QString kSettingsApp = QStringLiteral("Omenry");
+
+QString ToDisplayText(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(QString::fromLatin1(skin::kProductName) + QLatin1Char(' ') + VersionText());
+  BuildUi();
+  try {
+    store_.OpenStore(dataDir);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+  highlight_.clear();
+  lvRecords_->setModel(store_.records());
+  for (int c = 0; c < RecordList::ColumnCount; ++c) {
+    const bool shown = c == RecordList::ColBT || c == RecordList::ColQZR ||
+                       c == RecordList::ColSJ || c == RecordList::ColFK;
+    lvRecords_->setColumnHidden(c, !shown);
+  }
+  const int digit = lvRecords_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  for (int i = 0; i < 4; ++i)
+    lvRecords_->setColumnWidth(kShownColumns[i], kColumnChars[i] * digit + 8);
+  connect(store_.records(), &RecordList::currentChanged, this,
+          &TMainForm::OnRecordCurrentChanged);
+  connect(lvRecords_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) { OnViewCurrentRowChanged(current.row()); });
+  RebuildTree();
+  setWindowState(windowState() | Qt::WindowMaximized);
+  ReadSettings();
+}
+
+TMainForm::~TMainForm() {
+  // The view must let go of the model before the store (a member) goes.
+  lvRecords_->setModel(nullptr);
+}
+
+QString TMainForm::VersionText() {
+  return QString::asprintf("%d.%d", ORV_VERSION_MAJOR, ORV_VERSION_MINOR);
+}
+
+QAction* TMainForm::MakeAction(const QString& name, const QString& text,
+                               const QKeySequence& key) {
+  auto* act = new QAction(text, this);
+  act->setObjectName(name);
+  if (!key.isEmpty()) act->setShortcut(key);
+  addAction(act);  // shortcuts work while the toolbar is hidden
+  return act;
+}
+
+void TMainForm::BuildUi() {
+  // ---- commands
+  QAction* actSaveText = MakeAction(QStringLiteral("actSaveAsText"), QStringLiteral("保存为文本(&S)"));
+  QAction* actPrint = MakeAction(QStringLiteral("actPrint"), QStringLiteral("打印(&P)..."),
+                                 QKeySequence(Qt::CTRL | Qt::Key_P));
+  actPrint->setIconText(QStringLiteral("打印"));
+  QAction* actExit = MakeAction(QStringLiteral("actExit"), QStringLiteral("退出(&X)"));
+  actViewToolbar_ = MakeAction(QStringLiteral("actViewToolbar"), QStringLiteral("工具栏(&T)"));
+  actViewToolbar_->setCheckable(true);
+  actViewToolbar_->setChecked(true);
+  actViewStatus_ = MakeAction(QStringLiteral("actViewStatusBar"), QStringLiteral("状态栏(&S)"));
+  actViewStatus_->setCheckable(true);
+  actViewStatus_->setChecked(true);
+  QAction* actSearchTitle = MakeAction(QStringLiteral("actSearchTitle"), QStringLiteral("按标题(&T)"));
+  QAction* actSearchText = MakeAction(QStringLiteral("actSearchContent"), QStringLiteral("按内容(&M)"));
+  QAction* actSearchAll = MakeAction(QStringLiteral("actSearchAll"), QStringLiteral("全部(&A)"));
+  actSearchAll->setIconText(QStringLiteral("搜索"));
+  QAction* actNewRecord = MakeAction(QStringLiteral("actNewRecord"), QStringLiteral("新建文章(&A)"),
+                                     QKeySequence(Qt::CTRL | Qt::Key_N));
+  actNewRecord->setIconText(QStringLiteral("新建"));
+  QAction* actOpenRecord = MakeAction(QStringLiteral("actOpenRecord"), QStringLiteral("编辑(&E)"));
+  actOpenRecord->setIconText(QStringLiteral("编辑"));
+  QAction* actDeleteRecord = MakeAction(QStringLiteral("actDeleteRecord"), QStringLiteral("删除(&D)"));
+  QAction* actPrior = MakeAction(QStringLiteral("actPriorRecord"), QStringLiteral("上一条"));
+  QAction* actNext = MakeAction(QStringLiteral("actNextRecord"), QStringLiteral("下一条"));
+  QAction* actNewFolder = MakeAction(QStringLiteral("actNewFolder"), QStringLiteral("新建分类(&N)"));
+  QAction* actDeleteFolder = MakeAction(QStringLiteral("actDeleteFolder"), QStringLiteral("删除分类(&D)"));
+
+  connect(actSaveText, &QAction::triggered, this, &TMainForm::SaveAsText);
+  connect(actPrint, &QAction::triggered, this, &TMainForm::Print);
+  connect(actExit, &QAction::triggered, this, &QWidget::close);
+  connect(actViewToolbar_, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
+  connect(actViewStatus_, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+  connect(actSearchTitle, &QAction::triggered, this, [this] { Search(0); });
+  connect(actSearchText, &QAction::triggered, this, [this] { Search(1); });
+  connect(actSearchAll, &QAction::triggered, this, [this] { Search(2); });
+  connect(actNewRecord, &QAction::triggered, this, &TMainForm::NewRecord);
+  connect(actOpenRecord, &QAction::triggered, this, &TMainForm::OpenRecord);
+  connect(actDeleteRecord, &QAction::triggered, this, &TMainForm::DeleteRecord);
+  connect(actPrior, &QAction::triggered, this, &TMainForm::PriorRecord);
+  connect(actNext, &QAction::triggered, this, &TMainForm::NextRecord);
+  connect(actNewFolder, &QAction::triggered, this, &TMainForm::NewFolder);
+  connect(actDeleteFolder, &QAction::triggered, this, &TMainForm::DeleteFolder);
+
+  // ---- menus
+  QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+  file->setObjectName(QStringLiteral("mnuFile"));
+  file->addAction(actSaveText);
+  file->addAction(actPrint);
+  file->addSeparator();
+  file->addAction(actExit);
+  QMenu* view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
+  view->setObjectName(QStringLiteral("mnuView"));
+  view->addAction(actViewToolbar_);
+  view->addAction(actViewStatus_);
+  QMenu* search = menuBar()->addMenu(QStringLiteral("搜索(&S)"));
+  search->setObjectName(QStringLiteral("mnuSearch"));
+  search->addAction(actSearchTitle);
+  search->addAction(actSearchText);
+  search->addAction(actSearchAll);
+
+  treeMenu_ = new QMenu(this);
+  treeMenu_->setObjectName(QStringLiteral("mnuTree"));
+  treeMenu_->addAction(actNewRecord);
+  treeMenu_->addSeparator();
+  treeMenu_->addAction(actNewFolder);
+  treeMenu_->addAction(actDeleteFolder);
+  listMenu_ = new QMenu(this);
+  listMenu_->setObjectName(QStringLiteral("mnuList"));
+  listMenu_->addAction(actOpenRecord);
+  listMenu_->addAction(actDeleteRecord);
+
+  // ---- toolbar
+  toolBar_ = new QToolBar(this);
+  toolBar_->setObjectName(QStringLiteral("tbMain"));
+  toolBar_->setMovable(false);
+  toolBar_->setFloatable(false);
+  toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  toolBar_->setContextMenuPolicy(Qt::PreventContextMenu);
+  toolBar_->addAction(actNewRecord);
+  toolBar_->addAction(actOpenRecord);
+  toolBar_->addAction(actPrint);
+  toolBar_->addSeparator();
+  toolBar_->addAction(actPrior);
+  toolBar_->addAction(actNext);
+  toolBar_->addAction(actSearchAll);
+  addToolBar(Qt::TopToolBarArea, toolBar_);
+
+  // ---- status bar: four panels
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("sbMain"));
+  bar->setSizeGripEnabled(false);
+  for (int i = 0; i < 4; ++i) {
+    panels_[i] = new QLabel(bar);
+    panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+    panels_[i]->setFixedWidth(kPanelWidths[i]);
+    bar->addWidget(panels_[i]);
+  }
+
+  // ---- client area
+  tree_ = new TFolderTree(this);
+  connect(tree_, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current) { OnTreeCurrentChanged(current); });
+  connect(tree_, &TFolderTree::renameConfirmed, this, &TMainForm::OnRenameConfirmed);
+  connect(tree_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { treeMenu_->popup(tree_->viewport()->mapToGlobal(pos)); });
+
+  lvRecords_ = new QTableView(this);
+  lvRecords_->setObjectName(QStringLiteral("lvRecords"));
+  lvRecords_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lvRecords_->setSelectionMode(QAbstractItemView::SingleSelection);
+  lvRecords_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lvRecords_->setShowGrid(true);
+  lvRecords_->setWordWrap(false);
+  lvRecords_->setTabKeyNavigation(false);
+  lvRecords_->verticalHeader()->setVisible(false);
+  lvRecords_->verticalHeader()->setDefaultSectionSize(lvRecords_->fontMetrics().height() + 6);
+  lvRecords_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  lvRecords_->horizontalHeader()->setStretchLastSection(false);
+  lvRecords_->horizontalHeader()->setHighlightSections(false);
+  lvRecords_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lvRecords_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(lvRecords_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    listMenu_->popup(lvRecords_->viewport()->mapToGlobal(pos));
+  });
+  connect(lvRecords_, &QAbstractItemView::clicked, this, [this] { RefreshPreview(); });
+  connect(lvRecords_, &QAbstractItemView::doubleClicked, this, [this] { OpenRecord(); });
+
+  preview_ = new QTextEdit(this);
+  preview_->setObjectName(QStringLiteral("rePreview"));
+  preview_->setReadOnly(true);
+  preview_->setUndoRedoEnabled(false);
+  preview_->setAcceptRichText(true);
+  preview_->setFont(skin::TextFont());
+  preview_->document()->setDefaultFont(skin::TextFont());
+  preview_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  preview_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+  splitRight_ = new QSplitter(Qt::Vertical, this);
+  splitRight_->setObjectName(QStringLiteral("splitRight"));
+  splitRight_->setHandleWidth(kSplitterHandle);
+  splitRight_->setChildrenCollapsible(false);
+  splitRight_->addWidget(lvRecords_);
+  splitRight_->addWidget(preview_);
+  splitRight_->setStretchFactor(0, 0);
+  splitRight_->setStretchFactor(1, 1);
+  splitRight_->setSizes({kListHeight, 400});
+
+  splitMain_ = new QSplitter(Qt::Horizontal, this);
+  splitMain_->setObjectName(QStringLiteral("splitMain"));
+  splitMain_->setHandleWidth(kSplitterHandle);
+  splitMain_->setChildrenCollapsible(false);
+  splitMain_->addWidget(tree_);
+  splitMain_->addWidget(splitRight_);
+  splitMain_->setStretchFactor(0, 0);
+  splitMain_->setStretchFactor(1, 1);
+  splitMain_->setSizes({kTreeWidth, 600});
+  setCentralWidget(splitMain_);
+  resize(960, 640);
+}
+
+QLabel* TMainForm::StatusPanel(int index) const {
+  return index >= 0 && index < 4 ? panels_[index] : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Folder tree
+
+void TMainForm::RebuildTree() {
+  tree_->setUpdatesEnabled(false);
+  QTreeWidgetItem* root = nullptr;
+  {
+    const QSignalBlocker block(tree_);
+    tree_->clear();
+    root = tree_->AddNode(nullptr, QStringLiteral("分类目录"), 0);
+    if (store_.isOpen()) {
+      try {
+        FillTree(root, 0, 0);
+      } catch (const StoreError& e) {
+        skin::ShowError(this, e.message());
+      }
+    }
+    tree_->expandAll();
+    tree_->setCurrentItem(root);
+  }
+  tree_->setUpdatesEnabled(true);
+  OnTreeCurrentChanged(root);
+}
+
+void TMainForm::FillTree(QTreeWidgetItem* node, RowId id, int depth) {
+  if (depth >= kMaxDepth) return;
+  const QList<FolderRow> children = store_.FolderChildren(id);
+  QList<QTreeWidgetItem*> added;
+  for (const FolderRow& row : children) {
+    if (row.id == id || row.id == 0) continue;  // a folder is never its own child
+    added << tree_->AddNode(node, row.name, row.id);
+  }
+  for (QTreeWidgetItem* child : added) FillTree(child, TFolderTree::FolderId(child), depth + 1);
+}
+
+RowId TMainForm::SelectedFolderId() const {
+  return tree_ ? TFolderTree::FolderId(tree_->currentItem()) : -1;
+}
+
+void TMainForm::ListFolderRecords(RowId folderId) {
+  highlight_.clear();
+  store_.ListFolderRecords(folderId);
+}
+
+void TMainForm::ListFolder(RowId folderId) {
+  try {
+    ListFolderRecords(folderId);
+  } catch (const StoreError& e) {
+    ClearPreview();
+    skin::ShowError(this, e.message());
+  }
+}
+
+void TMainForm::OnTreeCurrentChanged(QTreeWidgetItem* current) {
+  if (!current) return;
+  ClearPreview();
+  ListFolder(TFolderTree::FolderId(current));
+}
+
+void TMainForm::NewFolder() {
+  QTreeWidgetItem* node = tree_->currentItem();
+  if (!node) return;
+  QString name;
+  GbkLimitValidator limit(kFolderNameBytes, nullptr);
+  if (!skin::InputText(this, QStringLiteral("新建分类"), QStringLiteral("请输入分类名称："), &name,
+                       &limit))
+    return;
+  RowId id = 0;
+  try {
+    id = store_.AddFolder(TFolderTree::FolderId(node), name);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  QTreeWidgetItem* child = tree_->AddNode(node, CutToGbkBytes(name, kFolderNameBytes), id);
+  node->setExpanded(true);
+  tree_->scrollToItem(child);
+  tree_->setCurrentItem(child);
+}
+
+void TMainForm::OnRenameConfirmed(QTreeWidgetItem* item, const QString& text) {
+  if (!tree_->CanRename(item)) return;
+  try {
+    if (const std::optional<QString> stored =
+            store_.RenameFolder(TFolderTree::FolderId(item), text))
+      item->setText(0, *stored);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+}
+
+void TMainForm::DeleteFolder() {
+  QTreeWidgetItem* node = tree_->currentItem();
+  if (!node || !node->parent()) return;  // nothing, or the root
+  if (node->childCount() > 0) {
+    skin::Message(this, QStringLiteral("确认"), QStringLiteral("请先删除子类。"), skin::Buttons::Ok,
+                  skin::Icon::Information);
+    return;
+  }
+  if (skin::Message(this, QStringLiteral("确认"), QStringLiteral("确认要删除吗？"),
+                    skin::Buttons::OkCancel, skin::Icon::Question) != skin::Answer::Ok)
+    return;
+  bool found = false;
+  try {
+    found = store_.DeleteFolder(TFolderTree::FolderId(node));
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  if (!found) return;
+  delete node;  // the tree moves its selection on, which lists that folder
+  if (!store_.records()->isOpen()) {
+    ClearPreview();
+    ListFolder(SelectedFolderId());
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Records
+
+void TMainForm::RunEditor(TEditForm& editor) {
+  editor.setWindowState(editor.windowState() | Qt::WindowMaximized);
+  emit editorOpened(&editor);
+  editor.exec();
+}
+
+void TMainForm::NewRecord() {
+  if (SelectedFolderId() <= 0) {
+    skin::Message(this, QStringLiteral("提示"), QStringLiteral("请先选择一个分类。"),
+                  skin::Buttons::Ok, skin::Icon::Information);
+    return;
+  }
+  TEditForm editor(*this, this);
+  editor.OpenNew(QDate::currentDate());
+  RunEditor(editor);
+}
+
+void TMainForm::OpenRecord() {
+  RecordList* list = store_.records();
+  if (SelectedFolderId() <= 0 || list->count() == 0 || list->currentRow() < 0) return;
+  QString text;
+  try {
+    text = list->currentText();
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  TEditForm editor(*this, this);
+  editor.OpenEdit(list->currentId(), list->value(QStringLiteral("BT")).toString(),
+                  list->value(QStringLiteral("QZR")).toString(),
+                  list->value(QStringLiteral("FK")).toBool(), text,
+                  list->value(QStringLiteral("SJ")).toDate());
+  RunEditor(editor);
+}
+
+void TMainForm::DeleteRecord() {
+  const RowId folder = SelectedFolderId();
+  if (folder < 0) return;
+  RecordList* list = store_.records();
+  const int rows = list->count();
+  if (rows >= 1 &&
+      skin::Message(this, QStringLiteral("确认"), QStringLiteral("确认要删除吗？"),
+                    skin::Buttons::OkCancel, skin::Icon::Question) != skin::Answer::Ok)
+    return;
+  if (rows == 1) ClearPreview();
+  try {
+    if (rows >= 1) store_.DeleteRecord(list->currentId());
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+  ListFolder(folder);
+}
+
+void TMainForm::PriorRecord() {
+  lvRecords_->setFocus();
+  RecordList* list = store_.records();
+  if (!list->bof()) list->prior();
+}
+
+void TMainForm::NextRecord() {
+  lvRecords_->setFocus();
+  RecordList* list = store_.records();
+  if (!list->eof()) list->next();
+}
+
+void TMainForm::OnRecordCurrentChanged(int row) {
+  {
+    syncing_ = true;
+    QItemSelectionModel* sel = lvRecords_->selectionModel();
+    if (row >= 0) {
+      const QModelIndex index = store_.records()->index(row, RecordList::ColBT);
+      sel->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+      lvRecords_->scrollTo(index);
+    } else {
+      sel->clear();
+    }
+    syncing_ = false;
+  }
+  RefreshPreview();
+}
+
+void TMainForm::OnViewCurrentRowChanged(int row) {
+  if (syncing_ || row < 0) return;
+  store_.records()->setCurrentRow(row);  // moves emit currentChanged → preview
+}
+
+void TMainForm::ClearPreview() {
+  preview_->clear();
+  // Text put in later must not inherit the colour of a highlighted word.
+  preview_->setCurrentCharFormat(QTextCharFormat());
+}
+
+void TMainForm::RefreshPreview() {
+  ClearPreview();
+  RecordList* list = store_.records();
+  if (!list->isOpen() || list->currentRow() < 0) return;
+  QString text;
+  try {
+    text = list->currentText();
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  preview_->document()->setPlainText(ToDisplayText(text));
+  QTextDocument* doc = preview_->document();
+  if (!highlight_.isEmpty()) {
+    QTextCursor all(doc);
+    all.select(QTextCursor::Document);
+    QTextCharFormat plain;
+    plain.setForeground(QColor(0, 0, 0));
+    plain.setFontWeight(QFont::Normal);
+    plain.setFontItalic(false);
+    plain.setFontUnderline(false);
+    plain.setFontStrikeOut(false);
+    all.mergeCharFormat(plain);
+    QTextCharFormat red;
+    red.setForeground(QColor(255, 0, 0));
+    for (const QString& word : highlight_) {
+      if (word.isEmpty()) continue;
+      QTextCursor found(doc);
+      for (;;) {
+        found = doc->find(word, found);  // letter case ignored, not whole words only
+        if (found.isNull()) break;
+        found.mergeCharFormat(red);
+      }
+    }
+  }
+  preview_->moveCursor(QTextCursor::Start);
+}
+
+// ---------------------------------------------------------------------------
+// Window
+
+void TMainForm::FitColumns() {
+  int widths[4];
+  int sum = 0;
+  for (int i = 0; i < 4; ++i) {
+    widths[i] = lvRecords_->columnWidth(kShownColumns[i]);
+    sum += widths[i];
+  }
+  if (sum <= 0) return;
+  const double room = lvRecords_->width() - 50;
+  for (int i = 0; i < 4; ++i) {
+    // Nearest pixel, ties to the even pixel (the default rounding mode).
+    const double w = std::nearbyint(widths[i] * room / sum);
+    lvRecords_->setColumnWidth(kShownColumns[i], std::max(0, static_cast<int>(w)));
+  }
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FitColumns();
+}
+
+void TMainForm::ReadSettings() {
+  QSettings settings(kSettingsOrg, kSettingsApp);
+  if (settings.contains(QStringLiteral("VT")))
+    actViewToolbar_->setChecked(settings.value(QStringLiteral("VT")).toInt() != 0);
+  if (settings.contains(QStringLiteral("VS")))
+    actViewStatus_->setChecked(settings.value(QStringLiteral("VS")).toInt() != 0);
+  toolBar_->setVisible(actViewToolbar_->isChecked());
+  statusBar()->setVisible(actViewStatus_->isChecked());
+}
+
+void TMainForm::WriteSettings() {
+  QSettings settings(kSettingsOrg, kSettingsApp);
+  settings.setValue(QStringLiteral("VT"), actViewToolbar_->isChecked() ? 1 : 0);
+  settings.setValue(QStringLiteral("VS"), actViewStatus_->isChecked() ? 1 : 0);
+  settings.sync();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  highlight_.clear();
+  WriteSettings();
+  event->accept();
+}
+
+// ---------------------------------------------------------------------------
+// Commands that the record search and the text export fill in
+
+void TMainForm::Search(int mode) { (void)mode; }
+void TMainForm::SaveAsText() {}
+void TMainForm::Print() {}

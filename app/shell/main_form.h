@@ -1,0 +1,124 @@
+#pragma once
+// TMainForm: the program's main window. The folder tree on the left, the
+// record list of the selected folder (or of the last search) at the top
+// right, and the current record's text below it, read-only. From here the
+// user manages folders and records; records are written in TEditForm.
+//
+// The window owns the casebook store and its record list, and the list of
+// highlight words of the last search.
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include "casebook_store.h"
+#include "edit_host.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QTableView;
+class QTextEdit;
+class QToolBar;
+class QTreeWidgetItem;
+class TEditForm;
+class TFolderTree;
+
+class TMainForm : public QMainWindow, public TEditHost {
+  Q_OBJECT
+
+ public:
+  // Opens the casebook in dataDir (the program's default when empty),
+  // builds the folder tree, selects its root and reads the view settings.
+  // The window starts maximised once shown.
+  explicit TMainForm(const QString& dataDir = QString(), QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // "%d.%d" from the program's version (major.minor).
+  static QString VersionText();
+
+  // ---- TEditHost
+  RowId SelectedFolderId() const override;
+  CasebookStore& Store() override { return store_; }
+  // Empties the highlight words and opens the record list with the folder's
+  // records. Throws StoreError.
+  void ListFolderRecords(RowId folderId) override;
+
+  // ---- what the search, export and print commands work with
+  RecordList* Records() { return store_.records(); }
+  QTextEdit* Preview() const { return preview_; }
+  const QStringList& HighlightWords() const { return highlight_; }
+  void SetHighlightWords(const QStringList& words) { highlight_ = words; }
+  QLabel* StatusPanel(int index) const;  // 0..3
+
+  TFolderTree* Tree() const { return tree_; }
+  QTableView* RecordView() const { return lvRecords_; }
+  QToolBar* ToolBar() const { return toolBar_; }
+  QSplitter* MainSplitter() const { return splitMain_; }
+  QSplitter* RightSplitter() const { return splitRight_; }
+
+  // Shows the current record's text in the preview, its highlight words in
+  // red; clears the preview when there is no current record.
+  void RefreshPreview();
+  void ClearPreview();
+
+  // The record list's shown columns (标题, 求占人, 时间, 反馈) take the
+  // list's width less 50 pixels, each keeping its share.
+  void FitColumns();
+
+ public slots:
+  void NewFolder();
+  void DeleteFolder();
+  void NewRecord();
+  void OpenRecord();
+  void DeleteRecord();
+  void PriorRecord();
+  void NextRecord();
+
+  // Commands whose work comes with the record search and the text export
+  // and printing; they do nothing yet.
+  void Search(int mode);
+  void SaveAsText();
+  void Print();
+
+ signals:
+  // Emitted when a record editor has been filled, right before it runs
+  // modally.
+  void editorOpened(TEditForm* editor);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  QMenu* createPopupMenu() override { return nullptr; }
+
+ private:
+  void BuildUi();
+  QAction* MakeAction(const QString& name, const QString& text, const QKeySequence& key = {});
+  void RebuildTree();
+  void FillTree(QTreeWidgetItem* node, RowId id, int depth);
+  void OnTreeCurrentChanged(QTreeWidgetItem* current);
+  void OnRenameConfirmed(QTreeWidgetItem* item, const QString& text);
+  void OnRecordCurrentChanged(int row);
+  void OnViewCurrentRowChanged(int row);
+  void ListFolder(RowId folderId);  // ListFolderRecords, errors shown
+  void RunEditor(TEditForm& editor);
+  void ReadSettings();
+  void WriteSettings();
+
+  CasebookStore store_;
+  QStringList highlight_;
+  bool syncing_ = false;
+
+  TFolderTree* tree_ = nullptr;
+  QTableView* lvRecords_ = nullptr;
+  QTextEdit* preview_ = nullptr;
+  QSplitter* splitMain_ = nullptr;
+  QSplitter* splitRight_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QLabel* panels_[4] = {};
+  QMenu* treeMenu_ = nullptr;
+  QMenu* listMenu_ = nullptr;
+
+  QAction* actViewToolbar_ = nullptr;
+  QAction* actViewStatus_ = nullptr;
+};

@@ -1,0 +1,784 @@
+// The main window on a real casebook: start-up, the folder tree, records
+// through the real editor, deleting, moving, highlighting, the column rule
+// and the view settings.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QtTest>
+#include <functional>
+
+#include "casebook_store.h"
+#include "edit_form.h"
+#include "folder_tree.h"
+#include "main_form.h"
+#include "skin.h"
+#include "test_support.h"
+
+namespace {
+
+QAction* Action(QWidget* w, const char* name) {
+  return w->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+QStringList Captions(const QList<QAction*>& actions, bool iconText = false) {
+  QStringList out;
+  for (QAction* a : actions)
+    out << (a->isSeparator() ? QStringLiteral("|") : iconText ? a->iconText() : a->text());
+  return out;
+}
+
+QTreeWidgetItem* Node(TMainForm& form, const QString& caption) {
+  const auto found = form.Tree()->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+  return found.size() == 1 ? found.first() : nullptr;
+}
+
+// The tree as "caption(depth)" in tree order.
+QStringList TreeShape(TMainForm& form) {
+  QStringList out;
+  for (QTreeWidgetItemIterator it(form.Tree()); *it; ++it) {
+    int depth = 0;
+    for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent()) ++depth;
+    out << QStringLiteral("%1(%2)").arg((*it)->text(0)).arg(depth);
+  }
+  return out;
+}
+
+// Colour of every character of every line of the preview: 'R' pure red,
+// '.' black (explicit or default), '?' anything else.
+QStringList ColourMask(QTextEdit* preview) {
+  QStringList lines;
+  QTextDocument* doc = preview->document();
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    QString mask;
+    for (int i = 0; i < b.length() - 1; ++i) {
+      QTextCursor c(doc);
+      c.setPosition(b.position() + i);
+      c.setPosition(b.position() + i + 1, QTextCursor::KeepAnchor);
+      const QBrush brush = c.charFormat().foreground();
+      if (brush.style() == Qt::NoBrush || brush.color() == QColor(0, 0, 0))
+        mask += QLatin1Char('.');
+      else if (brush.color() == QColor(255, 0, 0))
+        mask += QLatin1Char('R');
+      else
+        mask += QLatin1Char('?');
+    }
+    lines << mask;
+  }
+  return lines;
+}
+
+}  // namespace
+
+class MainFormTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dataDir_;
+  std::unique_ptr<testing_support::Boxes> boxes_;
+
+  std::unique_ptr<TMainForm> MakeForm() {
+    auto form = std::make_unique<TMainForm>(dataDir_->path());
+    form->showNormal();
+    form->resize(1000, 700);
+    if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
+    return form;
+  }
+
+  // Triggers a command that may open a record editor and runs `drive` inside
+  // the editor's modal loop. Returns whether an editor was opened. If the
+  // driver leaves the editor open, it is dismissed so the test can go on.
+  // What a double click is on the screen: a click, then the double click.
+  static void DoubleClick(QWidget* w, QPoint pos) {
+    QTest::mouseClick(w, Qt::LeftButton, {}, pos);
+    QTest::mouseDClick(w, Qt::LeftButton, {}, pos);
+  }
+
+  bool WithEditor(TMainForm& form, const std::function<void()>& trigger,
+                  const std::function<void(TEditForm*)>& drive) {
+    bool opened = false;
+    const auto conn = connect(&form, &TMainForm::editorOpened, &form, [&](TEditForm* ed) {
+      opened = true;
+      QTimer::singleShot(0, ed, [&drive, ed] {
+        drive(ed);
+        if (ed->isVisible()) ed->done(QDialog::Rejected);
+      });
+    });
+    trigger();
+    disconnect(conn);
+    return opened;
+  }
+
+  // A folder under the root with records (oldest first in `titles`); the
+  // records' texts are "<title>的正文".
+  RowId MakeFolder(TMainForm& form, const QString& name, const QStringList& titles) {
+    CasebookStore& s = form.Store();
+    const RowId id = s.AddFolder(0, name);
+    for (const QString& t : titles)
+      s.InsertRecord(t, QStringLiteral("某人"), false, t + QStringLiteral("的正文"),
+                     QDate(2025, 6, 1), id);
+    return id;
+  }
+
+  void Select(TMainForm& form, const QString& caption) {
+    QTreeWidgetItem* node = Node(form, caption);
+    QVERIFY(node);
+    form.Tree()->setCurrentItem(node);
+  }
+
+ private slots:
+  void initTestCase() {
+    testing_support::IsolateSettings();
+    skin::ApplyTheme(*qApp);
+  }
+
+  void init() {
+    testing_support::ClearSettings();
+    dataDir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dataDir_->isValid());
+    boxes_ = std::make_unique<testing_support::Boxes>();
+  }
+
+  void cleanup() {
+    boxes_.reset();
+    dataDir_.reset();
+  }
+
+  void startUp() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Hexalore " ORV_EXPECTED_VERSION));
+    QCOMPARE(TreeShape(*form), QStringList{QStringLiteral("分类目录(0)")});
+    QCOMPARE(form->Tree()->currentItem(), form->Tree()->topLevelItem(0));
+    QCOMPARE(form->SelectedFolderId(), RowId(0));
+    QVERIFY(form->Records()->isOpen());
+    QCOMPARE(form->Records()->count(), 0);
+    QVERIFY(form->Preview()->toPlainText().isEmpty());
+    QVERIFY(form->Preview()->isReadOnly());
+    QVERIFY(form->HighlightWords().isEmpty());
+    QVERIFY(boxes_->shown.isEmpty());
+    // The whole casebook lives in the data directory given.
+    QVERIFY(QFile::exists(QDir(dataDir_->path()).filePath(CasebookStore::DatabaseFileName())));
+  }
+
+  void windowLayout() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    // Status bar: four panels of 100, 120, 150 and 50 pixels.
+    for (int i = 0; i < 4; ++i) QVERIFY(form->StatusPanel(i));
+    QCOMPARE(form->StatusPanel(0)->width(), 100);
+    QCOMPARE(form->StatusPanel(1)->width(), 120);
+    QCOMPARE(form->StatusPanel(2)->width(), 150);
+    QCOMPARE(form->StatusPanel(3)->width(), 50);
+    QCOMPARE(form->MainSplitter()->handleWidth(), 5);
+    QCOMPARE(form->RightSplitter()->handleWidth(), 5);
+    QCOMPARE(form->Tree()->width(), 185);
+    QCOMPARE(form->RecordView()->height(), 170);
+    QCOMPARE(form->MainSplitter()->orientation(), Qt::Horizontal);
+    QCOMPARE(form->RightSplitter()->orientation(), Qt::Vertical);
+
+    // The preview uses the chart font.
+    const QFontInfo info(form->Preview()->font());
+    QCOMPARE(info.family(), QStringLiteral("Noto Sans Mono CJK SC"));
+    QCOMPARE(info.pixelSize(), 14);
+
+    // Record list: ID, FL and LR hidden; the others titled.
+    QTableView* view = form->RecordView();
+    const QList<bool> hidden = {true, false, false, false, true, false, true};
+    for (int c = 0; c < 7; ++c) QCOMPARE(view->isColumnHidden(c), hidden[c]);
+    QStringList titles;
+    for (int c : {1, 2, 3, 5}) titles << view->model()->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(titles, (QStringList{"标题", "求占人", "时间", "反馈"}));
+    QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(view->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QVERIFY(view->showGrid());
+  }
+
+  void commandsAndMenus() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    QStringList menus;
+    for (QAction* a : form->menuBar()->actions()) menus << a->text();
+    QCOMPARE(menus, (QStringList{"文件(&F)", "查看(&V)", "搜索(&S)"}));
+    QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions()),
+             (QStringList{"保存为文本(&S)", "打印(&P)...", "|", "退出(&X)"}));
+    QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuView"))->actions()),
+             (QStringList{"工具栏(&T)", "状态栏(&S)"}));
+    QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuSearch"))->actions()),
+             (QStringList{"按标题(&T)", "按内容(&M)", "全部(&A)"}));
+    QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuTree"))->actions()),
+             (QStringList{"新建文章(&A)", "|", "新建分类(&N)", "删除分类(&D)"}));
+    QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuList"))->actions()),
+             (QStringList{"编辑(&E)", "删除(&D)"}));
+    QCOMPARE(Captions(form->ToolBar()->actions(), true),
+             (QStringList{"新建", "编辑", "打印", "|", "上一条", "下一条", "搜索"}));
+    QCOMPARE(Action(form.get(), "actNewRecord")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    QCOMPARE(Action(form.get(), "actPrint")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    QVERIFY(Action(form.get(), "actViewToolbar")->isChecked());
+    QVERIFY(Action(form.get(), "actViewStatusBar")->isChecked());
+    // Search, export and print exist and, for now, change nothing.
+    for (const char* name : {"actSearchTitle", "actSearchContent", "actSearchAll",
+                             "actSaveAsText", "actPrint"})
+      Action(form.get(), name)->trigger();
+    QVERIFY(boxes_->shown.isEmpty());
+    QCOMPARE(form->Records()->count(), 0);
+  }
+
+  void folderLifeCycle() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    TFolderTree* tree = form->Tree();
+    QAction* newFolder = Action(form.get(), "actNewFolder");
+    QAction* deleteFolder = Action(form.get(), "actDeleteFolder");
+
+    // Under the root, selected: the new folder is a child of the root.
+    boxes_->names << QStringLiteral("甲");
+    newFolder->trigger();
+    QCOMPARE(boxes_->inputs.size(), 1);
+    QCOMPARE(boxes_->inputs[0].caption, QStringLiteral("新建分类"));
+    QCOMPARE(boxes_->inputs[0].text, QStringLiteral("请输入分类名称："));
+    QCOMPARE(tree->currentItem()->text(0), QStringLiteral("甲"));
+    QVERIFY(form->SelectedFolderId() > 0);
+    QCOMPARE(form->Records()->count(), 0);
+    const RowId jia = form->SelectedFolderId();
+
+    // Under 甲; then back to the root for a sibling of 甲.
+    boxes_->names << QStringLiteral("丙");
+    newFolder->trigger();
+    Select(*form, QStringLiteral("分类目录"));
+    boxes_->names << QStringLiteral("乙");
+    newFolder->trigger();
+    boxes_->names << QString();  // Cancel: nothing happens
+    newFolder->trigger();
+    QCOMPARE(TreeShape(*form),
+             (QStringList{"分类目录(0)", "甲(1)", "丙(2)", "乙(1)"}));
+    QCOMPARE(tree->currentItem()->text(0), QStringLiteral("乙"));
+
+    // Flat positions; renaming is closed to the root and to position 1.
+    QCOMPARE(tree->FlatPosition(Node(*form, "分类目录")), 0);
+    QCOMPARE(tree->FlatPosition(Node(*form, "甲")), 1);
+    QCOMPARE(tree->FlatPosition(Node(*form, "丙")), 2);
+    QCOMPARE(tree->FlatPosition(Node(*form, "乙")), 3);
+    Node(*form, "丙")->setExpanded(false);  // collapsed nodes count too
+    QCOMPARE(tree->FlatPosition(Node(*form, "乙")), 3);
+    QVERIFY(!tree->CanRename(Node(*form, "分类目录")));
+    QVERIFY(!tree->CanRename(Node(*form, "甲")));
+    QVERIFY(tree->CanRename(Node(*form, "丙")));
+    QVERIFY(tree->CanRename(Node(*form, "乙")));
+    tree->editItem(Node(*form, "甲"));
+    QVERIFY(!tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName")));
+    tree->editItem(Node(*form, "分类目录"));
+    QVERIFY(!tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName")));
+
+    // Renaming 乙 in place: the field takes at most 30 GBK bytes, and the
+    // node shows the name as stored.
+    Select(*form, QStringLiteral("乙"));
+    tree->editItem(Node(*form, "乙"));
+    auto* edit = tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName"));
+    QVERIFY(edit);
+    edit->clear();
+    testing_support::TypeText(edit, QString::fromUtf8("一二三四五六七八九十甲乙丙丁戊己庚"));
+    QCOMPARE(edit->text(), QString::fromUtf8("一二三四五六七八九十甲乙丙丁戊"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_VERIFY(!tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName")));
+    const QString longName = QString::fromUtf8("一二三四五六七八九十甲乙丙丁戊");
+    QVERIFY(Node(*form, longName));
+    QStringList stored;
+    for (const FolderRow& r : form->Store().FolderChildren(0)) stored << r.name;
+    QCOMPARE(stored, (QStringList{"甲", longName}));
+
+    // A cancelled edit changes nothing.
+    tree->editItem(Node(*form, longName));
+    edit = tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName"));
+    QVERIFY(edit);
+    edit->setText(QStringLiteral("作废"));
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QTRY_VERIFY(!tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName")));
+    QVERIFY(Node(*form, longName));
+    QCOMPARE(form->Store().FolderChildren(0).at(1).name, longName);
+
+    // The root cannot be deleted: nothing is asked, nothing changes.
+    Select(*form, QStringLiteral("分类目录"));
+    deleteFolder->trigger();
+    QVERIFY(boxes_->shown.isEmpty());
+    QCOMPARE(TreeShape(*form).size(), 4);
+
+    // A folder with sub-folders is refused with its reason.
+    Select(*form, QStringLiteral("甲"));
+    deleteFolder->trigger();
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("确认"));
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("请先删除子类。"));
+    QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::Ok);
+    QCOMPARE(form->Store().FolderChildren(0).size(), 2);
+
+    // 丙 holds two records; 甲 holds one. Cancel keeps 丙; OK deletes it with
+    // its records and without a further question.
+    const RowId bing = TFolderTree::FolderId(Node(*form, "丙"));
+    CasebookStore& s = form->Store();
+    s.InsertRecord(QStringLiteral("r1"), {}, false, {}, QDate(2025, 1, 1), bing);
+    s.InsertRecord(QStringLiteral("r2"), {}, false, {}, QDate(2025, 1, 1), bing);
+    s.InsertRecord(QStringLiteral("r3"), {}, false, {}, QDate(2025, 1, 1), jia);
+    Select(*form, QStringLiteral("丙"));
+    QCOMPARE(form->Records()->count(), 2);
+    boxes_->shown.clear();
+    boxes_->answers << skin::Answer::Cancel;
+    deleteFolder->trigger();
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("确认"));
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("确认要删除吗？"));
+    QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::OkCancel);
+    QVERIFY(Node(*form, "丙"));
+    boxes_->answers << skin::Answer::Ok;
+    deleteFolder->trigger();
+    QCOMPARE(boxes_->shown.size(), 2);
+    QVERIFY(!Node(*form, "丙"));
+    QCOMPARE(s.FolderChildren(jia).size(), 0);
+    // The tree selected another node and listed that folder's records.
+    QVERIFY(form->Tree()->currentItem());
+    QVERIFY(form->Records()->isOpen());
+    s.ListFolderRecords(bing);
+    QCOMPARE(s.records()->count(), 0);
+    s.ListFolderRecords(jia);
+    QCOMPARE(s.records()->count(), 1);
+
+    // Position 1 cannot be renamed but can be deleted once it is empty of
+    // sub-folders.
+    Select(*form, QStringLiteral("甲"));
+    boxes_->answers << skin::Answer::Ok;
+    deleteFolder->trigger();
+    QVERIFY(!Node(*form, "甲"));
+
+    // What is stored comes back after a restart.
+    form.reset();
+    auto again = MakeForm();
+    QVERIFY(again);
+    QCOMPARE(TreeShape(*again), (QStringList{"分类目录(0)", longName + "(1)"}));
+  }
+
+  // A deep tree is rebuilt in ascending ID order, parents before children.
+  void treeRebuildOrder() {
+    {
+      CasebookStore s;
+      s.OpenStore(dataDir_->path());
+      const RowId a = s.AddFolder(0, QStringLiteral("A"));
+      const RowId b = s.AddFolder(0, QStringLiteral("B"));
+      const RowId a1 = s.AddFolder(a, QStringLiteral("A1"));
+      s.AddFolder(b, QStringLiteral("B1"));
+      s.AddFolder(a, QStringLiteral("A2"));
+      s.AddFolder(a1, QStringLiteral("A1x"));
+    }
+    auto form = MakeForm();
+    QVERIFY(form);
+    QCOMPARE(TreeShape(*form), (QStringList{"分类目录(0)", "A(1)", "A1(2)", "A1x(3)", "A2(2)",
+                                            "B(1)", "B1(2)"}));
+    for (QTreeWidgetItemIterator it(form->Tree()); *it; ++it)
+      if ((*it)->childCount()) QVERIFY((*it)->isExpanded());
+    QCOMPARE(form->SelectedFolderId(), RowId(0));
+  }
+
+  // A press of any mouse button on a node selects it first.
+  void mousePressSelects() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    MakeFolder(*form, QStringLiteral("甲"), {QStringLiteral("t")});
+    form.reset();
+    form = MakeForm();
+    QVERIFY(form);
+    QTreeWidgetItem* node = Node(*form, "甲");
+    const QRect rect = form->Tree()->visualItemRect(node);
+    QTest::mousePress(form->Tree()->viewport(), Qt::RightButton, {}, rect.center());
+    QCOMPARE(form->Tree()->currentItem(), node);
+    QCOMPARE(form->Records()->count(), 1);
+    QTest::mouseRelease(form->Tree()->viewport(), Qt::RightButton, {}, rect.center());
+  }
+
+  void newRecordNeedsAFolder() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    const bool opened =
+        WithEditor(*form, [&] { Action(form.get(), "actNewRecord")->trigger(); }, [](TEditForm*) {});
+    QVERIFY(!opened);
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("请先选择一个分类。"));
+    QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::Ok);
+  }
+
+  // New → save → save: one insert, then an update of the same record; the
+  // list follows each save.
+  void recordLifeCycle() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    const RowId folder = MakeFolder(*form, QStringLiteral("案例"), {});
+    form.reset();
+    form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("案例"));
+
+    RowId savedId = 0;
+    const bool opened = WithEditor(
+        *form, [&] { Action(form.get(), "actNewRecord")->trigger(); },
+        [&](TEditForm* ed) {
+          QCOMPARE(ed->windowTitle(), QStringLiteral("新建"));
+          QVERIFY(ed->isModal());
+          const QDate today = QDate::currentDate();
+          QCOMPARE(ed->cbYear()->currentText(), QString::number(today.year()));
+          QCOMPARE(ed->cbMonth()->currentText(), QString::number(today.month()));
+          QCOMPARE(ed->cbDay()->currentText(), QString::number(today.day()));
+          QVERIFY(!ed->isDirty());
+          testing_support::TypeText(ed->edtBT(), QStringLiteral("寻人"));
+          testing_support::TypeText(ed->edtQZR(), QStringLiteral("王五"));
+          ed->reText()->setPlainText(QStringLiteral("初稿"));
+          Action(ed, "actSave")->trigger();
+          QCOMPARE(form->Records()->count(), 1);
+          savedId = ed->recordId();
+          QCOMPARE(form->Records()->currentId(), savedId);
+          QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("初稿"));
+          ed->reText()->setPlainText(QStringLiteral("定稿\n第二行"));
+          Action(ed, "actSave")->trigger();
+          QCOMPARE(form->Records()->count(), 1);
+          QCOMPARE(ed->recordId(), savedId);
+          ed->close();  // saved: closes without a question
+          QVERIFY(!ed->isVisible());
+        });
+    QVERIFY(opened);
+    QVERIFY(boxes_->shown.isEmpty());
+    RecordList* list = form->Records();
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->currentId(), savedId);
+    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("寻人"));
+    QCOMPARE(list->data(list->index(0, RecordList::ColFK)).toString(), QStringLiteral("×"));
+    QCOMPARE(list->currentText(), QStringLiteral("定稿\r\n第二行"));
+    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("定稿\n第二行"));
+
+    // Opened and closed untouched: no question, nothing changes.
+    bool sawEditor = WithEditor(
+        *form, [&] { Action(form.get(), "actOpenRecord")->trigger(); },
+        [&](TEditForm* ed) {
+          QCOMPARE(ed->windowTitle(), QStringLiteral("编辑"));
+          QCOMPARE(ed->edtBT()->text(), QStringLiteral("寻人"));
+          QCOMPARE(ed->edtQZR()->text(), QStringLiteral("王五"));
+          QCOMPARE(ed->reText()->toPlainText(), QStringLiteral("定稿\n第二行"));
+          QVERIFY(!ed->isDirty());
+          ed->close();
+          QVERIFY(!ed->isVisible());
+        });
+    QVERIFY(sawEditor);
+    QVERIFY(boxes_->shown.isEmpty());
+
+    // Changed, then closed: the question; 取消 keeps it open, 是 saves.
+    sawEditor = WithEditor(
+        *form, [&] { Action(form.get(), "actOpenRecord")->trigger(); },
+        [&](TEditForm* ed) {
+          QTest::mouseClick(ed->cbFK(), Qt::LeftButton);
+          boxes_->answers << skin::Answer::Cancel << skin::Answer::Yes;
+          ed->close();
+          QVERIFY(ed->isVisible());
+          ed->close();
+          QVERIFY(!ed->isVisible());
+        });
+    QVERIFY(sawEditor);
+    QCOMPARE(boxes_->shown.size(), 2);
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("是否保存对当前记录的修改？"));
+    QCOMPARE(form->Records()->count(), 1);
+    QCOMPARE(form->Records()->value(QStringLiteral("FK")).toBool(), true);
+    QCOMPARE(form->Records()->data(form->Records()->index(0, RecordList::ColFK)).toString(),
+             QStringLiteral("√"));
+
+    // A new editor closed untouched asks nothing and stores nothing.
+    boxes_->shown.clear();
+    sawEditor = WithEditor(
+        *form, [&] { Action(form.get(), "actNewRecord")->trigger(); },
+        [&](TEditForm* ed) { ed->close(); QVERIFY(!ed->isVisible()); });
+    QVERIFY(sawEditor);
+    QVERIFY(boxes_->shown.isEmpty());
+    QCOMPARE(form->Records()->count(), 1);
+
+    // Everything survives a restart.
+    form.reset();
+    form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("案例"));
+    QCOMPARE(form->SelectedFolderId(), folder);
+    QCOMPARE(form->Records()->count(), 1);
+    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("定稿\n第二行"));
+  }
+
+  // Double-clicking a row opens it; an empty list opens nothing; the root
+  // opens nothing either.
+  void openRecordNeedsARow() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    MakeFolder(*form, QStringLiteral("空"), {});
+    MakeFolder(*form, QStringLiteral("满"), {QStringLiteral("一")});
+    form.reset();
+    form = MakeForm();
+    QVERIFY(form);
+    QTableView* view = form->RecordView();
+    Select(*form, QStringLiteral("空"));
+    bool opened = WithEditor(
+        *form, [&] { DoubleClick(view->viewport(), QPoint(20, 10)); },
+        [](TEditForm*) {});
+    QVERIFY(!opened);
+    opened = WithEditor(*form, [&] { Action(form.get(), "actOpenRecord")->trigger(); },
+                        [](TEditForm*) {});
+    QVERIFY(!opened);
+    Select(*form, QStringLiteral("满"));
+    const QRect row = view->visualRect(form->Records()->index(0, RecordList::ColBT));
+    opened = WithEditor(
+        *form, [&] { DoubleClick(view->viewport(), row.center()); },
+        [](TEditForm* ed) { QCOMPARE(ed->edtBT()->text(), QStringLiteral("一")); ed->close(); });
+    QVERIFY(opened);
+    QVERIFY(boxes_->shown.isEmpty());
+  }
+
+  void deleteTheOnlyRecord() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    const RowId folder = MakeFolder(*form, QStringLiteral("单"), {QStringLiteral("唯一")});
+    form.reset();
+    form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("单"));
+    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("唯一的正文"));
+    QAction* del = Action(form.get(), "actDeleteRecord");
+    boxes_->answers << skin::Answer::Cancel;
+    del->trigger();
+    QCOMPARE(form->Records()->count(), 1);
+    boxes_->answers << skin::Answer::Ok;
+    del->trigger();
+    QCOMPARE(boxes_->shown.size(), 2);
+    QCOMPARE(boxes_->shown[1].caption, QStringLiteral("确认"));
+    QCOMPARE(boxes_->shown[1].text, QStringLiteral("确认要删除吗？"));
+    QVERIFY(form->Records()->isOpen());
+    QCOMPARE(form->Records()->count(), 0);
+    QVERIFY(form->Preview()->toPlainText().isEmpty());
+    QCOMPARE(form->SelectedFolderId(), folder);
+
+    // With an empty list nothing is asked.
+    del->trigger();
+    QCOMPARE(boxes_->shown.size(), 2);
+    QCOMPARE(form->Records()->count(), 0);
+  }
+
+  // With several rows the current one goes; the list is re-read and its
+  // first row shown.
+  void deleteOneOfSeveral() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    MakeFolder(*form, QStringLiteral("多"), {"一", "二", "三"});
+    const RowId other = MakeFolder(*form, QStringLiteral("别"), {"外"});
+    form.reset();
+    form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("多"));
+    RecordList* list = form->Records();
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("三"));  // newest first
+    // The user clicks the middle row.
+    QTableView* view = form->RecordView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(list->index(1, RecordList::ColBT)).center());
+    QCOMPARE(list->currentRow(), 1);
+    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("二的正文"));
+    boxes_->answers << skin::Answer::Ok;
+    Action(form.get(), "actDeleteRecord")->trigger();
+    QCOMPARE(boxes_->shown.size(), 1);
+    QStringList left;
+    for (int r = 0; r < list->count(); ++r) left << list->value(r, QStringLiteral("BT")).toString();
+    QCOMPARE(left, (QStringList{"三", "一"}));
+    QCOMPARE(list->currentRow(), 0);
+    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("三的正文"));
+    QCOMPARE(view->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(view->selectionModel()->selectedRows().first().row(), 0);
+    form->Store().ListFolderRecords(other);
+    QCOMPARE(form->Records()->count(), 1);  // other folders keep theirs
+  }
+
+  // 上一条 on the first row and 下一条 on the last leave the row; the list
+  // takes the focus.
+  void priorAndNext() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    MakeFolder(*form, QStringLiteral("序"), {"一", "二", "三"});
+    form.reset();
+    form = MakeForm();
+    QVERIFY(form);
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    Select(*form, QStringLiteral("序"));
+    RecordList* list = form->Records();
+    QAction* prior = Action(form.get(), "actPriorRecord");
+    QAction* next = Action(form.get(), "actNextRecord");
+    QTableView* view = form->RecordView();
+    struct Step {
+      QAction* act;
+      int row;
+      const char* text;
+    };
+    const Step steps[] = {
+        {prior, 0, "三的正文"}, {next, 1, "二的正文"}, {next, 2, "一的正文"},
+        {next, 2, "一的正文"},  {prior, 1, "二的正文"}, {prior, 0, "三的正文"},
+        {prior, 0, "三的正文"},
+    };
+    for (const Step& s : steps) {
+      s.act->trigger();
+      QCOMPARE(list->currentRow(), s.row);
+      QCOMPARE(view->currentIndex().row(), s.row);
+      QCOMPARE(form->Preview()->toPlainText(), QString::fromUtf8(s.text));
+    }
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view));
+  }
+
+  // Every occurrence of every word is red, whatever its letter case; the
+  // rest is black; an empty word colours nothing.
+  void highlightWords() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    const RowId f = form->Store().AddFolder(0, QStringLiteral("亮"));
+    form->Store().InsertRecord(QStringLiteral("t"), {}, false,
+                               QString::fromUtf8("ABC 甲子 xabcx 乙丑\r\n丙abcAbC甲子丑\r\n无"),
+                               QDate(2025, 1, 1), f);
+    form.reset();
+    form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("亮"));
+    QCOMPARE(ColourMask(form->Preview()), (QStringList{"...............", "..........", "."}));
+
+    form->SetHighlightWords({QString(), QStringLiteral("abc"), QString::fromUtf8("甲子"),
+                             QString::fromUtf8("子丑")});
+    form->RefreshPreview();
+    QCOMPARE(ColourMask(form->Preview()),
+             (QStringList{"RRR.RR..RRR....", ".RRRRRRRRR", "."}));
+    QCOMPARE(form->Preview()->textCursor().position(), 0);
+
+    // Clicking the row refreshes with the words; choosing a folder drops them.
+    QTableView* view = form->RecordView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(form->Records()->index(0, RecordList::ColBT)).center());
+    QCOMPARE(ColourMask(form->Preview()).at(0), QStringLiteral("RRR.RR..RRR...."));
+    Select(*form, QStringLiteral("分类目录"));
+    Select(*form, QStringLiteral("亮"));
+    QVERIFY(form->HighlightWords().isEmpty());
+    QCOMPARE(ColourMask(form->Preview()).at(0), QStringLiteral("..............."));
+  }
+
+  // After a resize the shown columns keep their shares and take the list's
+  // width less 50 pixels, each rounded to the nearest pixel, ties to even.
+  void columnsFollowTheWindow() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    QTableView* view = form->RecordView();
+    view->horizontalHeader()->setMinimumSectionSize(1);
+    // The list's width at the target size.
+    form->resize(1100, 700);
+    QTRY_COMPARE(form->width(), 1100);
+    const int target = view->width();
+    form->resize(1000, 700);
+    QTRY_COMPARE(form->width(), 1000);
+    QCOMPARE(view->width(), target - 100);
+
+    // Widths whose shares are exact halves: sum 2·(W−50), so each new width
+    // is half the old one.
+    const int room = target - 50;
+    const int widths[4] = {101, 103, 105, 2 * room - 309};
+    const int cols[4] = {RecordList::ColBT, RecordList::ColQZR, RecordList::ColSJ,
+                         RecordList::ColFK};
+    for (int i = 0; i < 4; ++i) view->setColumnWidth(cols[i], widths[i]);
+    // A splitter move does not run the rule.
+    form->MainSplitter()->setSizes({200, 700});
+    for (int i = 0; i < 4; ++i) QCOMPARE(view->columnWidth(cols[i]), widths[i]);
+    form->MainSplitter()->setSizes({185, 810});
+    QTRY_COMPARE(view->width(), target - 100);
+
+    form->resize(1100, 700);
+    QTRY_COMPARE(view->width(), target);
+    // 50.5 → 50, 51.5 → 52, 52.5 → 52, room − 154.5 → the even neighbour.
+    const int last = (room - 155) % 2 == 0 ? room - 155 : room - 154;
+    QCOMPARE(view->columnWidth(cols[0]), 50);
+    QCOMPARE(view->columnWidth(cols[1]), 52);
+    QCOMPARE(view->columnWidth(cols[2]), 52);
+    QCOMPARE(view->columnWidth(cols[3]), last);
+  }
+
+  void viewSettings() {
+    {
+      auto form = MakeForm();
+      QVERIFY(form);
+      // No settings yet: both bars shown.
+      QVERIFY(form->ToolBar()->isVisible());
+      QVERIFY(form->statusBar()->isVisible());
+      Action(form.get(), "actViewToolbar")->trigger();
+      QVERIFY(!Action(form.get(), "actViewToolbar")->isChecked());
+      QVERIFY(!form->ToolBar()->isVisible());
+      Action(form.get(), "actExit")->trigger();
+      QVERIFY(!form->isVisible());
+    }
+    {
+      QSettings settings(QStringLiteral("vesk"), QStringLiteral("Omenry"));
+      QCOMPARE(settings.value(QStringLiteral("VT")).toInt(), 0);
+      QCOMPARE(settings.value(QStringLiteral("VS")).toInt(), 1);
+    }
+    {
+      auto form = MakeForm();
+      QVERIFY(form);
+      QVERIFY(!Action(form.get(), "actViewToolbar")->isChecked());
+      QVERIFY(!form->ToolBar()->isVisible());
+      QVERIFY(Action(form.get(), "actViewStatusBar")->isChecked());
+      QVERIFY(form->statusBar()->isVisible());
+      Action(form.get(), "actViewToolbar")->trigger();
+      Action(form.get(), "actViewStatusBar")->trigger();
+      QVERIFY(form->ToolBar()->isVisible());
+      QVERIFY(!form->statusBar()->isVisible());
+      form->close();
+    }
+    {
+      QSettings settings(QStringLiteral("vesk"), QStringLiteral("Omenry"));
+      QCOMPARE(settings.value(QStringLiteral("VT")).toInt(), 1);
+      QCOMPARE(settings.value(QStringLiteral("VS")).toInt(), 0);
+      settings.remove(QStringLiteral("VT"));  // a missing value keeps its bar
+    }
+    auto form = MakeForm();
+    QVERIFY(form);
+    QVERIFY(form->ToolBar()->isVisible());
+    QVERIFY(!form->statusBar()->isVisible());
+  }
+
+  // A casebook that cannot be opened: the engine's message, then a window
+  // with only the root that keeps working.
+  void storeErrorsAreShown() {
+    const QString blocker = QDir(dataDir_->path()).filePath(QStringLiteral("notadir"));
+    QFile f(blocker);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.close();
+    auto form = std::make_unique<TMainForm>(blocker + QStringLiteral("/Data"));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QVERIFY(!boxes_->shown.isEmpty());
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
+    QVERIFY(!boxes_->shown[0].text.isEmpty());
+    QCOMPARE(TreeShape(*form), QStringList{QStringLiteral("分类目录(0)")});
+    boxes_->shown.clear();
+    boxes_->names << QStringLiteral("甲");
+    Action(form.get(), "actNewFolder")->trigger();
+    QCOMPARE(boxes_->shown.size(), 1);  // the store's error again, no crash
+    QCOMPARE(TreeShape(*form), QStringList{QStringLiteral("分类目录(0)")});
+  }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "main_form_test.moc"

@@ -1,0 +1,87 @@
+#pragma once
+// Shared pieces of the window tests: a private settings and data location per
+// test program, and a recorder that answers the modal message and input boxes.
+
+#include <QApplication>
+#include <QList>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "skin.h"
+
+namespace testing_support {
+
+// Settings and the per-user data location go to a temporary directory, so
+// that tests never read or write the user's real ones.
+inline QTemporaryDir& ConfigDir() {
+  static QTemporaryDir dir;
+  return dir;
+}
+
+inline void IsolateSettings() {
+  QStandardPaths::setTestModeEnabled(true);
+  QCoreApplication::setOrganizationName(QStringLiteral("vesk"));
+  QCoreApplication::setApplicationName(QStringLiteral("Omenry"));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ConfigDir().path());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, ConfigDir().path());
+}
+
+// Types text into a widget one character at a time, as key presses that
+// carry the character (QTest::keyClicks knows Latin-1 only).
+inline void TypeText(QWidget* widget, const QString& text) {
+  for (const QChar ch : text) {
+    QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+  }
+}
+
+inline void ClearSettings() {
+  QSettings settings(QStringLiteral("vesk"), QStringLiteral("Omenry"));
+  settings.clear();
+  settings.sync();
+}
+
+// Records every message box and input box and answers them from queues.
+// Without a queued answer a message box is answered with its first button's
+// meaning for one-button boxes and with Cancel otherwise; an input box is
+// cancelled.
+class Boxes {
+ public:
+  struct Shown {
+    QString caption;
+    QString text;
+    skin::Buttons buttons;
+  };
+
+  Boxes() {
+    skin::SetMessageHook([this](const QString& caption, const QString& text, skin::Buttons b) {
+      shown.append({caption, text, b});
+      if (!answers.isEmpty()) return answers.takeFirst();
+      return b == skin::Buttons::Ok ? skin::Answer::Ok : skin::Answer::Cancel;
+    });
+    skin::SetInputHook([this](const QString& caption, const QString& prompt, QString* text) {
+      inputs.append({caption, prompt, skin::Buttons::OkCancel});
+      if (names.isEmpty()) return false;
+      const QString name = names.takeFirst();
+      if (name.isNull()) return false;  // a null entry stands for Cancel
+      *text = name;
+      return true;
+    });
+  }
+  ~Boxes() {
+    skin::SetMessageHook({});
+    skin::SetInputHook({});
+  }
+  Boxes(const Boxes&) = delete;
+  Boxes& operator=(const Boxes&) = delete;
+
+  QList<Shown> shown;           // message boxes, in order
+  QList<Shown> inputs;          // input boxes (caption, prompt)
+  QList<skin::Answer> answers;  // answers for the next message boxes
+  QList<QString> names;         // texts for the next input boxes (null: Cancel)
+};
+
+}  // namespace testing_support
