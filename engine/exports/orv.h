@@ -47,4 +47,18 @@ ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t y
 /* period 0-8, mountain 0-23, kind nonzero: xiagua, zero: tigua. Always 0. */
 ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, int32_t kind, char* buffer);
 
+/* StrQimen and Str6Ren may have to ask the user whether the chart's moment
+ * lies before a solar-term change in the same double hour. The library asks
+ * through a handler that the program installs after each load: it receives
+ * the question (GBK, zero-terminated) and returns 0 for Yes (before), 1 for
+ * No (after) or 2 for Cancel (the moment stays as entered). Without a
+ * handler the answer is Cancel. The handler is kept until the next call of
+ * SetQuestionHandler or until the library is unloaded; pass 0 to remove it. */
+#if defined(_WIN32)
+typedef int32_t(__stdcall* OrvQuestionHandler)(const char* question);
+#else
+typedef int32_t (*OrvQuestionHandler)(const char* question);
+#endif
+ORV_EXPORT(void) SetQuestionHandler(OrvQuestionHandler handler);
+
 #endif
