@@ -1,0 +1,98 @@
+#include "lunar.h"
+
+#include "dates.h"
+
+namespace orv {
+
+// One record per lunar year 1901-2050, made by tools/lunar/generate.js.
+const LunarYearRecord LunarYearTable[kLunarLastYear - kLunarFirstYear + 1] = {
+#include "lunar_year_data.inc"
+};
+
+// Days before each civil month of a common [0] and a leap [1] year, going on
+// for January and February of the next year.
+const int DaysBeforeMonth[2][14] = {
+    {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365, 396},
+    {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366, 397},
+};
+
+namespace {
+
+const LunarYearRecord& RecordOf(int lunarYear) {
+  return LunarYearTable[lunarYear - kLunarFirstYear];
+}
+
+// Number of days of the lunar year: 12 months, 13 with a leap month.
+int DaysOfYear(const LunarYearRecord& r) {
+  const int months = r.LeapMonth != 0 ? 13 : 12;
+  int days = 0;
+  for (int k = 0; k < months; ++k) days += 29 + r.MonthLengths[k];
+  return days;
+}
+
+int Column(int year) { return IsLeapYear(year) ? 1 : 0; }
+
+}  // namespace
+
+std::optional<LunarDate> SolarToLunar(double date) {
+  if (!IsDecodable(date)) return std::nullopt;
+  int y = 0, m = 0, d = 0;
+  DecodeDate(date, y, m, d);
+  if (y < kLunarFirstYear || y > kLunarLastYear + 1) return std::nullopt;
+
+  // Day of the year, and the lunar year it falls in.
+  int g = DaysBeforeMonth[Column(y)][m - 1] + d;
+  int lunarYear = y;
+  if (y > kLunarLastYear || g <= RecordOf(y).NewYearOffset) {
+    // Before the new year: the end of the lunar year begun in the year
+    // before, counted from 1 January of that year. Only January and
+    // February can lie there.
+    lunarYear = y - 1;
+    if (lunarYear < kLunarFirstYear || m > 2) return std::nullopt;
+    g = DaysBeforeMonth[Column(lunarYear)][m - 1 + 12] + d;
+  }
+  const LunarYearRecord& record = RecordOf(lunarYear);
+  // Past the last day of the table (early 2051).
+  if (g > record.NewYearOffset + DaysOfYear(record)) return std::nullopt;
+
+  // Walk the months; r is the day of the year before the month's first day.
+  int r = record.NewYearOffset;
+  int k = 0;
+  for (; k < 13; ++k) {
+    const int c = r + 29 + record.MonthLengths[k];
+    if (c >= g) break;
+    r = c;
+  }
+  int n = k + 1;  // position of the month in running order, 1-13
+  const int day = g - r;
+
+  int month = n;
+  const int leap = record.LeapMonth;
+  if (leap != 0 && leap < n) {
+    n -= 1;
+    month = n == leap ? -leap : n;
+  }
+  if (month >= 13) month -= 12;
+
+  return LunarDate{lunarYear, month, day};
+}
+
+std::optional<double> LunarToSolar(int year, int month, int day) {
+  const int absMonth = month < 0 ? -month : month;
+  if (absMonth < 1 || absMonth > 12) return std::nullopt;
+  // Only the table's lunar years have days at all.
+  if (year < kLunarFirstYear || year > kLunarLastYear) return std::nullopt;
+
+  const LunarDate wanted{year, month, day};
+  const double start = EncodeDate(year, absMonth, 1) - 90;
+  for (int i = 0; i < 365; ++i) {
+    const double candidate = start + i;
+    const int civilYear = YearOf(candidate);
+    if (civilYear < 1902 || civilYear > kLunarLastYear) continue;
+    const std::optional<LunarDate> lunar = SolarToLunar(candidate);
+    if (lunar && *lunar == wanted) return candidate;
+  }
+  return std::nullopt;
+}
+
+}  // namespace orv
