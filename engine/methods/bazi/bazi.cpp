@@ -1,8 +1,60 @@
+// TOrvBazi: the derivation of a Four Pillars chart from the base chart and
+// the sex.
 #include "bazi.h"
+
+#include "calendar/dates.h"
+#include "calendar/solar_terms.h"
 
 namespace orv {
 
-// Not built yet: the export answers with an empty text.
-std::string BaziChartText(double, bool) { return {}; }
+TOrvBazi::TOrvBazi() {
+  LuckStart = 0;
+  Grid = {};
+  Spirits = {};
+  Male = 1;
+  Derive();
+}
+
+void TOrvBazi::Derive() {
+  Recompute();
+  FillGrid();
+  Forward = (Male != 0) == IsYang(YearPillar.Stem) ? 1 : 0;
+  FindLuckStart();
+  LifePalace = LifePalaceOf(MonthPillar.Branch, HourPillar.Branch);
+  Spirits = SpiritsOf(Pillars(), Forward != 0);
+}
+
+void TOrvBazi::FillGrid() {
+  const std::array<Pillar, 4> pillars = Pillars();
+  const int dayStem = DayPillar.Stem;
+  for (int c = 0; c < 4; ++c) {
+    const std::array<int, 3> hidden = HiddenStems(pillars[c].Branch);
+    Grid[kStemRow][c] = pillars[c].Stem;
+    Grid[kBranchRow][c] = pillars[c].Branch;
+    for (int k = 0; k < 3; ++k) Grid[kHiddenRow + k][c] = hidden[k];
+    for (int r = 0; r < 5; ++r) Grid[kTenGodRow + r][c] = TenGodOf(dayStem, Grid[r][c]);
+    Grid[kGrowthRow][c] = GrowthStageOf(dayStem, pillars[c].Branch);
+  }
+  Grid[kTenGodRow][2] = kNoTenGod;  // the day stem itself
+}
+
+void TOrvBazi::FindLuckStart() {
+  LuckOffset = 0;
+  LuckStart = DateValue;
+  LuckStartAge = 0;
+  LuckStartYear = CivilYear;
+  const auto around = SurroundingSectionalTerms(DateValue);
+  if (!around) return;
+  const double diff = Forward ? around->Next - DateValue : DateValue - around->Previous;
+  LuckOffset = diff * 120;  // three days are one year of 360 days
+  LuckStart = DateValue + LuckOffset;
+  LuckStartYear = YearOf(LuckStart);
+  LuckStartAge = static_cast<int>(LuckOffset / 360);
+}
+
+Pillar TOrvBazi::LuckPillar(int i) const {
+  const int n = CycleNumber(MonthPillar);
+  return PillarOfNumber(Forward ? Wrap(n + i + 1, 60) : Wrap(n - i - 1, 60));
+}
 
 }  // namespace orv

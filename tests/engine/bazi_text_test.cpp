@@ -1,0 +1,327 @@
+// The Four Pillars chart text, byte for byte in GBK: the worked example and
+// whole charts worked out by hand from the rules, through StrBazi where the
+// export can express the moment.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "calendar/dates.h"
+#include "calendar/solar_terms.h"
+#include "exports/orv.h"
+#include "methods/bazi/bazi.h"
+
+namespace orv {
+namespace {
+
+const char* const kStems[10] = {"甲", "乙", "丙", "丁", "戊", "己", "庚", "辛", "壬", "癸"};
+const char* const kBranches[12] = {"子", "丑", "寅", "卯", "辰", "巳",
+                                   "午", "未", "申", "酉", "戌", "亥"};
+
+// Year pillar of a year: 1984 is 甲子.
+std::string YearPillarName(int year) {
+  const int k = year - 1984 + 600;
+  return std::string(kStems[k % 10]) + kBranches[k % 12];
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+// The seventy year lines: ages and years from the first, the luck pillar on
+// the first line of each decade.
+std::string YearLines(int firstAge, int firstYear, const std::array<const char*, 7>& luck) {
+  std::vector<std::string> lines;
+  for (int n = 0; n < 70; ++n) {
+    std::string line = std::to_string(firstAge + n) + "、" + std::to_string(firstYear + n) + "(" +
+                       YearPillarName(firstYear + n) + ")";
+    if (n % 10 == 0) line += std::string("交") + luck[n / 10] + "运";
+    lines.push_back(line);
+  }
+  return Lines(lines);
+}
+
+std::vector<std::string> Split(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
+    lines.push_back(text.substr(from, at - from));
+  if (from < text.size()) lines.push_back(text.substr(from));
+  return lines;
+}
+
+// The text that StrBazi writes into a 3000-byte buffer.
+std::string Export(bool solar, bool leap, bool male, int y, int m, int d, int h) {
+  std::vector<char> buffer(3000, '\x7f');
+  EXPECT_EQ(StrBazi(solar, leap, male, y, m, d, h, buffer.data()), 0);
+  const void* zero = std::memchr(buffer.data(), 0, buffer.size());
+  EXPECT_NE(zero, nullptr);
+  return zero ? std::string(buffer.data()) : std::string();
+}
+
+void ExpectSameText(const std::string& actual, const std::string& expected) {
+  EXPECT_EQ(Split(actual), Split(expected));
+  EXPECT_EQ(actual.size(), expected.size());
+  EXPECT_EQ(actual, expected);
+}
+
+// A man born on 1984-02-04 at 12:00.
+const std::string kWorkedExample =
+    Lines({
+        "男命：1984年2月4日",
+        "阴历：正月初三",
+        "　才　  　官　  　　　  　比",
+        "　癸　  　乙　  　戊　  　戊",
+        "　亥　  　丑　  　辰　  　午",
+        "壬甲　  己癸辛  戊乙癸  丁己　",
+        "财杀　  劫才伤  比官才  印劫　",
+        "　绝　  　养　  　冠　  　帝",
+        "大海水  海中金  大林木  天上火",
+        "",
+        "命宫：戌",
+        "年柱：亡神 空亡 ",
+        "月柱：贵人 太极 福星 国印 ",
+        "日柱：太极 红鸾 元辰 ",
+        "时柱：羊刃 ",
+        "",
+        "本月节气：立春4日23时18分",
+        "　　　　　雨水19日19时16分",
+        "",
+        "命主从9岁8月1天开始行大运",
+        "于交运年的阳历8月17日交运",
+        "",
+    }) +
+    YearLines(9, 1993, {"甲子", "癸亥", "壬戌", "辛酉", "庚申", "己未", "戊午"});
+
+TEST(BaziText, WorkedExample) {
+  ASSERT_EQ(kWorkedExample.size(), 1636u);
+  const std::vector<std::string> lines = Split(kWorkedExample);
+  ASSERT_EQ(lines.size(), 92u);
+  EXPECT_EQ(lines[22], "9、1993(癸酉)交甲子运");
+  EXPECT_EQ(lines[23], "10、1994(甲戌)");
+  EXPECT_EQ(lines[24], "11、1995(乙亥)");
+  EXPECT_EQ(lines[91], "78、2062(壬午)");
+
+  ExpectSameText(Export(true, false, true, 1984, 2, 4, 12), kWorkedExample);
+  ExpectSameText(BaziChartText(EncodeDate(1984, 2, 4) + 0.5, true), kWorkedExample);
+  // The lunar input of the same day: 正月初三 1984.
+  ExpectSameText(Export(false, false, true, 1984, 1, 3, 12), kWorkedExample);
+}
+
+// A man born on 1984-02-04 at 23:10, eight minutes before the 立春 instant
+// 23:18:44: the year is still 癸亥 and the month 乙丑, the day already 己巳
+// (23:00 belongs to the next day), the hour 甲子; the header keeps the civil
+// date. Backward from 小寒 1984-01-06 11:40:52.7: 29.4786 days, 3537.43 days of
+// life, 9 years 9 months 27 days; 1993-10-12 09:24.
+TEST(BaziText, ManBornBeforeTheLichunInstant) {
+  const std::string expected =
+      Lines({
+          "男命：1984年2月4日",
+          "阴历：正月初三",
+          "　财　  　杀　  　　　  　官",
+          "　癸　  　乙　  　己　  　甲",
+          "　亥　  　丑　  　巳　  　子",
+          "壬甲　  己癸辛  丙庚戊  　癸　",
+          "才官　  比财食  印伤劫  　财　",
+          "　胎　  　墓　  　帝　  　绝",
+          "大海水  海中金  大林木  海中金",
+          "",
+          "命宫：辰",
+          "年柱：驿马 空亡 ",
+          "月柱：太极 福星 华盖 ",
+          "日柱：贵人 太极 驿马 金神 羊刃 ",
+          "时柱：贵人 天医 桃花 ",
+          "",
+          "本月节气：立春4日23时18分",
+          "　　　　　雨水19日19时16分",
+          "",
+          "命主从9岁9月27天开始行大运",
+          "于交运年的阳历10月12日交运",
+          "",
+      }) +
+      YearLines(9, 1993, {"甲子", "癸亥", "壬戌", "辛酉", "庚申", "己未", "戊午"});
+  ExpectSameText(BaziChartText(EncodeDateTime(1984, 2, 4, 23, 10), true), expected);
+}
+
+// A woman, lunar input 2023 闰二月初八 at 17:00 (solar 2023-03-29): 癸卯
+// 乙卯 丙戌 丁酉. Yin year, woman: forward to 清明 2023-04-05 09:12:58.5,
+// 6.6757 days, 801.08 days of life, 2 years 2 months 21 days; 2025-06-07.
+// 乙 丙 丁 in month, day and hour: 三奇 on the month pillar.
+TEST(BaziText, WomanFromALeapLunarMonth) {
+  const std::string expected =
+      Lines({
+          "女命：2023年3月29日",
+          "阴历：闰二月初八",
+          "　官　  　印　  　　　  　劫",
+          "　癸　  　乙　  　丙　  　丁",
+          "　卯　  　卯　  　戌　  　酉",
+          "　乙　  　乙　  戊辛丁  　辛　",
+          "　印　  　印　  食才劫  　才　",
+          "　沐　  　沐　  　墓　  　死",
+          "金箔金  大溪水  屋上土  山下火",
+          "",
+          "命宫：巳",
+          "年柱：贵人 太极 福星 文昌 桃花 ",
+          "月柱：贵人 太极 福星 文昌 将星 三奇 学堂 桃花 ",
+          "日柱：元辰 ",
+          "时柱：贵人 太极 灾煞 ",
+          "",
+          "本月节气：惊蛰6日4时36分",
+          "　　　　　春分21日5时24分",
+          "",
+          "命主从2岁2月21天开始行大运",
+          "于交运年的阳历6月7日交运",
+          "",
+      }) +
+      YearLines(2, 2025, {"丙辰", "丁巳", "戊午", "己未", "庚申", "辛酉", "壬戌"});
+  ExpectSameText(Export(false, true, false, 2023, 2, 8, 17), expected);
+}
+
+// A man born on 1960-02-20 at 07:00: 庚子 戊寅 戊寅 丙辰. Yang year, man:
+// forward to 惊蛰 1960-03-05 21:36:08.7, 14.6084 days, 1753.01 days of life,
+// 4 years 10 months 13 days; 1964-12-08. 戊寅 in a 寅 month is 天赦; the year
+// pillar carries no spirit.
+TEST(BaziText, ManWithTianSheAndABareYearPillar) {
+  const std::string expected =
+      Lines({
+          "男命：1960年2月20日",
+          "阴历：正月廿四",
+          "　食　  　比　  　　　  　枭",
+          "　庚　  　戊　  　戊　  　丙",
+          "　子　  　寅　  　寅　  　辰",
+          "　癸　  甲丙戊  甲丙戊  戊乙癸",
+          "　才　  杀枭比  杀枭比  比官才",
+          "　胎　  　长　  　长　  　冠",
+          "壁上土  城头土  城头土  沙中土",
+          "",
+          "命宫：亥",
+          "年柱：",
+          "月柱：太极 驿马 学堂 孤辰 ",
+          "日柱：太极 驿马 天赦 学堂 孤辰 阴差阳错 ",
+          "时柱：太极 国印 华盖 月德 ",
+          "",
+          "本月节气：立春5日3时23分",
+          "　　　　　雨水19日23时26分",
+          "",
+          "命主从4岁10月13天开始行大运",
+          "于交运年的阳历12月8日交运",
+          "",
+      }) +
+      YearLines(4, 1964, {"己卯", "庚辰", "辛巳", "壬午", "癸未", "甲申", "乙酉"});
+  const std::string text = Export(true, false, true, 1960, 2, 20, 7);
+  ExpectSameText(text, expected);
+  EXPECT_NE(text.find("\r\n年柱：\r\n"), std::string::npos);
+}
+
+// A woman born on 1931-10-16 at 04:00: 辛未 戊戌 甲辰 丙寅, forward. Eleven
+// rules hit the hour pillar; the line shows the first ten.
+TEST(BaziText, TenSpiritsOnOnePillar) {
+  const std::vector<std::string> lines = Split(Export(true, false, false, 1931, 10, 16, 4));
+  ASSERT_GT(lines.size(), 14u);
+  EXPECT_EQ(lines[14], "时柱：贵人 太极 福星 驿马 禄神 天德 月德 天喜 亡神 元辰 ");
+}
+
+TEST(BaziText, LuckStartText) {
+  TOrvBazi chart;
+  chart.SetDate(EncodeDateTime(1984, 2, 4, 12, 0));
+  chart.Derive();
+  struct {
+    double offset;
+    const char* line;
+  } cases[] = {
+      {540.9, "命主从1岁6月0天开始行大运"},
+      {540.0, "命主从1岁6月0天开始行大运"},
+      {539.99, "命主从1岁5月29天开始行大运"},
+      {0.0, "命主从0岁0月0天开始行大运"},
+      {3779.5, "命主从10岁5月29天开始行大运"},
+  };
+  for (const auto& c : cases) {
+    chart.LuckOffset = c.offset;
+    EXPECT_EQ(Split(BaziText(chart))[19], c.line) << c.offset;
+  }
+}
+
+// Born at the 惊蛰 instant of 2024, a man of a 甲辰 year: the luck starts at
+// once, in the month and day of birth.
+TEST(BaziText, BirthAtASectionalTermInstant) {
+  const double jie = SolarTermTable[2024 - kTermFirstYear][2][0];  // 2024-03-05 10:22:xx
+  const std::vector<std::string> lines = Split(BaziChartText(jie, true));
+  ASSERT_GT(lines.size(), 22u);
+  EXPECT_EQ(lines[0], "男命：2024年3月5日");
+  EXPECT_EQ(lines[19], "命主从0岁0月0天开始行大运");
+  EXPECT_EQ(lines[20], "于交运年的阳历3月5日交运");
+  EXPECT_EQ(lines[22], "0、2024(甲辰)交戊辰运");
+}
+
+TEST(BaziText, LuckPillarOnlyOnTheFirstLineOfEachDecade) {
+  for (const std::string& text : {kWorkedExample, Export(true, false, false, 2000, 8, 15, 9)}) {
+    const std::vector<std::string> lines = Split(text);
+    ASSERT_EQ(lines.size(), 92u);
+    for (int n = 0; n < 70; ++n) {
+      const std::string& line = lines[22 + n];
+      const bool marked = line.size() > 2 && line.compare(line.size() - 2, 2, "运") == 0;
+      EXPECT_EQ(marked, n % 10 == 0) << n;
+      if (!marked) {
+        EXPECT_EQ(line.back(), ')') << n;
+      }
+    }
+  }
+}
+
+// The longest text the rules allow. Every part but the spirit lines has a
+// fixed longest form; the spirit lines are tried for every combination of
+// year pillar, month branch, day pillar, hour branch and direction (the month
+// and hour stems follow from them).
+TEST(BaziText, TheLongestTextFitsTheBuffer) {
+  const int header = 22 + 18;           // 男命：yyyy年mm月dd日, 阴历：闰x月xxxx
+  const int grid = 4 * 30 + 3 * 32;     // seven lines
+  const int palace = 2 + 6 + 2;         // empty line, 命宫：x
+  const int labels = 4 * (2 + 6) + 4;   // four labelled lines, then two line ends
+  const int terms = 26 + 28;            // two terms with two-digit day, hour, minute
+  const int luck = 4 + 6 + 3 * 2 + 2 * 2 + 12;  // 命主从yy岁mm月dd天开始行大运
+  const int luckDate = 2 + 14 + 4 + 8 + 4;
+  const int years = 70 * 16 + 7 * 8;    // two-digit ages below 100, four-digit years
+  ASSERT_EQ(grid, 216);
+  ASSERT_EQ(years, 1176);
+
+  std::size_t spiritBytes = 0;
+  for (int y = 1; y <= 60; ++y)
+    for (int mb = 1; mb <= 12; ++mb)
+      for (int d = 1; d <= 60; ++d)
+        for (int hb = 1; hb <= 12; ++hb)
+          for (const bool forward : {false, true}) {
+            const Pillar year = PillarOfNumber(y), day = PillarOfNumber(d);
+            const Pillar month{Wrap(Wrap(mb - 2, 12) + 2 * year.Stem, 10), CodeOf(mb, CodeKind::Branch)};
+            const Pillar hour{Wrap(hb + 2 * day.Stem - 2, 10), CodeOf(hb, CodeKind::Branch)};
+            const SpiritList spirits = SpiritsOf({year, month, day, hour}, forward);
+            std::size_t bytes = 0;
+            for (const auto& slot : spirits)
+              for (const int n : slot)
+                if (n != 0) bytes += std::strlen(SpiritNames[n]) + 1;
+            spiritBytes = std::max(spiritBytes, bytes);
+          }
+  const std::size_t longest =
+      header + grid + palace + labels + terms + luck + luckDate + years + spiritBytes;
+  RecordProperty("LongestSpiritBytes", static_cast<int>(spiritBytes));
+  RecordProperty("LongestText", static_cast<int>(longest));
+  EXPECT_LT(longest + 1, 3000u) << longest;
+
+  // Ages have two digits at most: the luck offset is at most the widest gap
+  // between two sectional terms.
+  double widest = 0;
+  for (int y = kTermFirstYear; y < kTermLastYear; ++y)
+    for (int m = 0; m < 12; ++m) {
+      const double next = m == 11 ? SolarTermTable[y - kTermFirstYear + 1][0][0]
+                                  : SolarTermTable[y - kTermFirstYear][m + 1][0];
+      widest = std::max(widest, next - SolarTermTable[y - kTermFirstYear][m][0]);
+    }
+  EXPECT_LT(widest * 120 / 360 + 69, 100);  // ages of two digits at most
+}
+
+}  // namespace
+}  // namespace orv
