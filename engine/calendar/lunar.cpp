@@ -79,20 +79,38 @@ std::optional<LunarDate> SolarToLunar(double date) {
 
 std::optional<double> LunarToSolar(int year, int month, int day) {
   const int absMonth = month < 0 ? -month : month;
-  if (absMonth < 1 || absMonth > 12) return std::nullopt;
+  if (absMonth < 1 || absMonth > 12 || day < 1 || day > 30) return std::nullopt;
   // Only the table's lunar years have days at all.
   if (year < kLunarFirstYear || year > kLunarLastYear) return std::nullopt;
 
-  const LunarDate wanted{year, month, day};
+  // The search window: 90 days before to 274 days after the first of the
+  // civil month with the same number; only days of 1902-2050 count.
   const double start = EncodeDate(year, absMonth, 1) - 90;
-  for (int i = 0; i < 365; ++i) {
-    const double candidate = start + i;
-    const int civilYear = YearOf(candidate);
-    if (civilYear < 1902 || civilYear > kLunarLastYear) continue;
-    const std::optional<LunarDate> lunar = SolarToLunar(candidate);
-    if (lunar && *lunar == wanted) return candidate;
+  const double end = start + 364;
+
+  // SolarToLunar gives every civil day its own lunar date, so at most one day
+  // of the window matches: the day the record itself places the date on. It
+  // is computed from the record and confirmed by the forward conversion, which
+  // finds exactly the day a walk through the window would find.
+  const LunarYearRecord& record = RecordOf(year);
+  const int leap = record.LeapMonth;
+  int position;  // index of the month in running order
+  if (month < 0) {
+    if (leap != absMonth) return std::nullopt;
+    position = leap;
+  } else {
+    position = month - 1 + (leap != 0 && leap < month ? 1 : 0);
   }
-  return std::nullopt;
+  int offset = record.NewYearOffset;
+  for (int k = 0; k < position; ++k) offset += 29 + record.MonthLengths[k];
+  const double candidate = EncodeDate(year, 1, 1) + offset + day - 1;
+
+  if (candidate < start || candidate > end) return std::nullopt;
+  const int civilYear = YearOf(candidate);
+  if (civilYear < 1902 || civilYear > kLunarLastYear) return std::nullopt;
+  const std::optional<LunarDate> lunar = SolarToLunar(candidate);
+  if (!lunar || !(*lunar == LunarDate{year, month, day})) return std::nullopt;
+  return candidate;
 }
 
 }  // namespace orv

@@ -34,6 +34,7 @@ int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, d
 }
 
 std::size_t GbkPrefixLength(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text.size();
   std::size_t pos = 0;
   while (pos < text.size()) {
     const auto lead = static_cast<unsigned char>(text[pos]);

@@ -141,3 +141,37 @@ TEST(LunarToSolar, RoundTripsEveryCivilDay) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+// The lunar search as a plain walk through its window: 90 days before to 274
+// days after the first of the civil month with the same number, days of
+// 1902-2050 only, the first day whose lunar date matches.
+std::optional<double> WalkTheWindow(int year, int month, int day) {
+  const int absMonth = month < 0 ? -month : month;
+  const double start = EncodeDate(year, absMonth, 1) - 90;
+  for (int i = 0; i < 365; ++i) {
+    const double candidate = start + i;
+    const int civilYear = YearOf(candidate);
+    if (civilYear < 1902 || civilYear > 2050) continue;
+    const auto lunar = SolarToLunar(candidate);
+    if (lunar && *lunar == LunarDate{year, month, day}) return candidate;
+  }
+  return std::nullopt;
+}
+
+TEST(LunarToSolar, AgreesWithAWalkThroughTheWindow) {
+  // Every month (leap or not) and day 1-30 of years at the ends of the table
+  // and of years with leap months early, late and at the year's end.
+  for (int year : {1901, 1902, 1903, 1984, 2023, 2033, 2049, 2050}) {
+    for (int m = -12; m <= 12; ++m) {
+      if (m == 0) continue;
+      for (int d = 1; d <= 30; ++d)
+        ASSERT_EQ(LunarToSolar(year, m, d), WalkTheWindow(year, m, d)) << year << "/" << m << "/" << d;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orv
