@@ -538,7 +538,10 @@ void TMainForm::FitColumns() {
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  FitColumns();
+  // A window that is not shown yet has not laid out its list: its width
+  // means nothing, and fitting to it would squash every column to the
+  // minimum and lose their proportions.
+  if (isVisible()) FitColumns();
 }
 
 void TMainForm::ReadSettings() {

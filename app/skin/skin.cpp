@@ -76,7 +76,7 @@ QPushButton { background: %BAR%; border: 1px solid %LINE%; border-radius: 3px; p
 QPushButton:hover { background: %ACCENTSOFT%; }
 QPushButton:pressed { background: %ACCENT%; color: white; }
 QPushButton:default { border: 1px solid %ACCENT%; }
-QCheckBox, QRadioButton, QLabel { background: transparent; }
+QLabel { background: transparent; }
 QGroupBox { border: 1px solid %LINE%; margin-top: 8px; padding-top: 6px; }
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; }
 )");

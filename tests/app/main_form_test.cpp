@@ -202,6 +202,13 @@ class MainFormTest : public QObject {
     QStringList titles;
     for (int c : {1, 2, 3, 5}) titles << view->model()->headerData(c, Qt::Horizontal).toString();
     QCOMPARE(titles, (QStringList{"标题", "求占人", "时间", "反馈"}));
+    // Widths start from 50, 20, 10 and 5 characters and, once the window is
+    // shown, together take the list's width less 50 pixels.
+    const int bt = view->columnWidth(1), qzr = view->columnWidth(2), sj = view->columnWidth(3),
+              fk = view->columnWidth(5);
+    QVERIFY2(bt > 2 * qzr && qzr > 3 * sj / 2 && sj > fk,
+             qPrintable(QStringLiteral("%1 %2 %3 %4").arg(bt).arg(qzr).arg(sj).arg(fk)));
+    QVERIFY(qAbs(bt + qzr + sj + fk - (view->width() - 50)) <= 2);
     QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(view->editTriggers(), QAbstractItemView::NoEditTriggers);
     QVERIFY(view->showGrid());
