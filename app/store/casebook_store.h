@@ -92,6 +92,63 @@ int GbkByteCount(const QString& text) noexcept;
 QString CutToGbkBytes(const QString& text, int maxBytes);
 
 // ---------------------------------------------------------------------------
+// Search conditions
+//
+// A search looks for words in the title (BT), the text (LR) or both. A
+// condition is a list of clauses joined by "or"; a clause names one field and
+// joins its words by "and" (every word) or "or" (any word). Each word matches
+// anywhere in the field's value. Latin letters A-Z match regardless of case;
+// every other character (Chinese, full-width, accented ...) matches exactly.
+//
+// The words never become part of a statement's text: each one is bound as a
+// parameter holding its LIKE pattern (LikePattern), so a quote, "%", "_" or
+// any other character is searched for as itself. Empty words are skipped.
+
+enum class SearchField { Title, Text };  // BT, LR
+
+struct SearchClause {
+  SearchField field = SearchField::Title;
+  QStringList words;  // empty entries are skipped
+  bool all = true;    // true: every word ("and"); false: any word ("or")
+
+  // The words that take part: the non-empty entries, in order.
+  QStringList usedWords() const;
+  // The clause as statement text, its parameters named after the field and
+  // numbered from first: "(BT like :BT0 escape '\' and BT like :BT1 escape
+  // '\')". Empty when no word takes part.
+  QString text(int first = 0) const;
+};
+
+// A parameter of a statement: its name (":BT0") and value.
+using SearchBinding = QPair<QString, QVariant>;
+
+class SearchCondition {
+ public:
+  QList<SearchClause> clauses;  // joined by "or"
+
+  // True when no clause has a word: such a condition finds nothing.
+  bool isEmpty() const;
+  // The condition as it follows "select ... from Omenry": " where ", then
+  // the clauses that have words, joined by " or ". The parameters of each
+  // field are numbered on across clauses (:BT0, :BT1, :LR0 ...). Empty when
+  // isEmpty().
+  QString text() const;
+  // The values of text()'s parameters: the LIKE pattern of each word.
+  QList<SearchBinding> bindings() const;
+};
+
+// The field's name in the table: "BT" or "LR".
+QString FieldName(SearchField field);
+
+// The escape character of the search's LIKE patterns: a backslash.
+inline constexpr char16_t kLikeEscape = u'\\';
+
+// The LIKE pattern that finds the word anywhere in a value: "%", the word
+// with every backslash, "%" and "_" preceded by the escape character (a
+// backslash), then "%".
+QString LikePattern(const QString& word);
+
+// ---------------------------------------------------------------------------
 // Folder rows
 
 struct FolderRow {
@@ -213,9 +270,11 @@ class CasebookStore : public QObject {
 
   // Closes the store if it is open, then opens the database in dataDir
   // (DefaultDataDir() when empty): creates the directory if missing,
-  // creates the tables and the index if missing, and makes the directory
-  // and the database files readable and writable by the owner only.
-  // Throws StoreError when the database cannot be opened or created.
+  // creates the tables and the index if missing, builds the word index of
+  // the search (see SearchRecords) when the file has none yet (on a large
+  // casebook made before it, this takes a few seconds once), and makes the
+  // directory and the database files readable and writable by the owner
+  // only. Throws StoreError when the database cannot be opened or created.
   void OpenStore(const QString& dataDir = QString());
   bool isOpen() const noexcept;
   QString dataDir() const;       // the directory in use ("" when closed)
@@ -245,13 +304,27 @@ class CasebookStore : public QObject {
   // (largest ID) first; the first row becomes current. folderId 0 lists the
   // root's records: none.
   void ListFolderRecords(RowId folderId);
-  // Opens the record list with "select ... from Omenry" followed directly
-  // by the condition, which begins with " where " (built by the search
-  // window; it may name BT, QZR, SJ, FL, FK, LR and ID). Over all folders, in
-  // the engine's order. The condition runs as a read-only query: a condition
-  // that tries to change data, or a malformed one (a quote in a search word),
-  // throws StoreError and changes nothing.
-  void SearchRecords(const QString& condition);
+  // Opens the record list with the records of all folders that meet the
+  // condition (the rows "select ... from Omenry" + condition.text() gives
+  // with its bindings), in the engine's order; the first row becomes
+  // current. An empty condition opens the list with no rows. The statement
+  // runs as a read-only query. A failure throws StoreError and leaves the
+  // list closed.
+  //
+  // The word index: besides the tables, the database holds a trigram index
+  // of the titles and of the texts (SQLite FTS5, kept in step with Omenry by
+  // triggers, so that every change of a record changes its index entries in
+  // the same transaction). A search asks the index which records can match
+  // and reads only those; when a word is one the index cannot answer exactly
+  // (longer than three characters, or holding a character the index leaves
+  // out), the LIKE condition itself is checked on those records too. Either
+  // way the result is exactly the rows the LIKE condition gives. A search
+  // the index cannot narrow (a word found in most records, with "or") scans
+  // the table with the LIKE condition alone.
+  void SearchRecords(const SearchCondition& condition);
+  // The same search, always by scanning the table with the LIKE condition,
+  // without the word index (for comparison and measurement).
+  void SearchRecordsByScan(const SearchCondition& condition);
   RecordList* records() noexcept;
 
   // ---- records (table Omenry). Each closes the record list first.
@@ -269,7 +342,11 @@ class CasebookStore : public QObject {
 
  private:
   friend class RecordList;
-  void openList(const QString& text);
+  void openList(const QString& text, const QList<SearchBinding>& bindings = {});
+  void search(const SearchCondition& condition, bool useIndex);
+  // The statement that finds the condition's records through the word index,
+  // or an empty text when the index cannot narrow the search.
+  QString indexedSearch(const SearchCondition& condition, QList<SearchBinding>* bindings);
   QVariant readText(RowId id) const;
   struct Impl;
   std::unique_ptr<Impl> d_;

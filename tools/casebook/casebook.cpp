@@ -25,6 +25,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -294,9 +295,69 @@ int Measure(const QString& dir, RowId folder, int repeat) {
   }
   std::printf("next + text over %d rows: %.3f ms per row\n", walked, t.nsecsElapsed() / 1e6 / std::max(walked, 1));
   t.restart();
-  store.SearchRecords(QStringLiteral(" where ( BT like '%王%' and BT like '%婚%') or ( LR like '%壬子%' and LR like '%开门%') "));
+  SearchCondition condition;
+  condition.clauses = {{SearchField::Title, {QStringLiteral("王"), QStringLiteral("婚")}, true},
+                       {SearchField::Text, {QStringLiteral("壬子"), QStringLiteral("开门")}, true}};
+  store.SearchRecords(condition);
   std::printf("search over all records (title and text): %d rows, %.1f ms\n", list->count(), t.nsecsElapsed() / 1e6);
   std::printf("peak resident memory %.1f MB\n", PeakRssKiB() / 1024.0);
+  return 0;
+}
+
+// ---- search
+
+// The search window's search: the words in the title, the text or both
+// (mode 0, 1, 2), joined by "and" or "or", through the word index or by
+// scanning the table; the times of each run in milliseconds.
+int Search(const QString& dir, const QStringList& words, int mode, bool all, bool scan, int repeat) {
+  QElapsedTimer t;
+  CasebookStore store;
+  store.OpenStore(dir);
+  SearchCondition condition;
+  if (mode != 1) condition.clauses.append({SearchField::Title, words, all});
+  if (mode != 0) condition.clauses.append({SearchField::Text, words, all});
+  for (int i = 0; i < repeat; ++i) {
+    t.restart();
+    if (scan)
+      store.SearchRecordsByScan(condition);
+    else
+      store.SearchRecords(condition);
+    std::printf("run %d: %s \"%s\" (%s, %s): %d rows, %.1f ms\n", i + 1, scan ? "scan" : "index",
+                qPrintable(words.join(QLatin1Char(' '))), all ? "and" : "or",
+                mode == 0 ? "title" : mode == 1 ? "text" : "title or text",
+                store.records()->count(), t.nsecsElapsed() / 1e6);
+  }
+  return 0;
+}
+
+// ---- dump
+
+// Every record's title and text, in ID order, into one UTF-8 file: the
+// title on a line of its own, then the text as stored (CR LF lines).
+int Dump(const QString& dir, const QString& file) {
+  CasebookStore store;
+  store.OpenStore(dir);
+  QFile out(file);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) Die(out.errorString());
+  QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("dump"));
+  db.setDatabaseName(store.databasePath());
+  if (!db.open()) Die(db.lastError().text());
+  {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT BT, LR FROM Omenry ORDER BY ID"))) Die(q.lastError().text());
+    while (q.next()) {
+      out.write(q.value(0).toString().toUtf8());
+      out.write("\r\n");
+      out.write(q.value(1).toString().toUtf8());
+      out.write("\r\n");
+    }
+  }
+  db.close();
+  db = QSqlDatabase();
+  QSqlDatabase::removeDatabase(QStringLiteral("dump"));
+  if (!out.flush()) Die(out.errorString());
+  std::printf("wrote %s: %.1f MB\n", qPrintable(file), out.size() / 1048576.0);
   return 0;
 }
 
@@ -309,10 +370,15 @@ int main(int argc, char** argv) {
     const qsizetype i = args.indexOf(name);
     return (i >= 0 && i + 1 < args.size()) ? args[i + 1] : fallback;
   };
-  if (args.size() < 2 || (args[0] != QLatin1String("generate") && args[0] != QLatin1String("measure"))) {
+  const QStringList commands = {QStringLiteral("generate"), QStringLiteral("measure"),
+                                QStringLiteral("search"), QStringLiteral("dump")};
+  if (args.size() < 2 || !commands.contains(args[0]) ||
+      (args[0] == QLatin1String("dump") && args.size() < 3)) {
     std::fprintf(stderr,
                  "usage: casebook generate DIR [--records N] [--folders F] [--big B] [--seed S] [--force]\n"
-                 "       casebook measure DIR [--folder ID] [--repeat R]\n");
+                 "       casebook measure DIR [--folder ID] [--repeat R]\n"
+                 "       casebook search DIR [--mode 0|1|2] [--or] [--scan] [--repeat R] WORD...\n"
+                 "       casebook dump DIR FILE\n");
     return 2;
   }
   const QString dir = QDir(args[1]).absolutePath();
@@ -325,6 +391,20 @@ int main(int argc, char** argv) {
                       args.contains(QStringLiteral("--force")));
     if (!QFileInfo::exists(dir + QLatin1Char('/') + CasebookStore::DatabaseFileName()))
       Die(QStringLiteral("no casebook in %1").arg(dir));
+    if (args[0] == QLatin1String("dump")) return Dump(dir, args[2]);
+    if (args[0] == QLatin1String("search")) {
+      QStringList words;
+      for (qsizetype i = 2; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--mode") || args[i] == QLatin1String("--repeat")) {
+          ++i;
+          continue;
+        }
+        if (!args[i].startsWith(QLatin1String("--"))) words << args[i];
+      }
+      return Search(dir, words, option(QStringLiteral("--mode"), QStringLiteral("2")).toInt(),
+                    !args.contains(QStringLiteral("--or")), args.contains(QStringLiteral("--scan")),
+                    option(QStringLiteral("--repeat"), QStringLiteral("3")).toInt());
+    }
     return Measure(dir, option(QStringLiteral("--folder"), QStringLiteral("0")).toLongLong(),
                    option(QStringLiteral("--repeat"), QStringLiteral("3")).toInt());
   } catch (const StoreError& e) {
