@@ -19,7 +19,9 @@
 #include <QTreeWidgetItem>
 #include <cmath>
 
+#include "chart_dialogs.h"
 #include "edit_form.h"
+#include "engine_binding.h"
 #include "folder_tree.h"
 #include "gbk_validator.h"
 #include "skin.h"
@@ -82,6 +84,10 @@ TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(pare
   RebuildTree();
   setWindowState(windowState() | Qt::WindowMaximized);
   ReadSettings();
+  // The chart dialogs live as long as the window; the Qimen and Liu Ren
+  // dialogs read their remembered options now.
+  charts_ = std::make_unique<TChartDialogs>(this);
+  chartCommands_ = std::make_unique<TEngineBinding>(*charts_);
 }
 
 TMainForm::~TMainForm() {
@@ -386,6 +392,10 @@ void TMainForm::DeleteFolder() {
 
 // ---------------------------------------------------------------------------
 // Records
+
+void TMainForm::RunChart(TEditForm& editor, ChartKind kind) {
+  chartCommands_->Run(kind, editor);
+}
 
 void TMainForm::RunEditor(TEditForm& editor) {
   editor.setWindowState(editor.windowState() | Qt::WindowMaximized);

@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <memory>
 
 #include "casebook_store.h"
 #include "edit_host.h"
@@ -23,6 +24,8 @@ class QToolBar;
 class QTreeWidgetItem;
 class TEditForm;
 class TFolderTree;
+class TChartDialogs;
+class TEngineBinding;
 
 class TMainForm : public QMainWindow, public TEditHost {
   Q_OBJECT
@@ -43,6 +46,9 @@ class TMainForm : public QMainWindow, public TEditHost {
   // Empties the highlight words and opens the record list with the folder's
   // records. Throws StoreError.
   void ListFolderRecords(RowId folderId) override;
+  // A chart command of the editor: the method's dialog, the engine, the
+  // chart above the record text.
+  void RunChart(TEditForm& editor, ChartKind kind) override;
 
   // ---- what the search, export and print commands work with
   RecordList* Records() { return store_.records(); }
@@ -121,4 +127,9 @@ class TMainForm : public QMainWindow, public TEditHost {
 
   QAction* actViewToolbar_ = nullptr;
   QAction* actViewStatus_ = nullptr;
+
+  // The five chart dialogs, made at start-up and kept for the window's
+  // life, and the chart commands that show them.
+  std::unique_ptr<TChartDialogs> charts_;
+  std::unique_ptr<TEngineBinding> chartCommands_;
 };

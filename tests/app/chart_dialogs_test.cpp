@@ -111,16 +111,41 @@ class ChartDialogsTest : public QObject {
       QCOMPARE(form->btnOk()->text(), QStringLiteral("确定"));
       QCOMPARE(form->btnCancel()->text(), QStringLiteral("取消"));
       QVERIFY(form->btnOk()->isDefault());
-      // Return takes the default button, Escape cancels.
+      // Return takes the default button, Escape cancels, also while typing
+      // into a list.
       for (const auto& [key, expected] : {std::pair{Qt::Key_Return, QDialog::Accepted},
+                                          std::pair{Qt::Key_Enter, QDialog::Accepted},
                                           std::pair{Qt::Key_Escape, QDialog::Rejected}}) {
         const Qt::Key k = key;
         QTimer::singleShot(0, form, [form, k] {
           QWidget* target = form->focusWidget() ? form->focusWidget() : form;
           QTest::keyClick(target, k);
+          if (form->isVisible()) form->done(99);  // the key did nothing
         });
         QCOMPARE(form->exec(), int(expected));
       }
+    }
+  }
+
+  // The keyboard starts in the first field: the year, the top line, the period.
+  void firstFieldHasFocus() {
+    TChartDialogs dialogs;
+    const std::pair<QDialog*, QWidget*> cases[] = {
+        {dialogs.bazi(), dialogs.bazi()->cbYear()},
+        {dialogs.liuyao(), dialogs.liuyao()->cbYao(6)},
+        {dialogs.qimen(), dialogs.qimen()->cbYear()},
+        {dialogs.liuren(), dialogs.liuren()->cbYear()},
+        {dialogs.xuankong(), dialogs.xuankong()->cbYun()},
+    };
+    for (const auto& [dialog, field] : cases) {
+      QWidget* seen = nullptr;
+      QTimer::singleShot(0, dialog, [&, d = dialog] {
+        seen = d->focusWidget();
+        d->reject();
+      });
+      dialog->exec();
+      QVERIFY2(seen == field || (seen != nullptr && seen->parentWidget() == field),
+               qPrintable(dialog->objectName()));
     }
   }
 

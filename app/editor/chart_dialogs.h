@@ -1,0 +1,237 @@
+#pragma once
+// The chart dialogs: one small modal window per divination method, asking for
+// the method's inputs. They are created once at program start and live until
+// the program ends, so every control keeps the user's last choice from one
+// chart to the next (except where a preset overwrites it before showing).
+//
+// TBaziForm serves both the Four Pillars and the Purple Star commands. The
+// Qimen and Liu Ren dialogs remember their placement options between runs
+// (settings "Zhuan", "GuiRen", "SheHai"): read when the dialog is created,
+// written whenever it closes, after OK and after Cancel alike.
+
+#include <QDateTime>
+#include <QDialog>
+#include <QPointer>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QVBoxLayout;
+
+// Where the remembered options live (organisation and application of the
+// per-user settings).
+namespace chart_settings {
+inline const char kOrganization[] = "vesk";
+inline const char kApplication[] = "Omenry";
+}  // namespace chart_settings
+
+// The years the date lists offer and the program accepts.
+constexpr int kChartFirstYear = 1920;
+constexpr int kChartLastYear = 2050;
+
+// The frame of every chart dialog: a body for the method's controls and the
+// buttons "确定" (the default button) and "取消" (also Escape).
+class TChartForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  QPushButton* btnOk() const { return btnOk_; }
+  QPushButton* btnCancel() const { return btnCancel_; }
+
+ protected:
+  TChartForm(const QString& objectName, const QString& caption, QWidget* parent);
+  // The method's controls go here, top to bottom.
+  QVBoxLayout* body() const { return body_; }
+  QComboBox* MakeList(const QString& name, const QStringList& entries, bool typing);
+  QRadioButton* MakeRadio(const QString& name, const QString& text);
+  QGroupBox* MakeGroup(const QString& title, std::initializer_list<QWidget*> members);
+  // The control that has the keyboard focus whenever the dialog shows.
+  void SetFirstField(QWidget* field) { firstField_ = field; }
+
+  void showEvent(QShowEvent* event) override;
+  // Return and Escape typed into a list that takes typing act on the dialog
+  // (OK, Cancel) as they do everywhere else in it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QVBoxLayout* body_ = nullptr;
+  QWidget* firstField_ = nullptr;
+  QPushButton* btnOk_ = nullptr;
+  QPushButton* btnCancel_ = nullptr;
+};
+
+// The controls of the four dated dialogs: year, month, day and hour lists
+// (typing allowed) and the calendar group (solar or lunar, leap month).
+class TDatedForm : public TChartForm {
+  Q_OBJECT
+
+ public:
+  QComboBox* cbYear() const { return cbYear_; }
+  QComboBox* cbMonth() const { return cbMonth_; }
+  QComboBox* cbDay() const { return cbDay_; }
+  QComboBox* cbHour() const { return cbHour_; }
+  QRadioButton* rbSolar() const { return rbSolar_; }
+  QRadioButton* rbLunar() const { return rbLunar_; }
+  QCheckBox* cbRunyue() const { return cbRunyue_; }
+
+  // Selects the entries of `now`: year year − 1920, month − 1, day − 1 and
+  // the hour entry of its hour (the hour itself; in TLiurenForm its branch).
+  virtual void Preset(const QDateTime& now);
+
+ protected:
+  // hourEntries: the hour list ("0" … "23", or the twelve branches);
+  // initialYear: the year list's starting text.
+  TDatedForm(const QString& objectName, const QString& caption, const QStringList& hourEntries,
+             const QString& initialYear, QWidget* parent);
+
+ private:
+  QComboBox* cbYear_ = nullptr;
+  QComboBox* cbMonth_ = nullptr;
+  QComboBox* cbDay_ = nullptr;
+  QComboBox* cbHour_ = nullptr;
+  QRadioButton* rbSolar_ = nullptr;
+  QRadioButton* rbLunar_ = nullptr;
+  QCheckBox* cbRunyue_ = nullptr;
+};
+
+// Four Pillars and Purple Star: the date and the sex. Title bar empty.
+class TBaziForm : public TDatedForm {
+  Q_OBJECT
+
+ public:
+  explicit TBaziForm(QWidget* parent = nullptr);
+  QRadioButton* rbNan() const { return rbNan_; }
+  QRadioButton* rbNv() const { return rbNv_; }
+
+ private:
+  QRadioButton* rbNan_ = nullptr;
+  QRadioButton* rbNv_ = nullptr;
+};
+
+// Six Lines: the six lines from the top (line 6) down to the bottom
+// (line 1), and whether they are given by hand or cast from the time.
+class TLiuyaoForm : public TDatedForm {
+  Q_OBJECT
+
+ public:
+  explicit TLiuyaoForm(QWidget* parent = nullptr);
+  // Line n (1 bottom … 6 top).
+  QComboBox* cbYao(int line) const { return cbYao_[line - 1]; }
+  QRadioButton* rbManual() const { return rbManual_; }
+  QRadioButton* rbDatetime() const { return rbDatetime_; }
+
+ private:
+  QComboBox* cbYao_[6] = {};
+  QRadioButton* rbManual_ = nullptr;
+  QRadioButton* rbDatetime_ = nullptr;
+};
+
+// Qimen Dunjia: the 局 ("自动" until an entry is picked) and the placement,
+// rotating (转盘) or flying (飞盘), remembered as "Zhuan".
+class TQimenForm : public TDatedForm {
+  Q_OBJECT
+
+ public:
+  explicit TQimenForm(QWidget* parent = nullptr);
+  QComboBox* cbJu() const { return cbJu_; }
+  QRadioButton* rbTypeZhuan() const { return rbTypeZhuan_; }
+  QRadioButton* rbTypeFei() const { return rbTypeFei_; }
+
+  void done(int result) override;
+
+ private:
+  QComboBox* cbJu_ = nullptr;
+  QRadioButton* rbTypeZhuan_ = nullptr;
+  QRadioButton* rbTypeFei_ = nullptr;
+};
+
+// Da Liu Ren: the hour as one of the twelve branches, sex, day or night,
+// an optional birth year, and the noble and 涉害 rules, remembered as
+// "GuiRen" and "SheHai".
+class TLiurenForm : public TDatedForm {
+  Q_OBJECT
+
+ public:
+  static constexpr int kFirstBirthYear = 1920;
+  static constexpr int kLastBirthYear = 2020;
+
+  explicit TLiurenForm(QWidget* parent = nullptr);
+  QRadioButton* rbNan() const { return rbNan_; }
+  QRadioButton* rbNv() const { return rbNv_; }
+  QRadioButton* rbZhou() const { return rbZhou_; }
+  QRadioButton* rbYe() const { return rbYe_; }
+  QComboBox* cbXingNian() const { return cbXingNian_; }
+  QCheckBox* cbXingNianEnable() const { return cbXingNianEnable_; }
+  QRadioButton* rbJWG() const { return rbJWG_; }
+  QRadioButton* rbJYW() const { return rbJYW_; }
+  QRadioButton* rbMZJ() const { return rbMZJ_; }
+  QRadioButton* rbShengQian() const { return rbShengQian_; }
+
+  // The entry of the hour list that its text names (typing allowed), −1 when
+  // the text names none.
+  int HourEntry() const;
+
+  // The hour entry of the hour's branch: ((hour + 1) div 2) mod 12, so that
+  // 23:00–0:59 is 子 and 11:00–12:59 午.
+  void Preset(const QDateTime& now) override;
+  void done(int result) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FollowHour();
+
+  QRadioButton* rbNan_ = nullptr;
+  QRadioButton* rbNv_ = nullptr;
+  QRadioButton* rbZhou_ = nullptr;
+  QRadioButton* rbYe_ = nullptr;
+  QComboBox* cbXingNian_ = nullptr;
+  QCheckBox* cbXingNianEnable_ = nullptr;
+  QRadioButton* rbJWG_ = nullptr;
+  QRadioButton* rbJYW_ = nullptr;
+  QRadioButton* rbMZJ_ = nullptr;
+  QRadioButton* rbShengQian_ = nullptr;
+};
+
+// Xuankong: period, mountain and the kind of chart; no date.
+class TXuankongForm : public TChartForm {
+  Q_OBJECT
+
+ public:
+  explicit TXuankongForm(QWidget* parent = nullptr);
+  QComboBox* cbYun() const { return cbYun_; }
+  QComboBox* cbShan() const { return cbShan_; }
+  QComboBox* cbXiang() const { return cbXiang_; }
+
+ private:
+  QComboBox* cbYun_ = nullptr;
+  QComboBox* cbShan_ = nullptr;
+  QComboBox* cbXiang_ = nullptr;
+};
+
+// The five dialogs, created together at program start and kept for the
+// program's life. They are shown over `parent` (the main window); whichever
+// goes first, this set or the parent, takes the dialogs with it.
+class TChartDialogs {
+ public:
+  explicit TChartDialogs(QWidget* parent = nullptr);
+  ~TChartDialogs();
+  TChartDialogs(const TChartDialogs&) = delete;
+  TChartDialogs& operator=(const TChartDialogs&) = delete;
+
+  TBaziForm* bazi() const { return bazi_; }
+  TLiuyaoForm* liuyao() const { return liuyao_; }
+  TQimenForm* qimen() const { return qimen_; }
+  TLiurenForm* liuren() const { return liuren_; }
+  TXuankongForm* xuankong() const { return xuankong_; }
+
+ private:
+  QPointer<TBaziForm> bazi_;
+  QPointer<TLiuyaoForm> liuyao_;
+  QPointer<TQimenForm> qimen_;
+  QPointer<TLiurenForm> liuren_;
+  QPointer<TXuankongForm> xuankong_;
+};

@@ -1,0 +1,97 @@
+#pragma once
+// The binding to the chart engine liborv.so. The program does not link the
+// engine: each chart command loads the library by its file name, looks up one
+// export, shows the method's dialog, calls the export with the dialog's
+// values and a buffer of its own, inserts the chart text (GBK, converted to
+// Unicode here) above the record text, and unloads the library again, on
+// every path. So the program starts and edits records without the library.
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <string_view>
+
+#include "edit_host.h"  // ChartKind
+
+class QDialog;
+class QWidget;
+class TChartDialogs;
+class TEditForm;
+
+// Converts a chart text from GBK (code page 936) to Unicode. Line ends stay
+// as they are (CR LF); a byte sequence that is not GBK becomes U+FFFD.
+QString GbkToUnicode(std::string_view gbk);
+
+// A loaded engine library, unloaded when this object goes.
+class TEngineLibrary {
+ public:
+  // Loads fileName from directory first, then through the system's library
+  // search (the plain file name).
+  TEngineLibrary(const QString& directory, const QString& fileName);
+  ~TEngineLibrary();
+  TEngineLibrary(const TEngineLibrary&) = delete;
+  TEngineLibrary& operator=(const TEngineLibrary&) = delete;
+
+  bool loaded() const { return handle_ != nullptr; }
+  // The export of that name, null when the library lacks it.
+  void* Find(const char* name) const;
+  template <typename F>
+  F* Find(const char* name) const {
+    return reinterpret_cast<F*>(Find(name));
+  }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+// What a chart command ended with.
+enum class ChartOutcome {
+  Inserted,        // the chart text stands above the record text
+  LibraryMissing,  // the library could not be loaded (the user was told)
+  ExportMissing,   // the library lacks the export (nothing shown)
+  Cancelled,       // the dialog was not confirmed
+  NotANumber,      // a date field held no decimal integer (the user was told)
+  YearOutOfRange,  // the year lies outside 1920–2050 (the user was told)
+  DateRefused,     // a date field outside its list (the user was told; no call)
+  EngineRefused,   // the engine refused the date (the user was told)
+};
+
+// The six chart commands of the record editor.
+class TEngineBinding {
+ public:
+  static constexpr const char* kLibraryFile = "liborv.so";
+  static constexpr int kBufferBytes = 3000;
+  static constexpr int kZiweiBufferBytes = 4000;
+
+  struct Options {
+    // Where the library is looked for first; empty: the program's directory.
+    QString libraryDir;
+    QString libraryFile = QString::fromLatin1(kLibraryFile);
+    // The current date and hour, for the presets; empty: the clock.
+    std::function<QDateTime()> now;
+    // Shows a dialog modally and returns its result; empty: QDialog::exec.
+    std::function<int(QDialog&)> show;
+  };
+
+  explicit TEngineBinding(TChartDialogs& dialogs);
+  TEngineBinding(TChartDialogs& dialogs, Options options);
+
+  // Runs the chart command of `kind`: load, look up the export, preset and
+  // show the dialog, read it, check the date, call the export and hand the
+  // chart text (Unicode, CR LF kept) to `insert`. Message boxes are shown
+  // over `parent`.
+  ChartOutcome Run(ChartKind kind, QWidget* parent,
+                   const std::function<void(const QString&)>& insert);
+  // The same for a record editor: the chart goes above its record text.
+  ChartOutcome Run(ChartKind kind, TEditForm& editor);
+
+  // The name of the export that a command calls.
+  static const char* ExportName(ChartKind kind);
+
+ private:
+  QDateTime Now() const;
+  int Show(QDialog& dialog) const;
+
+  TChartDialogs& dialogs_;
+  Options options_;
+};

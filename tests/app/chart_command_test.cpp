@@ -1,0 +1,355 @@
+// The chart commands as the user meets them: the record editor's chart
+// actions, the dialogs shown modally, the chart inserted above the record
+// text; with the stand-in engine and with the real liborv.so.
+
+#include <iconv.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "casebook_store.h"
+#include "chart_dialogs.h"
+#include "edit_form.h"
+#include "engine_binding.h"
+#include "folder_tree.h"
+#include "main_form.h"
+#include "skin.h"
+#include "test_support.h"
+
+namespace {
+
+const QString kFakeDir = QStringLiteral(FAKEORV_DIR);
+const QString kEngineDir = QStringLiteral(ORV_LIBRARY_DIR);
+
+// Stands in for the main window: a store, a selected folder, the chart
+// dialogs made once, and the chart commands bound to the library in `dir`.
+class Host : public TEditHost {
+ public:
+  Host(const QString& dataDir, const QString& libraryDir) {
+    store.OpenStore(dataDir);
+    folder = store.AddFolder(0, QStringLiteral("案例"));
+    TEngineBinding::Options options;
+    options.libraryDir = libraryDir;
+    binding = std::make_unique<TEngineBinding>(dialogs, options);
+  }
+  RowId SelectedFolderId() const override { return folder; }
+  CasebookStore& Store() override { return store; }
+  void ListFolderRecords(RowId id) override { store.ListFolderRecords(id); }
+  void RunChart(TEditForm& editor, ChartKind kind) override { binding->Run(kind, editor); }
+
+  CasebookStore store;
+  RowId folder = 0;
+  TChartDialogs dialogs;
+  std::unique_ptr<TEngineBinding> binding;
+};
+
+// Answers the next chart dialog once it shows modally: fills it, then
+// presses "确定" or "取消". Gives up quietly when no dialog comes.
+void WhenDialogShows(std::function<void(QDialog&)> fill, bool ok, int attempts = 200) {
+  QTimer::singleShot(attempts == 200 ? 0 : 10, qApp, [fill, ok, attempts] {
+    auto* form = qobject_cast<TChartForm*>(QApplication::activeModalWidget());
+    if (form == nullptr) {
+      if (attempts > 0) WhenDialogShows(fill, ok, attempts - 1);
+      return;
+    }
+    if (fill) fill(*form);
+    QTest::mouseClick(ok ? form->btnOk() : form->btnCancel(), Qt::LeftButton);
+  });
+}
+
+void FillBazi(QDialog& dialog, const QString& y, const QString& m, const QString& d,
+              const QString& h, bool male) {
+  auto& form = static_cast<TBaziForm&>(dialog);
+  form.cbYear()->setEditText(y);
+  form.cbMonth()->setEditText(m);
+  form.cbDay()->setEditText(d);
+  form.cbHour()->setEditText(h);
+  (male ? form.rbNan() : form.rbNv())->setChecked(true);
+  form.rbSolar()->setChecked(true);
+}
+
+QAction* Action(QWidget* w, const char* name) {
+  return w->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+// Bytes of a text in GBK, by glibc's converter.
+int GbkBytes(const QString& text) {
+  iconv_t cd = iconv_open("GBK", "UTF-8");
+  QByteArray in = text.toUtf8();
+  QByteArray out(in.size() * 2 + 4, '\0');
+  char* inPtr = in.data();
+  char* outPtr = out.data();
+  size_t inLeft = size_t(in.size());
+  size_t outLeft = size_t(out.size());
+  const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  return done == size_t(-1) ? -1 : int(outPtr - out.data());
+}
+
+// The Four Pillars chart of a man born 1984-02-04 12:00 (solar), laid out
+// by the chart rules: the lines the worked example shows, and the seventy
+// year lines it elides, each year with its pillar (cycle number of year Y
+// is Y − 3 wrapped into 1–60) and every tenth with the next luck pillar,
+// running backward from the month pillar 乙丑.
+QString WorkedExample() {
+  QStringList lines = {
+      "男命：1984年2月4日",
+      "阴历：正月初三",
+      "　才　  　官　  　　　  　比",
+      "　癸　  　乙　  　戊　  　戊",
+      "　亥　  　丑　  　辰　  　午",
+      "壬甲　  己癸辛  戊乙癸  丁己　",
+      "财杀　  劫才伤  比官才  印劫　",
+      "　绝　  　养　  　冠　  　帝",
+      "大海水  海中金  大林木  天上火",
+      "",
+      "命宫：戌",
+      "年柱：亡神 空亡 ",
+      "月柱：贵人 太极 福星 国印 ",
+      "日柱：太极 红鸾 元辰 ",
+      "时柱：羊刃 ",
+      "",
+      "本月节气：立春4日23时18分",
+      "　　　　　雨水19日19时16分",
+      "",
+      "命主从9岁8月1天开始行大运",
+      "于交运年的阳历8月17日交运",
+      "",
+  };
+  const QString stems = QStringLiteral("甲乙丙丁戊己庚辛壬癸");
+  const QString branches = QStringLiteral("子丑寅卯辰巳午未申酉戌亥");
+  const QStringList luck = {"甲子", "癸亥", "壬戌", "辛酉", "庚申", "己未", "戊午"};
+  for (int n = 0; n < 70; ++n) {
+    const int year = 1993 + n;
+    const int cycle = ((year - 3) % 60 + 59) % 60 + 1;  // 1–60
+    QString line = QStringLiteral("%1、%2(%3%4)")
+                       .arg(9 + n)
+                       .arg(year)
+                       .arg(stems[(cycle - 1) % 10])
+                       .arg(branches[(cycle - 1) % 12]);
+    if (n % 10 == 0) line += QStringLiteral("交") + luck[n / 10] + QStringLiteral("运");
+    lines << line;
+  }
+  return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+}
+
+}  // namespace
+
+class ChartCommandTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dataDir_;
+  std::unique_ptr<testing_support::Boxes> boxes_;
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<TEditForm> editor_;
+  const QString existing_ = QStringLiteral("旧的记录\r\n第二行");
+
+  int casebooks_ = 0;
+
+  // An editor on a stored record holding `existing_`, in a new casebook.
+  void OpenEditor(const QString& libraryDir) {
+    editor_.reset();
+    host_ = std::make_unique<Host>(
+        dataDir_.path() + QStringLiteral("/casebook%1").arg(++casebooks_), libraryDir);
+    const RowId id = host_->store.InsertRecord(QStringLiteral("标题"), QStringLiteral("某人"),
+                                               false, existing_, QDate(2026, 1, 2), host_->folder);
+    editor_ = std::make_unique<TEditForm>(*host_);
+    editor_->OpenEdit(id, QStringLiteral("标题"), QStringLiteral("某人"), false, existing_,
+                      QDate(2026, 1, 2));
+    editor_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(editor_.get()));
+    QVERIFY(!editor_->isDirty());
+  }
+
+ private slots:
+  void initTestCase() {
+    testing_support::IsolateSettings();
+    skin::ApplyTheme(*qApp);
+    QVERIFY(dataDir_.isValid());
+  }
+  void init() { boxes_ = std::make_unique<testing_support::Boxes>(); }
+  void cleanup() {
+    editor_.reset();
+    host_.reset();
+    boxes_.reset();
+  }
+
+  // The worked example as laid out above has the length the chart rules give.
+  void workedExampleIsConsistent() { QCOMPARE(GbkBytes(WorkedExample()), 1636); }
+
+  // A chart goes above the record text, followed by a line break; the record
+  // becomes dirty.
+  void insertedAboveTheText() {
+    OpenEditor(kFakeDir);
+    WhenDialogShows([](QDialog& d) { FillBazi(d, "1984", "2", "4", "12", true); }, true);
+    Action(editor_.get(), "actBazi")->trigger();
+    QCOMPARE(editor_->RecordText(),
+             QStringLiteral("测试盘　━━━○ A\r\nStrBazi 1 0 1 1984 2 4 12\r\nbuffer 3000\r\n\r\n") +
+                 existing_);
+    QVERIFY(editor_->isDirty());
+    QVERIFY(boxes_->shown.isEmpty());
+  }
+
+  // Every command of the editor reaches its export.
+  void everyActionReachesItsExport() {
+    OpenEditor(kFakeDir);
+    const struct {
+      const char* action;
+      const char* exportName;
+    } cases[] = {{"actBazi", "StrBazi"},     {"actZiwei", "StrZiwei"},
+                 {"actLiuyao", "StrLiuyao"}, {"actQimen", "StrQimen"},
+                 {"actLiuren", "Str6Ren"},   {"actXuankong", "StrXuankong"}};
+    for (const auto& c : cases) {
+      WhenDialogShows({}, true);
+      Action(editor_.get(), c.action)->trigger();
+      const QStringList lines = editor_->RecordText().split(QStringLiteral("\r\n"));
+      QVERIFY2(lines.value(1).startsWith(QString::fromLatin1(c.exportName) + ' '), c.action);
+    }
+  }
+
+  // Cancel, a refused year, a missing library: the record stays as it was
+  // and clean, and the editor goes on working.
+  void recordUntouched_data() {
+    QTest::addColumn<QString>("dir");
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QString>("year");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("cancel") << kFakeDir << false << "1984" << QString();
+    QTest::newRow("year 2051") << kFakeDir << true << "2051"
+                               << "本软件的有效工作范围为1920年至2050年。";
+    QTest::newRow("not a number") << kFakeDir << true << "一九八四"
+                                  << "年份输入错误：“一九八四”不是整数，请输入数字。";
+    QTest::newRow("library missing") << QStringLiteral("/nonexistent-dir") << true << "1984"
+                                     << "程序被病毒感染或已损坏，请重新安装 !";
+  }
+  void recordUntouched() {
+    QFETCH(QString, dir);
+    QFETCH(bool, confirm);
+    QFETCH(QString, year);
+    QFETCH(QString, message);
+    OpenEditor(dir);
+    if (dir == kFakeDir)
+      WhenDialogShows([year](QDialog& d) { FillBazi(d, year, "2", "4", "12", true); }, confirm);
+    Action(editor_.get(), "actBazi")->trigger();
+    QCOMPARE(editor_->RecordText(), existing_);
+    QVERIFY(!editor_->isDirty());
+    if (message.isEmpty()) {
+      QVERIFY(boxes_->shown.isEmpty());
+    } else {
+      QCOMPARE(boxes_->shown.size(), 1);
+      QCOMPARE(boxes_->shown[0].text, message);
+    }
+    // Still an editor: typing makes the record dirty and it can be saved.
+    editor_->reText()->appendPlainText(QStringLiteral("补充"));
+    QVERIFY(editor_->isDirty());
+    QVERIFY(editor_->Save());
+  }
+
+  // A new record, too, stays clean when the chart is cancelled.
+  void cancelLeavesANewRecordClean() {
+    OpenEditor(kFakeDir);
+    editor_ = std::make_unique<TEditForm>(*host_);
+    editor_->OpenNew(QDate(2026, 5, 6));
+    WhenDialogShows({}, false);
+    Action(editor_.get(), "actQimen")->trigger();
+    QVERIFY(editor_->RecordText().isEmpty());
+    QVERIFY(!editor_->isDirty());
+  }
+
+  // The real engine: "八字(&B)" with 1984-02-04 12 男 inserts the worked
+  // example above the existing text; saved, the record holds it.
+  void realEngineFourPillars() {
+    OpenEditor(kEngineDir);
+    WhenDialogShows([](QDialog& d) { FillBazi(d, "1984", "2", "4", "12", true); }, true);
+    Action(editor_.get(), "actBazi")->trigger();
+    QVERIFY(boxes_->shown.isEmpty());
+    const QString expected = WorkedExample() + QStringLiteral("\r\n") + existing_;
+    QCOMPARE(editor_->RecordText(), expected);
+    QVERIFY(editor_->isDirty());
+    QVERIFY(editor_->Save());
+    host_->store.ListFolderRecords(host_->folder);
+    RecordList* records = host_->store.records();
+    QVERIFY(records->locate(editor_->recordId()));
+    QCOMPARE(records->currentText(), expected);
+  }
+
+  // The program itself: in the main window, a new record in a folder; in its
+  // editor "八字(&B)" with 1984-02-04 12 男 (the real liborv.so beside the
+  // program); saved, the record shows in the preview, its grid aligned.
+  void mainWindowFourPillars() {
+    QTemporaryDir dir;
+    {
+      CasebookStore store;
+      store.OpenStore(dir.path());
+      store.AddFolder(0, QStringLiteral("案例"));
+    }
+    TMainForm form(dir.path());
+    form.showNormal();
+    form.resize(1000, 700);
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const auto nodes = form.Tree()->findItems(QStringLiteral("案例"),
+                                              Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(nodes.size(), 1);
+    form.Tree()->setCurrentItem(nodes.first());
+
+    bool opened = false;
+    QString recordText;
+    bool dirtyAfterChart = false;
+    const QString typed = QStringLiteral("来访者所问：事业。");
+    connect(&form, &TMainForm::editorOpened, &form, [&](TEditForm* editor) {
+      opened = true;
+      QTimer::singleShot(0, editor, [&, editor] {
+        editor->reText()->setPlainText(typed);
+        WhenDialogShows([](QDialog& d) { FillBazi(d, "1984", "2", "4", "12", true); }, true);
+        Action(editor, "actBazi")->trigger();
+        recordText = editor->RecordText();
+        dirtyAfterChart = editor->isDirty();
+        editor->Save();
+        editor->close();  // saved: nothing to ask
+      });
+    });
+    Action(&form, "actNewRecord")->trigger();
+    QVERIFY(opened);
+    QVERIFY(boxes_->shown.isEmpty());
+    const QString expected = WorkedExample() + QStringLiteral("\r\n") + typed;
+    QCOMPARE(recordText, expected);
+    QVERIFY(dirtyAfterChart);
+
+    // The preview shows the stored record.
+    QString shown = expected;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QCOMPARE(form.Preview()->toPlainText(), shown);
+
+    // Aligned: in the preview's font every cell of the seven grid lines
+    // starts where its column does, 8 byte columns apart, a Chinese
+    // character being two columns wide.
+    const QFontMetricsF metrics(form.Preview()->document()->defaultFont());
+    const qreal column = metrics.horizontalAdvance(QLatin1Char(' '));
+    const QStringList lines = shown.split(QLatin1Char('\n'));
+    for (int row = 2; row <= 8; ++row) {
+      const QString& line = lines[row];
+      int bytes = 0;
+      for (int i = 0; i < line.size(); ++i) {
+        if (bytes > 0 && bytes % 8 == 0)
+          QVERIFY2(qFuzzyCompare(metrics.horizontalAdvance(line.left(i)), bytes * column),
+                   qPrintable(QStringLiteral("line %1 column %2").arg(row).arg(bytes)));
+        bytes += line[i].unicode() < 0x80 ? 1 : 2;
+      }
+    }
+  }
+};
+
+QTEST_MAIN(ChartCommandTest)
+#include "chart_command_test.moc"
