@@ -24,7 +24,10 @@
 #include "engine_binding.h"
 #include "folder_tree.h"
 #include "gbk_validator.h"
+#include "preview_form.h"
+#include "search_form.h"
 #include "skin.h"
+#include "text_export.h"
 
 #ifndef ORV_VERSION_MAJOR
 #define ORV_VERSION_MAJOR 0
@@ -203,8 +206,13 @@ void TMainForm::BuildUi() {
   for (int i = 0; i < 4; ++i) {
     panels_[i] = new QLabel(bar);
     panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    panels_[i]->setFixedWidth(kPanelWidths[i]);
-    bar->addWidget(panels_[i]);
+    // The last panel reaches to the end of the bar, as a status bar's last
+    // part does: the search's elapsed time is wider than its 50 pixels.
+    if (i < 3)
+      panels_[i]->setFixedWidth(kPanelWidths[i]);
+    else
+      panels_[i]->setMinimumWidth(kPanelWidths[i]);
+    bar->addWidget(panels_[i], i < 3 ? 0 : 1);
   }
 
   // ---- client area
@@ -578,8 +586,46 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 // ---------------------------------------------------------------------------
-// Commands that the record search and the text export fill in
+// Search, text export, printing
 
-void TMainForm::Search(int mode) { (void)mode; }
-void TMainForm::SaveAsText() {}
-void TMainForm::Print() {}
+void TMainForm::Search(int mode) {
+  TfrmSearch* form = TfrmSearch::Find();
+  if (!form) {
+    form = new TfrmSearch(this);
+    form->SetEntryPoint([this](const SearchCondition& where, const QString& caption) {
+      RunSearch(where, caption);
+    });
+    form->SetHighlightTarget([this](const QStringList& words) { SetHighlightWords(words); });
+  }
+  form->ShowForMode(mode);
+}
+
+void TMainForm::RunSearch(const SearchCondition& where, const QString& caption) {
+  ::RunSearch(*this, where, caption);
+}
+
+// The current record's text as stored, or nothing when there is none.
+static QString CurrentText(TMainForm& form) {
+  RecordList* list = form.Records();
+  if (!list->isOpen() || list->currentRow() < 0) return QString();
+  return list->currentText();
+}
+
+void TMainForm::SaveAsText() {
+  try {
+    ::SaveAsText(this, CurrentText(*this));
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+}
+
+void TMainForm::Print() {
+  QString text;
+  try {
+    text = CurrentText(*this);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  PrintText(this, text);
+}

@@ -81,11 +81,18 @@ class TMainForm : public QMainWindow, public TEditHost {
   void PriorRecord();
   void NextRecord();
 
-  // Commands whose work comes with the record search and the text export
-  // and printing; they do nothing yet.
+  // The search commands (mode 0 title, 1 text, 2 both): show the one
+  // search window, made on first use.
   void Search(int mode);
+  // "保存为文本(&S)": the current record's text to a text file.
   void SaveAsText();
+  // "打印(&P)...": the current record's text in the print window.
   void Print();
+
+ public:
+  // The entry point of the search window: runs the condition over all
+  // folders and reports in the status bar (see RunSearch in search_form.h).
+  void RunSearch(const SearchCondition& where, const QString& caption);
 
  signals:
   // Emitted when a record editor has been filled, right before it runs

@@ -182,7 +182,7 @@ class MainFormTest : public QObject {
     QCOMPARE(form->StatusPanel(0)->width(), 100);
     QCOMPARE(form->StatusPanel(1)->width(), 120);
     QCOMPARE(form->StatusPanel(2)->width(), 150);
-    QCOMPARE(form->StatusPanel(3)->width(), 50);
+    QVERIFY(form->StatusPanel(3)->width() >= 50);  // the last panel takes the rest
     QCOMPARE(form->MainSplitter()->handleWidth(), 5);
     QCOMPARE(form->RightSplitter()->handleWidth(), 5);
     QCOMPARE(form->Tree()->width(), 185);
@@ -236,10 +236,8 @@ class MainFormTest : public QObject {
     QCOMPARE(Action(form.get(), "actPrint")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
     QVERIFY(Action(form.get(), "actViewToolbar")->isChecked());
     QVERIFY(Action(form.get(), "actViewStatusBar")->isChecked());
-    // Search, export and print exist and, for now, change nothing.
-    for (const char* name : {"actSearchTitle", "actSearchContent", "actSearchAll",
-                             "actSaveAsText", "actPrint"})
-      Action(form.get(), name)->trigger();
+    // Search, export and print are tested in search_test and
+    // export_print_test.
     QVERIFY(boxes_->shown.isEmpty());
     QCOMPARE(form->Records()->count(), 0);
   }

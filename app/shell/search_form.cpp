@@ -1,0 +1,282 @@
+#include "search_form.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QTime>
+#include <QVBoxLayout>
+
+#include "main_form.h"
+#include "skin.h"
+
+namespace {
+
+const QString kFormName = QStringLiteral("frmSearch");
+
+// Blanks and control characters (everything up to U+0020) at either end;
+// a full-width space is a character like any other.
+QString TrimControls(const QString& text) {
+  qsizetype begin = 0;
+  qsizetype end = text.size();
+  while (begin < end && text.at(begin).unicode() <= 0x20) ++begin;
+  while (end > begin && text.at(end - 1).unicode() <= 0x20) --end;
+  return text.mid(begin, end - begin);
+}
+
+}  // namespace
+
+QStringList SearchWords(const QString& typed) {
+  return TrimControls(typed).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+SearchClause LikeClause(SearchField field, const QString& typed, bool all, QStringList* highlight) {
+  SearchClause clause;
+  clause.field = field;
+  clause.words = SearchWords(typed);
+  clause.all = all;
+  if (highlight) *highlight = clause.words;
+  return clause;
+}
+
+// ---------------------------------------------------------------------------
+// TfrmSearch
+
+TfrmSearch::TfrmSearch(QWidget* parent) : QDialog(parent) {
+  setObjectName(kFormName);
+  setWindowTitle(QStringLiteral("查找"));
+  setModal(false);
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowFlags((windowFlags() | Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) &
+                 ~Qt::WindowContextHelpButtonHint);
+
+  auto* label = new QLabel(QStringLiteral("查找文字："), this);
+  edtSearchStr_ = new QLineEdit(this);
+  edtSearchStr_->setObjectName(QStringLiteral("edtSearchStr"));
+  edtSearchStr_->setMinimumWidth(260);
+  edtSearchStr_->installEventFilter(this);
+  label->setBuddy(edtSearchStr_);
+
+  auto* rgGuanxi = new QGroupBox(QStringLiteral("关系"), this);
+  rgGuanxi->setObjectName(QStringLiteral("rgGuanxi"));
+  rbAnd_ = new QRadioButton(QStringLiteral("与"), rgGuanxi);
+  rbAnd_->setObjectName(QStringLiteral("rbAnd"));
+  rbOr_ = new QRadioButton(QStringLiteral("或"), rgGuanxi);
+  rbOr_->setObjectName(QStringLiteral("rbOr"));
+  rbAnd_->setChecked(true);
+  auto* relation = new QHBoxLayout(rgGuanxi);
+  relation->addWidget(rbAnd_);
+  relation->addWidget(rbOr_);
+  relation->addStretch(1);
+
+  auto* range = new QGroupBox(QStringLiteral("范围"), this);
+  range->setObjectName(QStringLiteral("gbRange"));
+  chkTitle_ = new QCheckBox(QStringLiteral("按标题"), range);
+  chkTitle_->setObjectName(QStringLiteral("chkTitle"));
+  chkContent_ = new QCheckBox(QStringLiteral("按内容"), range);
+  chkContent_->setObjectName(QStringLiteral("chkContent"));
+  auto* fields = new QHBoxLayout(range);
+  fields->addWidget(chkTitle_);
+  fields->addWidget(chkContent_);
+  fields->addStretch(1);
+
+  btnOK_ = new QPushButton(QStringLiteral("确定"), this);
+  btnOK_->setObjectName(QStringLiteral("btnOK"));
+  btnOK_->setDefault(true);
+  btnCancel_ = new QPushButton(QStringLiteral("取消"), this);
+  btnCancel_->setObjectName(QStringLiteral("btnCancel"));
+  btnCancel_->setAutoDefault(false);
+  connect(btnOK_, &QPushButton::clicked, this, &TfrmSearch::Confirm);
+  connect(btnCancel_, &QPushButton::clicked, this, &TfrmSearch::reject);
+
+  auto* text = new QHBoxLayout;
+  text->addWidget(label);
+  text->addWidget(edtSearchStr_, 1);
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(rgGuanxi, 1);
+  groups->addWidget(range, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(btnOK_);
+  buttons->addWidget(btnCancel_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(text);
+  layout->addLayout(groups);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+TfrmSearch::~TfrmSearch() = default;
+
+TfrmSearch* TfrmSearch::Find() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == kFormName)
+      if (auto* form = qobject_cast<TfrmSearch*>(w)) return form;
+  return nullptr;
+}
+
+void TfrmSearch::ShowForMode(int mode) {
+  chkTitle_->setChecked(mode != 1);
+  chkContent_->setChecked(mode != 0);
+  show();
+  raise();
+  activateWindow();
+}
+
+void TfrmSearch::Confirm() {
+  const QString typed = edtSearchStr_->text();
+  // Blanks alone are no words: nothing to search for.
+  if (SearchWords(typed).isEmpty()) {
+    skin::ShowError(this, QStringLiteral("请输入要查询的关键字。"));
+    return;
+  }
+  if (!chkTitle_->isChecked() && !chkContent_->isChecked()) {
+    skin::ShowError(this, QStringLiteral("请指定按什么来查找。"));
+    return;
+  }
+  // Out of sight before the query starts.
+  hide();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+  const bool all = rbAnd_->isChecked();
+  QStringList highlight;
+  where_ = SearchCondition();
+  if (chkTitle_->isChecked())
+    where_.clauses.append(LikeClause(SearchField::Title, typed, all, &highlight));
+  if (chkContent_->isChecked())
+    where_.clauses.append(LikeClause(SearchField::Text, typed, all, &highlight));
+  caption_ = QStringLiteral("查找“") + typed + QStringLiteral("”");
+  if (highlight_) highlight_(highlight);
+  if (entry_) entry_(where_, caption_);
+}
+
+void TfrmSearch::reject() { close(); }
+
+bool TfrmSearch::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate && edtSearchStr_->isVisible() &&
+      edtSearchStr_->isEnabled())
+    edtSearchStr_->setFocus(Qt::ActiveWindowFocusReason);
+  return QDialog::event(e);
+}
+
+bool TfrmSearch::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == edtSearchStr_ && e->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(e);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        (key->modifiers() & Qt::ControlModifier)) {
+      Confirm();
+      return true;  // goes no further
+    }
+  }
+  return QDialog::eventFilter(watched, e);
+}
+
+void TfrmSearch::closeEvent(QCloseEvent* e) {
+  // Closing destroys the window (WA_DeleteOnClose); from here on the next
+  // search command makes a new one.
+  setObjectName(QString());
+  e->accept();
+}
+
+// ---------------------------------------------------------------------------
+// TFormWait
+
+namespace {
+QPointer<TFormWait> g_wait;
+}
+
+TFormWait::TFormWait()
+    // (Not a splash screen: showing one runs the event loop, which would
+    // take the close request before the query.)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus) {
+  setObjectName(QStringLiteral("FormWait"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setFixedSize(431, 67);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->geometry().center() - rect().center());
+}
+
+TFormWait::~TFormWait() {
+  if (cursorSet_) QApplication::restoreOverrideCursor();
+}
+
+TFormWait* TFormWait::Open() {
+  auto* wait = new TFormWait;
+  g_wait = wait;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  wait->cursorSet_ = true;
+  // The close request waits in the event queue until the query is done.
+  QMetaObject::invokeMethod(wait, &QWidget::close, Qt::QueuedConnection);
+  wait->show();
+  wait->repaint();
+  return wait;
+}
+
+TFormWait* TFormWait::Current() { return g_wait.data(); }
+
+void TFormWait::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), palette().color(QPalette::Base));
+  p.setPen(palette().color(QPalette::Active, QPalette::Highlight));
+  p.drawRect(rect().adjusted(0, 0, -1, -1));
+  p.setPen(QColor(0, 0, 255));
+  p.drawText(rect(), Qt::AlignCenter, QStringLiteral("正在查询数据, 请稍等..."));
+}
+
+void TFormWait::closeEvent(QCloseEvent* e) {
+  if (cursorSet_) {
+    QApplication::restoreOverrideCursor();
+    cursorSet_ = false;
+  }
+  e->accept();
+}
+
+// ---------------------------------------------------------------------------
+// RunSearch
+
+QString ElapsedText(qint64 milliseconds) {
+  const qint64 ms = milliseconds % 1000;
+  const qint64 s = milliseconds / 1000 % 60;
+  const qint64 m = milliseconds / 60000 % 60;
+  const qint64 h = milliseconds / 3600000;
+  return QString::asprintf("%02lld:%02lld:%02lld.%03lld", static_cast<long long>(h),
+                           static_cast<long long>(m), static_cast<long long>(s),
+                           static_cast<long long>(ms));
+}
+
+void RunSearch(TMainForm& form, const SearchCondition& where, const QString& caption) {
+  if (where.isEmpty()) return;
+  QElapsedTimer timer;
+  timer.start();
+  TFormWait::Open();
+  form.StatusPanel(0)->setText(QStringLiteral("正在查询数据……"));
+  form.StatusPanel(0)->repaint();
+  form.StatusPanel(1)->clear();
+  form.StatusPanel(2)->setText(caption);
+  form.StatusPanel(3)->clear();
+  form.statusBar()->repaint();
+  try {
+    form.Store().SearchRecords(where);
+  } catch (const StoreError& e) {
+    form.StatusPanel(0)->clear();
+    form.Preview()->clear();
+    skin::ShowError(&form, e.message());
+    return;
+  }
+  form.StatusPanel(0)->setText(QStringLiteral("完成"));
+  form.StatusPanel(3)->setText(QStringLiteral("查找耗时：") + ElapsedText(timer.elapsed()));
+}

@@ -1,0 +1,125 @@
+#pragma once
+// The record search: the search window TfrmSearch, which turns the typed
+// words into a search condition (LikeClause), the wait window TFormWait that
+// shows while the query runs, and RunSearch, which runs a condition for the
+// main window and reports in its status bar.
+//
+// The typed words never become statement text: each one is bound as a
+// parameter (see SearchCondition in casebook_store.h), so any character,
+// a quote included, is searched for as itself.
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+
+#include "casebook_store.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class TMainForm;
+
+// The words of a typed text: the text split at every blank (U+0020) after
+// leading and trailing blanks and control characters are removed; empty
+// words (two blanks in a row) are skipped.
+QStringList SearchWords(const QString& typed);
+
+// The clause for one field and the typed words, joined by "and" (all) or
+// "or". As a side effect it replaces *highlight (the main window's highlight
+// words) with the words, when highlight is given.
+SearchClause LikeClause(SearchField field, const QString& typed, bool all,
+                        QStringList* highlight = nullptr);
+
+// The search window: "查找", fixed size, not modal, one at most (it is
+// found among the application's windows by its name "frmSearch"). "确定"
+// hides it and keeps it with its text and relation for the next search
+// command; "取消", Escape or closing it destroys it.
+class TfrmSearch : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Called with the condition and the caption text of a confirmed search.
+  using EntryPoint = std::function<void(const SearchCondition& where, const QString& caption)>;
+  // Receives the highlight words that LikeClause makes.
+  using HighlightTarget = std::function<void(const QStringList& words)>;
+
+  explicit TfrmSearch(QWidget* parent = nullptr);
+  ~TfrmSearch() override;
+
+  // The search window among the application's windows, or null.
+  static TfrmSearch* Find();
+
+  void SetEntryPoint(EntryPoint entry) { entry_ = std::move(entry); }
+  void SetHighlightTarget(HighlightTarget target) { highlight_ = std::move(target); }
+
+  // Ticks "按标题" unless the mode is 1 and "按内容" unless it is 0, then
+  // shows the window and brings it to the front.
+  void ShowForMode(int mode);
+
+  // What the last confirmed search ran with.
+  const SearchCondition& WhereText() const { return where_; }
+  const QString& CaptionText() const { return caption_; }
+
+ public slots:
+  // "确定": checks the entries, hides the window and runs the search.
+  void Confirm();
+  // "取消" and Escape: closes (and so destroys) the window.
+  void reject() override;
+
+ protected:
+  bool event(QEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  QLineEdit* edtSearchStr_ = nullptr;
+  QRadioButton* rbAnd_ = nullptr;
+  QRadioButton* rbOr_ = nullptr;
+  QCheckBox* chkTitle_ = nullptr;
+  QCheckBox* chkContent_ = nullptr;
+  QPushButton* btnOK_ = nullptr;
+  QPushButton* btnCancel_ = nullptr;
+
+  EntryPoint entry_;
+  HighlightTarget highlight_;
+  SearchCondition where_;
+  QString caption_;
+};
+
+// The wait window: a borderless 431 x 67 window in the middle of the screen
+// saying "正在查询数据, 请稍等..." in blue. Open() shows and paints it at once
+// and puts up the hourglass; it closes itself, restoring the cursor, as soon
+// as the program is back in its event loop, that is right after the query
+// that runs meanwhile.
+class TFormWait : public QWidget {
+  Q_OBJECT
+
+ public:
+  static TFormWait* Open();
+  // The wait window that is open, or null.
+  static TFormWait* Current();
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  TFormWait();
+  ~TFormWait() override;
+  bool cursorSet_ = false;
+};
+
+// The main window's entry point for a search. Does nothing for an empty
+// condition. Otherwise: the wait window, status panel 0 "正在查询数据……",
+// panel 2 the caption text (panels 1 and 3 cleared), the search over all
+// folders (the first row found becomes current and the preview shows it
+// with the words in red), then panel 0 "完成" and panel 3 "查找耗时：" with
+// the time taken as "hh:mm:ss.zzz". A store error is shown in a message box
+// and leaves the record list empty.
+void RunSearch(TMainForm& form, const SearchCondition& where, const QString& caption);
+
+// The time taken as "hh:mm:ss.zzz" (hours, minutes, seconds, milliseconds).
+QString ElapsedText(qint64 milliseconds);

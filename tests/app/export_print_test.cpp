@@ -1,0 +1,558 @@
+// Saving a record as a text file and printing it, through the main window's
+// commands: the file's bytes, write errors, the print window and its
+// controls, tmp.rtf, and the pages printed on a PDF printer standing in for
+// the current printer.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+#include "casebook_store.h"
+#include "folder_tree.h"
+#include "main_form.h"
+#include "preview_form.h"
+#include "skin.h"
+#include "test_support.h"
+#include "text_export.h"
+
+namespace {
+
+// A record text of the given number of short lines (no line wraps on any
+// paper of the list), a chart-like block first, CR LF between lines.
+QString LongText(int lines) {
+  QStringList out = {
+      QStringLiteral("┌──┬──┐"),
+      QStringLiteral("│甲子│乙丑│ ab"),
+      QStringLiteral("└──┴──┘"),
+  };
+  for (int i = out.size(); i < lines; ++i)
+    out << QStringLiteral("第%1行　财运 notes %1").arg(i + 1);
+  return out.join(QStringLiteral("\r\n"));
+}
+
+// The pages of a PDF as Qt writes it: one "/Type /Page" object per page.
+int PdfPages(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  const QByteArray pdf = f.readAll();
+  if (!pdf.startsWith("%PDF-")) return -1;
+  int pages = 0;
+  auto it = QRegularExpression(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"))
+                .globalMatch(QString::fromLatin1(pdf));
+  while (it.hasNext()) {
+    it.next();
+    ++pages;
+  }
+  return pages;
+}
+
+// A small RTF reader, enough for the documents written here: groups, the
+// font table skipped, \par, \tab, \uN with one stand-in character, escaped
+// \ { }, other control words ignored. Returns null on a malformed document.
+QString ReadRtf(const QByteArray& rtf) {
+  if (!rtf.startsWith("{\\rtf1")) return QString();
+  QString out;
+  int depth = 0;
+  int skipDepth = -1;  // inside the font table
+  int skipChars = 0;   // stand-ins still to skip after \u
+  for (qsizetype i = 0; i < rtf.size();) {
+    const char c = rtf[i];
+    if (static_cast<unsigned char>(c) >= 0x80) return QString();  // 7-bit only
+    if (c == '{') {
+      ++depth;
+      ++i;
+      if (rtf.mid(i, 8) == "\\fonttbl" && skipDepth < 0) skipDepth = depth;
+      continue;
+    }
+    if (c == '}') {
+      if (depth == skipDepth) skipDepth = -1;
+      --depth;
+      ++i;
+      if (depth < 0) return QString();
+      continue;
+    }
+    if (c == '\r' || c == '\n') {
+      ++i;
+      continue;
+    }
+    if (c == '\\') {
+      const char n = i + 1 < rtf.size() ? rtf[i + 1] : '\0';
+      if (n == '\\' || n == '{' || n == '}') {
+        if (skipDepth < 0) {
+          if (skipChars > 0)
+            --skipChars;
+          else
+            out += QLatin1Char(n);
+        }
+        i += 2;
+        continue;
+      }
+      qsizetype j = i + 1;
+      while (j < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[j]))) ++j;
+      const QByteArray word = rtf.mid(i + 1, j - i - 1);
+      qsizetype k = j;
+      if (k < rtf.size() && (rtf[k] == '-' || std::isdigit(static_cast<unsigned char>(rtf[k])))) ++k;
+      while (k < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[k]))) ++k;
+      const QByteArray param = rtf.mid(j, k - j);
+      if (k < rtf.size() && rtf[k] == ' ') ++k;  // the delimiter
+      i = k;
+      if (skipDepth >= 0) continue;
+      if (word == "par") out += QLatin1Char('\n');
+      else if (word == "tab") out += QLatin1Char('\t');
+      else if (word == "u") {
+        int v = param.toInt();
+        if (v < 0) v += 65536;
+        out += QChar(static_cast<char16_t>(v));
+        skipChars = 1;
+      }
+      continue;
+    }
+    if (skipDepth < 0) {
+      if (skipChars > 0)
+        --skipChars;
+      else
+        out += QLatin1Char(c);
+    }
+    ++i;
+  }
+  if (depth != 0) return QString();
+  return out.isNull() ? QStringLiteral("") : out;
+}
+
+QString Lf(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+}  // namespace
+
+class ExportPrintTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dataDir_;
+  std::unique_ptr<QTemporaryDir> work_;  // the working directory
+  std::unique_ptr<testing_support::Boxes> boxes_;
+  QString oldCurrent_;
+  RowId folder_ = 0;
+  RowId chart_ = 0;  // the long record
+  RowId note_ = 0;   // a short one
+
+  std::unique_ptr<TMainForm> MakeForm() {
+    auto form = std::make_unique<TMainForm>(dataDir_->path());
+    form->showNormal();
+    form->resize(1000, 700);
+    if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
+    return form;
+  }
+
+  // Selects the folder and makes the record current.
+  static void Show(TMainForm& form, RowId record) {
+    const auto found = form.Tree()->findItems(QStringLiteral("卦例"), Qt::MatchExactly | Qt::MatchRecursive);
+    QVERIFY(found.size() == 1);
+    form.Tree()->setCurrentItem(found.first());
+    QVERIFY(form.Records()->locate(record));
+  }
+
+  // Runs "打印(&P)..." and drives the print window inside its modal loop.
+  // Returns whether the window was shown.
+  static bool WithPreview(TMainForm& form, const std::function<void(TPreviewForm*)>& drive) {
+    bool shown = false;
+    QTimer::singleShot(0, &form, [&] {
+      auto* preview = qobject_cast<TPreviewForm*>(QApplication::activeModalWidget());
+      if (!preview) return;
+      shown = true;
+      drive(preview);
+      if (preview->isVisible()) preview->done(QDialog::Rejected);
+    });
+    form.findChild<QAction*>(QStringLiteral("actPrint"))->trigger();
+    return shown;
+  }
+
+  // Prints the print window's sheets to a PDF file; returns its pages.
+  static int PrintToPdf(TPreviewForm* preview, const QString& path) {
+    preview->Printer()->setOutputFormat(QPrinter::PdfFormat);
+    preview->Printer()->setOutputFileName(path);
+    QTest::mouseClick(preview->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
+    return PdfPages(path);
+  }
+
+ private slots:
+  void initTestCase() {
+    testing_support::IsolateSettings();
+    skin::ApplyTheme(*qApp);
+    oldCurrent_ = QDir::currentPath();
+  }
+
+  void init() {
+    testing_support::ClearSettings();
+    dataDir_ = std::make_unique<QTemporaryDir>();
+    work_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dataDir_->isValid() && work_->isValid());
+    QVERIFY(QDir::setCurrent(work_->path()));
+    CasebookStore s;
+    s.OpenStore(dataDir_->path());
+    folder_ = s.AddFolder(0, QStringLiteral("卦例"));
+    chart_ = s.InsertRecord(QStringLiteral("长"), QString(), false, LongText(150), QDate(2025, 1, 1), folder_);
+    note_ = s.InsertRecord(QStringLiteral("短"), QString(), false,
+                           QStringLiteral("一行 {braces} back\\slash\r\n￥ 12 和 tab\tend"),
+                           QDate(2025, 1, 2), folder_);
+    boxes_ = std::make_unique<testing_support::Boxes>();
+  }
+
+  void cleanup() {
+    SetSaveDialogHook({});
+    boxes_.reset();
+    QDir::setCurrent(oldCurrent_);
+    work_.reset();
+    dataDir_.reset();
+  }
+
+  // ---- save as text
+
+  // The file holds the record's text byte for byte (UTF-8, CR LF as
+  // stored); an existing file is replaced without a question.
+  void saveAsText() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    const QString path = QDir(work_->path()).filePath(QStringLiteral("out.txt"));
+    {
+      QFile old(path);
+      QVERIFY(old.open(QIODevice::WriteOnly));
+      old.write(QByteArray(100000, 'x'));
+    }
+    QString filter, suffix;
+    SetSaveDialogHook([&](const QString& f, const QString& s) {
+      filter = f;
+      suffix = s;
+      return path;
+    });
+    for (const RowId record : {chart_, note_}) {
+      Show(*form, record);
+      const QString text = form->Records()->currentText();
+      form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
+      QCOMPARE(filter, QStringLiteral("文本文档(*.txt)"));
+      QCOMPARE(suffix, QStringLiteral("txt"));
+      QFile f(path);
+      QVERIFY(f.open(QIODevice::ReadOnly));
+      QCOMPARE(f.readAll(), text.toUtf8());
+    }
+    QVERIFY(QFile(path).size() > 0);
+    QVERIFY(boxes_->shown.isEmpty());
+    // Only the file itself: no temporary file is left beside it.
+    QCOMPARE(QDir(work_->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")});
+
+    // Cancelled: nothing written.
+    SetSaveDialogHook([](const QString&, const QString&) { return QString(); });
+    QFile::remove(path);
+    form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
+    QVERIFY(!QFile::exists(path));
+
+    // No current record: an empty file.
+    SetSaveDialogHook([&](const QString&, const QString&) { return path; });
+    form->Tree()->setCurrentItem(form->Tree()->topLevelItem(0));
+    QCOMPARE(form->Records()->count(), 0);
+    form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(QFile(path).size(), 0);
+    QVERIFY(boxes_->shown.isEmpty());
+  }
+
+  // A target that cannot be written: the system's error text, and no file.
+  void saveAsTextErrors() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Show(*form, note_);
+    const QDir work(work_->path());
+    QVERIFY(work.mkdir(QStringLiteral("adir")));
+    QStringList targets = {
+        work.filePath(QStringLiteral("missing/out.txt")),  // no such directory
+        work.filePath(QStringLiteral("adir")),             // a directory
+    };
+    if (geteuid() != 0) {  // permissions do not bind the superuser
+      QVERIFY(work.mkdir(QStringLiteral("locked")));
+      QFile::setPermissions(work.filePath(QStringLiteral("locked")),
+                            QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+      targets << work.filePath(QStringLiteral("locked/out.txt"));
+    }
+    for (const QString& target : targets) {
+      boxes_->shown.clear();
+      SetSaveDialogHook([&](const QString&, const QString&) { return target; });
+      form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
+      QCOMPARE(boxes_->shown.size(), 1);
+      QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
+      QVERIFY(!boxes_->shown[0].text.isEmpty());
+      QVERIFY2(!QFileInfo(target).isFile(), qPrintable(target));
+    }
+    QVERIFY(QFileInfo(work.filePath(QStringLiteral("adir"))).isDir());
+    QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("missing"))));
+    // Nothing half-written anywhere.
+    QCOMPARE(work.entryList(QDir::Files), QStringList());
+    if (geteuid() != 0)
+      QFile::setPermissions(work.filePath(QStringLiteral("locked")),
+                            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+
+  // ---- the RTF document
+
+  void rtfDocument() {
+    // Written out by hand: 甲 is U+7532 = 30002, ￥ U+FFE5 = -27 as a
+    // signed 16-bit number; the font is set at 9 points (18 half-points).
+    const QByteArray expected =
+        "{\\rtf1\\ansi\\ansicpg936\\deff0\\uc1{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset134 "
+        "Noto Sans Mono CJK SC;}}\r\n"
+        "\\viewkind4\\pard\\f0\\fs18 a\\{b\\}\\\\c\\tab d\\par\r\n"
+        "\\u30002?\\u-27?\\par\r\n"
+        "}\r\n";
+    QCOMPARE(RtfDocument(QStringLiteral("a{b}\\c\td\r\n甲￥\r\n")), expected);
+    QCOMPARE(ReadRtf(expected), QStringLiteral("a{b}\\c\td\n甲￥\n"));
+    // The reader and the writer agree on a chart and on nothing at all.
+    QCOMPARE(ReadRtf(RtfDocument(LongText(20))), Lf(LongText(20)));
+    QCOMPARE(ReadRtf(RtfDocument(QString())), QString(""));
+    // Beyond the BMP: two \u escapes, one per UTF-16 unit.
+    QCOMPARE(ReadRtf(RtfDocument(QStringLiteral("\U0001F600"))), QStringLiteral("\U0001F600"));
+  }
+
+  // ---- printing
+
+  // The print window, its controls, and the pages printed on a PDF printer
+  // for a 150-line record. A4 less half an inch at top and bottom is 769.9
+  // points high; a line of the 9-point font is about 13 points (the font's
+  // line height is 1.45 em): 59 lines a page, so 150 lines take 3 pages
+  // (any 50 to 74 lines a page would). A4 across: 523 points, 40 lines, 4
+  // pages. A3: 1118.6 points, 85 lines, 2 pages.
+  void printWindow() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Show(*form, chart_);
+    const QDir work(work_->path());
+    struct Printed {
+      QString what;
+      int pages;
+    };
+    QList<Printed> printed;
+    bool stayedOpen = true;
+    const bool shown = WithPreview(*form, [&](TPreviewForm* p) {
+      QCOMPARE(p->windowTitle(), QStringLiteral("打印"));
+      QCOMPARE(p->size(), QSize(695, 568));
+      QVERIFY(p->isModal());
+      QPrintPreviewWidget* preview = p->Preview();
+      QCOMPARE(preview->zoomMode(), QPrintPreviewWidget::CustomZoom);
+      QVERIFY(qAbs(preview->zoomFactor() - 0.34) < 1e-9);
+      const QMarginsF margins = p->Printer()->pageLayout().margins(QPageLayout::Inch);
+      QCOMPARE(margins, QMarginsF(0.5, 0.5, 0.5, 0.5));
+      QCOMPARE(p->Printer()->docName(), QStringLiteral("<document>"));
+      QVERIFY(p->Printer()->collateCopies());
+      QCOMPARE(p->Printer()->duplex(), QPrinter::DuplexNone);
+      QCOMPARE(p->Printer()->colorMode(), QPrinter::Color);
+      QCOMPARE(p->PagesPerSheet(), 1);
+      auto* paper = p->findChild<QComboBox*>(QStringLiteral("GmPropertyComboBox2"));
+      QStringList papers;
+      for (int i = 0; i < paper->count(); ++i) papers << paper->itemText(i);
+      QCOMPARE(papers, (QStringList{"A3", "A4", "A5", "A6", "B5", "C5", "Legal", "Letter", "Custom",
+                                    "B4", "Envelope_09", "Envelope_10", "Envelope_11",
+                                    "Envelope_12", "Envelope_14", "Tabloid", "Ledger", "Executive"}));
+      auto* margin = p->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+      QCOMPARE(margin->text(), QStringLiteral("显示边线"));
+      QVERIFY(margin->isChecked());
+      QVERIFY(p->MarginsShown());
+
+      // A4, upright: three pages, each with its thumbnail, and the
+      // navigator moving through them.
+      paper->setCurrentIndex(papers.indexOf(QStringLiteral("A4")));
+      p->SetPaper(QStringLiteral("A4"));
+      p->SetOrientation(QPageLayout::Portrait);
+      QCOMPARE(p->Printer()->pageLayout().pageSize().id(), QPageSize::A4);
+      QCOMPARE(p->PageCount(), 3);
+      QCOMPARE(preview->pageCount(), 3);
+      auto* thumbs = p->findChild<QListWidget*>(QStringLiteral("GmThumbnails1"));
+      QCOMPARE(thumbs->count(), 3);
+      for (int i = 0; i < 3; ++i) QCOMPARE(thumbs->item(i)->text(), QString::number(i + 1));
+      auto* label = p->findChild<QLabel*>(QStringLiteral("lblPage"));
+      QCOMPARE(label->text(), QStringLiteral("第 1 页 / 共 3 页"));
+      QTest::mouseClick(p->findChild<QToolButton*>(QStringLiteral("btnNextPage")), Qt::LeftButton);
+      QCOMPARE(preview->currentPage(), 2);
+      QCOMPARE(label->text(), QStringLiteral("第 2 页 / 共 3 页"));
+      QCOMPARE(thumbs->currentRow(), 1);
+      QTest::mouseClick(p->findChild<QToolButton*>(QStringLiteral("btnLastPage")), Qt::LeftButton);
+      QCOMPARE(preview->currentPage(), 3);
+      thumbs->setCurrentRow(0);
+      QCOMPARE(preview->currentPage(), 1);
+
+      printed << Printed{"A4", PrintToPdf(p, work.filePath(QStringLiteral("a4.pdf")))};
+      stayedOpen = stayedOpen && p->isVisible();
+      // Four pages a sheet: one sheet.
+      p->SetPagesPerSheet(4);
+      QCOMPARE(p->SheetCount(), 1);
+      QCOMPARE(preview->pageCount(), 1);
+      QCOMPARE(thumbs->count(), 1);
+      printed << Printed{"A4, 4 a sheet", PrintToPdf(p, work.filePath(QStringLiteral("a4x4.pdf")))};
+      p->SetPagesPerSheet(2);
+      printed << Printed{"A4, 2 a sheet", PrintToPdf(p, work.filePath(QStringLiteral("a4x2.pdf")))};
+      p->SetPagesPerSheet(1);
+      // Across: four pages.
+      QTest::mouseClick(p->findChild<QToolButton*>(QStringLiteral("btnLandscape")), Qt::LeftButton);
+      QCOMPARE(p->Printer()->pageLayout().orientation(), QPageLayout::Landscape);
+      printed << Printed{"A4 across", PrintToPdf(p, work.filePath(QStringLiteral("a4l.pdf")))};
+      QTest::mouseClick(p->findChild<QToolButton*>(QStringLiteral("btnPortrait")), Qt::LeftButton);
+      // A3: two pages; "Custom" keeps the size there is.
+      p->SetPaper(QStringLiteral("A3"));
+      printed << Printed{"A3", PrintToPdf(p, work.filePath(QStringLiteral("a3.pdf")))};
+      p->SetPaper(QStringLiteral("Custom"));
+      QCOMPARE(p->Printer()->pageLayout().pageSize().id(), QPageSize::A3);
+      QCOMPARE(paper->currentText(), QStringLiteral("Custom"));
+      printed << Printed{"Custom after A3", PrintToPdf(p, work.filePath(QStringLiteral("custom.pdf")))};
+      stayedOpen = stayedOpen && p->isVisible();
+    });
+    QVERIFY(shown);
+    QVERIFY(stayedOpen);
+    QVERIFY(boxes_->shown.isEmpty());
+    const QList<int> expected = {3, 1, 2, 4, 2, 2};
+    QCOMPARE(printed.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+      QVERIFY2(printed[i].pages == expected[i],
+               qPrintable(QStringLiteral("%1: %2 pages").arg(printed[i].what).arg(printed[i].pages)));
+    // tmp.rtf holds the record's text.
+    QFile rtf(work.filePath(QStringLiteral("tmp.rtf")));
+    QVERIFY(rtf.open(QIODevice::ReadOnly));
+    QCOMPARE(ReadRtf(rtf.readAll()), Lf(LongText(150)));
+  }
+
+  // The margin lines: dotted silver along the four margins while shown.
+  void marginLines() {
+    TPreviewForm p{QString()};  // no text to touch the margins
+    p.SetPaper(QStringLiteral("A4"));
+    const int dpi = p.Printer()->resolution();
+    const QRect paper = p.Printer()->pageLayout().fullRectPixels(dpi);
+    const QRect paint = p.Printer()->pageLayout().paintRectPixels(dpi);
+    const double scale = 0.1;
+    auto render = [&](bool lines) {
+      QImage image(qRound(paper.width() * scale), qRound(paper.height() * scale), QImage::Format_RGB32);
+      image.fill(Qt::white);
+      QPainter painter(&image);
+      painter.scale(scale, scale);
+      painter.translate(paint.topLeft());
+      p.DrawSheet(painter, 0, lines);
+      return image;
+    };
+    auto silverIn = [](const QImage& image, int x, bool column) {
+      int n = 0;
+      const int length = column ? image.height() : image.width();
+      for (int i = 0; i < length; ++i)
+        for (int d = -1; d <= 1; ++d) {
+          const QColor c = column ? image.pixelColor(x + d, i) : image.pixelColor(i, x + d);
+          if (c != Qt::white && qAbs(c.red() - c.green()) < 8 && qAbs(c.green() - c.blue()) < 8 &&
+              c.red() > 150)
+            ++n;
+        }
+      return n;
+    };
+    const QImage with = render(true);
+    const QImage without = render(false);
+    // Half an inch in: 60 pixels at a tenth of 1200 dpi.
+    const int left = qRound(paint.left() * scale);
+    const int right = qRound((paint.left() + paint.width()) * scale);
+    const int top = qRound(paint.top() * scale);
+    const int bottom = qRound((paint.top() + paint.height()) * scale);
+    QCOMPARE(left, qRound(0.5 * dpi * scale));
+    for (const auto& [pos, column] : {std::pair{left, true}, {right, true}, {top, false}, {bottom, false}}) {
+      const int length = column ? with.height() : with.width();
+      QVERIFY2(silverIn(with, pos, column) > length / 4, "margin line shown");
+      QVERIFY2(silverIn(with, pos, column) < length * 3, "dotted, not solid");
+      QCOMPARE(silverIn(without, pos, column), 0);
+    }
+    // Ticking "显示边线" off and on follows at once.
+    auto* box = p.findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    box->setChecked(false);
+    QVERIFY(!p.MarginsShown());
+    box->setChecked(true);
+    QVERIFY(p.MarginsShown());
+  }
+
+  // The paper names stand for the sizes of the original system's printers.
+  void paperSizes() {
+    const struct {
+      const char* name;
+      QPageSize::PageSizeId id;
+    } cases[] = {
+        {"A3", QPageSize::A3},         {"A4", QPageSize::A4},
+        {"A5", QPageSize::A5},         {"A6", QPageSize::A6},
+        {"B5", QPageSize::JisB5},      {"C5", QPageSize::C5E},
+        {"Legal", QPageSize::Legal},   {"Letter", QPageSize::Letter},
+        {"B4", QPageSize::JisB4},      {"Envelope_09", QPageSize::Envelope9},
+        {"Envelope_10", QPageSize::Comm10E}, {"Envelope_11", QPageSize::Envelope11},
+        {"Envelope_12", QPageSize::Envelope12}, {"Envelope_14", QPageSize::Envelope14},
+        {"Tabloid", QPageSize::Tabloid}, {"Ledger", QPageSize::Ledger},
+        {"Executive", QPageSize::ExecutiveStandard},
+    };
+    for (const auto& c : cases) {
+      const auto size = PaperSize(QString::fromLatin1(c.name));
+      QVERIFY2(size && size->id() == c.id, c.name);
+    }
+    QVERIFY(!PaperSize(QStringLiteral("Custom")));
+    // Sizes in millimetres where the name alone says little.
+    QCOMPARE(PaperSize(QStringLiteral("B5"))->size(QPageSize::Millimeter), QSizeF(182, 257));
+    QCOMPARE(PaperSize(QStringLiteral("Ledger"))->size(QPageSize::Inch), QSizeF(17, 11));
+    QCOMPARE(PaperSize(QStringLiteral("Executive"))->size(QPageSize::Inch), QSizeF(7.25, 10.5));
+  }
+
+  // Printing again overwrites tmp.rtf; with no current record the preview
+  // holds one empty page.
+  void tmpRtfAndEmptyRecord() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    const QString rtfPath = QDir(work_->path()).filePath(QStringLiteral("tmp.rtf"));
+    Show(*form, chart_);
+    QVERIFY(WithPreview(*form, [](TPreviewForm*) {}));
+    Show(*form, note_);
+    QVERIFY(WithPreview(*form, [](TPreviewForm*) {}));
+    {
+      QFile rtf(rtfPath);
+      QVERIFY(rtf.open(QIODevice::ReadOnly));
+      QCOMPARE(ReadRtf(rtf.readAll()), Lf(form->Records()->currentText()));
+    }
+    form->Tree()->setCurrentItem(form->Tree()->topLevelItem(0));
+    int pages = -1;
+    QVERIFY(WithPreview(*form, [&](TPreviewForm* p) { pages = p->Preview()->pageCount(); }));
+    QCOMPARE(pages, 1);
+    QFile rtf(rtfPath);
+    QVERIFY(rtf.open(QIODevice::ReadOnly));
+    QCOMPARE(ReadRtf(rtf.readAll()), QString(""));
+    QVERIFY(boxes_->shown.isEmpty());
+  }
+
+  // tmp.rtf cannot be written (a directory of that name is in the way):
+  // the error is shown and the print window is not.
+  void tmpRtfUnwritable() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Show(*form, note_);
+    QVERIFY(QDir(work_->path()).mkdir(QStringLiteral("tmp.rtf")));
+    const bool shown = WithPreview(*form, [](TPreviewForm*) {});
+    QVERIFY(!shown);
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
+    QVERIFY(!boxes_->shown[0].text.isEmpty());
+    for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<TPreviewForm*>(w));
+    QVERIFY(QFileInfo(QDir(work_->path()).filePath(QStringLiteral("tmp.rtf"))).isDir());
+  }
+};
+
+QTEST_MAIN(ExportPrintTest)
+#include "export_print_test.moc"

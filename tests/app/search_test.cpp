@@ -1,0 +1,526 @@
+// The record search through the real windows: the search window, the
+// clauses it builds, the search over all folders, the highlight words, the
+// status panels, the wait window and the window's life.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+#include <algorithm>
+#include <memory>
+
+#include "casebook_store.h"
+#include "folder_tree.h"
+#include "main_form.h"
+#include "search_form.h"
+#include "skin.h"
+#include "test_support.h"
+
+namespace {
+
+const QString kEscape = QStringLiteral("escape '\\'");
+
+QString Like(const QString& param) {
+  return param.left(3).mid(1) + QStringLiteral(" like ") + param + QLatin1Char(' ') + kEscape;
+}
+
+// The folders and records every test starts from. Texts use CR LF lines.
+struct Casebook {
+  RowId fa = 0, fb = 0, fc = 0;  // 甲类, 乙类 (under 甲类), 丙类
+  RowId both = 0;       // title 甲 and 乙
+  RowId titleJia = 0;   // title 甲 only, text 乙
+  RowId textBoth = 0;   // text 甲 and 乙
+  RowId quote = 0;      // it's, 50%, a_b
+  RowId latin = 0;      // Hexagram in mixed case
+  RowId plain = 0;      // none of the words
+};
+
+Casebook Fill(const QString& dir) {
+  Casebook c;
+  CasebookStore s;
+  s.OpenStore(dir);
+  c.fa = s.AddFolder(0, QStringLiteral("甲类"));
+  c.fb = s.AddFolder(c.fa, QStringLiteral("乙类"));
+  c.fc = s.AddFolder(0, QStringLiteral("丙类"));
+  const QDate d(2025, 5, 1);
+  c.both = s.InsertRecord(QStringLiteral("甲乙同见"), QStringLiteral("张三"), false,
+                          QStringLiteral("无关的正文"), d, c.fa);
+  c.titleJia = s.InsertRecord(QStringLiteral("只有甲"), QStringLiteral("李四"), true,
+                              QStringLiteral("乙在正文"), d, c.fb);
+  c.textBoth = s.InsertRecord(QStringLiteral("无关标题"), QString(), false,
+                              QStringLiteral("第一行甲子\r\n第二行乙丑　│　　│"), d, c.fc);
+  c.quote = s.InsertRecord(QStringLiteral("it's 50% a_b"), QString(), false,
+                           QStringLiteral("it's 50% a_b"), d, c.fc);
+  c.latin = s.InsertRecord(QStringLiteral("HEXAGRAM"), QString(), false,
+                           QStringLiteral("a hexagram and a HexaGram"), d, c.fa);
+  c.plain = s.InsertRecord(QStringLiteral("its 500 axb"), QString(), false,
+                           QStringLiteral("its 500 axb ＡＢＣ"), d, c.fb);
+  return c;
+}
+
+std::vector<RowId> Listed(TMainForm& form) {
+  std::vector<RowId> ids;
+  RecordList* list = form.Records();
+  for (int r = 0; r < list->count(); ++r)
+    ids.push_back(list->value(r, QStringLiteral("ID")).toLongLong());
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+// 'R' for each red character of the preview, '.' for black, per line.
+QStringList ColourMask(QTextEdit* preview) {
+  QStringList lines;
+  QTextDocument* doc = preview->document();
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    QString mask;
+    for (int i = 0; i < b.length() - 1; ++i) {
+      QTextCursor c(doc);
+      c.setPosition(b.position() + i);
+      c.setPosition(b.position() + i + 1, QTextCursor::KeepAnchor);
+      const QBrush brush = c.charFormat().foreground();
+      if (brush.style() == Qt::NoBrush || brush.color() == QColor(0, 0, 0))
+        mask += QLatin1Char('.');
+      else if (brush.color() == QColor(255, 0, 0))
+        mask += QLatin1Char('R');
+      else
+        mask += QLatin1Char('?');
+    }
+    lines << mask;
+  }
+  return lines;
+}
+
+template <typename T>
+T* Child(QWidget* w, const char* name) {
+  return w->findChild<T*>(QString::fromLatin1(name));
+}
+
+}  // namespace
+
+class SearchTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dataDir_;
+  std::unique_ptr<testing_support::Boxes> boxes_;
+  Casebook book_;
+
+  std::unique_ptr<TMainForm> MakeForm() {
+    auto form = std::make_unique<TMainForm>(dataDir_->path());
+    form->showNormal();
+    form->resize(1000, 700);
+    if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
+    return form;
+  }
+
+  // The search command of the mode, through its menu action; returns the
+  // search window it shows.
+  static TfrmSearch* Open(TMainForm& form, int mode) {
+    const char* names[] = {"actSearchTitle", "actSearchContent", "actSearchAll"};
+    form.findChild<QAction*>(QString::fromLatin1(names[mode]))->trigger();
+    return TfrmSearch::Find();
+  }
+
+  // Types the words, chooses the relation and confirms with "确定".
+  static void Confirm(TfrmSearch* s, const QString& words, bool all = true) {
+    auto* edit = Child<QLineEdit>(s, "edtSearchStr");
+    edit->clear();
+    testing_support::TypeText(edit, words);
+    Child<QRadioButton>(s, all ? "rbAnd" : "rbOr")->click();
+    QTest::mouseClick(Child<QPushButton>(s, "btnOK"), Qt::LeftButton);
+  }
+
+  // Lets the deferred closes and deletions run (the wait window, a closed
+  // search window).
+  static void Settle() {
+    for (int i = 0; i < 3; ++i) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+  }
+
+  void Select(TMainForm& form, const QString& caption) {
+    const auto found = form.Tree()->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(found.size(), 1);
+    form.Tree()->setCurrentItem(found.first());
+  }
+
+ private slots:
+  void initTestCase() {
+    testing_support::IsolateSettings();
+    skin::ApplyTheme(*qApp);
+  }
+
+  void init() {
+    testing_support::ClearSettings();
+    dataDir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dataDir_->isValid());
+    book_ = Fill(dataDir_->path());
+    boxes_ = std::make_unique<testing_support::Boxes>();
+  }
+
+  void cleanup() {
+    Settle();
+    boxes_.reset();
+    dataDir_.reset();
+    QVERIFY(!QApplication::overrideCursor());
+  }
+
+  // The clauses of the worked examples: each word a parameter holding its
+  // LIKE pattern, words joined by the relation, fields by "or".
+  void likeClause_data() {
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("patterns");
+    QTest::addColumn<QStringList>("highlight");
+    const int bt = static_cast<int>(SearchField::Title);
+    const int lr = static_cast<int>(SearchField::Text);
+    QTest::newRow("甲 and BT") << bt << "甲" << true << "(" + Like(":BT0") + ")"
+                               << QStringList{"%甲%"} << QStringList{"甲"};
+    QTest::newRow("甲 乙 and BT") << bt << "甲 乙" << true
+                                  << "(" + Like(":BT0") + " and " + Like(":BT1") + ")"
+                                  << QStringList{"%甲%", "%乙%"} << QStringList{"甲", "乙"};
+    QTest::newRow("甲 乙 or LR") << lr << "甲 乙" << false
+                                 << "(" + Like(":LR0") + " or " + Like(":LR1") + ")"
+                                 << QStringList{"%甲%", "%乙%"} << QStringList{"甲", "乙"};
+    // Mends: blanks at either end and in a row make no empty words; quotes
+    // and wildcards stay inside the bound values, escaped.
+    QTest::newRow("blanks") << bt << "  甲   乙 \t" << true
+                            << "(" + Like(":BT0") + " and " + Like(":BT1") + ")"
+                            << QStringList{"%甲%", "%乙%"} << QStringList{"甲", "乙"};
+    QTest::newRow("quote") << bt << "it's" << true << "(" + Like(":BT0") + ")"
+                           << QStringList{"%it's%"} << QStringList{"it's"};
+    QTest::newRow("wildcards") << lr << "50% a_b c\\d" << true
+                               << "(" + Like(":LR0") + " and " + Like(":LR1") + " and " +
+                                      Like(":LR2") + ")"
+                               << QStringList{"%50\\%%", "%a\\_b%", "%c\\\\d%"}
+                               << QStringList{"50%", "a_b", "c\\d"};
+    QTest::newRow("full-width space is no blank") << lr << "│　　│" << true
+                                                 << "(" + Like(":LR0") + ")"
+                                                 << QStringList{"%│　　│%"}
+                                                 << QStringList{"│　　│"};
+    QTest::newRow("blanks alone") << bt << "   " << true << QString() << QStringList{}
+                                  << QStringList{};
+  }
+
+  void likeClause() {
+    QFETCH(int, field);
+    QFETCH(QString, typed);
+    QFETCH(bool, all);
+    QFETCH(QString, text);
+    QFETCH(QStringList, patterns);
+    QFETCH(QStringList, highlight);
+    QStringList words = {QStringLiteral("old")};
+    const SearchClause clause = LikeClause(static_cast<SearchField>(field), typed, all, &words);
+    QCOMPARE(clause.text(), text);
+    QCOMPARE(words, highlight);
+    SearchCondition c;
+    c.clauses = {clause};
+    QStringList values;
+    for (const SearchBinding& b : c.bindings()) values << b.second.toString();
+    QCOMPARE(values, patterns);
+  }
+
+  // The search window's condition for each mode and relation, and the
+  // records it finds over all folders.
+  void searchWindowConditions() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("丙类"));
+    QTreeWidgetItem* selected = form->Tree()->currentItem();
+    const Casebook& b = book_;
+    const struct {
+      int mode;
+      const char* typed;
+      bool all;
+      QString where;
+      std::vector<RowId> found;
+    } cases[] = {
+        {0, "甲 乙", true, " where (" + Like(":BT0") + " and " + Like(":BT1") + ")", {b.both}},
+        {1, "甲 乙", true, " where (" + Like(":LR0") + " and " + Like(":LR1") + ")", {b.textBoth}},
+        // Both fields: "and" inside each, "or" between them.
+        {2, "甲 乙", true,
+         " where (" + Like(":BT0") + " and " + Like(":BT1") + ") or (" + Like(":LR0") + " and " +
+             Like(":LR1") + ")",
+         {b.both, b.textBoth}},
+        {0, "甲 乙", false, " where (" + Like(":BT0") + " or " + Like(":BT1") + ")", {b.both, b.titleJia}},
+        {2, "甲 乙", false,
+         " where (" + Like(":BT0") + " or " + Like(":BT1") + ") or (" + Like(":LR0") + " or " +
+             Like(":LR1") + ")",
+         {b.both, b.titleJia, b.textBoth}},
+        // Mode 1 looks in the text only: the title's 甲 does not count.
+        {1, "只有甲", true, " where (" + Like(":LR0") + ")", {}},
+        {0, "只有甲", true, " where (" + Like(":BT0") + ")", {b.titleJia}},
+        // Each character as itself: a quote, "%" and "_" are no wildcards.
+        {2, "it's", true, " where (" + Like(":BT0") + ") or (" + Like(":LR0") + ")", {b.quote}},
+        {2, "'", true, " where (" + Like(":BT0") + ") or (" + Like(":LR0") + ")", {b.quote}},
+        {0, "0%", true, " where (" + Like(":BT0") + ")", {b.quote}},
+        {0, "a_b", true, " where (" + Like(":BT0") + ")", {b.quote}},
+        // Double blanks make no word that matches everything.
+        {0, "甲  乙", false, " where (" + Like(":BT0") + " or " + Like(":BT1") + ")", {b.both, b.titleJia}},
+        // Latin letters in any case; full-width letters exactly.
+        {2, "hExAgRaM", true, " where (" + Like(":BT0") + ") or (" + Like(":LR0") + ")", {b.latin}},
+        {1, "ａｂｃ", true, " where (" + Like(":LR0") + ")", {}},
+        {1, "ＡＢＣ", true, " where (" + Like(":LR0") + ")", {b.plain}},
+        {1, "│　　│", true, " where (" + Like(":LR0") + ")", {b.textBoth}},
+    };
+    for (const auto& c : cases) {
+      TfrmSearch* s = Open(*form, c.mode);
+      QVERIFY(s);
+      Confirm(s, QString::fromUtf8(c.typed), c.all);
+      QVERIFY2(!s->isVisible(), c.typed);  // hidden, not destroyed
+      QCOMPARE(s->WhereText().text(), c.where);
+      QCOMPARE(s->CaptionText(), QStringLiteral("查找“") + QString::fromUtf8(c.typed) + QStringLiteral("”"));
+      QCOMPARE(Listed(*form), c.found);
+      QCOMPARE(form->Records()->currentRow(), c.found.empty() ? -1 : 0);
+      QCOMPARE(form->Tree()->currentItem(), selected);  // the tree keeps its selection
+      Settle();
+    }
+    QVERIFY(boxes_->shown.isEmpty());
+  }
+
+  // The found records' texts show with the words in red; the words stay
+  // until a folder is listed again.
+  void highlightAfterSearch() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    TfrmSearch* s = Open(*form, 1);
+    Confirm(s, QStringLiteral("甲子  乙丑"));
+    QCOMPARE(form->HighlightWords(), (QStringList{"甲子", "乙丑"}));
+    QCOMPARE(Listed(*form), std::vector<RowId>{book_.textBoth});
+    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("第一行甲子\n第二行乙丑　│　　│"));
+    QCOMPARE(ColourMask(form->Preview()), (QStringList{"...RR", "...RR....."}));
+    Select(*form, QStringLiteral("甲类"));
+    QVERIFY(form->HighlightWords().isEmpty());
+    Settle();
+  }
+
+  // The status bar during and after a search, written even while hidden,
+  // and the wait window that lives exactly as long as the query.
+  void statusAndWaitWindow() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    form->findChild<QAction*>(QStringLiteral("actViewStatusBar"))->trigger();
+    QVERIFY(!form->statusBar()->isVisible());
+    for (int i = 0; i < 4; ++i) form->StatusPanel(i)->setText(QStringLiteral("旧"));
+
+    SearchCondition where;
+    where.clauses = {LikeClause(SearchField::Title, QStringLiteral("甲"), true)};
+    form->RunSearch(where, QStringLiteral("查找“甲”"));
+    // The query is done, the program not yet back in its event loop.
+    TFormWait* wait = TFormWait::Current();
+    QVERIFY(wait);
+    QVERIFY(wait->isVisible());
+    QCOMPARE(wait->size(), QSize(431, 67));
+    QVERIFY(wait->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(QApplication::overrideCursor());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QCOMPARE(form->StatusPanel(0)->text(), QStringLiteral("完成"));
+    QCOMPARE(form->StatusPanel(1)->text(), QString());
+    QCOMPARE(form->StatusPanel(2)->text(), QStringLiteral("查找“甲”"));
+    QVERIFY2(QRegularExpression(QStringLiteral("^查找耗时：\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"))
+                 .match(form->StatusPanel(3)->text())
+                 .hasMatch(),
+             qPrintable(form->StatusPanel(3)->text()));
+    QCOMPARE(Listed(*form), (std::vector<RowId>{book_.both, book_.titleJia}));
+    Settle();
+    QVERIFY(!TFormWait::Current());
+    QVERIFY(!QApplication::overrideCursor());
+
+    // An empty condition does nothing at all.
+    for (int i = 0; i < 4; ++i) form->StatusPanel(i)->setText(QStringLiteral("旧"));
+    form->RunSearch(SearchCondition(), QStringLiteral("查找“ ”"));
+    QVERIFY(!TFormWait::Current());
+    for (int i = 0; i < 4; ++i) QCOMPARE(form->StatusPanel(i)->text(), QStringLiteral("旧"));
+    QCOMPARE(Listed(*form), (std::vector<RowId>{book_.both, book_.titleJia}));
+  }
+
+  void elapsedText() {
+    QCOMPARE(ElapsedText(0), QStringLiteral("00:00:00.000"));
+    QCOMPARE(ElapsedText(7), QStringLiteral("00:00:00.007"));
+    QCOMPARE(ElapsedText(1234), QStringLiteral("00:00:01.234"));
+    QCOMPARE(ElapsedText(59999), QStringLiteral("00:00:59.999"));
+    QCOMPARE(ElapsedText(3723004), QStringLiteral("01:02:03.004"));
+  }
+
+  // The two error messages; the window stays and nothing is searched.
+  void errorMessages() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("甲类"));
+    const std::vector<RowId> before = Listed(*form);
+    TfrmSearch* s = Open(*form, 2);
+    const struct {
+      const char* typed;
+      bool title, content;
+      const char* message;
+    } cases[] = {
+        {"", true, true, "请输入要查询的关键字。"},
+        {"   ", true, true, "请输入要查询的关键字。"},
+        {"甲", false, false, "请指定按什么来查找。"},
+    };
+    for (const auto& c : cases) {
+      boxes_->shown.clear();
+      auto* edit = Child<QLineEdit>(s, "edtSearchStr");
+      edit->clear();
+      testing_support::TypeText(edit, QString::fromUtf8(c.typed));
+      Child<QCheckBox>(s, "chkTitle")->setChecked(c.title);
+      Child<QCheckBox>(s, "chkContent")->setChecked(c.content);
+      QTest::mouseClick(Child<QPushButton>(s, "btnOK"), Qt::LeftButton);
+      QCOMPARE(boxes_->shown.size(), 1);
+      QCOMPARE(boxes_->shown[0].text, QString::fromUtf8(c.message));
+      QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::Ok);
+      QVERIFY(s->isVisible());
+      QCOMPARE(Listed(*form), before);
+      QVERIFY(!TFormWait::Current());
+    }
+    s->close();
+  }
+
+  // One window at most: "确定" hides it and the next command shows the same
+  // window with its text and relation, the ticks set from the mode.
+  // "取消", Escape and closing destroy it; the next command makes a new one.
+  void windowLife() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    TfrmSearch* s = Open(*form, 2);
+    QVERIFY(s);
+    QCOMPARE(s->windowTitle(), QStringLiteral("查找"));
+    QVERIFY(!s->isModal());
+    QCOMPARE(s->objectName(), QStringLiteral("frmSearch"));
+    QVERIFY(Child<QRadioButton>(s, "rbAnd")->isChecked());
+    QVERIFY(Child<QCheckBox>(s, "chkTitle")->isChecked());
+    QVERIFY(Child<QCheckBox>(s, "chkContent")->isChecked());
+    QCOMPARE(Child<QLineEdit>(s, "edtSearchStr")->text(), QString());
+    QCOMPARE(s->size(), s->minimumSize());  // fixed size
+    QCOMPARE(s->size(), s->maximumSize());
+    QCOMPARE(Open(*form, 2), s);  // showing it again makes no second one
+    Confirm(s, QStringLiteral("甲 乙"), false);
+    QVERIFY(!s->isVisible());
+    Settle();
+
+    const struct {
+      int mode;
+      bool title, content;
+    } modes[] = {{0, true, false}, {1, false, true}, {2, true, true}};
+    for (const auto& m : modes) {
+      QCOMPARE(Open(*form, m.mode), s);
+      QVERIFY(s->isVisible());
+      QCOMPARE(Child<QLineEdit>(s, "edtSearchStr")->text(), QStringLiteral("甲 乙"));
+      QVERIFY(Child<QRadioButton>(s, "rbOr")->isChecked());
+      QCOMPARE(Child<QCheckBox>(s, "chkTitle")->isChecked(), m.title);
+      QCOMPARE(Child<QCheckBox>(s, "chkContent")->isChecked(), m.content);
+    }
+    int windows = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<TfrmSearch*>(w)) ++windows;
+    QCOMPARE(windows, 1);
+
+    // Each way of closing destroys the window; the next one starts empty.
+    const std::function<void(TfrmSearch*)> closers[] = {
+        [](TfrmSearch* w) { QTest::mouseClick(Child<QPushButton>(w, "btnCancel"), Qt::LeftButton); },
+        [](TfrmSearch* w) { QTest::keyClick(Child<QLineEdit>(w, "edtSearchStr"), Qt::Key_Escape); },
+        [](TfrmSearch* w) { w->close(); },
+    };
+    for (const auto& closeIt : closers) {
+      QPointer<TfrmSearch> old(s);
+      testing_support::TypeText(Child<QLineEdit>(s, "edtSearchStr"), QStringLiteral("丙"));
+      Child<QRadioButton>(s, "rbOr")->setChecked(true);
+      closeIt(s);
+      QVERIFY(!TfrmSearch::Find());
+      Settle();
+      QVERIFY(old.isNull());
+      s = Open(*form, 1);
+      QVERIFY(s);
+      QCOMPARE(Child<QLineEdit>(s, "edtSearchStr")->text(), QString());
+      QVERIFY(Child<QRadioButton>(s, "rbAnd")->isChecked());
+      QVERIFY(!Child<QCheckBox>(s, "chkTitle")->isChecked());
+      QVERIFY(Child<QCheckBox>(s, "chkContent")->isChecked());
+    }
+    // The search window goes with the main window.
+    QPointer<TfrmSearch> last(s);
+    form.reset();
+    QVERIFY(last.isNull());
+  }
+
+  // Keys in the search text: Ctrl+Enter confirms and goes no further,
+  // Enter alone reaches the default button; the text takes the focus.
+  void keys() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    TfrmSearch* s = Open(*form, 0);
+    QVERIFY(QTest::qWaitForWindowActive(s));
+    auto* edit = Child<QLineEdit>(s, "edtSearchStr");
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edit));
+    QVERIFY(Child<QPushButton>(s, "btnOK")->isDefault());
+
+    testing_support::TypeText(edit, QStringLiteral("甲"));
+    QTest::keyClick(edit, Qt::Key_Return, Qt::ControlModifier);
+    QVERIFY(!s->isVisible());
+    QCOMPARE(edit->text(), QStringLiteral("甲"));  // no line break went in
+    QCOMPARE(Listed(*form), (std::vector<RowId>{book_.both, book_.titleJia}));
+    Settle();
+
+    QCOMPARE(Open(*form, 1), s);
+    QVERIFY(QTest::qWaitForWindowActive(s));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edit));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QVERIFY(!s->isVisible());
+    QCOMPARE(Listed(*form), (std::vector<RowId>{book_.textBoth}));
+    Settle();
+  }
+
+  // Deleting a record found by a search lists the selected folder again.
+  void deleteAfterSearch() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("丙类"));
+    TfrmSearch* s = Open(*form, 0);
+    Confirm(s, QStringLiteral("甲"));
+    QCOMPARE(Listed(*form), (std::vector<RowId>{book_.both, book_.titleJia}));
+    const RowId deleted = form->Records()->currentId();
+    boxes_->answers << skin::Answer::Ok;
+    form->findChild<QAction*>(QStringLiteral("actDeleteRecord"))->trigger();
+    QCOMPARE(Listed(*form), (std::vector<RowId>{book_.textBoth, book_.quote}));
+    QVERIFY(form->Records()->rowOfId(deleted) < 0);
+    Settle();
+  }
+
+  // A failing search shows the engine's message and leaves the list empty.
+  void storeErrorIsShown() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("丙类"));
+    {
+      // A text beyond the engine's LIKE pattern limit, in a record, so that
+      // the LIKE check runs on it.
+      CasebookStore s;
+      s.OpenStore(dataDir_->path());
+      s.InsertRecord(QStringLiteral("长"), QString(), false, QString(30000, QChar(0x7532)),
+                     QDate(2025, 1, 1), book_.fc);
+    }
+    SearchCondition where;
+    where.clauses = {LikeClause(SearchField::Text, QString(30000, QChar(0x7532)), true)};
+    form->RunSearch(where, QStringLiteral("查找"));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
+    QVERIFY(!boxes_->shown[0].text.isEmpty());
+    QCOMPARE(form->Records()->count(), 0);
+    QVERIFY(form->Preview()->toPlainText().isEmpty());
+    Settle();
+    QVERIFY(!QApplication::overrideCursor());
+  }
+};
+
+QTEST_MAIN(SearchTest)
+#include "search_test.moc"
