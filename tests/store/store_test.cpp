@@ -796,6 +796,12 @@ TEST_F(StoreTest, WordIndexFindsExactlyWhatLikeFinds) {
   for (const QString& t : texts)
     for (int k = 0; k < 2; ++k)
       store_.InsertRecord(titles[(n++) % std::size(titles)], QString(), false, t, QDate(), k ? f : g);
+  // 丁 followed by 300 different characters: more index terms begin with
+  // 丁 than the index takes for one word, which leaves 丁 to the LIKE check.
+  QString many;
+  for (int i = 0; i < 300; ++i) many += QStringLiteral("丁") + QChar(0x4e00 + i);
+  store_.InsertRecord(QStringLiteral("多"), QString(), false, many, QDate(), f);
+  store_.InsertRecord(QStringLiteral("多"), QString(), false, many + QStringLiteral("乙"), QDate(), g);
   // A record with NULL fields, as an older file may hold.
   RawDb raw(dbPath());
   raw.exec(QStringLiteral("INSERT INTO Omenry (BT, LR, FL) VALUES (NULL, NULL, %1)").arg(f));
@@ -827,6 +833,11 @@ TEST_F(StoreTest, WordIndexFindsExactlyWhatLikeFinds) {
     for (qsizetype j = 1; j < words.size(); j += 4)
       for (const bool all : {true, false})
         conditions.push_back(Condition({Title({words[i], words[j]}, all), Text({words[i], words[j]}, all)}));
+  // The word the index leaves to the LIKE check, alone and with others.
+  for (const bool all : {true, false})
+    for (const QString& other : {QStringLiteral("乙"), QStringLiteral("丁一"), QStringLiteral("没有"),
+                                 QStringLiteral("甲乙丙丁")})
+      conditions.push_back(Condition({Text({QStringLiteral("丁"), other}, all)}));
 
   int nonEmpty = 0;
   for (const SearchCondition& condition : conditions) {
