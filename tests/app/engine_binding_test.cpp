@@ -155,17 +155,18 @@ class EngineBindingTest : public QObject {
   }
 
   void init() {
+    boxes_.reset();  // the old hooks go before the new ones come
     boxes_ = std::make_unique<testing_support::Boxes>();
     Fresh();
   }
 
   void cleanup() {
-    // Whatever happened, the library is gone after the command.
-    QVERIFY(!Loaded(kFakeDir));
-    QVERIFY(!Loaded(kFakeOnlyBaziDir));
     binding_.reset();
     dialogs_.reset();
     boxes_.reset();
+    // Whatever happened, the library is gone after the command.
+    QVERIFY(!Loaded(kFakeDir));
+    QVERIFY(!Loaded(kFakeOnlyBaziDir));
   }
 
   // ---- the arguments of every export, in order
