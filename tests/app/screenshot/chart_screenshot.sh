@@ -10,8 +10,9 @@
 #
 # BUILD_DIR defaults to build (it must hold bin/Omenry, bin/liborv.so and
 # bin/sample_casebook); OUT_PNG defaults to /tmp/omenry-chart.png, the main
-# window's picture goes to OUT_PNG with "-main" before ".png". Needs Xvfb,
-# xdotool and ImageMagick (scripts/install-deps).
+# window's picture goes to OUT_PNG with "-main" before ".png", the filled-in
+# dialog's to OUT_PNG with "-dialog". Needs Xvfb, xdotool and ImageMagick
+# (scripts/install-deps).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
@@ -19,6 +20,7 @@ build=${1:-build}
 case $build in /*) ;; *) build=$root/$build ;; esac
 out=${2:-/tmp/omenry-chart.png}
 out_main=${out%.png}-main.png
+out_dialog=${out%.png}-dialog.png
 
 for tool in Xvfb xdotool import; do
   command -v $tool >/dev/null || { echo "chart_screenshot: $tool is missing (scripts/install-deps)" >&2; exit 1; }
@@ -106,6 +108,10 @@ for field in 1984 2 4 12; do
   xdotool key Tab
 done
 sleep 0.3
+# The dialog has the keyboard: picture it too.
+dialog=$(xdotool getwindowfocus)
+import -window "$dialog" "$out_dialog"
+echo "Four Pillars dialog: $out_dialog"
 xdotool key Return   # 确定 (男 and 阳历 are the dialog's first choices)
 sleep 1
 import -window "$editor" "$out"
