@@ -155,7 +155,7 @@ class TLiurenForm : public TDatedForm {
 
  public:
   static constexpr int kFirstBirthYear = 1920;
-  static constexpr int kLastBirthYear = 2020;
+  static constexpr int kLastBirthYear = 2050;  // people born today can be entered
 
   explicit TLiurenForm(QWidget* parent = nullptr);
   QRadioButton* rbNan() const { return rbNan_; }

@@ -250,8 +250,13 @@ ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
     return ChartOutcome::LibraryMissing;
   }
   // 2. The export.
+  // A library without the export is as damaged as a missing one: say so
+  // rather than let the command do nothing.
   void* function = library.Find(ExportName(kind));
-  if (function == nullptr) return ChartOutcome::ExportMissing;
+  if (function == nullptr) {
+    skin::PlainMessage(parent, kBrokenLibrary);
+    return ChartOutcome::ExportMissing;
+  }
   // The engine's question reaches the user through this program.
   if (auto* setHandler = library.Find<decltype(SetQuestionHandler)>("SetQuestionHandler"))
     setHandler(&AskUser);

@@ -48,7 +48,7 @@ class TEngineLibrary {
 enum class ChartOutcome {
   Inserted,        // the chart text stands above the record text
   LibraryMissing,  // the library could not be loaded (the user was told)
-  ExportMissing,   // the library lacks the export (nothing shown)
+  ExportMissing,   // the library lacks the export (shown as a damaged library)
   Cancelled,       // the dialog was not confirmed
   NotANumber,      // a date field held no decimal integer (the user was told)
   YearOutOfRange,  // the year lies outside 1920–2050 (the user was told)

@@ -191,7 +191,7 @@ class ChartDialogsTest : public QObject {
 
   void liurenControls() {
     TLiurenForm form;
-    QCOMPARE(Entries(form.cbXingNian()), Numbers(1920, 2020));
+    QCOMPARE(Entries(form.cbXingNian()), Numbers(1920, 2050));
     QCOMPARE(form.cbXingNian()->currentIndex(), 60);
     QCOMPARE(form.cbXingNian()->currentText(), QStringLiteral("1980"));
     QCOMPARE(form.cbXingNianEnable()->text(), QStringLiteral("不使用"));

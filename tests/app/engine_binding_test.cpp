@@ -279,6 +279,12 @@ class EngineBindingTest : public QObject {
     };
     r = RunInserted(ChartKind::Liuren);
     QCOMPARE(r.call, QStringLiteral("Str6Ren 0 1 0 2026 5 6 8 0 0 0 1990"));
+    // Birth years run to 2050, so a querent born this year can be entered.
+    fill_ = [this](QDialog&) {
+      liuren().cbXingNian()->setCurrentIndex(liuren().cbXingNian()->findText(QStringLiteral("2026")));
+    };
+    r = RunInserted(ChartKind::Liuren);
+    QCOMPARE(r.call, QStringLiteral("Str6Ren 0 1 0 2026 5 6 8 1 0 0 2026"));
   }
 
   void xuankong_arguments() {
@@ -471,15 +477,18 @@ class EngineBindingTest : public QObject {
     QVERIFY(inserted_.isEmpty());
   }
 
-  // A library without the export: nothing is shown, nothing inserted. One
-  // without the question setter still serves the charts it has.
+  // A library without the export is reported as damaged, before any dialog;
+  // nothing is inserted. One without the question setter still serves the
+  // charts it has.
   void missingExport() {
     dir_ = kFakeOnlyBaziDir;
     MakeBinding();
     QCOMPARE(Run(ChartKind::Ziwei), ChartOutcome::ExportMissing);
     QVERIFY(shown_.isEmpty());
-    QVERIFY(boxes_->shown.isEmpty());
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("程序被病毒感染或已损坏，请重新安装 !"));
     QVERIFY(inserted_.isEmpty());
+    boxes_->shown.clear();
     QCOMPARE(RunInserted(ChartKind::Bazi).call, QStringLiteral("StrBazi 1 0 1 1980 1 1 0"));
   }
 
