@@ -977,6 +977,22 @@ QVariant CasebookStore::readText(RowId id) const {
 
 // ---- records
 
+namespace {
+
+// The fields an insert and an update both write; title and querent cut at
+// their byte sizes as a last resort.
+void BindRecordFields(QSqlQuery& q, const QString& bt, const QString& qzr, bool fk,
+                      const QString& lr, const QDate& sj) {
+  q.bindValue(QStringLiteral(":BT"), CutToGbkBytes(bt, kTitleBytes));
+  q.bindValue(QStringLiteral(":QZR"), CutToGbkBytes(qzr, kQuerentBytes));
+  q.bindValue(QStringLiteral(":FK"), fk ? 1 : 0);
+  q.bindValue(QStringLiteral(":LR"), lr.isNull() ? QString(QLatin1String("")) : lr);
+  q.bindValue(QStringLiteral(":SJ"),
+              sj.isValid() ? QVariant(sj.toString(Qt::ISODate)) : QVariant(QMetaType(QMetaType::QString)));
+}
+
+}  // namespace
+
 RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk,
                                   const QString& lr, const QDate& sj, RowId fl) {
   d_->list->close();
@@ -986,12 +1002,7 @@ RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk
   if (!q.prepare(QStringLiteral(
           "Insert into Omenry (BT,QZR,FK,LR,SJ,FL) VALUES (:BT,:QZR,:FK,:LR,:SJ,:FL)")))
     Fail(q.lastError());
-  q.bindValue(QStringLiteral(":BT"), CutToGbkBytes(bt, kTitleBytes));
-  q.bindValue(QStringLiteral(":QZR"), CutToGbkBytes(qzr, kQuerentBytes));
-  q.bindValue(QStringLiteral(":FK"), fk ? 1 : 0);
-  q.bindValue(QStringLiteral(":LR"), lr.isNull() ? QString(QLatin1String("")) : lr);
-  q.bindValue(QStringLiteral(":SJ"),
-              sj.isValid() ? QVariant(sj.toString(Qt::ISODate)) : QVariant(QMetaType(QMetaType::QString)));
+  BindRecordFields(q, bt, qzr, fk, lr, sj);
   q.bindValue(QStringLiteral(":FL"), QVariant::fromValue<qint64>(fl));
   if (!q.exec()) Fail(q.lastError());
   const RowId id = q.lastInsertId().toLongLong();
@@ -1009,12 +1020,7 @@ void CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
   if (!q.prepare(QStringLiteral(
           "Update Omenry set BT=:BT,QZR=:QZR,FK=:FK,LR=:LR,SJ=:SJ where (ID=:ID)")))
     Fail(q.lastError());
-  q.bindValue(QStringLiteral(":BT"), CutToGbkBytes(bt, kTitleBytes));
-  q.bindValue(QStringLiteral(":QZR"), CutToGbkBytes(qzr, kQuerentBytes));
-  q.bindValue(QStringLiteral(":FK"), fk ? 1 : 0);
-  q.bindValue(QStringLiteral(":LR"), lr.isNull() ? QString(QLatin1String("")) : lr);
-  q.bindValue(QStringLiteral(":SJ"),
-              sj.isValid() ? QVariant(sj.toString(Qt::ISODate)) : QVariant(QMetaType(QMetaType::QString)));
+  BindRecordFields(q, bt, qzr, fk, lr, sj);
   q.bindValue(QStringLiteral(":ID"), QVariant::fromValue<qint64>(id));
   if (!q.exec()) Fail(q.lastError());
   q.finish();

@@ -58,29 +58,6 @@ QStringList TreeShape(TMainForm& form) {
   return out;
 }
 
-// Colour of every character of every line of the preview: 'R' pure red,
-// '.' black (explicit or default), '?' anything else.
-QStringList ColourMask(QTextEdit* preview) {
-  QStringList lines;
-  QTextDocument* doc = preview->document();
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-    QString mask;
-    for (int i = 0; i < b.length() - 1; ++i) {
-      QTextCursor c(doc);
-      c.setPosition(b.position() + i);
-      c.setPosition(b.position() + i + 1, QTextCursor::KeepAnchor);
-      const QBrush brush = c.charFormat().foreground();
-      if (brush.style() == Qt::NoBrush || brush.color() == QColor(0, 0, 0))
-        mask += QLatin1Char('.');
-      else if (brush.color() == QColor(255, 0, 0))
-        mask += QLatin1Char('R');
-      else
-        mask += QLatin1Char('?');
-    }
-    lines << mask;
-  }
-  return lines;
-}
 
 }  // namespace
 
@@ -661,12 +638,12 @@ class MainFormTest : public QObject {
     form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("亮"));
-    QCOMPARE(ColourMask(form->Preview()), (QStringList{"...............", "..........", "."}));
+    QCOMPARE(testing_support::ColourMask(form->Preview()), (QStringList{"...............", "..........", "."}));
 
     form->SetHighlightWords({QString(), QStringLiteral("abc"), QString::fromUtf8("甲子"),
                              QString::fromUtf8("子丑")});
     form->RefreshPreview();
-    QCOMPARE(ColourMask(form->Preview()),
+    QCOMPARE(testing_support::ColourMask(form->Preview()),
              (QStringList{"RRR.RR..RRR....", ".RRRRRRRRR", "."}));
     QCOMPARE(form->Preview()->textCursor().position(), 0);
 
@@ -674,11 +651,11 @@ class MainFormTest : public QObject {
     QTableView* view = form->RecordView();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                       view->visualRect(form->Records()->index(0, RecordList::ColBT)).center());
-    QCOMPARE(ColourMask(form->Preview()).at(0), QStringLiteral("RRR.RR..RRR...."));
+    QCOMPARE(testing_support::ColourMask(form->Preview()).at(0), QStringLiteral("RRR.RR..RRR...."));
     Select(*form, QStringLiteral("分类目录"));
     Select(*form, QStringLiteral("亮"));
     QVERIFY(form->HighlightWords().isEmpty());
-    QCOMPARE(ColourMask(form->Preview()).at(0), QStringLiteral("..............."));
+    QCOMPARE(testing_support::ColourMask(form->Preview()).at(0), QStringLiteral("..............."));
   }
 
   // After a resize the shown columns keep their shares and take the list's

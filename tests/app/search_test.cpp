@@ -76,28 +76,6 @@ std::vector<RowId> Listed(TMainForm& form) {
   return ids;
 }
 
-// 'R' for each red character of the preview, '.' for black, per line.
-QStringList ColourMask(QTextEdit* preview) {
-  QStringList lines;
-  QTextDocument* doc = preview->document();
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-    QString mask;
-    for (int i = 0; i < b.length() - 1; ++i) {
-      QTextCursor c(doc);
-      c.setPosition(b.position() + i);
-      c.setPosition(b.position() + i + 1, QTextCursor::KeepAnchor);
-      const QBrush brush = c.charFormat().foreground();
-      if (brush.style() == Qt::NoBrush || brush.color() == QColor(0, 0, 0))
-        mask += QLatin1Char('.');
-      else if (brush.color() == QColor(255, 0, 0))
-        mask += QLatin1Char('R');
-      else
-        mask += QLatin1Char('?');
-    }
-    lines << mask;
-  }
-  return lines;
-}
 
 template <typename T>
 T* Child(QWidget* w, const char* name) {
@@ -299,7 +277,7 @@ class SearchTest : public QObject {
     QCOMPARE(form->HighlightWords(), (QStringList{"甲子", "乙丑"}));
     QCOMPARE(Listed(*form), std::vector<RowId>{book_.textBoth});
     QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("第一行甲子\n第二行乙丑　│　　│"));
-    QCOMPARE(ColourMask(form->Preview()), (QStringList{"...RR", "...RR....."}));
+    QCOMPARE(testing_support::ColourMask(form->Preview()), (QStringList{"...RR", "...RR....."}));
     Select(*form, QStringLiteral("甲类"));
     QVERIFY(form->HighlightWords().isEmpty());
     Settle();

@@ -9,6 +9,9 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
 
 #include "skin.h"
 
@@ -30,6 +33,30 @@ inline void IsolateSettings() {
 }
 
 // Types text into a widget one character at a time, as key presses that
+// Colour of every character of every line of the preview: 'R' pure red,
+// '.' black (explicit or default), '?' anything else.
+inline QStringList ColourMask(QTextEdit* preview) {
+  QStringList lines;
+  QTextDocument* doc = preview->document();
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    QString mask;
+    for (int i = 0; i < b.length() - 1; ++i) {
+      QTextCursor c(doc);
+      c.setPosition(b.position() + i);
+      c.setPosition(b.position() + i + 1, QTextCursor::KeepAnchor);
+      const QBrush brush = c.charFormat().foreground();
+      if (brush.style() == Qt::NoBrush || brush.color() == QColor(0, 0, 0))
+        mask += QLatin1Char('.');
+      else if (brush.color() == QColor(255, 0, 0))
+        mask += QLatin1Char('R');
+      else
+        mask += QLatin1Char('?');
+    }
+    lines << mask;
+  }
+  return lines;
+}
+
 // carry the character (QTest::keyClicks knows Latin-1 only).
 inline void TypeText(QWidget* widget, const QString& text) {
   for (const QChar ch : text) {
