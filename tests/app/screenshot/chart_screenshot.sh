@@ -22,68 +22,11 @@ out=${2:-/tmp/omenry-chart.png}
 out_main=${out%.png}-main.png
 out_dialog=${out%.png}-dialog.png
 
-for tool in Xvfb xdotool import; do
-  command -v $tool >/dev/null || { echo "chart_screenshot: $tool is missing (scripts/install-deps)" >&2; exit 1; }
-done
-for file in Omenry liborv.so sample_casebook; do
-  [ -e "$build/bin/$file" ] ||
-    { echo "chart_screenshot: build Omenry, orv and sample_casebook in $build first" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-# The program with its engine beside it, the casebook in Data next to them,
-# settings in a private home.
-mkdir -p "$work/app" "$work/home" "$work/run"
-chmod 700 "$work/run"
-cp "$build/bin/Omenry" "$build/bin/liborv.so" "$work/app/"
-"$build/bin/sample_casebook" "$work/app/Data"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
-  XDG_DATA_HOME="$work/home/.local/share" XDG_RUNTIME_DIR="$work/run"
-
-display=91
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-i=0
-until xdotool getmouselocation >/dev/null 2>&1; do
-  i=$((i + 1)); [ $i -gt 50 ] && { echo "chart_screenshot: Xvfb did not start" >&2; exit 1; }
-  sleep 0.2
-done
-
-ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb "$work/app/Omenry" >"$work/app.log" 2>&1 &
-app_pid=$!
-window_of() {
-  i=0
-  while :; do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    i=$((i + 1)); [ $i -gt 100 ] && return 1
-    sleep 0.2
-  done
-}
-fail() {
-  echo "chart_screenshot: $1" >&2
-  cat "$work/app.log" >&2
-  exit 1
-}
-main=$(window_of '^Hexalore [0-9]+\.[0-9]+$') || fail "the main window did not appear"
-# No window manager runs: size the window as a desktop would and give it the
-# keyboard; the tree has the focus: choose the first folder.
-xdotool windowsize "$main" 1280 800 windowmove "$main" 0 0
-sleep 0.5
+name=chart_screenshot
+app_files="Omenry liborv.so"
+. "$here/xvfb_session.sh"
+# Give the main window the keyboard; the tree has the focus: choose the first
+# folder.
 xdotool windowfocus --sync "$main"
 xdotool key Down
 sleep 1
