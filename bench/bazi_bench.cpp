@@ -7,7 +7,7 @@
 namespace {
 
 void StrBaziSolar(benchmark::State& state) {
-  char buffer[3000];
+  char buffer[ORV_CHART_BUFFER_SIZE];
   int i = 0;
   for (auto _ : state) {
     // Walk through the days of a year and through the hours and both sexes.
@@ -21,7 +21,7 @@ void StrBaziSolar(benchmark::State& state) {
 BENCHMARK(StrBaziSolar);
 
 void StrBaziLunar(benchmark::State& state) {
-  char buffer[3000];
+  char buffer[ORV_CHART_BUFFER_SIZE];
   int i = 0;
   for (auto _ : state) {
     // Late lunar months search furthest for their civil day.

@@ -18,6 +18,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "calendar/base.h"
@@ -26,6 +27,7 @@
 #include "calendar/solar_terms.h"
 #include "calendar/text.h"
 #include "exports/frame.h"
+#include "exports/orv.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ constexpr const char* kUsage = R"(usage: orvchart COMMAND [ARGUMENTS]
 
 Dates are YYYY-MM-DD (solar) or, with --lunar, the lunar year, month and day
 (the lunar year being the Gregorian year in which it begins); --leap marks the
-leap month. Hours are 0-23. Years 1902-2050.
+leap month. Hours are 0-23. Years %d-%d.
 
   orvchart calendar [DATE [HH[:MM]]] [--lunar] [--leap]
       The civil and lunar date, the current solar term, the two terms of the
@@ -219,11 +221,13 @@ DateBlock ReadDateBlock(const Args& args, std::size_t expectedWords) {
 
 int Report(int code, const std::vector<char>& buffer) {
   if (code == 1) {
-    std::fprintf(stderr, "orvchart: invalid solar date or hour (years 1902-2050, hours 0-23)\n");
+    std::fprintf(stderr, "orvchart: invalid solar date or hour (years %d-%d, hours 0-23)\n",
+                 ORV_FIRST_YEAR, ORV_LAST_YEAR);
     return 1;
   }
   if (code == 2) {
-    std::fprintf(stderr, "orvchart: no such lunar date (years 1902-2050)\n");
+    std::fprintf(stderr, "orvchart: no such lunar date (years %d-%d)\n", ORV_FIRST_YEAR,
+                 ORV_LAST_YEAR);
     return 1;
   }
   if (code != 0) {
@@ -247,7 +251,9 @@ std::vector<std::string> With(std::vector<std::string> more) {
   return more;
 }
 
-using SexChart = int32_t(uint8_t, uint8_t, uint8_t, int32_t, int32_t, int32_t, int32_t, char*);
+// StrBazi and StrZiwei take the same arguments.
+using SexChart = decltype(StrBazi);
+static_assert(std::is_same_v<SexChart, decltype(StrZiwei)>);
 
 int SexChartCommand(const char* exportName, std::size_t size, int argc, char** argv) {
   const Args args = Parse(argc, argv, 2, With({"--male", "--female"}));
@@ -262,8 +268,8 @@ int SexChartCommand(const char* exportName, std::size_t size, int argc, char** a
 }
 
 int LiuyaoCommand(int argc, char** argv) {
-  using Fn = int32_t(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, uint8_t, uint8_t,
-                     uint8_t, int32_t, int32_t, int32_t, int32_t, char*);
+  using Fn = decltype(StrLiuyao);
+  static_assert(std::is_same_v<Fn, decltype(StrLiuyaoL)>);
   const Args args = Parse(argc, argv, 2, With({"--lines", "--variant"}));
   const DateBlock d = ReadDateBlock(args, 2);
   std::array<int, 6> lines{};
@@ -274,7 +280,7 @@ int LiuyaoCommand(int argc, char** argv) {
     for (int i = 0; i < 6; ++i) lines[i] = args.Lines[i] - '0';
   }
   EngineLibrary lib;
-  std::vector<char> buffer(3000, '\0');
+  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>(args.Has("--variant") ? "StrLiuyaoL" : "StrLiuyao")(
       lines[0], lines[1], lines[2], lines[3], lines[4], lines[5], d.Solar, d.Leap, manual, d.Year,
       d.Month, d.Day, d.Hour, buffer.data());
@@ -282,30 +288,29 @@ int LiuyaoCommand(int argc, char** argv) {
 }
 
 int QimenCommand(int argc, char** argv) {
-  using Fn = int32_t(uint8_t, uint8_t, uint8_t, int32_t, int32_t, int32_t, int32_t, int32_t, char*);
+  using Fn = decltype(StrQimen);
   const Args args = Parse(argc, argv, 2, With({"--flying", "--rotating", "--ju"}));
   Exclusive(args, "--flying", "--rotating");
   const DateBlock d = ReadDateBlock(args, 2);
   const int ju = args.Has("--ju") ? ParseInt(args.Ju, "ju", 1, 18) : 0;
   EngineLibrary lib;
-  std::vector<char> buffer(3000, '\0');
+  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>("StrQimen")(d.Solar, d.Leap, args.Has("--flying"), ju, d.Year,
                                               d.Month, d.Day, d.Hour, buffer.data());
   return Report(code, buffer);
 }
 
 int LiurenCommand(int argc, char** argv) {
-  using Fn = int32_t(uint8_t, uint8_t, uint8_t, int32_t, int32_t, int32_t, int32_t, char*, uint8_t,
-                     uint8_t, uint8_t, int32_t);
+  using Fn = decltype(Str6Ren);
   const Args args = Parse(argc, argv, 2,
                           With({"--male", "--female", "--day", "--night", "--guiren", "--shehai",
                                 "--birth-year"}));
   Exclusive(args, "--male", "--female");
   Exclusive(args, "--day", "--night");
   const DateBlock d = ReadDateBlock(args, 2);
-  const int birth = args.Has("--birth-year") ? ParseInt(args.BirthYear, "birth year", 1902, 2050) : -1;
+  const int birth = args.Has("--birth-year") ? ParseInt(args.BirthYear, "birth year", ORV_FIRST_YEAR, ORV_LAST_YEAR) : -1;
   EngineLibrary lib;
-  std::vector<char> buffer(3000, '\0');
+  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>("Str6Ren")(d.Solar, d.Leap, !args.Has("--female"), d.Year,
                                              d.Month, d.Day, d.Hour, buffer.data(),
                                              !args.Has("--night"), args.Has("--guiren"),
@@ -314,7 +319,7 @@ int LiurenCommand(int argc, char** argv) {
 }
 
 int XuankongCommand(int argc, char** argv) {
-  using Fn = int32_t(int32_t, int32_t, int32_t, char*);
+  using Fn = decltype(StrXuankong);
   static const char* const kMountains[24] = {"壬", "子", "癸", "丑", "艮", "寅", "甲", "卯",
                                              "乙", "辰", "巽", "巳", "丙", "午", "丁", "未",
                                              "坤", "申", "庚", "酉", "辛", "戌", "乾", "亥"};
@@ -326,10 +331,14 @@ int XuankongCommand(int argc, char** argv) {
     if (args.Words[1] == kMountains[i]) mountain = i;
   if (mountain < 0) mountain = ParseInt(args.Words[1], "mountain", 0, 23);
   EngineLibrary lib;
-  std::vector<char> buffer(3000, '\0');
+  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>("StrXuankong")(period - 1, mountain, !args.Has("--tigua"),
                                                  buffer.data());
   return Report(code, buffer);
+}
+
+std::string YearRange() {
+  return std::to_string(ORV_FIRST_YEAR) + "-" + std::to_string(ORV_LAST_YEAR);
 }
 
 std::string TimeText(double value) {
@@ -360,16 +369,16 @@ int CalendarCommand(int argc, char** argv) {
     const bool solar = !args.Has("--lunar");
     const int code = orv::ResolveDate(solar, args.Has("--leap"), d.Year, d.Month, d.Day, hour, date);
     if (code == orv::kResultBadSolar)
-      throw UsageError("invalid solar date (years 1902-2050)");
+      throw UsageError("invalid solar date (years " + YearRange() + ")");
     if (code == orv::kResultLunarNotFound)
-      throw UsageError("no such lunar date (years 1902-2050)");
+      throw UsageError("no such lunar date (years " + YearRange() + ")");
     date += minute / 1440.0;
   }
   orv::TOrvBase base;
   base.SetDate(date);
   base.Recompute();
   if (base.JieTerm == 0 || base.Lunar[0] == 0)
-    throw UsageError("the calendar covers the years 1902-2050 only");
+    throw UsageError("the calendar covers the years " + YearRange() + " only");
 
   const auto& lunar = base.GetLunar();
   const orv::Pillar lunarYear = orv::PillarOfNumber(orv::YearCycleNumber(lunar[0]));
@@ -393,12 +402,12 @@ int main(int argc, char** argv) {
     if (argc < 2) throw UsageError("no command (see orvchart --help)");
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
-      std::fputs(kUsage, stdout);
+      std::printf(kUsage, ORV_FIRST_YEAR, ORV_LAST_YEAR);
       return 0;
     }
     if (command == "calendar") return CalendarCommand(argc, argv);
-    if (command == "bazi") return SexChartCommand("StrBazi", 3000, argc, argv);
-    if (command == "ziwei") return SexChartCommand("StrZiwei", 4000, argc, argv);
+    if (command == "bazi") return SexChartCommand("StrBazi", ORV_CHART_BUFFER_SIZE, argc, argv);
+    if (command == "ziwei") return SexChartCommand("StrZiwei", ORV_ZIWEI_BUFFER_SIZE, argc, argv);
     if (command == "liuyao") return LiuyaoCommand(argc, argv);
     if (command == "qimen") return QimenCommand(argc, argv);
     if (command == "liuren") return LiurenCommand(argc, argv);

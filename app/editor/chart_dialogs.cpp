@@ -147,7 +147,7 @@ TDatedForm::TDatedForm(const QString& objectName, const QString& caption,
                        const QStringList& hourEntries, const QString& initialYear,
                        QWidget* parent)
     : TChartForm(objectName, caption, parent) {
-  cbYear_ = MakeList(QStringLiteral("cbYear"), Numbers(kChartFirstYear, kChartLastYear), true);
+  cbYear_ = MakeList(QStringLiteral("cbYear"), Numbers(years::kFirst, years::kLast), true);
   cbMonth_ = MakeList(QStringLiteral("cbMonth"), Numbers(1, 12), true);
   cbDay_ = MakeList(QStringLiteral("cbDay"), Numbers(1, 31), true);
   cbHour_ = MakeList(QStringLiteral("cbHour"), hourEntries, true);
@@ -181,7 +181,7 @@ TDatedForm::TDatedForm(const QString& objectName, const QString& caption,
 
 void TDatedForm::Preset(const QDateTime& now) {
   const QDate date = now.date();
-  SelectEntry(cbYear_, date.year() - kChartFirstYear);
+  SelectEntry(cbYear_, date.year() - years::kFirst);
   SelectEntry(cbMonth_, date.month() - 1);
   SelectEntry(cbDay_, date.day() - 1);
   SelectEntry(cbHour_, now.time().hour());

@@ -13,6 +13,8 @@
 #include <QDialog>
 #include <QPointer>
 
+#include "years.h"
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -26,10 +28,6 @@ namespace chart_settings {
 inline const char kOrganization[] = "vesk";
 inline const char kApplication[] = "Omenry";
 }  // namespace chart_settings
-
-// The years the date lists offer and the program accepts.
-constexpr int kChartFirstYear = 1920;
-constexpr int kChartLastYear = 2050;
 
 // The frame of every chart dialog: a body for the method's controls and the
 // buttons "确定" (the default button) and "取消" (also Escape).
@@ -154,8 +152,9 @@ class TLiurenForm : public TDatedForm {
   Q_OBJECT
 
  public:
-  static constexpr int kFirstBirthYear = 1920;
-  static constexpr int kLastBirthYear = 2050;  // people born today can be entered
+  // The birth years run to the last year, so people born today can be entered.
+  static constexpr int kFirstBirthYear = years::kFirst;
+  static constexpr int kLastBirthYear = years::kLast;
 
   explicit TLiurenForm(QWidget* parent = nullptr);
   QRadioButton* rbNan() const { return rbNan_; }

@@ -13,6 +13,7 @@
 
 #include "casebook_store.h"
 #include "edit_host.h"
+#include "years.h"
 
 class QAction;
 class QCheckBox;
@@ -26,8 +27,8 @@ class TEditForm : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kFirstYear = 1920;
-  static constexpr int kLastYear = 2050;
+  static constexpr int kFirstYear = years::kFirst;
+  static constexpr int kLastYear = years::kLast;
 
   explicit TEditForm(TEditHost& host, QWidget* parent = nullptr);
   ~TEditForm() override;

@@ -111,7 +111,8 @@ namespace {
 
 const QString kCaption = QStringLiteral("提示");
 const QString kBrokenLibrary = QStringLiteral("程序被病毒感染或已损坏，请重新安装 !");
-const QString kYearRange = QStringLiteral("本软件的有效工作范围为1920年至2050年。");
+const QString kYearRange =
+    QStringLiteral("本软件的有效工作范围为%1年至%2年。").arg(years::kFirst).arg(years::kLast);
 const QString kDateRefused = QStringLiteral("日期输入错误！");
 
 // The engine's question (before or after a solar-term change), asked in a
@@ -187,7 +188,7 @@ std::optional<ChartOutcome> ReadDate(const TDatedForm& form, bool hourIsBranch, 
     *field.value = *value;
   }
 
-  if (date.year < kChartFirstYear || date.year > kChartLastYear) {
+  if (date.year < years::kFirst || date.year > years::kLast) {
     Tell(parent, kYearRange);
     return ChartOutcome::YearOutOfRange;
   }
@@ -287,7 +288,7 @@ ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
   if (Show(*dialog) != QDialog::Accepted) return ChartOutcome::Cancelled;
 
   // 5. Read the controls and 6. check the date, then 7. call.
-  const int bytes = kind == ChartKind::Ziwei ? kZiweiBufferBytes : kBufferBytes;
+  const int bytes = kind == ChartKind::Ziwei ? ORV_ZIWEI_BUFFER_SIZE : ORV_CHART_BUFFER_SIZE;
   std::vector<char> buffer(size_t(bytes), '\0');
   int32_t result = 0;
   DateBlock d;

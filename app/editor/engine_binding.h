@@ -51,7 +51,7 @@ enum class ChartOutcome {
   ExportMissing,   // the library lacks the export (shown as a damaged library)
   Cancelled,       // the dialog was not confirmed
   NotANumber,      // a date field held no decimal integer (the user was told)
-  YearOutOfRange,  // the year lies outside 1920–2050 (the user was told)
+  YearOutOfRange,  // the year lies outside the program's years (the user was told)
   DateRefused,     // a date field outside its list (the user was told; no call)
   EngineRefused,   // the engine refused the date (the user was told)
 };
@@ -60,8 +60,6 @@ enum class ChartOutcome {
 class TEngineBinding {
  public:
   static constexpr const char* kLibraryFile = "liborv.so";
-  static constexpr int kBufferBytes = 3000;
-  static constexpr int kZiweiBufferBytes = 4000;
 
   struct Options {
     // Where the library is looked for first; empty: the program's directory.

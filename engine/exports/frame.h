@@ -5,17 +5,18 @@
 #include <cstddef>
 #include <string_view>
 
+#include "orv.h"
+
 namespace orv {
 
 enum ResultCode : int { kResultOk = 0, kResultBadSolar = 1, kResultLunarNotFound = 2 };
 
-constexpr std::size_t kChartBufferSize = 3000;
-constexpr std::size_t kZiweiBufferSize = 4000;
+constexpr std::size_t kChartBufferSize = ORV_CHART_BUFFER_SIZE;
+constexpr std::size_t kZiweiBufferSize = ORV_ZIWEI_BUFFER_SIZE;
 
-// Charts are cast for civil years 1902-2050, the span both calendar tables
-// cover completely.
-constexpr int kChartFirstYear = 1902;
-constexpr int kChartLastYear = 2050;
+// Charts are cast for the civil years the calendar tables cover completely.
+constexpr int kChartFirstYear = ORV_FIRST_YEAR;
+constexpr int kChartLastYear = ORV_LAST_YEAR;
 
 // Resolves the date block of an export into a date value. Solar input: a
 // valid Gregorian date of 1902-2050 and an hour 0-23, else kResultBadSolar.

@@ -2,7 +2,8 @@
  *
  * Each export resolves its date, computes one chart and writes the chart text
  * (GBK, lines ended by CR LF, zero-terminated) into the caller's buffer.
- * Buffers are 3000 bytes, 4000 for StrZiwei; a text never exceeds them.
+ * Buffers are ORV_CHART_BUFFER_SIZE bytes, ORV_ZIWEI_BUFFER_SIZE for
+ * StrZiwei; a text never exceeds them.
  * Result: 0 chart written; 1 invalid solar date; 2 lunar date not found.
  * On a nonzero result the buffer is not touched. Flags are true when nonzero.
  */
@@ -16,6 +17,16 @@
 #else
 #define ORV_EXTERN_C
 #endif
+
+/* The sizes of the caller's buffers, terminating zero included, and the civil
+ * years for which the engine casts charts (both calendar tables cover them
+ * completely). */
+enum {
+  ORV_CHART_BUFFER_SIZE = 3000, /* every export but StrZiwei */
+  ORV_ZIWEI_BUFFER_SIZE = 4000, /* StrZiwei */
+  ORV_FIRST_YEAR = 1902,
+  ORV_LAST_YEAR = 2050
+};
 
 #if defined(_WIN32)
 #define ORV_EXPORT(type) ORV_EXTERN_C __declspec(dllexport) type __stdcall

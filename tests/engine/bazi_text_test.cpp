@@ -55,9 +55,9 @@ std::vector<std::string> Split(const std::string& text) {
   return lines;
 }
 
-// The text that StrBazi writes into a 3000-byte buffer.
+// The text that StrBazi writes into the caller's buffer.
 std::string Export(bool solar, bool leap, bool male, int y, int m, int d, int h) {
-  std::vector<char> buffer(3000, '\x7f');
+  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\x7f');
   EXPECT_EQ(StrBazi(solar, leap, male, y, m, d, h, buffer.data()), 0);
   const void* zero = std::memchr(buffer.data(), 0, buffer.size());
   EXPECT_NE(zero, nullptr);
@@ -309,7 +309,7 @@ TEST(BaziText, TheLongestTextFitsTheBuffer) {
       header + grid + palace + labels + terms + luck + luckDate + years + spiritBytes;
   RecordProperty("LongestSpiritBytes", static_cast<int>(spiritBytes));
   RecordProperty("LongestText", static_cast<int>(longest));
-  EXPECT_LT(longest + 1, 3000u) << longest;
+  EXPECT_LT(longest + 1, std::size_t{ORV_CHART_BUFFER_SIZE}) << longest;
 
   // Ages have two digits at most: the luck offset is at most the widest gap
   // between two sectional terms.

@@ -95,7 +95,7 @@ TEST_F(Library, ResultCodesAndUntouchedBuffers) {
         for (char byte : buffer) ASSERT_EQ(byte, '\x55');
       } else {
         const std::string text(buffer.data());
-        const std::size_t limit = std::string(call.name) == "StrZiwei" ? 4000 : 3000;
+        const std::size_t limit = std::string(call.name) == "StrZiwei" ? ORV_ZIWEI_BUFFER_SIZE : ORV_CHART_BUFFER_SIZE;
         EXPECT_LT(text.size(), limit);
       }
     }
@@ -108,9 +108,9 @@ TEST_F(Library, XuankongAlwaysAnswersZero) {
   for (int period : {0, 4, 8})
     for (int mountain : {0, 13, 23})
       for (int kind : {0, 1}) {
-        std::vector<char> buffer(3000, '\x55');
+        std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\x55');
         EXPECT_EQ(fn(period, mountain, kind, buffer.data()), 0);
-        EXPECT_NE(std::memchr(buffer.data(), 0, 3000), nullptr);
+        EXPECT_NE(std::memchr(buffer.data(), 0, buffer.size()), nullptr);
       }
 }
 

@@ -35,12 +35,12 @@ int ResultOverride() {
   return value != nullptr ? std::atoi(value) : 0;
 }
 
-// The size of the caller's buffer, as far as the allocator tells: 3000 and
-// 4000 when it holds at least that much (and less than 4000 for 3000).
+// The size of the caller's buffer, as far as the allocator tells: the two
+// sizes of the engine's buffers when it holds at least that much.
 long BufferClass(char* buffer) {
   const size_t usable = malloc_usable_size(buffer);
-  if (usable >= 4000) return 4000;
-  if (usable >= 3000) return 3000;
+  if (usable >= ORV_ZIWEI_BUFFER_SIZE) return ORV_ZIWEI_BUFFER_SIZE;
+  if (usable >= ORV_CHART_BUFFER_SIZE) return ORV_CHART_BUFFER_SIZE;
   return long(usable);
 }
 
@@ -73,7 +73,7 @@ int32_t Report(char* buffer, size_t required, bool mayAsk, const char* name, con
 
 ORV_EXPORT(int32_t) StrBazi(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                             int32_t month, int32_t day, int32_t hour, char* buffer) {
-  return Report(buffer, 3000, false, "StrBazi", "%d %d %d %d %d %d %d", solar, leap, male, year,
+  return Report(buffer, ORV_CHART_BUFFER_SIZE, false, "StrBazi", "%d %d %d %d %d %d %d", solar, leap, male, year,
                 month, day, hour);
 }
 
@@ -83,7 +83,7 @@ ORV_EXPORT(void) SetQuestionHandler(OrvQuestionHandler h) { handler = h; }
 
 ORV_EXPORT(int32_t) StrZiwei(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                              int32_t month, int32_t day, int32_t hour, char* buffer) {
-  return Report(buffer, 4000, false, "StrZiwei", "%d %d %d %d %d %d %d", solar, leap, male, year,
+  return Report(buffer, ORV_ZIWEI_BUFFER_SIZE, false, "StrZiwei", "%d %d %d %d %d %d %d", solar, leap, male, year,
                 month, day, hour);
 }
 
@@ -91,7 +91,7 @@ ORV_EXPORT(int32_t) StrLiuyao(int32_t line6, int32_t line5, int32_t line4, int32
                               int32_t line2, int32_t line1, uint8_t solar, uint8_t leap,
                               uint8_t manual, int32_t year, int32_t month, int32_t day,
                               int32_t hour, char* buffer) {
-  return Report(buffer, 3000, false, "StrLiuyao", "%d %d %d %d %d %d %d %d %d %d %d %d %d",
+  return Report(buffer, ORV_CHART_BUFFER_SIZE, false, "StrLiuyao", "%d %d %d %d %d %d %d %d %d %d %d %d %d",
                 line6, line5, line4, line3, line2, line1, solar, leap, manual, year, month, day,
                 hour);
 }
@@ -100,7 +100,7 @@ ORV_EXPORT(int32_t) StrLiuyaoL(int32_t line6, int32_t line5, int32_t line4, int3
                                int32_t line2, int32_t line1, uint8_t solar, uint8_t leap,
                                uint8_t manual, int32_t year, int32_t month, int32_t day,
                                int32_t hour, char* buffer) {
-  return Report(buffer, 3000, false, "StrLiuyaoL", "%d %d %d %d %d %d %d %d %d %d %d %d %d",
+  return Report(buffer, ORV_CHART_BUFFER_SIZE, false, "StrLiuyaoL", "%d %d %d %d %d %d %d %d %d %d %d %d %d",
                 line6, line5, line4, line3, line2, line1, solar, leap, manual, year, month, day,
                 hour);
 }
@@ -108,19 +108,19 @@ ORV_EXPORT(int32_t) StrLiuyaoL(int32_t line6, int32_t line5, int32_t line4, int3
 ORV_EXPORT(int32_t) StrQimen(uint8_t solar, uint8_t leap, uint8_t flying, int32_t ju,
                              int32_t year, int32_t month, int32_t day, int32_t hour,
                              char* buffer) {
-  return Report(buffer, 3000, true, "StrQimen", "%d %d %d %d %d %d %d %d", solar, leap, flying,
+  return Report(buffer, ORV_CHART_BUFFER_SIZE, true, "StrQimen", "%d %d %d %d %d %d %d %d", solar, leap, flying,
                 ju, year, month, day, hour);
 }
 
 ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                             int32_t month, int32_t day, int32_t hour, char* buffer,
                             uint8_t daytime, uint8_t guiRen, uint8_t sheHai, int32_t birthYear) {
-  return Report(buffer, 3000, true, "Str6Ren", "%d %d %d %d %d %d %d %d %d %d %d", solar, leap,
+  return Report(buffer, ORV_CHART_BUFFER_SIZE, true, "Str6Ren", "%d %d %d %d %d %d %d %d %d %d %d", solar, leap,
                 male, year, month, day, hour, daytime, guiRen, sheHai, birthYear);
 }
 
 ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, int32_t kind, char* buffer) {
-  return Report(buffer, 3000, false, "StrXuankong", "%d %d %d", period, mountain, kind);
+  return Report(buffer, ORV_CHART_BUFFER_SIZE, false, "StrXuankong", "%d %d %d", period, mountain, kind);
 }
 
 #endif
