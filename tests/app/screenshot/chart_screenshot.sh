@@ -1,24 +1,27 @@
 #!/bin/sh
-# Casts a Four Pillars chart in Omenry under Xvfb, as a user would, and saves
-# two pictures to be looked at: the record editor with the chart inserted
-# above the record text, and the main window's preview of the saved record.
-# What to look for: the chart's grid aligned column for column (the four
-# pillars under each other, the hidden stems and ten gods under their
-# pillars), the year lines in one column, nothing clipped.
+# Casts a chart in Omenry under Xvfb, as a user would, and saves three
+# pictures to be looked at: the filled-in chart dialog, the record editor with
+# the chart inserted above the record text, and the main window's preview of
+# the saved record. What to look for: the chart's columns aligned, box lines
+# joined, Chinese rendered, nothing clipped.
 #
-#   tests/app/screenshot/chart_screenshot.sh [BUILD_DIR] [OUT_PNG]
+#   tests/app/screenshot/chart_screenshot.sh CHART [BUILD_DIR] [OUT_PNG]
 #
-# BUILD_DIR defaults to build (it must hold bin/Omenry, bin/liborv.so and
-# bin/sample_casebook); OUT_PNG defaults to /tmp/omenry-chart.png, the main
-# window's picture goes to OUT_PNG with "-main" before ".png", the filled-in
-# dialog's to OUT_PNG with "-dialog". Needs Xvfb, xdotool and ImageMagick
-# (scripts/install-deps).
+# CHART names a recipe in charts/ (charts/CHART.sh: it opens the chart's dialog
+# from the focused editor and fills it in; bazi, for one). BUILD_DIR defaults
+# to build (it must hold bin/Omenry, bin/liborv.so and bin/sample_casebook);
+# OUT_PNG defaults to /tmp/omenry-CHART.png, the main window's picture goes to
+# OUT_PNG with "-main" before ".png", the filled-in dialog's to OUT_PNG with
+# "-dialog". Needs Xvfb, xdotool and ImageMagick (scripts/install-deps).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
-build=${1:-build}
+chart=${1:?usage: chart_screenshot.sh CHART [BUILD_DIR] [OUT_PNG]}
+recipe=$here/charts/$chart.sh
+[ -f "$recipe" ] || { echo "chart_screenshot: no recipe $recipe" >&2; exit 2; }
+build=${2:-build}
 case $build in /*) ;; *) build=$root/$build ;; esac
-out=${2:-/tmp/omenry-chart.png}
+out=${3:-/tmp/omenry-$chart.png}
 out_main=${out%.png}-main.png
 out_dialog=${out%.png}-dialog.png
 
@@ -42,20 +45,13 @@ xdotool windowsize "$editor" 1280 800 windowmove "$editor" 0 0
 sleep 1
 xdotool windowfocus --sync "$editor"
 
-# 八字 (Ctrl+B): the dialog opens with the keyboard in the year field.
-xdotool key ctrl+b
-sleep 1
-for field in 1984 2 4 12; do
-  xdotool key ctrl+a
-  xdotool type --delay 50 "$field"
-  xdotool key Tab
-done
-sleep 0.3
+# The chart's recipe opens its dialog and fills it in.
+. "$recipe"
 # The dialog has the keyboard: picture it too.
 dialog=$(xdotool getwindowfocus)
 import -window "$dialog" "$out_dialog"
-echo "Four Pillars dialog: $out_dialog"
-xdotool key Return   # 确定 (男 and 阳历 are the dialog's first choices)
+echo "$chart_title dialog: $out_dialog"
+xdotool key Return   # 确定, the default button
 sleep 1
 import -window "$editor" "$out"
 echo "record editor with the chart: $out"
