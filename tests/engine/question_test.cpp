@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "calendar/dates.h"
 #include "exports/orv.h"
 #include "exports/question.h"
 
@@ -69,6 +70,56 @@ TEST_F(Question, RemovingTheHandlerRestoresCancel) {
   SetQuestionHandler(nullptr);
   EXPECT_EQ(orv::AskQuestion(kQuestion), orv::kAnswerCancel);
   EXPECT_EQ(seenCalls, 1);
+}
+
+// The double hours run 23:00-00:59 (split at midnight), 01:00-02:59, …,
+// 21:00-22:59; the civil day must be the same too.
+TEST(SameDoubleHour, SplitsAtOddHoursAndAtMidnight) {
+  using orv::EncodeDateTime;
+  const double nine = EncodeDateTime(2000, 1, 6, 9, 0, 42);
+  struct {
+    double other;
+    bool same;
+  } cases[] = {
+      {EncodeDateTime(2000, 1, 6, 9, 0), true},       {EncodeDateTime(2000, 1, 6, 10, 59), true},
+      {EncodeDateTime(2000, 1, 6, 8, 59), false},     {EncodeDateTime(2000, 1, 6, 11, 0), false},
+      {EncodeDateTime(2000, 1, 5, 9, 30), false},     {EncodeDateTime(2000, 2, 6, 9, 30), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(orv::SameDoubleHour(nine, c.other), c.same) << c.other;
+  const double lateEvening = EncodeDateTime(2000, 1, 6, 23, 10);
+  EXPECT_TRUE(orv::SameDoubleHour(lateEvening, EncodeDateTime(2000, 1, 6, 23, 59)));
+  EXPECT_FALSE(orv::SameDoubleHour(lateEvening, EncodeDateTime(2000, 1, 7, 0, 10)));
+  EXPECT_TRUE(orv::SameDoubleHour(EncodeDateTime(2000, 1, 7, 0, 0), EncodeDateTime(2000, 1, 7, 0, 59)));
+  EXPECT_FALSE(orv::SameDoubleHour(EncodeDateTime(2000, 1, 7, 0, 59), EncodeDateTime(2000, 1, 7, 1, 0)));
+}
+
+// 小寒 of 2000 falls at 09:00:42: a chart at 10:00 that day is asked about
+// it; Yes puts the chart one second before the change, No one second after.
+TEST_F(Question, TermSideMovesTheChartAcrossTheChange) {
+  const double instant = orv::EncodeDateTime(2000, 1, 6, 9, 0, 42);
+  const double chart = orv::EncodeDateTime(2000, 1, 6, 10, 0);
+  const double second = 1.0 / 86400;
+  SetQuestionHandler(&RecordingHandler);
+
+  nextAnswer = 0;
+  const auto before = orv::AskTermSide(chart, instant);
+  ASSERT_TRUE(before.has_value());
+  EXPECT_NEAR(*before, instant - second, 1e-9);
+  EXPECT_EQ(seenText, "今日09:00交节气，您所用的时间在此之前吗？");
+
+  nextAnswer = 1;
+  const auto after = orv::AskTermSide(chart, instant);
+  ASSERT_TRUE(after.has_value());
+  EXPECT_NEAR(*after, instant + second, 1e-9);
+
+  nextAnswer = 2;
+  EXPECT_FALSE(orv::AskTermSide(chart, instant).has_value());
+  EXPECT_EQ(seenCalls, 3);
+
+  // The neighbouring double hour is not asked about.
+  EXPECT_FALSE(orv::AskTermSide(orv::EncodeDateTime(2000, 1, 6, 8, 0), instant).has_value());
+  EXPECT_FALSE(orv::AskTermSide(orv::EncodeDateTime(2000, 1, 6, 11, 0), instant).has_value());
+  EXPECT_EQ(seenCalls, 3);
 }
 
 TEST(QuestionExport, TheLibraryExportsTheSetterByName) {
