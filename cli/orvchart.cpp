@@ -179,6 +179,21 @@ std::string ProgramDirectory() {
   return p.substr(0, p.rfind('/') + 1);
 }
 
+// The engine's solar-term question, asked on the terminal: "y" answers 是
+// (before the change), "n" 否 (after it), an empty line or anything else 取消
+// (the moment as entered). Without a terminal on standard input nothing is
+// asked and the answer is 取消.
+int32_t AskOnTerminal(const char* question) {
+  if (isatty(STDIN_FILENO) == 0) return 2;
+  std::fprintf(stderr, "%s [y/n/Enter] ", GbkToUtf8(question).c_str());
+  std::fflush(stderr);
+  char line[64];
+  if (std::fgets(line, sizeof line, stdin) == nullptr) return 2;
+  if (line[0] == 'y' || line[0] == 'Y') return 0;
+  if (line[0] == 'n' || line[0] == 'N') return 1;
+  return 2;
+}
+
 // liborv.so, loaded for one call and unloaded on every path.
 class EngineLibrary {
  public:
@@ -191,6 +206,11 @@ class EngineLibrary {
   ~EngineLibrary() { dlclose(handle_); }
   EngineLibrary(const EngineLibrary&) = delete;
   EngineLibrary& operator=(const EngineLibrary&) = delete;
+
+  // Lets the loaded library ask its questions on the terminal.
+  void AskQuestionsOnTerminal() {
+    Export<decltype(SetQuestionHandler)>("SetQuestionHandler")(&AskOnTerminal);
+  }
 
   template <typename F>
   F* Export(const char* name) {
@@ -294,6 +314,7 @@ int QimenCommand(int argc, char** argv) {
   const DateBlock d = ReadDateBlock(args, 2);
   const int ju = args.Has("--ju") ? ParseInt(args.Ju, "ju", 1, 18) : 0;
   EngineLibrary lib;
+  lib.AskQuestionsOnTerminal();
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>("StrQimen")(d.Solar, d.Leap, args.Has("--flying"), ju, d.Year,
                                               d.Month, d.Day, d.Hour, buffer.data());
@@ -310,6 +331,7 @@ int LiurenCommand(int argc, char** argv) {
   const DateBlock d = ReadDateBlock(args, 2);
   const int birth = args.Has("--birth-year") ? ParseInt(args.BirthYear, "birth year", ORV_FIRST_YEAR, ORV_LAST_YEAR) : -1;
   EngineLibrary lib;
+  lib.AskQuestionsOnTerminal();
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>("Str6Ren")(d.Solar, d.Leap, !args.Has("--female"), d.Year,
                                              d.Month, d.Day, d.Hour, buffer.data(),
