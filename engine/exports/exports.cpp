@@ -85,6 +85,8 @@ ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t y
                 kChartBufferSize);
 }
 
-ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, int32_t kind, char* buffer) {
-  return Finish(XuankongChartText(period, mountain, kind != 0), buffer, kChartBufferSize);
+ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, uint8_t xiagua, char* buffer) {
+  // The chart is computed and rendered inside XuankongChartText, on this
+  // call's stack; an argument outside its range gives an empty text.
+  return Finish(XuankongChartText(period, mountain, xiagua != 0), buffer, kChartBufferSize);
 }

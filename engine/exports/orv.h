@@ -55,8 +55,10 @@ ORV_EXPORT(int32_t) StrQimen(uint8_t solar, uint8_t leap, uint8_t flying, int32_
 ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                             int32_t month, int32_t day, int32_t hour, char* buffer,
                             uint8_t daytime, uint8_t guiRen, uint8_t sheHai, int32_t birthYear);
-/* period 0-8, mountain 0-23, kind nonzero: xiagua, zero: tigua. Always 0. */
-ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, int32_t kind, char* buffer);
+/* period 0-8 (periods 1-9), mountain 0-23 (the seat mountains from ren to
+ * hai), xiagua a flag: true xiagua, false tigua. Always 0; a period or
+ * mountain outside its range gives an empty text. */
+ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, uint8_t xiagua, char* buffer);
 
 /* StrQimen and Str6Ren may have to ask the user whether the chart's moment
  * lies before a solar-term change in the same double hour. The library asks

@@ -119,8 +119,8 @@ ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t y
                 male, year, month, day, hour, daytime, guiRen, sheHai, birthYear);
 }
 
-ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, int32_t kind, char* buffer) {
-  return Report(buffer, ORV_CHART_BUFFER_SIZE, false, "StrXuankong", "%d %d %d", period, mountain, kind);
+ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, uint8_t xiagua, char* buffer) {
+  return Report(buffer, ORV_CHART_BUFFER_SIZE, false, "StrXuankong", "%d %d %d", period, mountain, xiagua);
 }
 
 #endif
