@@ -102,15 +102,23 @@ TEST_F(Library, ResultCodesAndUntouchedBuffers) {
   }
 }
 
+// A chart for every period 0-8 and mountain 0-23 (ten lines of 26 bytes), an
+// empty text outside them; 0 either way, nothing written past the zero.
 TEST_F(Library, XuankongAlwaysAnswersZero) {
   auto* fn = Get<decltype(StrXuankong)>("StrXuankong");
   ASSERT_NE(fn, nullptr);
-  for (int period : {0, 4, 8})
-    for (int mountain : {0, 13, 23})
-      for (int kind : {0, 1}) {
+  for (int period : {-1, 0, 4, 8, 9})
+    for (int mountain : {-1, 0, 13, 23, 24})
+      for (uint8_t kind : {0, 1, 2}) {
+        SCOPED_TRACE(testing::Message() << period << " " << mountain << " " << int(kind));
         std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\x55');
         EXPECT_EQ(fn(period, mountain, kind, buffer.data()), 0);
-        EXPECT_NE(std::memchr(buffer.data(), 0, buffer.size()), nullptr);
+        const void* zero = std::memchr(buffer.data(), 0, buffer.size());
+        ASSERT_NE(zero, nullptr);
+        const std::size_t length = static_cast<const char*>(zero) - buffer.data();
+        const bool inRange = period >= 0 && period <= 8 && mountain >= 0 && mountain <= 23;
+        EXPECT_EQ(length, inRange ? 10u * 26 + 9 * 2 : 0u);
+        for (std::size_t i = length + 1; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], '\x55') << i;
       }
 }
 
