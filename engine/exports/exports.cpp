@@ -11,6 +11,7 @@
 #include "../methods/xuankong/xuankong.h"
 #include "../methods/ziwei/ziwei.h"
 #include "frame.h"
+#include "question.h"
 
 using namespace orv;
 
@@ -80,9 +81,22 @@ ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t y
   double date = 0;
   const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
   if (code != kResultOk) return code;
-  SetLiurenOptions(guiRen != 0, sheHai != 0);
-  return Finish(LiurenChartText(date, daytime != 0, male != 0, birthYear), buffer,
-                kChartBufferSize);
+  SetLiurenRules(guiRen, sheHai);
+  TOrvDlrStr chart;
+  chart.SetChartDate(date);
+  chart.ArrangeDay(daytime != 0);
+  if (birthYear > 0) chart.SetBirthYear(birthYear, male != 0);
+  // A solar-term change in the chart's double hour: the user says on which
+  // side of it the chart falls. The birth-year values stay as they are.
+  if (const auto moved = AskTermSide(chart.DateValue, chart.JieInstant)) {
+    chart.SetChartDate(*moved);
+    chart.ArrangeDay(daytime != 0);
+  }
+  if (const auto moved = AskTermSide(chart.DateValue, chart.QiInstant)) {
+    chart.SetChartDate(*moved);
+    chart.ArrangeDay(daytime != 0);
+  }
+  return Finish(chart.LiurenText(), buffer, kChartBufferSize);
 }
 
 ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, uint8_t xiagua, char* buffer) {
