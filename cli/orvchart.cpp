@@ -51,9 +51,15 @@ leap month. Hours are 0-23. Years %d-%d.
   orvchart qimen DATE HOUR [--flying|--rotating] [--ju N] [--lunar] [--leap]
       Qimen chart, rotating placement by default. --ju: 1-9 yang ju,
       10-18 yin ju 1-9; without it the ju follows from the date.
-  orvchart liuren DATE HOUR [--male|--female] [--day|--night] [--guiren]
-                  [--shehai] [--birth-year YEAR] [--lunar] [--leap]
-      Da Liu Ren chart (male and daytime by default).
+  orvchart liuren DATE HOUR [--day|--night] [--noble=jia-wu-geng|jia-yang]
+                  [--shehai=class|depth] [--birth YEAR] [--male|--female]
+                  [--lunar] [--leap]
+      Da Liu Ren chart. Daytime (昼) for the hours 卯 to 申 (05:00-16:59),
+      night-time (夜) otherwise, unless --day or --night says. Nobles by the
+      table 甲戊庚牛羊 (jia-wu-geng, the default) or 甲羊戊庚牛 (jia-yang);
+      涉害 by the position class 孟仲季 (class, the default) or by depth
+      (depth). --birth adds the birth pillar and the year of life of a man
+      (--male, the default) or a woman (--female).
   orvchart xuankong PERIOD MOUNTAIN [--tigua]
       Xuankong flying-star chart. PERIOD 1-9; MOUNTAIN 0-23 in the order
       壬 子 癸 丑 艮 寅 甲 卯 乙 辰 巽 巳 丙 午 丁 未 坤 申 庚 酉 辛 戌 乾 亥,
@@ -321,22 +327,71 @@ int QimenCommand(int argc, char** argv) {
   return Report(code, buffer);
 }
 
+// The liuren options that take a value (--noble, --shehai, --birth), as
+// "--name=VALUE" or "--name VALUE", taken out of the command line; the other
+// words are left for Parse.
+struct LiurenValues {
+  std::string Noble = "jia-wu-geng", SheHai = "class", Birth;
+  bool HasBirth = false;
+  std::vector<char*> Rest;
+};
+
+LiurenValues TakeLiurenValues(int argc, char** argv) {
+  LiurenValues values;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    const auto eq = a.find('=');
+    const std::string name = a.substr(0, eq);
+    if (i < 2 || (name != "--noble" && name != "--shehai" && name != "--birth")) {
+      values.Rest.push_back(argv[i]);
+      continue;
+    }
+    std::string value;
+    if (eq != std::string::npos) {
+      value = a.substr(eq + 1);
+    } else {
+      if (i + 1 >= argc) throw UsageError(name + " needs a value");
+      value = argv[++i];
+    }
+    if (name == "--noble") {
+      values.Noble = value;
+    } else if (name == "--shehai") {
+      values.SheHai = value;
+    } else {
+      values.Birth = value;
+      values.HasBirth = true;
+    }
+  }
+  return values;
+}
+
 int LiurenCommand(int argc, char** argv) {
   using Fn = decltype(Str6Ren);
-  const Args args = Parse(argc, argv, 2,
-                          With({"--male", "--female", "--day", "--night", "--guiren", "--shehai",
-                                "--birth-year"}));
+  LiurenValues values = TakeLiurenValues(argc, argv);
+  const Args args = Parse(static_cast<int>(values.Rest.size()), values.Rest.data(), 2,
+                          With({"--male", "--female", "--day", "--night"}));
   Exclusive(args, "--male", "--female");
   Exclusive(args, "--day", "--night");
+  // The dialog's options: "甲戊庚牛羊" and "按孟仲季" are the flags set.
+  if (values.Noble != "jia-wu-geng" && values.Noble != "jia-yang")
+    throw UsageError("bad --noble '" + values.Noble + "' (expected jia-wu-geng or jia-yang)");
+  if (values.SheHai != "class" && values.SheHai != "depth")
+    throw UsageError("bad --shehai '" + values.SheHai + "' (expected class or depth)");
+  const uint8_t guiRen = values.Noble == "jia-wu-geng";
+  const uint8_t sheHai = values.SheHai == "class";
   const DateBlock d = ReadDateBlock(args, 2);
-  const int birth = args.Has("--birth-year") ? ParseInt(args.BirthYear, "birth year", ORV_FIRST_YEAR, ORV_LAST_YEAR) : -1;
+  const int birth = values.HasBirth ? ParseInt(values.Birth, "birth year", 1, 9999) : -1;
+  // 昼 from 卯 to 申, as the program's dialog ticks it from the hour.
+  const int branch = ((d.Hour + 1) / 2) % 12;
+  uint8_t daytime = branch >= 3 && branch <= 8;
+  if (args.Has("--day")) daytime = 1;
+  if (args.Has("--night")) daytime = 0;
   EngineLibrary lib;
   lib.AskQuestionsOnTerminal();
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>("Str6Ren")(d.Solar, d.Leap, !args.Has("--female"), d.Year,
-                                             d.Month, d.Day, d.Hour, buffer.data(),
-                                             !args.Has("--night"), args.Has("--guiren"),
-                                             args.Has("--shehai"), birth);
+                                             d.Month, d.Day, d.Hour, buffer.data(), daytime,
+                                             guiRen, sheHai, birth);
   return Report(code, buffer);
 }
 

@@ -73,8 +73,8 @@ void TOrvDlr::ComputeMonthGeneral() {
 }
 
 void TOrvDlr::Compute() {
-  Recompute();  // the hour branch of the date as it now stands
-  const int h = Ordinal(HourPillar.Branch);
+  // The hour branch of the date as it now stands (子 from 23:00).
+  const int h = HourOf(DateValue + 1.0 / 24) / 2 + 1;
   ArrangeDay(h >= 4 && h <= 9);  // 卯 … 申
 }
 

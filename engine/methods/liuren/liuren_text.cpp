@@ -1,6 +1,7 @@
 // The Da Liu Ren chart text: four header lines (five with a birth year), an
 // empty line, and the plate with its generals, the four lessons and the
 // three transmissions filled into a fixed template.
+#include <cstring>
 #include <string_view>
 
 #include "calendar/names.h"
@@ -14,8 +15,9 @@ namespace {
 // i (子 1 … 亥 12), "<P3|i>" the general over it; "<K1|j>", "<K2|j>", "<K3|j>"
 // the lower, upper and general of lesson j; "<C2|i>" transmission i, "<C3|i>"
 // its general, "<C4|i>" its hidden stem, "<C5|i>" its void marks, "<C6|i>"
-// its relative. Each line is filled on its own, which gives the same text as
-// filling the whole template.
+// its relative. Every token occurs once and no value holds "<", so one pass
+// that puts each token's value in its place gives the same text as
+// replacing the tokens one by one.
 constexpr std::string_view kTemplate[14] = {
     "　　　<P3|6> <P3|7> <P3|8> <P3|9>",
     "　　　<P2|6> <P2|7> <P2|8> <P2|9>",
@@ -37,24 +39,9 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kVoidMark = "◎";      // the transmission is void
 constexpr std::string_view kVoidSeatMark = "⊙";  // its seat is void
 
-std::string Token(std::string_view row, int column) {
-  return "<" + std::string(row) + "|" + IntText(column) + ">";
-}
-
-// Fills the tokens of one row, columns 1…n, into the template lines that
-// hold them (a row's tokens may span several lines).
-template <typename Value>
-void FillRow(std::string* lines, int first, int last, std::string_view row, int columns,
-             Value value) {
-  for (int c = 1; c <= columns; ++c) {
-    const std::string token = Token(row, c);
-    for (int l = first; l <= last; ++l) {
-      if (lines[l].find(token) != std::string::npos) {
-        ReplaceToken(lines[l], token, value(c));
-        break;
-      }
-    }
-  }
+std::string_view NameView(int code) {
+  if (code < 0 || code >= kSymbolCount) code = 0;
+  return {SymbolNames[code], strnlen(SymbolNames[code], sizeof SymbolNames[code])};
 }
 
 // The relative of a branch seen from the day stem, short form.
@@ -73,6 +60,50 @@ std::string_view RelativeName(int dayStem, int branch) {
     default:
       return "　";
   }
+}
+
+// Appends the value of the token "<" + row + "|" + column + ">".
+void AppendValue(std::string& text, const TOrvDlr& chart, std::string_view row, int column) {
+  const int i = column - 1;
+  if (row == "P2" && i >= 0 && i < 12) {
+    text += NameView(chart.HeavenPlate[i]);
+  } else if (row == "P3" && i >= 0 && i < 12) {
+    text += NameView(chart.GeneralPlate[i]);
+  } else if (row == "K1" && i >= 0 && i < 4) {
+    text += NameView(chart.LessonLower[i]);
+  } else if (row == "K2" && i >= 0 && i < 4) {
+    text += NameView(chart.LessonUpper[i]);
+  } else if (row == "K3" && i >= 0 && i < 4) {
+    text += NameView(chart.LessonGeneral[i]);
+  } else if (row == "C2" && i >= 0 && i < 3) {
+    text += NameView(chart.Trans[i]);
+  } else if (row == "C3" && i >= 0 && i < 3) {
+    text += NameView(chart.TransGeneral[i]);
+  } else if (row == "C4" && i >= 0 && i < 3) {
+    text += NameView(chart.TransStem[i]);
+  } else if (row == "C5" && i >= 0 && i < 3) {
+    if (IsVoid(chart.DayXun, chart.Trans[i])) text += kVoidMark;
+    if (IsVoid(chart.DayXun, chart.TransSeat[i])) text += kVoidSeatMark;
+  } else if (row == "C6" && i >= 0 && i < 3) {
+    text += RelativeName(chart.DayPillar.Stem, chart.Trans[i]);
+  }
+}
+
+// Appends a template line with every token replaced by its value.
+void AppendFilled(std::string& text, const TOrvDlr& chart, std::string_view line) {
+  std::size_t at = 0;
+  while (at < line.size()) {
+    const std::size_t open = line.find('<', at);
+    if (open == std::string_view::npos) break;
+    const std::size_t bar = line.find('|', open);
+    const std::size_t close = line.find('>', open);
+    text += line.substr(at, open - at);
+    int column = 0;
+    for (std::size_t k = bar + 1; k < close; ++k) column = column * 10 + (line[k] - '0');
+    AppendValue(text, chart, line.substr(open + 1, bar - open - 1), column);
+    at = close + 1;
+  }
+  text += line.substr(at);
 }
 
 }  // namespace
@@ -95,12 +126,12 @@ std::string TOrvDlrStr::LiurenHeader() const {
   text += kCrLf;
   const std::array<int, 2> empty = VoidBranches(DayPillar);
   text += "月将：";
-  text += NameOf(MonthGeneral);
+  text += NameView(MonthGeneral);
   text += "将";
   text += PillarText(DayXun);
   text += "旬";
-  text += NameOf(empty[0]);
-  text += NameOf(empty[1]);
+  text += NameView(empty[0]);
+  text += NameView(empty[1]);
   text += "空";
   text += kCrLf;
   return text;
@@ -111,39 +142,21 @@ std::string TOrvDlrStr::LifeYearLine() const {
   std::string text = "年命：";
   text += PillarText(BirthPillar);
   text += "命";
-  text += NameOf(LifeYearPillar.Branch);
+  text += NameView(LifeYearPillar.Branch);
   text += "年";
   text += kCrLf;
   return text;
 }
 
 std::string TOrvDlrStr::LiurenText() const {
-  std::string lines[14];
-  for (int i = 0; i < 14; ++i) lines[i] = kTemplate[i];
-  const auto earthIndex = [](int c) { return c - 1; };
-  FillRow(lines, 0, 5, "P2", 12, [&](int c) { return NameOf(HeavenPlate[earthIndex(c)]); });
-  FillRow(lines, 0, 5, "P3", 12, [&](int c) { return NameOf(GeneralPlate[earthIndex(c)]); });
-  FillRow(lines, 7, 9, "K1", 4, [&](int c) { return NameOf(LessonLower[c - 1]); });
-  FillRow(lines, 7, 9, "K2", 4, [&](int c) { return NameOf(LessonUpper[c - 1]); });
-  FillRow(lines, 7, 9, "K3", 4, [&](int c) { return NameOf(LessonGeneral[c - 1]); });
-  FillRow(lines, 11, 13, "C2", 3, [&](int c) { return NameOf(Trans[c - 1]); });
-  FillRow(lines, 11, 13, "C3", 3, [&](int c) { return NameOf(TransGeneral[c - 1]); });
-  FillRow(lines, 11, 13, "C4", 3, [&](int c) { return NameOf(TransStem[c - 1]); });
-  FillRow(lines, 11, 13, "C5", 3, [&](int c) {
-    std::string marks;
-    if (IsVoid(DayXun, Trans[c - 1])) marks += kVoidMark;
-    if (IsVoid(DayXun, TransSeat[c - 1])) marks += kVoidSeatMark;
-    return marks;
-  });
-  FillRow(lines, 11, 13, "C6", 3,
-          [&](int c) { return std::string(RelativeName(DayPillar.Stem, Trans[c - 1])); });
-
-  std::string text = LiurenHeader();
+  std::string text;
+  text.reserve(640);
+  text += LiurenHeader();
   text += LifeYearLine();
   text += kCrLf;
   for (int i = 0; i < 14; ++i) {
     if (i > 0) text += kCrLf;
-    text += lines[i];
+    AppendFilled(text, *this, kTemplate[i]);
   }
   return text;
 }
