@@ -381,8 +381,10 @@ int LiurenCommand(int argc, char** argv) {
   const uint8_t sheHai = values.SheHai == "class";
   const DateBlock d = ReadDateBlock(args, 2);
   const int birth = values.HasBirth ? ParseInt(values.Birth, "birth year", 1, 9999) : -1;
-  // 昼 from 卯 to 申, as the program's dialog ticks it from the hour.
-  const int branch = ((d.Hour + 1) / 2) % 12;
+  // 昼 from 卯 to 申, as the program's dialog ticks it from the hour (a
+  // lunar date's hour may run past the day: it is the hour of the day).
+  const long long hourOfDay = (static_cast<long long>(d.Hour) % 24 + 24) % 24;
+  const int branch = static_cast<int>((hourOfDay + 1) / 2 % 12);
   uint8_t daytime = branch >= 3 && branch <= 8;
   if (args.Has("--day")) daytime = 1;
   if (args.Has("--night")) daytime = 0;
