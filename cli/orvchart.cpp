@@ -44,10 +44,12 @@ leap month. Hours are 0-23. Years %d-%d.
       Four Pillars chart.
   orvchart ziwei DATE HOUR (--male|--female) [--lunar] [--leap]
       Purple Star chart.
-  orvchart liuyao DATE HOUR [--lines L6L5L4L3L2L1] [--variant] [--lunar] [--leap]
-      Six Lines chart, cast from the date, or from six line values given top
-      line first (0 yin, 1 yang, 2 moving yin, 3 moving yang), e.g.
-      --lines 101201. --variant uses the alternative line attachment.
+  orvchart liuyao DATE HOUR (L6 L5 L4 L3 L2 L1|--time) [--variant]
+                  [--lunar] [--leap]
+      Six Lines chart of six line values, top line first (0 yin, 1 yang,
+      2 moving yin, 3 moving yang), e.g. liuyao 2024-05-01 10 1 1 1 1 1 2;
+      --time casts the time hexagram of the date and hour instead.
+      --variant gives the second chart (its own line attachment).
   orvchart qimen DATE HOUR [--flying|--rotating] [--ju N] [--lunar] [--leap]
       Qimen chart, rotating placement by default. --ju: 1-9 yang ju,
       10-18 yin ju 1-9; without it the ju follows from the date.
@@ -296,15 +298,21 @@ int SexChartCommand(const char* exportName, std::size_t size, int argc, char** a
 int LiuyaoCommand(int argc, char** argv) {
   using Fn = decltype(StrLiuyao);
   static_assert(std::is_same_v<Fn, decltype(StrLiuyaoL)>);
-  const Args args = Parse(argc, argv, 2, With({"--lines", "--variant"}));
-  const DateBlock d = ReadDateBlock(args, 2);
+  const Args args = Parse(argc, argv, 2, With({"--time", "--variant"}));
+  const bool manual = !args.Has("--time");
+  if (manual && args.Words.size() != 8)
+    throw UsageError("expected a date, an hour and six line values top line first, or --time "
+                     "(see orvchart --help)");
+  if (!manual && args.Words.size() != 2)
+    throw UsageError("--time takes a date and an hour and no line values");
+  // ReadDateBlock reads the first two words; the six line values follow.
+  Args dateArgs = args;
+  dateArgs.Words.resize(2);
+  const DateBlock d = ReadDateBlock(dateArgs, 2);
   std::array<int, 6> lines{};
-  const bool manual = args.Has("--lines");
-  if (manual) {
-    if (args.Lines.size() != 6 || args.Lines.find_first_not_of("0123") != std::string::npos)
-      throw UsageError("--lines takes six digits 0-3, top line first");
-    for (int i = 0; i < 6; ++i) lines[i] = args.Lines[i] - '0';
-  }
+  if (manual)
+    for (int i = 0; i < 6; ++i)
+      lines[i] = ParseInt(args.Words[2 + i], "line value", 0, 3);
   EngineLibrary lib;
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>(args.Has("--variant") ? "StrLiuyaoL" : "StrLiuyao")(

@@ -1,12 +1,154 @@
-// Six Lines chart: lines given top first (0 yin, 1 yang, 2 moving yin, 3 moving yang) or cast from the date; variant selects the alternative line attachment.
+// Six Lines chart (六爻): the main hexagram and the hexagram its moving lines
+// change into, their palaces and world/response lines, the stem and branch of
+// every line (纳甲), the six relatives judged against the main palace, the six
+// beasts, the hidden spirits, and the chart text.
+//
+// Lines are indexed 0-5 from the bottom (0 初爻 … 5 上爻). Line values as the
+// caller gives them: 0 yin, 1 yang, 2 moving yin, 3 moving yang.
 #pragma once
 
-#include <string>
 #include <array>
+#include <cstdint>
+#include <string>
+
+#include "calendar/base.h"
+#include "calendar/codes.h"
 
 namespace orv {
 
-// The finished chart text (GBK, CR LF line ends).
-std::string LiuyaoChartText(const std::array<int, 6>& linesTopFirst, bool manual, double date, bool variant);
+// Trigram numbers 1-8: 乾 兑 离 震 巽 坎 艮 坤.
+constexpr int kTrigramCount = 8;
+
+struct Trigram {
+  char Name[3];
+  uint8_t Lines[3];     // bottom, middle, top; 1 yang
+  int Element;          // element number (codes.h)
+  int InnerStem;        // stem code in the lower half of a hexagram
+  int OuterStem;        // stem code in the upper half
+  int Branches[6];      // branch codes of lines 0-5; the upper half uses 3-5
+};
+// Indexed by trigram number; entry 0 is empty.
+extern const Trigram Trigrams[kTrigramCount + 1];
+
+// Indexed (upper - 1) * 8 + (lower - 1).
+extern const char HexagramFullNames[64][9];
+extern const char HexagramShortNames[64][5];
+
+// Relative codes -2..2, stored at code + 2.
+enum Relative { kWealth = -2, kOffspring = -1, kSibling = 0, kParent = 1, kOfficer = 2 };
+extern const char RelativeFullNames[5][5];   // 妻财 子孙 兄弟 父母 官鬼
+extern const char RelativeShortNames[5][3];  // 财 子 兄 父 官
+
+// Beast codes 0-5.
+extern const char BeastFullNames[6][5];   // 青龙 朱雀 勾陈 腾蛇 白虎 玄武
+extern const char BeastShortNames[6][3];
+
+// Line glyphs by line style 0-8: [style][0] yin, [style][1] yang.
+constexpr int kLineStyleCount = 9;
+extern const char LineGlyphs[kLineStyleCount][2][11];
+
+// Trigram number of three lines (bottom first, nonzero is yang).
+int TrigramOf(int bottom, int middle, int top);
+
+// The palace of a hexagram: its palace trigram number and the 0-based
+// indexes of its world and response lines.
+struct PalaceInfo {
+  int Palace = 0;
+  int Generation = 0;  // 1-5 世, 6 游魂, 7 归魂, 8 八纯
+  int World = 0;
+  int Response = 0;
+};
+PalaceInfo PalaceOf(const std::array<uint8_t, 6>& bits);
+
+struct TYaoLine {
+  int32_t Stem = 0;      // stem code
+  int32_t Branch = 0;    // branch code
+  int32_t Relative = 0;  // relative code, against the main hexagram's palace
+  uint8_t Hidden = 0;    // main hexagram: a hidden spirit stands at this line
+  uint8_t Yang = 0;      // main: the line's yang bit; changed: the changed bit
+  uint8_t Moving = 0;    // main: the line moves
+};
+
+class TOrv6yao : public TOrvBase {
+ public:
+  virtual ~TOrv6yao() = default;
+
+  // A cast by hand: six line values, the top line first. Values are taken as
+  // they come: a line is yang unless its value is 0 or 2, and moves when its
+  // value is above 1.
+  void SetLines(int line6, int line5, int line4, int line3, int line2, int line1);
+  // The time hexagram of a date value (lunar year branch, month and day and
+  // the hour branch, all of the moment one hour later): one moving line.
+  void CastFromTime(double date);
+  // Derives the whole chart from the cast and the date. Run after a cast.
+  virtual void Compute();
+
+  int32_t MainPalace = 0;
+  int32_t ChangedPalace = 0;
+  std::array<uint8_t, 6> MainBits{};
+  std::array<uint8_t, 6> ChangedBits{};
+  uint8_t HasHidden = 0;
+  std::array<TYaoLine, 6> PalaceLines{};  // the pure hexagram of the main palace
+  std::array<TYaoLine, 6> MainLines{};
+  std::array<TYaoLine, 6> ChangedLines{};
+  std::array<int32_t, 6> Beast{};
+  int32_t MainWorld = 0, MainResponse = 0;
+  int32_t ChangedWorld = 0, ChangedResponse = 0;
+
+ protected:
+  // Writes Stem and Branch of the six lines of the hexagram lower/upper.
+  using AttachRule = void (*)(const TOrv6yao& chart, int lower, int upper,
+                              std::array<TYaoLine, 6>& lines);
+  // Every step of Compute, with the given line attachment.
+  void Derive(AttachRule attach);
+};
+
+// The stems and branches of the trigram table (纳甲).
+void AttachByTrigrams(const TOrv6yao& chart, int lower, int upper, std::array<TYaoLine, 6>& lines);
+// The second chart's attachment: stems by the polarity of the day, branches
+// stepped from the place of each stem in the day's xun.
+void AttachByXun(const TOrv6yao& chart, int lower, int upper, std::array<TYaoLine, 6>& lines);
+
+// The second chart: only the line attachment differs.
+class TOrv6yaoLongyin : public TOrv6yao {
+ public:
+  void Compute() override;
+};
+
+struct TYaoTextOptions {
+  uint8_t Combined = 1;           // main and changed hexagram side by side
+  uint8_t ShowStems = 1;          // attachment stem + branch, else branch only
+  uint8_t FullBeastNames = 1;
+  uint8_t FullRelativeNames = 1;
+  uint8_t FullHexagramNames = 1;
+  uint8_t MarkInGlyph = 0;        // a moving main line drawn as its mark
+  uint8_t MovingColumn = 1;       // a mark column after the main relative
+  int32_t LineStyle = 4;          // 0-8, LineGlyphs
+  uint8_t Tight = 0;              // with Combined: no blank separators
+};
+
+// The display settings of every chart the exports write.
+constexpr TYaoTextOptions kFixedYaoTextOptions{1, 1, 1, 1, 1, 0, 1, 4, 0};
+
+// The chart text (GBK, CR LF line ends) of a computed chart.
+std::string YaoText(const TOrv6yao& chart, const TYaoTextOptions& options);
+
+class TOrv6YaoStr : public TOrv6yao {
+ public:
+  std::string Render() const { return YaoText(*this, Options); }
+  TYaoTextOptions Options;
+};
+
+class TOrv6YaoStrLongyin : public TOrv6yaoLongyin {
+ public:
+  std::string Render() const { return YaoText(*this, Options); }
+  TYaoTextOptions Options;
+};
+
+// The finished chart text of a date value, with the fixed display settings:
+// the hexagram from six line values (top line first) when manual, else cast
+// from the date; variant selects the second chart.
+std::string LiuyaoChartText(const std::array<int, 6>& linesTopFirst, bool manual, double date,
+                            bool variant);
 
 }  // namespace orv

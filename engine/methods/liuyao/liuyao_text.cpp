@@ -1,0 +1,248 @@
+// The Six Lines chart text: a header (dates, pillars, void branches,
+// palaces) and a grid of a name row and six line rows, top line first, the
+// main hexagram on the left and the changed hexagram on the right.
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "calendar/names.h"
+#include "calendar/text.h"
+#include "liuyao.h"
+
+namespace orv {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kSpace = "　";
+constexpr std::string_view kWorldMark = "世";
+constexpr std::string_view kResponseMark = "应";
+constexpr std::string_view kMovingYinMark = "×";
+constexpr std::string_view kMovingYangMark = "○";
+
+// The text of a zero-padded slot.
+template <std::size_t W>
+std::string_view SlotText(const char (&slot)[W]) {
+  std::size_t n = 0;
+  while (n < W && slot[n] != '\0') ++n;
+  return {slot, n};
+}
+
+template <std::size_t N, std::size_t W>
+std::string_view Slot(const char (&table)[N][W], int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= N) return {};
+  return SlotText(table[index]);
+}
+
+std::string_view Name(int code) {
+  if (code < 0 || code >= kSymbolCount) code = 0;
+  return Slot(SymbolNames, code);
+}
+
+std::string_view TrigramName(int trigram) {
+  if (trigram < 1 || trigram > kTrigramCount) return {};
+  return SlotText(Trigrams[trigram].Name);
+}
+
+// One row of the grid, in a buffer of its own: a row holds at most a beast,
+// the hidden-spirit column, a mark, the widest glyph, an attachment, a
+// relative and a moving mark (38 bytes).
+class Row {
+ public:
+  Row& operator<<(std::string_view s) {
+    const std::size_t n = std::min(s.size(), sizeof buffer_ - size_);
+    std::memcpy(buffer_ + size_, s.data(), n);
+    size_ += n;
+    return *this;
+  }
+  void Repeat(std::string_view s, long long times) {
+    for (long long k = 0; k < times; ++k) *this << s;
+  }
+  long long Size() const { return static_cast<long long>(size_); }
+  std::string_view Text() const { return {buffer_, size_}; }
+
+ private:
+  char buffer_[96];
+  std::size_t size_ = 0;
+};
+
+class GridWriter {
+ public:
+  GridWriter(const TOrv6yao& chart, const TYaoTextOptions& options)
+      : chart_(chart), options_(options), tight_(options.Tight && options.Combined) {}
+
+  void Write(std::string& text) {
+    // 1. Beasts.
+    for (int i = 0; i < 6; ++i)
+      left_[i] << (options_.FullBeastNames ? Slot(BeastFullNames, chart_.Beast[i])
+                                           : Slot(BeastShortNames, chart_.Beast[i]));
+    // 2. The hidden-spirit column, blank where no spirit stands.
+    if (chart_.HasHidden) {
+      for (int i = 0; i < 6; ++i) {
+        if (!tight_) left_[i] << kSpace;
+        if (chart_.MainLines[i].Hidden) {
+          Attachment(left_[i], chart_.PalaceLines[i]);
+        } else {
+          left_[i] << kSpace;
+          if (options_.ShowStems) left_[i] << kSpace;
+          left_[i] << kSpace;
+          if (options_.FullRelativeNames) left_[i] << kSpace;
+        }
+      }
+    }
+    // 3. The name row starts as wide as the beast and hidden columns.
+    const long long w1 = left_[0].Size();
+    left_[kNameRow].Repeat(kSpace, w1 / 2);
+    if (!options_.Combined)
+      for (Row& row : right_) row.Repeat(kSpace, w1 / 2);
+    // 4. A separator on every row.
+    for (int r = 0; r <= kNameRow; ++r) {
+      left_[r] << kSpace;
+      right_[r] << kSpace;
+    }
+    // 5. World and response marks, line glyphs.
+    for (int i = 0; i < 6; ++i) {
+      const TYaoLine& line = chart_.MainLines[i];
+      left_[i] << Mark(i, chart_.MainWorld, chart_.MainResponse);
+      right_[i] << Mark(i, chart_.ChangedWorld, chart_.ChangedResponse);
+      if (options_.MarkInGlyph && line.Moving)
+        left_[i] << MovingMark(line);
+      else
+        left_[i] << Glyph(line.Yang);
+      right_[i] << Glyph(chart_.ChangedLines[i].Yang);
+    }
+    // 6. Attachments, relatives and the moving-mark column.
+    for (int i = 0; i < 6; ++i) {
+      const TYaoLine& line = chart_.MainLines[i];
+      Attachment(left_[i], line);
+      Attachment(right_[i], chart_.ChangedLines[i]);
+      if (options_.MovingColumn) left_[i] << (line.Moving ? MovingMark(line) : kSpace);
+    }
+    // 7. The names, the main one padded so that the changed half of the name
+    // row begins where that of the line rows begins.
+    left_[kNameRow] << kSpace << HexagramName(chart_.MainBits);
+    const long long w2 = left_[0].Size();
+    const long long fill = (w2 - left_[kNameRow].Size()) / 2;
+    if (fill > 0) left_[kNameRow].Repeat(kSpace, fill);
+    right_[kNameRow] << kSpace << HexagramName(chart_.ChangedBits);
+    // 8. Top row first.
+    if (options_.Combined) {
+      for (int r = kNameRow; r >= 0; --r) {
+        text += left_[r].Text();
+        text += right_[r].Text();
+        text += kCrLf;
+      }
+    } else {
+      for (int r = kNameRow; r >= 0; --r) {
+        text += left_[r].Text();
+        text += kCrLf;
+      }
+      text += kCrLf;
+      for (int r = kNameRow; r >= 0; --r) {
+        text += right_[r].Text();
+        text += kCrLf;
+      }
+    }
+  }
+
+ private:
+  static constexpr int kNameRow = 6;
+
+  static std::string_view Mark(int i, int world, int response) {
+    if (i == world) return kWorldMark;
+    if (i == response) return kResponseMark;
+    return kSpace;
+  }
+  static std::string_view MovingMark(const TYaoLine& line) {
+    return line.Yang ? kMovingYangMark : kMovingYinMark;
+  }
+  std::string_view Glyph(int yang) const {
+    const int style = options_.LineStyle;
+    if (style < 0 || style >= kLineStyleCount) return {};
+    return Slot(LineGlyphs[style], yang ? 1 : 0);
+  }
+  // Stem and branch (or the branch alone), then the relative.
+  void Attachment(Row& row, const TYaoLine& line) const {
+    if (options_.ShowStems) row << Name(line.Stem);
+    row << Name(line.Branch);
+    row << (options_.FullRelativeNames ? Slot(RelativeFullNames, line.Relative + 2)
+                                       : Slot(RelativeShortNames, line.Relative + 2));
+  }
+  std::string_view HexagramName(const std::array<uint8_t, 6>& bits) const {
+    const int lower = TrigramOf(bits[0], bits[1], bits[2]);
+    const int upper = TrigramOf(bits[3], bits[4], bits[5]);
+    const int index = (upper - 1) * 8 + (lower - 1);
+    return options_.FullHexagramNames ? Slot(HexagramFullNames, index)
+                                      : Slot(HexagramShortNames, index);
+  }
+
+  const TOrv6yao& chart_;
+  const TYaoTextOptions& options_;
+  const bool tight_;
+  Row left_[7];
+  Row right_[7];
+};
+
+}  // namespace
+
+std::string YaoText(const TOrv6yao& chart, const TYaoTextOptions& options) {
+  std::string text;
+  text.reserve(640);
+
+  // Header.
+  text += "公历：";
+  text += IntText(chart.CivilYear);
+  text += "年";
+  text += IntText(chart.CivilMonth);
+  text += "月";
+  text += IntText(chart.CivilDay);
+  text += "日";
+  text += kCrLf;
+  text += "阴历：";
+  text += LunarDateText(chart.Lunar[1], chart.Lunar[2]);
+  text += kCrLf;
+  text += "四柱：";
+  text += PillarsLine(chart.Pillars(), " ");
+  text += kCrLf;
+  const std::array<int, 2> voids = VoidBranches(chart.DayPillar);
+  text += "旬空：";
+  text += PillarText(chart.DayXun);
+  text += "旬";
+  text += Name(voids[0]);
+  text += Name(voids[1]);
+  text += "空";
+  text += kCrLf;
+  text += "卦宫：主卦";
+  text += TrigramName(chart.MainPalace);
+  text += kSpace;
+  text += "变卦";
+  text += TrigramName(chart.ChangedPalace);
+  text += kCrLf;
+  text += kCrLf;
+  if (!(options.Tight && options.Combined)) text += kCrLf;
+
+  GridWriter(chart, options).Write(text);
+  return text;
+}
+
+std::string LiuyaoChartText(const std::array<int, 6>& l, bool manual, double date, bool variant) {
+  const auto cast = [&](TOrv6yao& chart) {
+    chart.SetDate(date);
+    if (manual)
+      chart.SetLines(l[0], l[1], l[2], l[3], l[4], l[5]);
+    else
+      chart.CastFromTime(date);
+    chart.Compute();
+  };
+  if (variant) {
+    TOrv6YaoStrLongyin chart;
+    chart.Options = kFixedYaoTextOptions;
+    cast(chart);
+    return chart.Render();
+  }
+  TOrv6YaoStr chart;
+  chart.Options = kFixedYaoTextOptions;
+  cast(chart);
+  return chart.Render();
+}
+
+}  // namespace orv
