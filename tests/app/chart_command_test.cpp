@@ -310,6 +310,60 @@ class ChartCommandTest : public QObject {
     QCOMPARE(records->currentText(), expected);
   }
 
+  // The real engine: "六爻(&L)" with the lines 天风姤, its first line old yin,
+  // given by hand for 1984-02-10 12:00 (a 甲 day) inserts that chart; in the
+  // editor's font every character of its grid starts at the column its GBK
+  // bytes give, the line glyphs and marks two columns wide like the Chinese.
+  void realEngineSixLines() {
+    OpenEditor(kEngineDir);
+    WhenDialogShows(
+        [](QDialog& d) {
+          auto& form = static_cast<TLiuyaoForm&>(d);
+          const int topFirst[6] = {1, 1, 1, 1, 1, 2};
+          for (int k = 0; k < 6; ++k) form.cbYao(6 - k)->setCurrentIndex(topFirst[k]);
+          form.rbManual()->setChecked(true);
+          form.cbYear()->setEditText(QStringLiteral("1984"));
+          form.cbMonth()->setEditText(QStringLiteral("2"));
+          form.cbDay()->setEditText(QStringLiteral("10"));
+          form.cbHour()->setEditText(QStringLiteral("12"));
+          form.rbSolar()->setChecked(true);
+        },
+        true);
+    Action(editor_.get(), "actLiuyao")->trigger();
+    QVERIFY(boxes_->shown.isEmpty());
+    const QStringList chart = {
+        "公历：1984年2月10日",
+        "阴历：正月初九",
+        "四柱：甲子 丙寅 甲戌 庚午",
+        "旬空：甲戌旬申酉空",
+        "卦宫：主卦乾　变卦乾",
+        "",
+        "",
+        "　　　　　　　　　天风姤　　　　　　　乾为天",
+        "玄武　　　　　　　━━━壬戌父母　　世━━━壬戌父母",
+        "白虎　　　　　　　━━━壬申兄弟　　　━━━壬申兄弟",
+        "腾蛇　　　　　　应━━━壬午官鬼　　　━━━壬午官鬼",
+        "勾陈　　　　　　　━━━辛酉兄弟　　应━━━甲辰父母",
+        "朱雀　甲寅妻财　　━━━辛亥子孙　　　━━━甲寅妻财",
+        "青龙　　　　　　世━　━辛丑父母×　　━━━甲子子孙",
+    };
+    QCOMPARE(editor_->RecordText(),
+             chart.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n") + existing_);
+    QVERIFY(editor_->isDirty());
+
+    const QFontMetricsF metrics(editor_->reText()->document()->defaultFont());
+    const qreal column = metrics.horizontalAdvance(QLatin1Char(' '));
+    for (int row = 7; row < chart.size(); ++row) {
+      const QString& line = chart[row];
+      int bytes = 0;
+      for (int i = 0; i <= line.size(); ++i) {
+        QVERIFY2(qFuzzyCompare(1 + metrics.horizontalAdvance(line.left(i)), 1 + bytes * column),
+                 qPrintable(QStringLiteral("row %1 column %2").arg(row).arg(bytes)));
+        if (i < line.size()) bytes += GbkBytes(line.mid(i, 1));
+      }
+    }
+  }
+
   // The program itself: in the main window, a new record in a folder; in its
   // editor "八字(&B)" with 1984-02-04 12 男 (the real liborv.so beside the
   // program); saved, the record shows in the preview, its grid aligned.

@@ -43,13 +43,14 @@ std::string_view TrigramName(int trigram) {
   return SlotText(Trigrams[trigram].Name);
 }
 
-// One row of the grid, in a buffer of its own: a row holds at most a beast,
-// the hidden-spirit column, a mark, the widest glyph, an attachment, a
-// relative and a moving mark (38 bytes).
+// One row of the grid, in a buffer of its own. The longest row, whatever the
+// options, is 38 bytes: a beast, the hidden-spirit column, a separator, a
+// mark, the widest glyph, an attachment, a relative and a moving mark.
 class Row {
  public:
   Row& operator<<(std::string_view s) {
     const std::size_t n = std::min(s.size(), sizeof buffer_ - size_);
+    if (n == 0) return *this;
     std::memcpy(buffer_ + size_, s.data(), n);
     size_ += n;
     return *this;
