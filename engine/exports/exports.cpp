@@ -72,7 +72,24 @@ ORV_EXPORT(int32_t) StrQimen(uint8_t solar, uint8_t leap, uint8_t flying, int32_
   double date = 0;
   const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
   if (code != kResultOk) return code;
-  return Finish(QimenChartText(date, flying != 0, ju), buffer, kChartBufferSize);
+  TOrvQimen chart;
+  chart.SetPlacement(flying != 0);
+  chart.SetDate(date);
+  chart.Arrange();
+  // A solar-term change in the chart's double hour: the user says on which
+  // side of it the moment lies, first for the sectional term, then for the
+  // principal term of the month as the date now stands.
+  if (const auto moved = AskTermSide(chart.DateValue, chart.JieInstant)) {
+    chart.SetDate(*moved);
+    chart.Arrange();
+  }
+  if (const auto moved = AskTermSide(chart.DateValue, chart.QiInstant)) {
+    chart.SetDate(*moved);
+    chart.Arrange();
+  }
+  // 1-18 force the ju; 0 or less, and anything above 18, keep the date's own.
+  if (ju >= 1 && ju <= 18) chart.ForceJu(ju);
+  return Finish(QimenText(chart), buffer, kChartBufferSize);
 }
 
 ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
