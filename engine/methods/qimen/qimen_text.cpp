@@ -54,50 +54,65 @@ constexpr std::string_view kRotatingGrid[] = {
     "└─────┴─────┴─────┘",
 };
 
-// Row of the grid (0 top, south) of each ring index.
-constexpr int kGridRowOfRing[9] = {1, 2, 2, 1, 0, 0, 0, 1, 2};
-
 struct GridLayout {
   const std::string_view* Lines;
   int LineCount;
-  int CellHeight;
   // Letter of each plate (0: not drawn).
   char PlateLetters[TOrvQimen::kPlateCount];
-  // Line within a cell of the letters a-g.
-  int LetterLines[7];
 };
 
-constexpr GridLayout kFlyingLayout = {kFlyingGrid, 10, 2, {'d', 'a', 'f', 'c', 'e', 'b'},
-                                      {0, 0, 0, 1, 1, 1, -1}};
-constexpr GridLayout kRotatingLayout = {kRotatingGrid, 13, 3, {'f', 'c', 'e', 'b', 0, 'g'},
-                                        {1, 1, 1, 2, 2, 2, 0}};
+constexpr GridLayout kFlyingLayout = {kFlyingGrid, 10, {'d', 'a', 'f', 'c', 'e', 'b'}};
+constexpr GridLayout kRotatingLayout = {kRotatingGrid, 13, {'f', 'c', 'e', 'b', 0, 'g'}};
 
-// The grid lines being filled; each placeholder is replaced within the one
-// line that holds it.
+// The text of a symbol code: its name slot up to the first zero byte.
+std::string_view Name(int code) {
+  if (code < 0 || code >= kSymbolCount) code = 0;
+  const char* slot = SymbolNames[code];
+  std::size_t len = 0;
+  while (len < sizeof SymbolNames[code] && slot[len] != '\0') ++len;
+  return {slot, len};
+}
+
+// The values of the placeholders, by ring index and letter a-g. Filling is
+// replacing each placeholder by its value; as every placeholder occurs once
+// and no value holds a digit, one pass over the template gives the same text
+// as replacing them one after another.
 class GridFill {
  public:
-  explicit GridFill(const GridLayout& layout) : layout_(layout) {
-    for (int i = 0; i < layout.LineCount; ++i) lines_[i] = layout.Lines[i];
-  }
-  void Put(int ring, char letter, std::string_view value) {
-    const int line = 1 + kGridRowOfRing[ring] * (layout_.CellHeight + 1) +
-                     layout_.LetterLines[letter - 'a'];
-    const char token[2] = {static_cast<char>('0' + ring), letter};
-    ReplaceToken(lines_[line], std::string_view(token, 2), value);
-  }
-  std::string Text() const {
-    std::string text;
-    text.reserve(1024);
+  explicit GridFill(const GridLayout& layout) : layout_(layout) {}
+  void Put(int ring, char letter, std::string_view value) { values_[ring][letter - 'a'] = value; }
+  void AppendTo(std::string& text) const {
+    // Room for the template with every placeholder replaced by a whole name
+    // slot; cut to the written length at the end.
+    std::size_t room = 0;
+    for (int i = 0; i < layout_.LineCount; ++i) room += kCrLf.size() + layout_.Lines[i].size();
+    room += sizeof values_ / sizeof values_[0][0] * sizeof SymbolNames[0];
+    const std::size_t start = text.size();
+    text.resize(start + room);
+    char* out = text.data() + start;
     for (int i = 0; i < layout_.LineCount; ++i) {
-      if (i > 0) text += kCrLf;
-      text += lines_[i];
+      if (i > 0) {
+        *out++ = '\r';
+        *out++ = '\n';
+      }
+      const std::string_view line = layout_.Lines[i];
+      for (std::size_t at = 0; at < line.size(); ++at) {
+        const char digit = line[at];
+        const char letter = at + 1 < line.size() ? line[at + 1] : '\0';
+        if (digit < '0' || digit > '8' || letter < 'a' || letter > 'g') {
+          *out++ = digit;
+          continue;
+        }
+        for (const char byte : values_[digit - '0'][letter - 'a']) *out++ = byte;
+        ++at;
+      }
     }
-    return text;
+    text.resize(static_cast<std::size_t>(out - text.data()));
   }
 
  private:
   const GridLayout& layout_;
-  std::string lines_[13];
+  std::string_view values_[TOrvQimen::kPalaceCount][7];
 };
 
 std::string_view Numeral(int n) { return n >= 0 && n <= 10 ? kNumerals[n] : kBlank; }
@@ -107,12 +122,7 @@ void AppendInt(std::string& text, int n) {
   text.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
 }
 
-}  // namespace
-
-std::string QimenHeader(const TOrvQimen& chart) {
-  std::string text;
-  text.reserve(256);
-
+void AppendHeader(std::string& text, const TOrvQimen& chart) {
   // Civil date and lunar date.
   AppendInt(text, chart.CivilYear);
   text += "年";
@@ -130,13 +140,13 @@ std::string QimenHeader(const TOrvQimen& chart) {
   // The duty chief's star over the hour palace, the duty envoy's door where
   // it stands.
   text += "值符天";
-  text += NameOf(chart.ChiefStar);
+  text += Name(chart.ChiefStar);
   text += "落";
   text += Numeral(LuoshuOfRing(chart.HourPalace));
   text += "宫";
   text += kBlank;
   text += "值使";
-  text += NameOf(chart.EnvoyDoor);
+  text += Name(chart.EnvoyDoor);
   text += "门落";
   text += Numeral(LuoshuOfRing(chart.Search(TOrvQimen::kDoors, chart.EnvoyDoor)));
   text += "宫";
@@ -157,13 +167,12 @@ std::string QimenHeader(const TOrvQimen& chart) {
   text += kBlank;
   text += PillarText(chart.HourXun);
   text += "旬";
-  text += NameOf(voids[0]);
-  text += NameOf(voids[1]);
+  text += Name(voids[0]);
+  text += Name(voids[1]);
   text += kCrLf;
-  return text;
 }
 
-std::string QimenGrid(const TOrvQimen& chart) {
+void AppendGrid(std::string& text, const TOrvQimen& chart) {
   const bool flying = chart.FlyStars != 0;
   const GridLayout& layout = flying ? kFlyingLayout : kRotatingLayout;
   GridFill grid(layout);
@@ -171,23 +180,39 @@ std::string QimenGrid(const TOrvQimen& chart) {
     const char letter = layout.PlateLetters[plate];
     if (letter == 0) continue;
     for (int p = 0; p < TOrvQimen::kPalaceCount; ++p)
-      grid.Put(p, letter, NameOf(chart.Plates[plate][p]));
+      grid.Put(p, letter, Name(chart.Plates[plate][p]));
   }
   if (!flying) {
     // The centre's earth stem and its star 禽 follow 坤's earth stem.
     for (int p = 0; p < TOrvQimen::kPalaceCount; ++p) {
       const bool follower = p == chart.CentrePalace;
-      grid.Put(p, 'd', follower ? NameOf(chart.Plates[TOrvQimen::kEarthStems][kRingCentre]) : std::string(kBlank));
-      grid.Put(p, 'a', follower ? NameOf(chart.Plates[TOrvQimen::kStars][kRingCentre]) : std::string(kBlank));
+      grid.Put(p, 'd', follower ? Name(chart.Plates[TOrvQimen::kEarthStems][kRingCentre]) : kBlank);
+      grid.Put(p, 'a', follower ? Name(chart.Plates[TOrvQimen::kStars][kRingCentre]) : kBlank);
     }
   }
-  return grid.Text();
+  grid.AppendTo(text);
+}
+
+}  // namespace
+
+std::string QimenHeader(const TOrvQimen& chart) {
+  std::string text;
+  AppendHeader(text, chart);
+  return text;
+}
+
+std::string QimenGrid(const TOrvQimen& chart) {
+  std::string text;
+  AppendGrid(text, chart);
+  return text;
 }
 
 std::string QimenText(const TOrvQimen& chart) {
-  std::string text = QimenHeader(chart);
+  std::string text;
+  text.reserve(1024);  // the rotating chart is about 900 bytes
+  AppendHeader(text, chart);
   text += kCrLf;
-  text += QimenGrid(chart);
+  AppendGrid(text, chart);
   return text;
 }
 
