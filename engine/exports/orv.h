@@ -47,7 +47,7 @@ ORV_EXPORT(int32_t) StrLiuyaoL(int32_t line6, int32_t line5, int32_t line4, int3
                                int32_t line2, int32_t line1, uint8_t solar, uint8_t leap,
                                uint8_t manual, int32_t year, int32_t month, int32_t day,
                                int32_t hour, char* buffer);
-/* ju: 0 or less automatic; 1-9 yang ju; 10-18 yin ju (value - 9). */
+/* ju: 1-9 yang ju; 10-18 yin ju (value - 9); 0 or less, or above 18: automatic. */
 ORV_EXPORT(int32_t) StrQimen(uint8_t solar, uint8_t leap, uint8_t flying, int32_t ju,
                              int32_t year, int32_t month, int32_t day, int32_t hour,
                              char* buffer);
