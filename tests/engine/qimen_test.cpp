@@ -36,6 +36,9 @@ using P = TOrvQimen;
 
 TEST(QimenTables, RingAndLuoshuNumberingsAreInverse) {
   const int luoshu[9] = {5, 1, 8, 3, 4, 9, 2, 7, 6};
+  std::string palaces;
+  for (int ring = 0; ring < 9; ++ring) palaces += NameOf(PalaceOfRing(ring));
+  EXPECT_EQ(palaces, "中坎艮震巽离坤兑乾");
   for (int ring = 0; ring < 9; ++ring) {
     EXPECT_EQ(LuoshuOfRing(ring), luoshu[ring]);
     EXPECT_EQ(RingOfLuoshu(luoshu[ring]), ring);

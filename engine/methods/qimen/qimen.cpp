@@ -6,20 +6,21 @@ namespace {
 
 // The palaces by ring index: palace name, Luoshu number, home star, home door.
 struct RingPalace {
+  int Palace;
   int Luoshu;
   int Star;
   int Door;
 };
 constexpr RingPalace kRing[9] = {
-    {5, kStarQin, kDoorCentre},    // 0 中
-    {1, kStarPeng, kDoorRest},     // 1 坎
-    {8, kStarRen, kDoorLife},      // 2 艮
-    {3, kStarChong, kDoorHarm},    // 3 震
-    {4, kStarFu, kDoorBlock},      // 4 巽
-    {9, kStarYing, kDoorView},     // 5 离
-    {2, kStarRui, kDoorDeath},     // 6 坤
-    {7, kStarZhu, kDoorFright},    // 7 兑
-    {6, kStarXin, kDoorOpen},      // 8 乾
+    {189, 5, kStarQin, kDoorCentre},   // 0 中
+    {185, 1, kStarPeng, kDoorRest},    // 1 坎
+    {192, 8, kStarRen, kDoorLife},     // 2 艮
+    {187, 3, kStarChong, kDoorHarm},   // 3 震
+    {188, 4, kStarFu, kDoorBlock},     // 4 巽
+    {193, 9, kStarYing, kDoorView},    // 5 离
+    {186, 2, kStarRui, kDoorDeath},    // 6 坤
+    {191, 7, kStarZhu, kDoorFright},   // 7 兑
+    {190, 6, kStarXin, kDoorOpen},     // 8 乾
 };
 
 // Ring index by Luoshu number 1-9 (slot 0 unused).
@@ -77,6 +78,8 @@ constexpr int RingStep(int p, int k) { return Wrap(p + k, 8); }
 constexpr int Outer(int ring) { return ring == kRingCentre ? kRingKun : ring; }
 
 }  // namespace
+
+int PalaceOfRing(int ring) { return ring >= 0 && ring < 9 ? kRing[ring].Palace : 0; }
 
 int LuoshuOfRing(int ring) { return ring >= 0 && ring < 9 ? kRing[ring].Luoshu : 5; }
 

@@ -60,6 +60,8 @@ enum QimenRing : int {
   kRingLi = 5, kRingKun = 6, kRingDui = 7, kRingQian = 8
 };
 
+// Palace symbol code (坎 185 … 离 193) of a ring index 0-8.
+int PalaceOfRing(int ring);
 // Luoshu number 1-9 of a ring index 0-8, and the ring index of a Luoshu number.
 int LuoshuOfRing(int ring);
 int RingOfLuoshu(int luoshu);
