@@ -52,7 +52,9 @@ leap month. Hours are 0-23. Years %d-%d.
       --variant gives the second chart (its own line attachment).
   orvchart qimen DATE HOUR [--flying|--rotating] [--ju N] [--lunar] [--leap]
       Qimen chart, rotating placement by default. --ju: 1-9 yang ju,
-      10-18 yin ju 1-9; without it the ju follows from the date.
+      10-18 yin ju 1-9; without it the ju follows from the date. When a
+      solar term changes in the chart's double hour, asks whether the
+      moment lies before it (y/n; Enter, or no terminal: as entered).
   orvchart liuren DATE HOUR [--day|--night] [--noble=jia-wu-geng|jia-yang]
                   [--shehai=class|depth] [--birth YEAR] [--male|--female]
                   [--lunar] [--leap]

@@ -364,6 +364,39 @@ class ChartCommandTest : public QObject {
     }
   }
 
+  // The real engine: "奇门(&Q)" with 2000-01-06 10 (转盘, 局 自动). 小寒 falls
+  // at 09:00:42 that day, in the same double hour: the engine asks in the
+  // 提示 box, and 是 (before the change) draws the chart under 冬至 (癸亥 day,
+  // 下元: 阳遁四局) instead of 小寒 (阳遁五局), the month still 丙子.
+  void realEngineQimenAsksAtATermChange() {
+    OpenEditor(kEngineDir);
+    boxes_->answers = {skin::Answer::Yes};
+    WhenDialogShows(
+        [](QDialog& d) {
+          auto& form = static_cast<TQimenForm&>(d);
+          form.cbYear()->setEditText(QStringLiteral("2000"));
+          form.cbMonth()->setEditText(QStringLiteral("1"));
+          form.cbDay()->setEditText(QStringLiteral("6"));
+          form.cbHour()->setEditText(QStringLiteral("10"));
+          form.rbSolar()->setChecked(true);
+          form.rbTypeZhuan()->setChecked(true);
+        },
+        true);
+    Action(editor_.get(), "actQimen")->trigger();
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("今日09:00交节气，您所用的时间在此之前吗？"));
+    QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::YesNoCancel);
+    const QStringList lines = editor_->RecordText().split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.value(0), QStringLiteral("2000年1月6日　冬月三十"));
+    QCOMPARE(lines.value(1), QStringLiteral("己卯 丙子 癸亥 丁巳"));
+    QCOMPARE(lines.value(3), QStringLiteral("冬至下元　阳遁四局"));
+    QCOMPARE(lines.value(6), QStringLiteral("┌─────┬─────┬─────┐"));
+    QCOMPARE(lines.value(18), QStringLiteral("└─────┴─────┴─────┘"));
+    QCOMPARE(lines.mid(19).join(QStringLiteral("\r\n")), existing_);
+    QVERIFY(editor_->isDirty());
+  }
+
   // The program itself: in the main window, a new record in a folder; in its
   // editor "八字(&B)" with 1984-02-04 12 男 (the real liborv.so beside the
   // program); saved, the record shows in the preview, its grid aligned.
