@@ -1,6 +1,10 @@
-// The rules of the Chinese lunar calendar, applied to civil days (UTC+8) of
-// new moons and principal terms. Pure functions: no astronomy in here.
+// The rules of the Chinese lunar calendar, applied to civil days of new moons
+// and principal terms. Pure functions: no astronomy in here.
 //
+//  - The day of an event is reckoned in China Standard Time (UTC+8), except
+//    for the events of 1912-1928, whose day is reckoned in Beijing local
+//    mean time (UTC+7:45:40), as the almanacs of those years were computed
+//    for the meridian of Beijing (see README.md).
 //  - A month begins on the civil day of a new moon and lasts to the day
 //    before the next one (29 or 30 days).
 //  - The month that contains the winter solstice (冬至) is month 11.
@@ -10,6 +14,22 @@
 //  - A principal term belongs to the month whose days include its civil day.
 //  - The lunar year begins with month 1 (正月) and is named by the Gregorian
 //    year in which that day falls.
+
+/** Beijing local mean time, seconds ahead of UTC (longitude 116°25' E). */
+export const BEIJING_LOCAL_SECONDS = 7 * 3600 + 45 * 60 + 40;
+const UTC8_SECONDS = 8 * 3600;
+export const BEIJING_TIME_FIRST_YEAR = 1912;
+export const BEIJING_TIME_LAST_YEAR = 1928;
+
+/**
+ * Seconds by which the reckoning of the day lies behind UTC+8 for an event
+ * whose civil day in UTC+8 falls in the given Gregorian year: 0 for UTC+8,
+ * 860 (14m20s) for Beijing local mean time.
+ */
+export function reckoningLagSeconds(utc8Year) {
+  return utc8Year >= BEIJING_TIME_FIRST_YEAR && utc8Year <= BEIJING_TIME_LAST_YEAR
+    ? UTC8_SECONDS - BEIJING_LOCAL_SECONDS : 0;
+}
 
 /**
  * months: [{ start, length, number, leap }] for every month between the first

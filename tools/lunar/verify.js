@@ -1,6 +1,7 @@
 // Verifies the committed lunar table and the engine's conversion:
 //  - every record's months fill the gap to the next new year (the last one
-//    ends before the 2051 new year), engine records, leap-month fields;
+//    ends before the 2051 new year), engine and published records,
+//    leap-month fields;
 //  - builds check_lunar.cpp with engine/calendar/lunar.cpp and dates.cpp
 //    (g++), runs its hand-derived cases and round trips, and compares its
 //    lunar date for every civil day 1900-12-01 .. 2052-01-31 with an
@@ -31,6 +32,11 @@ const ENGINE_RECORDS = [
   [2023, '2023-01-22', 2, '0100110110101'],
   [2033, '2033-01-31', 11, '0100101011101'],
   [2050, '2050-01-23', 3, '0101010110100'],
+  // The published calendar of 1914-1920 (Beijing local time).
+  [1914, '1914-01-26', 5, '1101010100101'],
+  [1915, '1915-02-14', 0, '101101010100'],
+  [1916, '1916-02-03', 0, '110101101010'],
+  [1920, '1920-02-20', 0, '010010010111'],
 ];
 
 function checkTable(table) {
