@@ -1,11 +1,86 @@
-// Purple Star chart.
+// Purple Star chart (紫微斗数): the twelve palaces and their stems, the
+// five-element bureau, the stars and the four transformations, the four
+// twelve-star series, brightness, decades, the life and body masters, and
+// the 45-line chart text.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
+
+#include "calendar/base.h"
 
 namespace orv {
 
-// The finished chart text (GBK, CR LF line ends).
+// Symbol codes of the chart (their names are SymbolNames, names.h).
+enum ZiweiCode : int {
+  kMingGongCode = 23,   // 命宫; 兄弟 夫妻 子女 财帛 疾厄 迁移 奴仆 官禄 田宅 福德 父母 follow
+  kShenCode = 35,       // 身, the body-palace marker
+  kFirstStarCode = 36,  // 紫微; the major and auxiliary stars with brightness run to
+  kLastBrightStarCode = 63,  // 天钺
+  kFirstMarkCode = 64,  // 禄 权 科 忌
+  kLastMarkCode = 67,
+  kBoShiCode = 105,     // 博士 series, 12 codes
+  kJiangXingCode = 117, // 将前 series (将星 …), 12 codes
+  kSuiJianCode = 129,   // 岁前 series (岁建 …), 12 codes
+  kChangShengCode = 141 // 长生 series (growth stages), 12 codes
+};
+
+class TOrvDouShu : public TOrvBase {
+ public:
+  // Entries of a palace row.
+  static constexpr int kNameEntry = 0;        // palace name code 23-34
+  static constexpr int kStemEntry = 1;        // stem code 1-10
+  static constexpr int kFirstStarEntry = 2;   // the star list, in placement order
+  static constexpr int kLastStarEntry = 22;
+  static constexpr int kBoShiEntry = 23;      // the palace's member of each series
+  static constexpr int kJiangQianEntry = 24;
+  static constexpr int kSuiQianEntry = 25;
+  static constexpr int kChangShengEntry = 26;
+  static constexpr int kEntries = 27;
+
+  using Rows = std::array<std::array<int32_t, kEntries>, 13>;
+
+  // Starts at the current local date and time, a man; nothing placed yet.
+  TOrvDouShu();
+  virtual ~TOrvDouShu() = default;
+
+  // Sets the sex and the direction that follows from it and the current
+  // year stem.
+  void SetMale(bool male);
+  // Recomputes the base chart and places everything, in order; may be
+  // repeated.
+  virtual void Compute();
+
+  // Age at which the decade of the palace at position p (1-12) starts.
+  int DecadeStart(int p) const;
+  // Position (1-12) of the palace whose star list holds the body marker; 0
+  // when none does.
+  int BodyPalace() const;
+
+  int32_t LifePalace = 0;  // position 1-12 (子 1 … 亥 12)
+  uint8_t Clockwise = 0;   // 1: the chart runs forward (阳男, 阴女)
+  uint8_t Male = 1;
+  int32_t Bureau = 0;      // 2 水, 3 木, 4 金, 5 土, 6 火
+  Rows Palaces{};          // row p: the palace at position p; row 0 stays empty
+  Rows Brightness{};       // 0 none, 1 庙, 2 旺, 3 得, 4 利, 5 平, 6 闲, 7 陷
+  int32_t LifeMaster = 0;  // symbol code of 命主
+  int32_t BodyMaster = 0;  // symbol code of 身主
+
+ private:
+  // Writes code into the first empty entry of row p (nothing when the row is
+  // full or the code is 0).
+  void Append(int p, int code);
+  // Inserts the transformation mark right after star's entry; the entries
+  // behind it move back by one.
+  void InsertMark(int star, int mark);
+};
+
+// The chart text (GBK, 45 lines of 66 bytes, each ended by CR LF) of a
+// computed chart.
+std::string ZiweiText(const TOrvDouShu& chart);
+
+// The finished chart text of a date value and sex.
 std::string ZiweiChartText(double date, bool male);
 
 }  // namespace orv

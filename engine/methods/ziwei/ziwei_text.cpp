@@ -1,0 +1,324 @@
+// The Purple Star chart text: a fixed template of 45 lines, 66 bytes each
+// plus CR LF, a square of twelve palace cells around a centre block. Every
+// slot is a placeholder followed by spaces, and the text put there has
+// exactly the slot's width, so the frame never shifts. The template is
+// filled in one pass: the text is copied once, each slot's text written in
+// place of its bytes.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "calendar/dates.h"
+#include "calendar/names.h"
+#include "calendar/text.h"
+#include "ziwei.h"
+
+namespace orv {
+namespace {
+
+constexpr int kLines = 45;
+constexpr std::size_t kLineBytes = 66;
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::size_t kChartBytes = kLines * (kLineBytes + kCrLf.size());  // 3060
+
+// The template. A palace cell line is "<PPLL>" (palace position PP, 子 01 …
+// 亥 12; cell line LL, 01-10) and four full-width spaces, 14 bytes; the centre
+// slots are "<c001>" … "<c005>". Lines 26 and 28 carry the product's title
+// and its name and version.
+constexpr std::string_view kTemplate[kLines] = {
+    "┌───────┬───────┬───────┬───────┐",  // 1
+    "│<0601>　　　　│<0701>　　　　│<0801>　　　　│<0901>　　　　│",  // 2
+    "│<0602>　　　　│<0702>　　　　│<0802>　　　　│<0902>　　　　│",  // 3
+    "│<0603>　　　　│<0703>　　　　│<0803>　　　　│<0903>　　　　│",  // 4
+    "│<0604>　　　　│<0704>　　　　│<0804>　　　　│<0904>　　　　│",  // 5
+    "│<0605>　　　　│<0705>　　　　│<0805>　　　　│<0905>　　　　│",  // 6
+    "│<0606>　　　　│<0706>　　　　│<0806>　　　　│<0906>　　　　│",  // 7
+    "│<0607>　　　　│<0707>　　　　│<0807>　　　　│<0907>　　　　│",  // 8
+    "│<0608>　　　　│<0708>　　　　│<0808>　　　　│<0908>　　　　│",  // 9
+    "│<0609>　　　　│<0709>　　　　│<0809>　　　　│<0909>　　　　│",  // 10
+    "│<0610>　　　　│<0710>　　　　│<0810>　　　　│<0910>　　　　│",  // 11
+    "├───────┼───────┴───────┼───────┤",  // 12
+    "│<0501>　　　　│　　　　　　　　　　　　　　　│<1001>　　　　│",  // 13
+    "│<0502>　　　　│　　　　　　　　　　　　　　　│<1002>　　　　│",  // 14
+    "│<0503>　　　　│　　　　　　　　　　　　　　　│<1003>　　　　│",  // 15
+    "│<0504>　　　　│　<c001>　　　　　　　　　　　│<1004>　　　　│",  // 16
+    "│<0505>　　　　│　　　　　　　　　　　　　　　│<1005>　　　　│",  // 17
+    "│<0506>　　　　│　<c002>　　　　　　　　　　　│<1006>　　　　│",  // 18
+    "│<0507>　　　　│　　　　　　　　　　　　　　　│<1007>　　　　│",  // 19
+    "│<0508>　　　　│　<c003>　　　　　　　　　　　│<1008>　　　　│",  // 20
+    "│<0509>　　　　│　　　　　　　　　　　　　　　│<1009>　　　　│",  // 21
+    "│<0510>　　　　│　<c004>　　　　　　　　　　　│<1010>　　　　│",  // 22
+    "├───────┤　　　　　　　　　　　　　　　├───────┤",  // 23
+    "│<0401>　　　　│　<c005>　　　　　　　　　　　│<1101>　　　　│",  // 24
+    "│<0402>　　　　│　　　　　　　　　　　　　　　│<1102>　　　　│",  // 25
+    "│<0403>　　　　│　Ｈｅｘａｌｏｒｅ紫微　　　　│<1103>　　　　│",  // 26
+    "│<0404>　　　　│　　　　　　　　　　　　　　　│<1104>　　　　│",  // 27
+    "│<0405>　　　　│　Hexalore Omenry v1.0　　　　│<1105>　　　　│",  // 28
+    "│<0406>　　　　│　　　　　　　　　　　　　　　│<1106>　　　　│",  // 29
+    "│<0407>　　　　│　　　　　　　　　　　　　　　│<1107>　　　　│",  // 30
+    "│<0408>　　　　│　　　　　　　　　　　　　　　│<1108>　　　　│",  // 31
+    "│<0409>　　　　│　　　　　　　　　　　　　　　│<1109>　　　　│",  // 32
+    "│<0410>　　　　│　　　　　　　　　　　　　　　│<1110>　　　　│",  // 33
+    "├───────┼───────┬───────┼───────┤",  // 34
+    "│<0301>　　　　│<0201>　　　　│<0101>　　　　│<1201>　　　　│",  // 35
+    "│<0302>　　　　│<0202>　　　　│<0102>　　　　│<1202>　　　　│",  // 36
+    "│<0303>　　　　│<0203>　　　　│<0103>　　　　│<1203>　　　　│",  // 37
+    "│<0304>　　　　│<0204>　　　　│<0104>　　　　│<1204>　　　　│",  // 38
+    "│<0305>　　　　│<0205>　　　　│<0105>　　　　│<1205>　　　　│",  // 39
+    "│<0306>　　　　│<0206>　　　　│<0106>　　　　│<1206>　　　　│",  // 40
+    "│<0307>　　　　│<0207>　　　　│<0107>　　　　│<1207>　　　　│",  // 41
+    "│<0308>　　　　│<0208>　　　　│<0108>　　　　│<1208>　　　　│",  // 42
+    "│<0309>　　　　│<0209>　　　　│<0109>　　　　│<1209>　　　　│",  // 43
+    "│<0310>　　　　│<0210>　　　　│<0110>　　　　│<1210>　　　　│",  // 44
+    "└───────┴───────┴───────┴───────┘",  // 45
+};
+
+constexpr bool EveryLineHasItsWidth() {
+  for (std::string_view line : kTemplate)
+    if (line.size() != kLineBytes) return false;
+  return true;
+}
+static_assert(EveryLineHasItsWidth(), "every template line is 66 bytes");
+
+constexpr std::size_t kCellBytes = 14;
+constexpr int kCellLines = 10;
+
+// The centre slots: the bytes each one replaces.
+constexpr std::size_t kCentreBytes[6] = {0, 24, 16, 16, 12, 20};
+
+constexpr std::string_view kFullSpace = "　";
+constexpr std::string_view kBodyMark = "◆身";
+constexpr std::string_view kBrightnessNames[8] = {"", "庙", "旺", "得", "利", "平", "闲", "陷"};
+constexpr std::string_view kBureauNames[7] = {"", "", "水二局", "木三局", "金四局", "土五局", "火六局"};
+
+// Name of a symbol code, without a copy.
+std::string_view Name(int code) {
+  if (code < 0 || code >= kSymbolCount) code = 0;
+  return {SymbolNames[code], strnlen(SymbolNames[code], sizeof SymbolNames[code])};
+}
+
+// Up to N bytes of text, built by appending; what does not fit is dropped.
+template <std::size_t N>
+class Piece {
+ public:
+  Piece& operator<<(std::string_view s) {
+    const std::size_t n = std::min(s.size(), N - size_);
+    std::memcpy(bytes_ + size_, s.data(), n);
+    size_ += n;
+    return *this;
+  }
+  Piece& operator<<(int n) {
+    char digits[12];
+    int k = 0;
+    unsigned v = n < 0 ? 0u - static_cast<unsigned>(n) : static_cast<unsigned>(n);
+    do {
+      digits[k++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v != 0);
+    if (n < 0) *this << "-";
+    while (k > 0) *this << std::string_view(&digits[--k], 1);
+    return *this;
+  }
+  std::string_view View() const { return {bytes_, size_}; }
+  std::size_t Size() const { return size_; }
+
+ private:
+  char bytes_[N];
+  std::size_t size_ = 0;
+};
+
+// Exactly width bytes of text: cut at the last whole GBK character that
+// fits, or filled up with ASCII spaces.
+void WriteFixed(char* out, std::string_view text, std::size_t width) {
+  std::size_t n = 0;
+  while (n < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[n]);
+    const std::size_t w = lead >= 0x81 && lead <= 0xFE ? 2 : 1;
+    if (n + w > width) break;
+    n += w;
+  }
+  std::memcpy(out, text.data(), n);
+  std::memset(out + n, ' ', width - n);
+}
+
+using CellText = std::array<char, kCellBytes>;
+
+struct Cells {
+  std::array<std::array<CellText, kCellLines + 1>, 13> Text;  // [position][line 1-10]
+  std::array<std::array<bool, kCellLines + 1>, 13> Filled{};
+};
+
+// A cell line is written in place: the main column (8 bytes) starts as four
+// full-width spaces and the side column and the rest as ASCII spaces; each
+// column takes whole characters up to its width, the later ones dropped.
+class CellWriter {
+ public:
+  explicit CellWriter(CellText& text) : text_(text) {
+    std::memcpy(text_.data(), "　　　　", kMainBytes);
+    std::memset(text_.data() + kMainBytes, ' ', kCellBytes - kMainBytes);
+  }
+  void Main(std::string_view s) { Put(main_, kMainBytes, s); }
+  void Side(std::string_view s) { Put(side_, kCellBytes, s); }
+  void Side(int n) {
+    char digits[12];
+    int k = 0;
+    do {
+      digits[k++] = static_cast<char>('0' + n % 10);
+      n /= 10;
+    } while (n > 0);
+    while (k > 0) Side(std::string_view(&digits[--k], 1));
+  }
+
+ private:
+  static constexpr std::size_t kMainBytes = 8;
+  void Put(std::size_t& at, std::size_t limit, std::string_view s) {
+    if (at + s.size() > limit) return;
+    std::memcpy(text_.data() + at, s.data(), s.size());
+    at += s.size();
+  }
+  CellText& text_;
+  std::size_t main_ = 0;
+  std::size_t side_ = kMainBytes;
+};
+
+// The lines of the cell of the palace at position i: the star list, entry by
+// entry from entry 2 to entry 16, each entry one line, in the main column its
+// name (entries 2-12 only), brightness and transformation mark, in the side
+// column by line number the palace's series stars, stage, stem and branch,
+// name and decade.
+void FillCell(const TOrvDouShu& chart, int i, int bodyPalace, Cells& cells) {
+  const auto& row = chart.Palaces[i];
+  const auto& brightness = chart.Brightness[i];
+  constexpr int kLastShownEntry = 16;
+  constexpr int kLastNamedEntry = 12;
+  int n = 1;
+  for (int s = TOrvDouShu::kFirstStarEntry; s <= kLastShownEntry; ++s) {
+    const int code = row[s];
+    if (code == kShenCode) continue;  // the body marker takes no line
+    const int next = row[s + 1];
+    const bool marked = next >= kFirstMarkCode && next <= kLastMarkCode;
+    if (n <= kCellLines) {
+      CellWriter line(cells.Text[i][n]);
+      cells.Filled[i][n] = true;
+      if (code != 0 && s <= kLastNamedEntry) line.Main(Name(code));
+      const int level = brightness[s];
+      if (level > 0 && level <= 7) line.Main(kBrightnessNames[level]);
+      if (marked) line.Main(Name(next));
+      switch (n) {
+        case 1: line.Side(kFullSpace); line.Side(Name(row[TOrvDouShu::kBoShiEntry])); break;
+        case 2: line.Side(kFullSpace); line.Side(Name(row[TOrvDouShu::kJiangQianEntry])); break;
+        case 3: line.Side(kFullSpace); line.Side(Name(row[TOrvDouShu::kSuiQianEntry])); break;
+        case 5: line.Side(kFullSpace); line.Side(Name(row[TOrvDouShu::kChangShengEntry])); break;
+        case 6:
+          line.Side(kFullSpace);
+          line.Side(Name(row[TOrvDouShu::kStemEntry]));
+          line.Side(Name(CodeOf(i, CodeKind::Branch)));
+          break;
+        case 8: {
+          const std::string_view name = Name(row[TOrvDouShu::kNameEntry]);
+          if (i == bodyPalace && name.size() >= 2) {
+            line.Side(name.substr(0, 2));
+            line.Side(kBodyMark);
+          } else {
+            line.Side(name);
+          }
+          break;
+        }
+        case 9: {
+          const int age = chart.DecadeStart(i);
+          if (age >= 0 && age < 100) {
+            line.Side(age);
+            line.Side("-");
+            line.Side(age + 10);
+          }
+          break;
+        }
+        default: break;
+      }
+    }
+    ++n;
+    if (marked) ++s;  // the mark shares its star's line
+  }
+}
+
+int TwoDigits(std::string_view s, std::size_t at) { return (s[at] - '0') * 10 + (s[at + 1] - '0'); }
+
+void AppendDate(Piece<32>& p, int year, int month, int day) {
+  const auto two = [&](int v) {
+    const char d[2] = {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+    p << std::string_view(d, 2);
+  };
+  p << year << "-";
+  two(month);
+  p << "-";
+  two(day);
+}
+
+}  // namespace
+
+std::string ZiweiText(const TOrvDouShu& chart) {
+  Cells cells;
+  const int bodyPalace = chart.BodyPalace();
+  for (int i = 1; i <= 12; ++i) FillCell(chart, i, bodyPalace, cells);
+
+  // The centre block.
+  std::array<Piece<32>, 6> centre;
+  centre[1] << "四柱 " << PillarsLine(chart.Pillars(), " ");
+  {
+    int year = 0, month = 0, day = 0;
+    DecodeDate(chart.DateValue, year, month, day);
+    centre[2] << "阳历 ";
+    AppendDate(centre[2], year, month, day);
+    centre[2] << " ";
+  }
+  {
+    Piece<10> lunar;
+    lunar << LunarDateText(chart.Lunar[1], chart.Lunar[2]) << kFullSpace;
+    centre[3] << "阴历 " << lunar.View() << " ";
+  }
+  {
+    const bool male = chart.Male == 1;
+    const std::string_view label =
+        chart.Clockwise ? (male ? "阳男" : "阴女") : (male ? "阴男" : "阳女");
+    const std::string_view bureau =
+        chart.Bureau >= 2 && chart.Bureau <= 6 ? kBureauNames[chart.Bureau] : std::string_view();
+    centre[4] << label << " " << bureau << " ";
+  }
+  centre[5] << "命主 " << Name(chart.LifeMaster) << "　身主 " << Name(chart.BodyMaster);
+
+  // One pass over the template.
+  std::string text(kChartBytes, '\0');
+  char* out = text.data();
+  for (std::string_view line : kTemplate) {
+    std::size_t at = 0;
+    while (at < line.size()) {
+      const std::size_t slot = line.find('<', at);
+      const std::size_t plain = (slot == std::string_view::npos ? line.size() : slot) - at;
+      std::memcpy(out, line.data() + at, plain);
+      out += plain;
+      at += plain;
+      if (slot == std::string_view::npos) break;
+      if (line[slot + 1] == 'c') {
+        const int k = TwoDigits(line, slot + 3);
+        WriteFixed(out, centre[k].View(), kCentreBytes[k]);
+        out += kCentreBytes[k];
+        at += kCentreBytes[k];
+      } else {
+        const int p = TwoDigits(line, slot + 1);
+        const int n = TwoDigits(line, slot + 3);
+        if (cells.Filled[p][n])
+          std::memcpy(out, cells.Text[p][n].data(), kCellBytes);
+        else
+          std::memcpy(out, line.data() + slot, kCellBytes);
+        out += kCellBytes;
+        at += kCellBytes;
+      }
+    }
+    std::memcpy(out, kCrLf.data(), kCrLf.size());
+    out += kCrLf.size();
+  }
+  return text;
+}
+
+}  // namespace orv
