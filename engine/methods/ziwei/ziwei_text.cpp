@@ -2,8 +2,8 @@
 // plus CR LF, a square of twelve palace cells around a centre block. Every
 // slot is a placeholder followed by spaces, and the text put there has
 // exactly the slot's width, so the frame never shifts. The template is
-// filled in one pass: the text is copied once, each slot's text written in
-// place of its bytes.
+// filled in one pass: the whole text is copied once, then each slot's text
+// is written over the slot's bytes, at an offset found while compiling.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -87,6 +87,43 @@ constexpr int kCellLines = 10;
 // The centre slots: the bytes each one replaces.
 constexpr std::size_t kCentreBytes[6] = {0, 24, 16, 16, 12, 20};
 
+// The template as one text, its lines ended by CR LF.
+constexpr std::array<char, kChartBytes> kTemplateText = [] {
+  std::array<char, kChartBytes> text{};
+  std::size_t at = 0;
+  for (std::string_view line : kTemplate) {
+    for (char c : line) text[at++] = c;
+    for (char c : kCrLf) text[at++] = c;
+  }
+  return text;
+}();
+
+constexpr int TwoDigits(const std::array<char, kChartBytes>& s, std::size_t at) {
+  return (s[at] - '0') * 10 + (s[at + 1] - '0');
+}
+
+// Where each slot starts in the text: cells by palace position and line,
+// centre slots by number; every placeholder of the template is found once.
+struct SlotOffsets {
+  std::array<std::array<std::size_t, kCellLines + 1>, 13> Cell{};
+  std::array<std::size_t, 6> Centre{};
+};
+constexpr SlotOffsets kSlots = [] {
+  SlotOffsets slots;
+  int found = 0;
+  for (std::size_t at = 0; at < kChartBytes; ++at) {
+    if (kTemplateText[at] != '<') continue;
+    if (kTemplateText[at + 1] == 'c') {
+      slots.Centre[TwoDigits(kTemplateText, at + 3)] = at;
+    } else {
+      slots.Cell[TwoDigits(kTemplateText, at + 1)][TwoDigits(kTemplateText, at + 3)] = at;
+    }
+    ++found;
+  }
+  if (found != 12 * kCellLines + 5) throw "a placeholder is missing or doubled";
+  return slots;
+}();
+
 constexpr std::string_view kFullSpace = "　";
 constexpr std::string_view kBodyMark = "◆身";
 constexpr std::string_view kBrightnessNames[8] = {"", "庙", "旺", "得", "利", "平", "闲", "陷"};
@@ -142,21 +179,14 @@ void WriteFixed(char* out, std::string_view text, std::size_t width) {
   std::memset(out + n, ' ', width - n);
 }
 
-using CellText = std::array<char, kCellBytes>;
-
-struct Cells {
-  std::array<std::array<CellText, kCellLines + 1>, 13> Text;  // [position][line 1-10]
-  std::array<std::array<bool, kCellLines + 1>, 13> Filled{};
-};
-
 // A cell line is written in place: the main column (8 bytes) starts as four
 // full-width spaces and the side column and the rest as ASCII spaces; each
 // column takes whole characters up to its width, the later ones dropped.
 class CellWriter {
  public:
-  explicit CellWriter(CellText& text) : text_(text) {
-    std::memcpy(text_.data(), "　　　　", kMainBytes);
-    std::memset(text_.data() + kMainBytes, ' ', kCellBytes - kMainBytes);
+  explicit CellWriter(char* text) : text_(text) {
+    std::memcpy(text_, "　　　　", kMainBytes);
+    std::memset(text_ + kMainBytes, ' ', kCellBytes - kMainBytes);
   }
   void Main(std::string_view s) { Put(main_, kMainBytes, s); }
   void Side(std::string_view s) { Put(side_, kCellBytes, s); }
@@ -174,10 +204,10 @@ class CellWriter {
   static constexpr std::size_t kMainBytes = 8;
   void Put(std::size_t& at, std::size_t limit, std::string_view s) {
     if (at + s.size() > limit) return;
-    std::memcpy(text_.data() + at, s.data(), s.size());
+    std::memcpy(text_ + at, s.data(), s.size());
     at += s.size();
   }
-  CellText& text_;
+  char* text_;
   std::size_t main_ = 0;
   std::size_t side_ = kMainBytes;
 };
@@ -187,7 +217,7 @@ class CellWriter {
 // name (entries 2-12 only), brightness and transformation mark, in the side
 // column by line number the palace's series stars, stage, stem and branch,
 // name and decade.
-void FillCell(const TOrvDouShu& chart, int i, int bodyPalace, Cells& cells) {
+void FillCell(const TOrvDouShu& chart, int i, int bodyPalace, char* text) {
   const auto& row = chart.Palaces[i];
   const auto& brightness = chart.Brightness[i];
   constexpr int kLastShownEntry = 16;
@@ -199,8 +229,7 @@ void FillCell(const TOrvDouShu& chart, int i, int bodyPalace, Cells& cells) {
     const int next = row[s + 1];
     const bool marked = next >= kFirstMarkCode && next <= kLastMarkCode;
     if (n <= kCellLines) {
-      CellWriter line(cells.Text[i][n]);
-      cells.Filled[i][n] = true;
+      CellWriter line(text + kSlots.Cell[i][n]);
       if (code != 0 && s <= kLastNamedEntry) line.Main(Name(code));
       const int level = brightness[s];
       if (level > 0 && level <= 7) line.Main(kBrightnessNames[level]);
@@ -242,8 +271,6 @@ void FillCell(const TOrvDouShu& chart, int i, int bodyPalace, Cells& cells) {
   }
 }
 
-int TwoDigits(std::string_view s, std::size_t at) { return (s[at] - '0') * 10 + (s[at + 1] - '0'); }
-
 void AppendDate(Piece<32>& p, int year, int month, int day) {
   const auto two = [&](int v) {
     const char d[2] = {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
@@ -258,9 +285,12 @@ void AppendDate(Piece<32>& p, int year, int month, int day) {
 }  // namespace
 
 std::string ZiweiText(const TOrvDouShu& chart) {
-  Cells cells;
+  std::string text(kTemplateText.data(), kTemplateText.size());
+
+  // The palace cells. Cell lines left without an entry keep the template's
+  // text (the walk always gives every cell its ten lines).
   const int bodyPalace = chart.BodyPalace();
-  for (int i = 1; i <= 12; ++i) FillCell(chart, i, bodyPalace, cells);
+  for (int i = 1; i <= 12; ++i) FillCell(chart, i, bodyPalace, text.data());
 
   // The centre block.
   std::array<Piece<32>, 6> centre;
@@ -286,38 +316,8 @@ std::string ZiweiText(const TOrvDouShu& chart) {
     centre[4] << label << " " << bureau << " ";
   }
   centre[5] << "命主 " << Name(chart.LifeMaster) << "　身主 " << Name(chart.BodyMaster);
-
-  // One pass over the template.
-  std::string text(kChartBytes, '\0');
-  char* out = text.data();
-  for (std::string_view line : kTemplate) {
-    std::size_t at = 0;
-    while (at < line.size()) {
-      const std::size_t slot = line.find('<', at);
-      const std::size_t plain = (slot == std::string_view::npos ? line.size() : slot) - at;
-      std::memcpy(out, line.data() + at, plain);
-      out += plain;
-      at += plain;
-      if (slot == std::string_view::npos) break;
-      if (line[slot + 1] == 'c') {
-        const int k = TwoDigits(line, slot + 3);
-        WriteFixed(out, centre[k].View(), kCentreBytes[k]);
-        out += kCentreBytes[k];
-        at += kCentreBytes[k];
-      } else {
-        const int p = TwoDigits(line, slot + 1);
-        const int n = TwoDigits(line, slot + 3);
-        if (cells.Filled[p][n])
-          std::memcpy(out, cells.Text[p][n].data(), kCellBytes);
-        else
-          std::memcpy(out, line.data() + slot, kCellBytes);
-        out += kCellBytes;
-        at += kCellBytes;
-      }
-    }
-    std::memcpy(out, kCrLf.data(), kCrLf.size());
-    out += kCrLf.size();
-  }
+  for (int k = 1; k <= 5; ++k)
+    WriteFixed(text.data() + kSlots.Centre[k], centre[k].View(), kCentreBytes[k]);
   return text;
 }
 
