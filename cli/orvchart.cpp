@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -132,19 +133,28 @@ YMD ParseDate(const std::string& text) {
           ParseInt(text.substr(b + 1), "day", 1, 31)};
 }
 
-// The parsed command line: positional words and flags.
+// The parsed command line: positional words, flags, and the values of the
+// options that take one.
 struct Args {
   std::vector<std::string> Words;
   std::vector<std::string> Flags;
-  std::string Lines, Ju, BirthYear;
+  std::map<std::string, std::string> Values;
 
   bool Has(const char* flag) const {
     for (const auto& f : Flags)
       if (f == flag) return true;
     return false;
   }
+  // The value given to an option, or `fallback` when it was not given.
+  std::string Value(const char* option, std::string fallback) const {
+    const auto found = Values.find(option);
+    return found == Values.end() ? fallback : found->second;
+  }
 };
 
+// Reads the command line from argv[first] on. `allowed` lists the options of
+// the command; a name ending in "=" takes a value, written "--name=VALUE" or
+// "--name VALUE".
 Args Parse(int argc, char** argv, int first, const std::vector<std::string>& allowed) {
   Args args;
   for (int i = first; i < argc; ++i) {
@@ -159,15 +169,18 @@ Args Parse(int argc, char** argv, int first, const std::vector<std::string>& all
       value = a.substr(eq + 1);
       a = a.substr(0, eq);
     }
-    bool known = false;
-    for (const auto& f : allowed) known = known || f == a;
-    if (!known) throw UsageError("unknown option " + a + " for this command");
-    if (a == "--lines" || a == "--ju" || a == "--birth-year") {
+    bool known = false, takesValue = false;
+    for (const auto& f : allowed) {
+      known = known || f == a;
+      takesValue = takesValue || f == a + "=";
+    }
+    if (!known && !takesValue) throw UsageError("unknown option " + a + " for this command");
+    if (takesValue) {
       if (eq == std::string::npos) {
         if (i + 1 >= argc) throw UsageError(a + " needs a value");
         value = argv[++i];
       }
-      (a == "--lines" ? args.Lines : a == "--ju" ? args.Ju : args.BirthYear) = value;
+      args.Values[a] = value;
     } else if (eq != std::string::npos) {
       throw UsageError(a + " takes no value");
     }
@@ -325,10 +338,10 @@ int LiuyaoCommand(int argc, char** argv) {
 
 int QimenCommand(int argc, char** argv) {
   using Fn = decltype(StrQimen);
-  const Args args = Parse(argc, argv, 2, With({"--flying", "--rotating", "--ju"}));
+  const Args args = Parse(argc, argv, 2, With({"--flying", "--rotating", "--ju="}));
   Exclusive(args, "--flying", "--rotating");
   const DateBlock d = ReadDateBlock(args, 2);
-  const int ju = args.Has("--ju") ? ParseInt(args.Ju, "ju", 1, 18) : 0;
+  const int ju = args.Has("--ju") ? ParseInt(args.Value("--ju", ""), "ju", 1, 18) : 0;
   EngineLibrary lib;
   lib.AskQuestionsOnTerminal();
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
@@ -337,60 +350,25 @@ int QimenCommand(int argc, char** argv) {
   return Report(code, buffer);
 }
 
-// The liuren options that take a value (--noble, --shehai, --birth), as
-// "--name=VALUE" or "--name VALUE", taken out of the command line; the other
-// words are left for Parse.
-struct LiurenValues {
-  std::string Noble = "jia-wu-geng", SheHai = "class", Birth;
-  bool HasBirth = false;
-  std::vector<char*> Rest;
-};
-
-LiurenValues TakeLiurenValues(int argc, char** argv) {
-  LiurenValues values;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    const auto eq = a.find('=');
-    const std::string name = a.substr(0, eq);
-    if (i < 2 || (name != "--noble" && name != "--shehai" && name != "--birth")) {
-      values.Rest.push_back(argv[i]);
-      continue;
-    }
-    std::string value;
-    if (eq != std::string::npos) {
-      value = a.substr(eq + 1);
-    } else {
-      if (i + 1 >= argc) throw UsageError(name + " needs a value");
-      value = argv[++i];
-    }
-    if (name == "--noble") {
-      values.Noble = value;
-    } else if (name == "--shehai") {
-      values.SheHai = value;
-    } else {
-      values.Birth = value;
-      values.HasBirth = true;
-    }
-  }
-  return values;
-}
-
 int LiurenCommand(int argc, char** argv) {
   using Fn = decltype(Str6Ren);
-  LiurenValues values = TakeLiurenValues(argc, argv);
-  const Args args = Parse(static_cast<int>(values.Rest.size()), values.Rest.data(), 2,
-                          With({"--male", "--female", "--day", "--night"}));
+  const Args args = Parse(argc, argv, 2,
+                          With({"--male", "--female", "--day", "--night", "--noble=", "--shehai=",
+                                "--birth="}));
+  const std::string noble = args.Value("--noble", "jia-wu-geng");
+  const std::string sheHaiRule = args.Value("--shehai", "class");
   Exclusive(args, "--male", "--female");
   Exclusive(args, "--day", "--night");
   // The dialog's options: "甲戊庚牛羊" and "按孟仲季" are the flags set.
-  if (values.Noble != "jia-wu-geng" && values.Noble != "jia-yang")
-    throw UsageError("bad --noble '" + values.Noble + "' (expected jia-wu-geng or jia-yang)");
-  if (values.SheHai != "class" && values.SheHai != "depth")
-    throw UsageError("bad --shehai '" + values.SheHai + "' (expected class or depth)");
-  const uint8_t guiRen = values.Noble == "jia-wu-geng";
-  const uint8_t sheHai = values.SheHai == "class";
+  if (noble != "jia-wu-geng" && noble != "jia-yang")
+    throw UsageError("bad --noble '" + noble + "' (expected jia-wu-geng or jia-yang)");
+  if (sheHaiRule != "class" && sheHaiRule != "depth")
+    throw UsageError("bad --shehai '" + sheHaiRule + "' (expected class or depth)");
+  const uint8_t guiRen = noble == "jia-wu-geng";
+  const uint8_t sheHai = sheHaiRule == "class";
   const DateBlock d = ReadDateBlock(args, 2);
-  const int birth = values.HasBirth ? ParseInt(values.Birth, "birth year", 1, 9999) : -1;
+  const int birth =
+      args.Values.count("--birth") ? ParseInt(args.Value("--birth", ""), "birth year", 1, 9999) : -1;
   // 昼 from 卯 to 申, as the program's dialog ticks it from the hour (a
   // lunar date's hour may run past the day: it is the hour of the day).
   const long long hourOfDay = (static_cast<long long>(d.Hour) % 24 + 24) % 24;

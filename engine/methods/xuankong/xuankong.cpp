@@ -151,10 +151,12 @@ std::string XuankongText(const XuankongChart& chart) {
   for (int palace = 0; palace < 9; ++palace) {
     const XuankongPalace& p = chart[palace];
     char token[2] = {static_cast<char>('0' + palace), 'a'};
-    value.assign(kSpace).append(kStarDigits[p.Mountain]).append(kStarDigits[p.Facing]).append(kSpace);
+    value.clear();
+    value.append(kSpace).append(kStarDigits[p.Mountain]).append(kStarDigits[p.Facing]).append(kSpace);
     ReplaceToken(text, {token, 2}, value);
     token[1] = 'b';
-    value.assign(kWideSpace).append(kStarDigits[p.Period]).append(kWideSpace);
+    value.clear();
+    value.append(kWideSpace).append(kStarDigits[p.Period]).append(kWideSpace);
     ReplaceToken(text, {token, 2}, value);
   }
   return text;

@@ -1,0 +1,77 @@
+#!/bin/sh
+# orvchart as a user meets it: each subcommand's syntax, its exit codes and a
+# few lines of each chart, in UTF-8 with LF line ends. The chart lines are
+# the engine's worked examples and charts worked out by hand.
+#
+#   tests/cli/orvchart_test.sh PATH/TO/orvchart
+set -u
+orvchart=$1
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# expect_exit CODE ARGS...: the command ends with CODE.
+expect_exit() {
+  want=$1
+  shift
+  "$orvchart" "$@" </dev/null >/dev/null 2>&1
+  got=$?
+  [ "$got" -eq "$want" ] || fail "orvchart $* ended with $got, not $want"
+}
+
+# expect_line N TEXT ARGS...: line N (1-based) of the output is TEXT.
+expect_line() {
+  n=$1
+  want=$2
+  shift 2
+  got=$("$orvchart" "$@" </dev/null 2>/dev/null | sed -n "${n}p")
+  [ "$got" = "$want" ] || fail "orvchart $*: line $n is '$got', not '$want'"
+}
+
+expect_exit 0 --help
+expect_exit 2
+expect_exit 2 nonsense
+expect_exit 2 bazi 1984-02-04 12                      # no sex
+expect_exit 2 bazi 1984-02-04 12 --male --female
+expect_exit 2 bazi 1984-02-04 12 --male=1
+expect_exit 1 bazi 2001-02-29 12 --male               # no such day
+expect_exit 1 bazi 1984-02-04 24 --male               # no such hour
+expect_exit 1 bazi 1984-01-30 12 --male --lunar --leap  # 1984 has no leap first month
+expect_exit 2 liuyao 2024-05-01 10 1 1 1 1 1          # five lines
+expect_exit 2 liuyao 2024-05-01 10 1 1 1 1 1 4        # no such line value
+expect_exit 2 liuyao 2024-05-01 10 --time 1 1 1 1 1 1
+expect_exit 2 qimen 2024-02-10 3 --ju 19
+expect_exit 2 qimen 2024-02-10 3 --ju
+expect_exit 2 liuren 2024-04-10 10 --noble=jia
+expect_exit 2 liuren 2024-04-10 10 --shehai=deep
+expect_exit 2 xuankong 10 子
+expect_exit 2 xuankong 8 山
+
+# The Four Pillars worked example.
+expect_line 1 "男命：1984年2月4日" bazi 1984-02-04 12 --male
+expect_line 2 "阴历：正月初三" bazi 1984-02-04 12 --male
+# The same day entered as lunar 1984 正月初三.
+expect_line 1 "男命：1984年2月4日" bazi 1984-1-3 12 --male --lunar
+# 天风姤 (its first line an old yin) changing to 乾为天, on the 甲戌 day 1984-02-10.
+expect_line 3 "四柱：甲子 丙寅 甲戌 庚午" liuyao 1984-02-10 12 1 1 1 1 1 2
+expect_line 8 "　　　　　　　　　天风姤　　　　　　　乾为天" liuyao 1984-02-10 12 1 1 1 1 1 2
+expect_line 14 "青龙　　　　　　世━　━辛丑父母×　　━━━甲子子孙" liuyao 1984-02-10 12 1 1 1 1 1 2
+# 八运 子山午向 挨星替卦: the centre holds mountain 6, facing 2 and period 8.
+expect_line 5 "│ ４４ │ ６２ │ ８９ │" xuankong 8 子 --tigua
+expect_line 6 "│　６　│　８　│　１　│" xuankong 8 1 --tigua
+# The Da Liu Ren header: the monthly general 戌 after 春分, 甲辰 xun void 寅卯.
+expect_line 4 "月将：戌将甲辰旬寅卯空" liuren 2024-04-10 10 --noble jia-yang --shehai=depth
+expect_line 5 "年命：庚午命戌年" liuren 2024-04-10 10 --birth 1990 --female
+# Qimen: 正月初一 2024 at 03:00, a 甲辰 day after 立春: 下元, 阳遁二局 (立春 runs
+# 八 五 二), or a forced 阴遁一局.
+expect_line 4 "立春下元　阳遁二局" qimen 2024-02-10 3
+expect_line 4 "立春下元　阴遁一局" qimen 2024-02-10 3 --flying --ju 10
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "orvchart: all checks passed"
