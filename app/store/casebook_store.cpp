@@ -18,6 +18,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
 #include <functional>
@@ -28,8 +29,8 @@
 // ---------------------------------------------------------------------------
 // Errors
 
-StoreError::StoreError(const QString& message)
-    : std::runtime_error(message.toStdString()), message_(message) {}
+StoreError::StoreError(const QString& message, bool damaged)
+    : std::runtime_error(message.toStdString()), message_(message), damaged_(damaged) {}
 
 namespace {
 
@@ -43,7 +44,22 @@ QString EngineText(const QSqlError& e) {
   return t;
 }
 
-[[noreturn]] void Fail(const QSqlError& e) { throw StoreError(EngineText(e)); }
+// SQLite's primary result codes for a file that is not (or no longer) a
+// sound database.
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADb = 26;
+
+bool IsDamage(const QSqlError& e) {
+  bool ok = false;
+  const int code = e.nativeErrorCode().toInt(&ok);
+  return ok && ((code & 0xff) == kSqliteCorrupt || (code & 0xff) == kSqliteNotADb);
+}
+
+[[noreturn]] void Fail(const QSqlError& e) { throw StoreError(EngineText(e), IsDamage(e)); }
+
+// What a write into a damaged casebook is answered with.
+const QString kDamagedText = QStringLiteral(
+    "数据库文件已损坏，为免损失扩大，不再向其中写入任何内容。请从备份恢复数据库。");
 
 QString Num(RowId n) { return QString::number(n); }
 
@@ -92,6 +108,48 @@ QString CutToGbkBytes(const QString& text, int maxBytes) {
   return text.left(start);
 }
 
+QString StorableText(const QString& text) {
+  QString s = text;
+  const qsizetype size = s.size();
+  for (qsizetype i = 0; i < size; ++i) {
+    const char16_t c = s.at(i).unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(s.at(i + 1).unicode())) {
+      ++i;  // a pair, kept
+    } else if (QChar::isSurrogate(c)) {
+      s[i] = QChar(QChar::ReplacementCharacter);
+    }
+  }
+  return s;
+}
+
+namespace {
+
+// A text as it is bound to a statement, where it stands as CAST(:X AS TEXT):
+// its UTF-8 bytes, which SQLite takes as they are. (Bound as UTF-16 text,
+// SQLite would drop a U+FEFF at its start as a byte-order mark.) A null text
+// is NULL, an empty one ''.
+QVariant TextParameter(const QString& text) {
+  if (text.isNull()) return QVariant(QMetaType(QMetaType::QString));
+  if (text.isEmpty()) return QVariant(QString(QLatin1String("")));
+  return QVariant(StorableText(text).toUtf8());
+}
+
+// A text read as CAST(X AS BLOB): its UTF-8 bytes exactly as stored. (Read
+// as UTF-16, SQLite would turn U+FFFE and U+FFFF into U+FFFD.) NULL gives a
+// null string.
+QString TextColumn(const QVariant& value) {
+  if (value.isNull()) return QString();
+  const QByteArray bytes = value.toByteArray();
+  if (bytes.isEmpty()) return QString(QLatin1String(""));
+  // Decoded without taking a U+FEFF at the start for a byte-order mark (as
+  // QString::fromUtf8 does).
+  QStringDecoder decode(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+  return decode(bytes);
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // Search conditions
 
@@ -115,7 +173,7 @@ QString LikePattern(const QString& word) {
 QStringList SearchClause::usedWords() const {
   QStringList used;
   for (const QString& w : words)
-    if (!w.isEmpty()) used << w;
+    if (!w.isEmpty()) used << StorableText(w);
   return used;
 }
 
@@ -395,6 +453,9 @@ struct CasebookStore::Impl {
   // The word index is there and its answers can be trusted (see
   // CreateWordIndex).
   bool wordIndex = false;
+  // The file failed its check at opening: it is open read-only.
+  bool damaged = false;
+  QStringList problems;
 
   QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
 
@@ -419,24 +480,39 @@ struct CasebookStore::Impl {
   void requireOpen() const {
     if (!open) throw StoreError(QStringLiteral("database is not open"));
   }
+
+  // Every modifying operation begins here.
+  void requireWritable() const {
+    requireOpen();
+    if (damaged) throw StoreError(kDamagedText, true);
+  }
 };
 
 namespace {
 
-// A transaction on the store's connection that rolls back unless committed.
+// A write transaction on the store's connection that rolls back unless
+// committed. It takes the write lock at its start (BEGIN IMMEDIATE), waiting
+// the busy timeout while another connection (another copy of the program, a
+// backup, a tool) holds it. A transaction that began by reading would have
+// to upgrade its lock at its first write, and SQLite refuses such an upgrade
+// at once, without waiting, whenever another connection writes: a record's
+// first save (its statement reads the word index's settings when it is
+// prepared) would fail with "database is locked".
 class Transaction {
  public:
   explicit Transaction(QSqlDatabase db) : db_(std::move(db)) {
-    if (!db_.transaction()) Fail(db_.lastError());
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) Fail(q.lastError());
   }
   ~Transaction() {
-    if (!done_) db_.rollback();
+    if (!done_) rollback();
   }
   void commit() {
-    if (!db_.commit()) {
-      const QSqlError e = db_.lastError();
-      db_.rollback();
-      done_ = true;
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+      const QSqlError e = q.lastError();
+      q.finish();
+      rollback();
       Fail(e);
     }
     done_ = true;
@@ -445,6 +521,12 @@ class Transaction {
   Transaction& operator=(const Transaction&) = delete;
 
  private:
+  void rollback() noexcept {
+    done_ = true;
+    QSqlQuery q(db_);
+    q.exec(QStringLiteral("ROLLBACK"));
+  }
+
   QSqlDatabase db_;
   bool done_ = false;
 };
@@ -521,6 +603,56 @@ void CreateWordIndex(const std::function<void(const QString&)>& exec) {
 
 }  // namespace
 
+namespace {
+
+// Opens the Qt SQL connection `name` on the file (read-only when asked),
+// waiting up to 5 s for another connection's lock. Throws StoreError.
+void OpenConnection(const QString& name, const QString& path, bool readOnly) {
+  QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+  db.setDatabaseName(path);
+  db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
+                                : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+  if (!db.open()) {
+    const QSqlError e = db.lastError();
+    const QString text = EngineText(e) + QStringLiteral(" (") + QDir::toNativeSeparators(path) +
+                         QLatin1Char(')');
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+    throw StoreError(text, IsDamage(e));
+  }
+}
+
+// The problems PRAGMA quick_check finds in the file (at most 20 lines),
+// read through a read-only connection of its own: empty when the file is
+// sound. A file SQLite cannot read as a database at all throws a StoreError
+// whose damaged() is true; any other failure (a lock held too long, no
+// permission) throws one whose damaged() is false.
+QStringList CheckFile(const QString& name, const QString& path) {
+  OpenConnection(name, path, true);
+  QStringList problems;
+  std::optional<QSqlError> error;
+  {
+    QSqlQuery q(QSqlDatabase::database(name, false));
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("PRAGMA quick_check(20)"))) {
+      while (q.next()) {
+        const QString line = q.value(0).toString();
+        if (line != QLatin1String("ok")) problems << line;
+      }
+    }
+    if (q.lastError().isValid()) error = q.lastError();
+  }
+  QSqlDatabase::database(name, false).close();
+  QSqlDatabase::removeDatabase(name);
+  if (error) {
+    if (!IsDamage(*error)) Fail(*error);
+    problems << EngineText(*error);
+  }
+  return problems;
+}
+
+}  // namespace
+
 CasebookStore::CasebookStore(QObject* parent) : QObject(parent), d_(new Impl) {
   d_->connection = QStringLiteral("casebook-%1").arg(g_connectionSerial.fetchAndAddRelaxed(1));
   d_->list = new RecordList(this);
@@ -560,57 +692,61 @@ void CasebookStore::OpenStore(const QString& dataDir) {
   }
   MakeOwnerOnly(path, kOwnerFile);
 
-  {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d_->connection);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open()) {
-      const QString text = EngineText(db.lastError()) + QStringLiteral(" (") +
-                           QDir::toNativeSeparators(path) + QLatin1Char(')');
-      db = QSqlDatabase();
-      QSqlDatabase::removeDatabase(d_->connection);
-      throw StoreError(text);
-    }
-  }
+  // The file is checked before anything is written into it: a damaged file
+  // is opened read-only, so that what can still be read is shown and nothing
+  // makes the damage worse.
+  const QStringList problems = CheckFile(d_->connection + QStringLiteral("-check"), path);
+  const bool damaged = !problems.isEmpty();
+  OpenConnection(d_->connection, path, damaged);
   d_->open = true;
   d_->dir = dir;
   d_->path = path;
+  d_->damaged = damaged;
+  d_->problems = problems;
   try {
-    d_->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    d_->exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    Transaction t(d_->db());
-    d_->exec(QStringLiteral(
-        "CREATE TABLE IF NOT EXISTS Folder("
-        "ID INTEGER PRIMARY KEY AUTOINCREMENT, ParentID INTEGER, Name TEXT)"));
-    d_->exec(QStringLiteral(
-        "CREATE INDEX IF NOT EXISTS FolderParent ON Folder(ParentID, ID)"));
-    d_->exec(QStringLiteral(
-        "CREATE TABLE IF NOT EXISTS Omenry("
-        "ID INTEGER PRIMARY KEY AUTOINCREMENT, BT TEXT, QZR TEXT, SJ DATE, "
-        "FL INTEGER, FK BOOLEAN, LR TEXT)"));
-    // The record list of a folder is read from this index alone: it carries
-    // every listed field, so listing a folder of thousands of records never
-    // touches the pages of their texts. (An earlier index on FL, ID alone
-    // would draw the planner away from it.)
-    d_->exec(QStringLiteral("DROP INDEX IF EXISTS OmenryFolder"));
-    d_->exec(QStringLiteral(
-        "CREATE INDEX IF NOT EXISTS OmenryList ON Omenry(FL, ID, BT, QZR, SJ, FK)"));
-    // The word index of the search, unless this SQLite lacks FTS5 (then
-    // every search scans the table).
     const bool haveFts5 =
         d_->scalar(QStringLiteral("SELECT sqlite_compileoption_used('ENABLE_FTS5')")).toInt() != 0;
-    if (haveFts5) {
-      const bool complete =
-          d_->scalar(QStringLiteral("PRAGMA user_version")).toInt() >= kWordIndexVersion &&
-          d_->scalar(QStringLiteral(
-                         "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('OmenryTitleWords', "
-                         "'OmenryTextWords', 'OmenryWordsInsert', 'OmenryWordsDelete', "
-                         "'OmenryWordsUpdate')"))
-                  .toInt() == 5;
-      if (!complete) CreateWordIndex([this](const QString& text) { d_->exec(text); });
+    auto wordIndexComplete = [this] {
+      return d_->scalar(QStringLiteral("PRAGMA user_version")).toInt() >= kWordIndexVersion &&
+             d_->scalar(QStringLiteral(
+                            "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('OmenryTitleWords', "
+                            "'OmenryTextWords', 'OmenryWordsInsert', 'OmenryWordsDelete', "
+                            "'OmenryWordsUpdate')"))
+                     .toInt() == 5;
+    };
+    bool indexed = false;
+    if (!damaged) {
+      d_->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+      d_->exec(QStringLiteral("PRAGMA synchronous=FULL"));
+      Transaction t(d_->db());
+      d_->exec(QStringLiteral(
+          "CREATE TABLE IF NOT EXISTS Folder("
+          "ID INTEGER PRIMARY KEY AUTOINCREMENT, ParentID INTEGER, Name TEXT)"));
+      d_->exec(QStringLiteral(
+          "CREATE INDEX IF NOT EXISTS FolderParent ON Folder(ParentID, ID)"));
+      d_->exec(QStringLiteral(
+          "CREATE TABLE IF NOT EXISTS Omenry("
+          "ID INTEGER PRIMARY KEY AUTOINCREMENT, BT TEXT, QZR TEXT, SJ DATE, "
+          "FL INTEGER, FK BOOLEAN, LR TEXT)"));
+      // The record list of a folder is read from this index alone: it carries
+      // every listed field, so listing a folder of thousands of records never
+      // touches the pages of their texts. (An earlier index on FL, ID alone
+      // would draw the planner away from it.)
+      d_->exec(QStringLiteral("DROP INDEX IF EXISTS OmenryFolder"));
+      d_->exec(QStringLiteral(
+          "CREATE INDEX IF NOT EXISTS OmenryList ON Omenry(FL, ID, BT, QZR, SJ, FK)"));
+      // The word index of the search, unless this SQLite lacks FTS5 (then
+      // every search scans the table).
+      if (haveFts5 && !wordIndexComplete())
+        CreateWordIndex([this](const QString& text) { d_->exec(text); });
+      t.commit();
+      indexed = haveFts5;
+    } else {
+      // A damaged file keeps what it has; its word index is used only when
+      // it is all there.
+      indexed = haveFts5 && wordIndexComplete();
     }
-    t.commit();
-    if (haveFts5) {
+    if (indexed) {
       // The index's terms, for the words of one or two characters; temp
       // tables belong to this connection alone.
       for (int i = 0; i < 2; ++i)
@@ -630,6 +766,10 @@ void CasebookStore::OpenStore(const QString& dataDir) {
     // else that SQLite happens to open.
     d_->exec(QStringLiteral("SELECT ID, ParentID, Name FROM Folder LIMIT 0"));
     d_->exec(QStringLiteral("SELECT ID, BT, QZR, SJ, FL, FK, LR FROM Omenry LIMIT 0"));
+    // Texts are written and read as UTF-8 bytes (TextParameter, TextColumn):
+    // a file in another encoding is not one of ours.
+    if (d_->scalar(QStringLiteral("PRAGMA encoding")).toString() != QLatin1String("UTF-8"))
+      throw StoreError(QStringLiteral("数据库文件的文本编码不是 UTF-8，不是本程序的数据库。"));
   } catch (...) {
     close();
     throw;
@@ -637,6 +777,9 @@ void CasebookStore::OpenStore(const QString& dataDir) {
   for (const char* suffix : {"-wal", "-shm"})
     MakeOwnerOnly(path + QLatin1String(suffix), kOwnerFile);
 }
+
+bool CasebookStore::isDamaged() const noexcept { return d_->open && d_->damaged; }
+QStringList CasebookStore::damageReport() const { return d_->open ? d_->problems : QStringList(); }
 
 bool CasebookStore::isOpen() const noexcept { return d_->open; }
 QString CasebookStore::dataDir() const { return d_->open ? d_->dir : QString(); }
@@ -653,6 +796,8 @@ void CasebookStore::close() noexcept {
   }
   d_->open = false;
   d_->wordIndex = false;
+  d_->damaged = false;
+  d_->problems.clear();
   d_->dir.clear();
   d_->path.clear();
 }
@@ -663,23 +808,24 @@ QList<FolderRow> CasebookStore::FolderChildren(RowId parentId) {
   d_->requireOpen();
   QSqlQuery q(d_->db());
   q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT ID, Name FROM Folder WHERE ParentID=") + Num(parentId) +
+  if (!q.exec(QStringLiteral("SELECT ID, CAST(Name AS BLOB) FROM Folder WHERE ParentID=") + Num(parentId) +
               QStringLiteral(" ORDER BY ID")))
     Fail(q.lastError());
   QList<FolderRow> rows;
-  while (q.next()) rows.append(FolderRow{q.value(0).toLongLong(), q.value(1).toString()});
+  while (q.next()) rows.append(FolderRow{q.value(0).toLongLong(), TextColumn(q.value(1))});
   if (q.lastError().isValid()) Fail(q.lastError());
   return rows;
 }
 
 RowId CasebookStore::AddFolder(RowId parentId, const QString& name) {
-  d_->requireOpen();
+  d_->requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
-  if (!q.prepare(QStringLiteral("INSERT INTO Folder (ParentID, Name) VALUES (:ParentID, :Name)")))
+  if (!q.prepare(QStringLiteral(
+          "INSERT INTO Folder (ParentID, Name) VALUES (:ParentID, CAST(:Name AS TEXT))")))
     Fail(q.lastError());
   q.bindValue(QStringLiteral(":ParentID"), QVariant::fromValue<qint64>(parentId));
-  q.bindValue(QStringLiteral(":Name"), CutToGbkBytes(name, kFolderNameBytes));
+  q.bindValue(QStringLiteral(":Name"), TextParameter(CutToGbkBytes(StorableText(name), kFolderNameBytes)));
   if (!q.exec()) Fail(q.lastError());
   const RowId id = q.lastInsertId().toLongLong();
   q.finish();
@@ -688,13 +834,13 @@ RowId CasebookStore::AddFolder(RowId parentId, const QString& name) {
 }
 
 std::optional<QString> CasebookStore::RenameFolder(RowId id, const QString& name) {
-  d_->requireOpen();
-  const QString stored = CutToGbkBytes(name, kFolderNameBytes);
+  d_->requireWritable();
+  const QString stored = CutToGbkBytes(StorableText(name), kFolderNameBytes);
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
-  if (!q.prepare(QStringLiteral("UPDATE Folder SET Name=:Name WHERE ID=") + Num(id)))
+  if (!q.prepare(QStringLiteral("UPDATE Folder SET Name=CAST(:Name AS TEXT) WHERE ID=") + Num(id)))
     Fail(q.lastError());
-  q.bindValue(QStringLiteral(":Name"), stored);
+  q.bindValue(QStringLiteral(":Name"), TextParameter(stored));
   if (!q.exec()) Fail(q.lastError());
   const int changed = q.numRowsAffected();
   q.finish();
@@ -704,7 +850,7 @@ std::optional<QString> CasebookStore::RenameFolder(RowId id, const QString& name
 }
 
 bool CasebookStore::DeleteFolder(RowId id) {
-  d_->requireOpen();
+  d_->requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
   if (!q.exec(QStringLiteral("DELETE FROM Folder WHERE ID=") + Num(id))) Fail(q.lastError());
@@ -721,7 +867,9 @@ bool CasebookStore::DeleteFolder(RowId id) {
 
 namespace {
 
-const QString kListFields = QStringLiteral("SELECT ID,BT,QZR,SJ,FL,FK FROM Omenry");
+// Titles and querents are read as their bytes (see TextColumn).
+const QString kListFields =
+    QStringLiteral("SELECT ID,CAST(BT AS BLOB),CAST(QZR AS BLOB),SJ,FL,FK FROM Omenry");
 
 }  // namespace
 
@@ -741,8 +889,8 @@ void CasebookStore::openList(const QString& text, const QList<SearchBinding>& bi
     while (q.next()) {
       ListRow r;
       r.id = q.value(0).toLongLong();
-      r.bt = q.value(1).toString();
-      r.qzr = q.value(2).toString();
+      r.bt = TextColumn(q.value(1));
+      r.qzr = TextColumn(q.value(2));
       r.sj = DateValue(q.value(3));
       r.fl = q.value(4).toLongLong();
       r.fk = BoolValue(q.value(5));
@@ -859,7 +1007,7 @@ QString CasebookStore::indexedSearch(const SearchCondition& condition,
         for (size_t k = chars.size(); k < 3; ++k) hi += QString::fromStdU32String(U"\U0010FFFF");
         QSqlQuery q(d_->db());
         q.setForwardOnly(true);
-        if (!q.prepare(QStringLiteral("SELECT term, doc FROM temp.%1 WHERE term >= :lo AND term <= :hi")
+        if (!q.prepare(QStringLiteral("SELECT CAST(term AS BLOB), doc FROM temp.%1 WHERE term >= :lo AND term <= :hi")
                            .arg(QLatin1String(kWordIndexTerms[field]))))
           Fail(q.lastError());
         q.bindValue(QStringLiteral(":lo"), lo);
@@ -868,7 +1016,7 @@ QString CasebookStore::indexedSearch(const SearchCondition& condition,
         QStringList terms;
         qint64 docs = 0;
         while (q.next() && terms.size() <= kMaxTerms) {
-          terms << FtsString(q.value(0).toString());
+          terms << FtsString(TextColumn(q.value(0)));
           docs += q.value(1).toLongLong();
         }
         if (q.lastError().isValid()) Fail(q.lastError());
@@ -967,12 +1115,14 @@ QVariant CasebookStore::readText(RowId id) const {
   d_->requireOpen();
   QSqlQuery q(d_->db());
   q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT LR FROM Omenry WHERE ID=") + Num(id))) Fail(q.lastError());
+  if (!q.exec(QStringLiteral("SELECT CAST(LR AS BLOB) FROM Omenry WHERE ID=") + Num(id)))
+    Fail(q.lastError());
   if (!q.next()) {
     if (q.lastError().isValid()) Fail(q.lastError());
     return QVariant();
   }
-  return q.value(0);
+  const QVariant value = q.value(0);
+  return value.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(TextColumn(value));
 }
 
 // ---- records
@@ -983,10 +1133,10 @@ namespace {
 // their byte sizes as a last resort.
 void BindRecordFields(QSqlQuery& q, const QString& bt, const QString& qzr, bool fk,
                       const QString& lr, const QDate& sj) {
-  q.bindValue(QStringLiteral(":BT"), CutToGbkBytes(bt, kTitleBytes));
-  q.bindValue(QStringLiteral(":QZR"), CutToGbkBytes(qzr, kQuerentBytes));
+  q.bindValue(QStringLiteral(":BT"), TextParameter(CutToGbkBytes(StorableText(bt), kTitleBytes)));
+  q.bindValue(QStringLiteral(":QZR"), TextParameter(CutToGbkBytes(StorableText(qzr), kQuerentBytes)));
   q.bindValue(QStringLiteral(":FK"), fk ? 1 : 0);
-  q.bindValue(QStringLiteral(":LR"), lr.isNull() ? QString(QLatin1String("")) : lr);
+  q.bindValue(QStringLiteral(":LR"), TextParameter(lr.isNull() ? QString(QLatin1String("")) : lr));
   q.bindValue(QStringLiteral(":SJ"),
               sj.isValid() ? QVariant(sj.toString(Qt::ISODate)) : QVariant(QMetaType(QMetaType::QString)));
 }
@@ -996,11 +1146,12 @@ void BindRecordFields(QSqlQuery& q, const QString& bt, const QString& qzr, bool 
 RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk,
                                   const QString& lr, const QDate& sj, RowId fl) {
   d_->list->close();
-  d_->requireOpen();
+  d_->requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
   if (!q.prepare(QStringLiteral(
-          "Insert into Omenry (BT,QZR,FK,LR,SJ,FL) VALUES (:BT,:QZR,:FK,:LR,:SJ,:FL)")))
+          "Insert into Omenry (BT,QZR,FK,LR,SJ,FL) VALUES (CAST(:BT AS TEXT),CAST(:QZR AS TEXT),"
+          ":FK,CAST(:LR AS TEXT),:SJ,:FL)")))
     Fail(q.lastError());
   BindRecordFields(q, bt, qzr, fk, lr, sj);
   q.bindValue(QStringLiteral(":FL"), QVariant::fromValue<qint64>(fl));
@@ -1014,11 +1165,12 @@ RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk
 void CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
                                  const QDate& sj, const QString& lr, RowId id) {
   d_->list->close();
-  d_->requireOpen();
+  d_->requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
   if (!q.prepare(QStringLiteral(
-          "Update Omenry set BT=:BT,QZR=:QZR,FK=:FK,LR=:LR,SJ=:SJ where (ID=:ID)")))
+          "Update Omenry set BT=CAST(:BT AS TEXT),QZR=CAST(:QZR AS TEXT),FK=:FK,"
+          "LR=CAST(:LR AS TEXT),SJ=:SJ where (ID=:ID)")))
     Fail(q.lastError());
   BindRecordFields(q, bt, qzr, fk, lr, sj);
   q.bindValue(QStringLiteral(":ID"), QVariant::fromValue<qint64>(id));
@@ -1029,7 +1181,7 @@ void CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
 
 void CasebookStore::DeleteRecord(RowId id) {
   d_->list->close();
-  d_->requireOpen();
+  d_->requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
   if (!q.exec(QStringLiteral("DELETE FROM Omenry WHERE ID=") + Num(id))) Fail(q.lastError());

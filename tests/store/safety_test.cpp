@@ -1,0 +1,306 @@
+// The casebook store under the faults a desktop casebook meets: another
+// connection holding the write lock, two programs saving into one file,
+// text with odd characters, and a damaged database file.
+
+#include "casebook_store.h"
+#include "damage.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+QString DbPath(const QString& dir) {
+  return dir + QLatin1Char('/') + CasebookStore::DatabaseFileName();
+}
+
+// A plain SQLite connection, usable from any one thread (the tests hold
+// locks from a thread of their own while the store works on the main one).
+class Sqlite {
+ public:
+  explicit Sqlite(const QString& path, int flags = SQLITE_OPEN_READWRITE) {
+    EXPECT_EQ(sqlite3_open_v2(path.toUtf8().constData(), &db_, flags, nullptr), SQLITE_OK);
+    sqlite3_busy_timeout(db_, 5000);
+  }
+  ~Sqlite() { sqlite3_close(db_); }
+  Sqlite(const Sqlite&) = delete;
+  Sqlite& operator=(const Sqlite&) = delete;
+  int exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+  const char* error() { return sqlite3_errmsg(db_); }
+  // The first column of the first row, as a 64-bit integer (0 without a row).
+  qint64 integer(const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    qint64 v = 0;
+    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+      v = sqlite3_column_int64(st, 0);
+    else
+      ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
+    sqlite3_finalize(st);
+    return v;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// Another program's writer: holds the casebook's write lock from a thread of
+// its own for `hold`, then commits.
+class LockHolder {
+ public:
+  LockHolder(const QString& path, std::chrono::milliseconds hold) {
+    thread_ = std::thread([this, path, hold] {
+      Sqlite db(path);
+      began_ = db.exec("BEGIN IMMEDIATE") == SQLITE_OK;
+      ready_ = true;
+      ready_.notify_all();
+      std::this_thread::sleep_for(hold);
+      if (began_) db.exec("COMMIT");
+    });
+    ready_.wait(false);
+  }
+  ~LockHolder() { thread_.join(); }
+  bool holding() const { return began_; }
+
+ private:
+  std::atomic<bool> ready_{false};
+  bool began_ = false;
+  std::thread thread_;
+};
+
+class SafetyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    dir_ = tmp_.path() + QStringLiteral("/Data");
+    store_.OpenStore(dir_);
+  }
+  QString dbPath() const { return DbPath(dir_); }
+
+  QTemporaryDir tmp_;
+  QString dir_;
+  CasebookStore store_;
+};
+
+QByteArray FileHash(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QByteArray();
+  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Another connection holding the write lock
+
+TEST_F(SafetyTest, EveryWriteWaitsForAnotherWriterInsteadOfFailing) {
+  const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId spare = store_.AddFolder(0, QStringLiteral("乙"));
+  const RowId record = store_.InsertRecord(QStringLiteral("一"), QString(), false,
+                                           QStringLiteral("正文"), QDate(2024, 1, 2), folder);
+  const RowId doomed = store_.InsertRecord(QStringLiteral("二"), QString(), false,
+                                           QStringLiteral("正文"), QDate(2024, 1, 2), folder);
+  const std::vector<std::pair<const char*, std::function<void()>>> writes = {
+      {"AddFolder", [&] { store_.AddFolder(0, QStringLiteral("丙")); }},
+      {"RenameFolder", [&] { store_.RenameFolder(folder, QStringLiteral("甲甲")); }},
+      {"InsertRecord",
+       [&] { store_.InsertRecord(QStringLiteral("三"), QString(), true, QStringLiteral("x"), QDate(), folder); }},
+      {"UpdateRecord",
+       [&] { store_.UpdateRecord(QStringLiteral("一改"), QString(), true, QDate(), QStringLiteral("y"), record); }},
+      {"DeleteRecord", [&] { store_.DeleteRecord(doomed); }},
+      {"DeleteFolder", [&] { store_.DeleteFolder(spare); }},
+  };
+  for (const auto& [name, write] : writes) {
+    // Each write is the first of a freshly opened store, as the first save
+    // after the program starts: the connection has not touched the word
+    // index yet.
+    store_.OpenStore(dir_);
+    LockHolder other(dbPath(), std::chrono::milliseconds(300));
+    ASSERT_TRUE(other.holding()) << name;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+      write();
+    } catch (const StoreError& e) {
+      ADD_FAILURE() << name << " failed under the other writer's lock: " << e.what();
+    }
+    // It waited for the other writer to finish, then wrote.
+    EXPECT_GE(clock.elapsed(), 200) << name;
+  }
+  Sqlite raw(dbPath());
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Folder"), 2);  // 甲甲 and 丙
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Folder WHERE Name='甲甲'"), 1);
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry"), 2);  // 一改 and 三
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry WHERE BT='一改'"), 1);
+}
+
+TEST_F(SafetyTest, TwoProgramsOnOneCasebookNeverFailEachOthersSaves) {
+  const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
+  constexpr int kSaves = 40;
+  std::atomic<int> failures{0};
+  // Each "program" inserts records, rewrites each one and deletes every
+  // other one, as fast as it can, through a store of its own.
+  auto program = [&](const QString& tag) {
+    CasebookStore store;
+    try {
+      store.OpenStore(dir_);
+    } catch (const StoreError&) {
+      ++failures;
+      return;
+    }
+    for (int i = 0; i < kSaves; ++i) {
+      try {
+        const RowId id = store.InsertRecord(tag + QString::number(i), QString(), false,
+                                            QStringLiteral("正文"), QDate(2024, 5, 6), folder);
+        store.UpdateRecord(tag + QString::number(i), QStringLiteral("某"), true, QDate(2024, 5, 7),
+                           QStringLiteral("改过的正文"), id);
+        if (i % 2) store.DeleteRecord(id);
+      } catch (const StoreError& e) {
+        ++failures;
+        ADD_FAILURE() << tag.toStdString() << " save " << i << ": " << e.what();
+      }
+    }
+  };
+  std::thread a(program, QStringLiteral("a"));
+  std::thread b(program, QStringLiteral("b"));
+  a.join();
+  b.join();
+  EXPECT_EQ(failures.load(), 0);
+  Sqlite raw(dbPath());
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry"), kSaves);  // half of each program's
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry WHERE LR='改过的正文' AND FK=1"), kSaves);
+}
+
+// ---------------------------------------------------------------------------
+// Characters
+
+TEST_F(SafetyTest, UnpairedSurrogatesBecomeReplacementCharactersAndAllElseIsKept) {
+  const struct {
+    QString given;
+    QString stored;
+  } cases[] = {
+      // A lone high surrogate must not swallow the character after it.
+      {QStringLiteral("A") + QChar(0xD800) + QStringLiteral("BC"), QStringLiteral("A\uFFFDBC")},
+      {QStringLiteral("A") + QChar(0xDC00) + QStringLiteral("BC"), QStringLiteral("A\uFFFDBC")},
+      {QString(QChar(0xDC00)) + QChar(0xD800), QStringLiteral("\uFFFD\uFFFD")},  // reversed pair
+      {QStringLiteral("乙") + QChar(0xD83D), QStringLiteral("乙\uFFFD")},          // high at the end
+      {QString(QChar(0xDE00)) + QStringLiteral("乙"), QStringLiteral("\uFFFD乙")}, // low at the start
+      {QStringLiteral("\U0001F600甲\U00020000"), QStringLiteral("\U0001F600甲\U00020000")},
+      {QStringLiteral("\uFFFE\uFFFF"), QStringLiteral("\uFFFE\uFFFF")},
+      {QStringLiteral("a\uFFFFb\uFFFEc"), QStringLiteral("a\uFFFFb\uFFFEc")},
+      {QStringLiteral("\uFEFF开头"), QStringLiteral("\uFEFF开头")},  // not taken for a byte-order mark
+      {QStringLiteral("\uFFFD"), QStringLiteral("\uFFFD")},
+      {QStringLiteral("x") + QChar(0) + QStringLiteral("y"), QStringLiteral("x") + QChar(0) + QStringLiteral("y")},
+      {QStringLiteral("\u200B\u00A0\u3000\t\r\n\u007F\u0085"), QStringLiteral("\u200B\u00A0\u3000\t\r\n\u007F\u0085")},
+  };
+  for (const auto& c : cases) {
+    const std::string what = c.given.toUtf8().toHex().toStdString();
+    const RowId folder = store_.AddFolder(0, c.given);
+    const RowId renamed = store_.AddFolder(0, QStringLiteral("x"));
+    const std::optional<QString> shown = store_.RenameFolder(renamed, c.given);
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(*shown, c.stored) << what;  // the name as stored
+    const RowId r = store_.InsertRecord(c.given, c.given, false, c.given, QDate(2024, 1, 1), folder);
+    const RowId u = store_.InsertRecord(QString(), QString(), false, QString(), QDate(), folder);
+    store_.UpdateRecord(c.given, c.given, true, QDate(), c.given, u);
+
+    for (const FolderRow& row : store_.FolderChildren(0))
+      if (row.id == folder || row.id == renamed) {
+        EXPECT_EQ(row.name, c.stored) << what;
+      }
+    store_.ListFolderRecords(folder);
+    RecordList* list = store_.records();
+    ASSERT_EQ(list->count(), 2) << what;
+    for (RowId id : {r, u}) {
+      ASSERT_TRUE(list->locate(id));
+      EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), c.stored) << what;
+      EXPECT_EQ(list->value(QStringLiteral("QZR")).toString(), c.stored) << what;
+      EXPECT_EQ(list->currentText(), c.stored) << what;
+    }
+    // Found by the title as stored.
+    SearchCondition byTitle;
+    byTitle.clauses = {{SearchField::Title, {c.stored}, true}};
+    store_.SearchRecords(byTitle);
+    EXPECT_GE(store_.records()->rowOfId(r), 0) << what;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// A damaged file
+
+
+TEST_F(SafetyTest, DamagedFileIsNoticedAndNothingIsWrittenIntoIt) {
+  const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
+  QString longText;
+  for (int i = 0; i < 2000; ++i) longText += QStringLiteral("卦%1 ").arg(i);
+  store_.InsertRecord(QStringLiteral("长"), QString(), false, longText, QDate(2024, 1, 1), folder);
+  for (int i = 0; i < 20; ++i)
+    store_.InsertRecord(QStringLiteral("短%1").arg(i), QString(), false, QStringLiteral("正文"),
+                        QDate(2024, 1, 1), folder);
+  store_.close();  // the log is written back into the file and removed
+  ASSERT_TRUE(DamageRecordsPage(dbPath()));
+  const QByteArray before = FileHash(dbPath());
+
+  store_.OpenStore(dir_);
+  EXPECT_TRUE(store_.isDamaged());
+  EXPECT_FALSE(store_.damageReport().isEmpty());
+  const std::vector<std::pair<const char*, std::function<void()>>> writes = {
+      {"AddFolder", [&] { store_.AddFolder(0, QStringLiteral("乙")); }},
+      {"RenameFolder", [&] { store_.RenameFolder(folder, QStringLiteral("乙")); }},
+      {"InsertRecord",
+       [&] { store_.InsertRecord(QStringLiteral("新"), QString(), false, QStringLiteral("x"), QDate(), folder); }},
+      {"UpdateRecord", [&] { store_.UpdateRecord(QStringLiteral("改"), QString(), false, QDate(), QString(), 2); }},
+      {"DeleteRecord", [&] { store_.DeleteRecord(3); }},
+      {"DeleteFolder", [&] { store_.DeleteFolder(folder); }},
+  };
+  for (const auto& [name, write] : writes) {
+    try {
+      write();
+      ADD_FAILURE() << name << " wrote into the damaged file";
+    } catch (const StoreError& e) {
+      EXPECT_TRUE(e.damaged()) << name;
+      EXPECT_TRUE(e.message().contains(QStringLiteral("已损坏"))) << e.what();
+    }
+  }
+  // What can still be read is shown: the folder, the list, a short text.
+  ASSERT_EQ(store_.FolderChildren(0).size(), 1);
+  store_.ListFolderRecords(folder);
+  EXPECT_EQ(store_.records()->count(), 21);
+  ASSERT_TRUE(store_.records()->locate(3));
+  EXPECT_EQ(store_.records()->currentText(), QStringLiteral("正文"));
+  store_.close();
+  EXPECT_EQ(FileHash(dbPath()), before);
+}
+
+TEST_F(SafetyTest, SoundFileIsNotDamagedAndAnUnreadableOneSaysItIs) {
+  EXPECT_FALSE(store_.isDamaged());
+  EXPECT_TRUE(store_.damageReport().isEmpty());
+  store_.AddFolder(0, QStringLiteral("甲"));
+  store_.close();
+  // Garbage over the first page, the file's header among it.
+  {
+    QFile f(dbPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.write(QByteArray(4096, '\x5a'));
+  }
+  const QByteArray before = FileHash(dbPath());
+  try {
+    store_.OpenStore(dir_);
+    ADD_FAILURE() << "opened a file without a header";
+  } catch (const StoreError& e) {
+    EXPECT_TRUE(e.damaged()) << e.what();
+  }
+  EXPECT_FALSE(store_.isOpen());
+  EXPECT_EQ(FileHash(dbPath()), before);
+}
