@@ -1,0 +1,345 @@
+// Copies of the casebook through SQLite's own C interface: the online
+// backup API copies the pages of the file as one read transaction sees
+// them. These connections are plain SQLite connections of their own (the
+// program's Qt SQL connection is left alone), made and closed on the thread
+// that copies.
+
+#include "casebook_backup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "casebook_store.h"
+
+namespace {
+
+constexpr auto kOwnerDir = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                           QFileDevice::ExeOwner;
+constexpr auto kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+const QString kNameFormat = QStringLiteral("yyyyMMdd-HHmmss");
+const QString kPartSuffix = QStringLiteral(".part");
+
+// "casebook-20250601-083012.sqlite"
+const QRegularExpression& BackupNamePattern() {
+  static const QRegularExpression re(QStringLiteral("^casebook-(\\d{8}-\\d{6})\\.sqlite$"));
+  return re;
+}
+
+QString SystemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// Makes the file's content reach the disk.
+bool SyncFile(const QString& path) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Renames `from` to `to`, replacing `to` if it exists, in one step.
+bool ReplaceFile(const QString& from, const QString& to, QString* error) {
+  if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+    return true;
+  if (error) *error = SystemError();
+  return false;
+}
+
+// A plain SQLite connection, closed on every path.
+class Connection {
+ public:
+  Connection(const QString& path, int flags) {
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, flags, nullptr) != SQLITE_OK) {
+      error_ = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("out of memory");
+    } else {
+      sqlite3_busy_timeout(db_, 5000);
+    }
+  }
+  ~Connection() { sqlite3_close(db_); }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  bool ok() const { return error_.isEmpty(); }
+  sqlite3* handle() const { return db_; }
+  QString error() const { return error_.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(db_)) : error_; }
+  bool exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  QString error_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The automatic backups
+
+QString BackupDir(const QString& dataDir) {
+  return QDir::cleanPath(dataDir) + QStringLiteral("/backup");
+}
+
+QString BackupFileName(const QDateTime& time) {
+  return QStringLiteral("casebook-") + time.toString(kNameFormat) + QStringLiteral(".sqlite");
+}
+
+QList<BackupFile> ListBackups(const QString& dataDir) {
+  const QDir dir(BackupDir(dataDir));
+  QList<BackupFile> backups;
+  for (const QString& name : dir.entryList(QDir::Files)) {
+    const QRegularExpressionMatch m = BackupNamePattern().match(name);
+    if (!m.hasMatch()) continue;
+    const QDateTime time = QDateTime::fromString(m.captured(1), kNameFormat);
+    if (!time.isValid()) continue;
+    backups.append({dir.filePath(name), time});
+  }
+  std::stable_sort(backups.begin(), backups.end(),
+                   [](const BackupFile& a, const BackupFile& b) { return a.time > b.time; });
+  return backups;
+}
+
+bool BackupDue(const QList<BackupFile>& backups, const QDateTime& now) {
+  const QDateTime dayAgo = now.addSecs(-24 * 3600);
+  for (const BackupFile& b : backups)
+    if (b.time > dayAgo && b.time <= now) return false;
+  return true;
+}
+
+QList<BackupFile> BackupsToKeep(const QList<BackupFile>& backups) {
+  QList<BackupFile> newestFirst = backups;
+  std::stable_sort(newestFirst.begin(), newestFirst.end(),
+                   [](const BackupFile& a, const BackupFile& b) { return a.time > b.time; });
+  QSet<QString> keep;
+  // The newest copy of each of the last days that have one.
+  QDate lastDay;
+  int days = 0;
+  for (const BackupFile& b : newestFirst) {
+    if (days == kDailyBackups) break;
+    if (b.time.date() == lastDay) continue;
+    lastDay = b.time.date();
+    keep.insert(b.path);
+    ++days;
+  }
+  // Besides those, the newest copy of each of the last weeks that have one;
+  // a week whose newest copy is already kept as a day's counts for nothing.
+  int lastYear = 0, lastWeek = 0, weeks = 0;
+  for (const BackupFile& b : newestFirst) {
+    if (weeks == kWeeklyBackups) break;
+    int year = 0;
+    const int week = b.time.date().weekNumber(&year);
+    if (year == lastYear && week == lastWeek) continue;
+    lastYear = year;
+    lastWeek = week;
+    if (keep.contains(b.path)) continue;
+    keep.insert(b.path);
+    ++weeks;
+  }
+  QList<BackupFile> kept;
+  for (const BackupFile& b : backups)
+    if (keep.contains(b.path)) kept.append(b);
+  return kept;
+}
+
+// ---------------------------------------------------------------------------
+// Copying and restoring
+
+CopyOutcome CopyDatabase(const QString& source, const QString& target,
+                         const std::atomic<bool>* cancel, const CopyProgress& progress,
+                         QString* error) {
+  QString failure;
+  auto fail = [&](const QString& text) {
+    failure = text;
+    return CopyOutcome::Failed;
+  };
+  const QString part = target + kPartSuffix;
+  CopyOutcome outcome = [&] {
+    Connection from(source, SQLITE_OPEN_READONLY);
+    if (!from.ok()) return fail(from.error());
+    // One read transaction over the whole copy: the copy is the casebook of
+    // one moment, and writers elsewhere do not make the backup start over.
+    if (!from.exec("BEGIN") || !from.exec("SELECT COUNT(*) FROM sqlite_master"))
+      return fail(from.error());
+
+    // The copy's file exists, owner-only, before SQLite opens it; SQLite
+    // gives its journal the same permissions.
+    QFile::remove(part);
+    {
+      QFile f(part);
+      if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerFile))
+        return fail(f.errorString());
+    }
+    QFile::setPermissions(part, kOwnerFile);
+    Connection to(part, SQLITE_OPEN_READWRITE);
+    if (!to.ok()) return fail(to.error());
+    sqlite3_backup* copy = sqlite3_backup_init(to.handle(), "main", from.handle(), "main");
+    if (!copy) return fail(to.error());
+    constexpr int kPagesPerStep = 1024;  // 4 MB of 4 KB pages
+    int rc = SQLITE_OK;
+    bool cancelled = false;
+    for (;;) {
+      rc = sqlite3_backup_step(copy, kPagesPerStep);
+      const int total = sqlite3_backup_pagecount(copy);
+      if (progress) progress(total - sqlite3_backup_remaining(copy), total);
+      if (rc == SQLITE_DONE) break;
+      if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        sqlite3_sleep(20);
+      } else if (rc != SQLITE_OK) {
+        break;
+      }
+      if (cancel && cancel->load()) {
+        cancelled = true;
+        break;
+      }
+    }
+    sqlite3_backup_finish(copy);
+    if (cancelled) return CopyOutcome::Cancelled;
+    if (rc != SQLITE_DONE) return fail(QString::fromUtf8(sqlite3_errstr(rc)));
+    from.exec("COMMIT");
+    // A standalone file: the casebook's write-ahead-log mode is not carried
+    // over, so the copy opens alone, even from a read-only medium.
+    if (!to.exec("PRAGMA journal_mode=DELETE")) return fail(to.error());
+    return CopyOutcome::Done;
+  }();
+  if (outcome == CopyOutcome::Done) {
+    if (!SyncFile(part)) outcome = fail(SystemError());
+    else if (!ReplaceFile(part, target, &failure)) outcome = CopyOutcome::Failed;
+    else QFile::setPermissions(target, kOwnerFile);
+  }
+  if (outcome != CopyOutcome::Done) {
+    QFile::remove(part);
+    QFile::remove(part + QStringLiteral("-journal"));
+  }
+  if (error) *error = outcome == CopyOutcome::Failed ? failure : QString();
+  return outcome;
+}
+
+AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTime& now,
+                                          const std::atomic<bool>* cancel) {
+  AutomaticBackupResult result;
+  const QString dir = BackupDir(dataDir);
+  if (!QDir().mkpath(dir)) {
+    result.error = QStringLiteral("cannot create %1").arg(QDir::toNativeSeparators(dir));
+    return result;
+  }
+  QFile::setPermissions(dir, kOwnerDir);
+  // Pieces of copies that never finished (the program was killed).
+  const QDir backupDir(dir);
+  for (const QString& name : backupDir.entryList(QDir::Files)) {
+    for (const QString& tail : {kPartSuffix, kPartSuffix + QStringLiteral("-journal")}) {
+      if (name.endsWith(tail) && BackupNamePattern().match(name.chopped(tail.size())).hasMatch())
+        QFile::remove(backupDir.filePath(name));
+    }
+  }
+  const QString target = backupDir.filePath(BackupFileName(now));
+  const QString source = QDir::cleanPath(dataDir) + QLatin1Char('/') + CasebookStore::DatabaseFileName();
+  result.outcome = CopyDatabase(source, target, cancel, {}, &result.error);
+  if (result.outcome != CopyOutcome::Done) return result;
+  result.path = target;
+  const QList<BackupFile> all = ListBackups(dataDir);
+  QSet<QString> keep;
+  for (const BackupFile& b : BackupsToKeep(all)) keep.insert(b.path);
+  keep.insert(target);
+  for (const BackupFile& b : all) {
+    if (keep.contains(b.path)) continue;
+    if (QFile::remove(b.path)) result.removed << b.path;
+  }
+  return result;
+}
+
+QString RestoreBackup(const QString& dataDir, const QString& backup, QString* keptAs) {
+  const QString db = QDir::cleanPath(dataDir) + QLatin1Char('/') + CasebookStore::DatabaseFileName();
+  if (!QFileInfo(backup).isFile())
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(backup), QStringLiteral("no such file"));
+  // The copy goes in beside the casebook first, complete and synced.
+  const QString part = db + kPartSuffix;
+  QFile::remove(part);
+  {
+    QFile in(backup);
+    QFile out(part);
+    if (!in.open(QIODevice::ReadOnly)) return in.errorString();
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerFile)) return out.errorString();
+    QByteArray block;
+    while (!(block = in.read(1 << 20)).isEmpty()) {
+      if (out.write(block) != block.size()) {
+        const QString e = out.errorString();
+        out.close();
+        QFile::remove(part);
+        return e;
+      }
+    }
+    if (in.error() != QFileDevice::NoError) {
+      out.close();
+      QFile::remove(part);
+      return in.errorString();
+    }
+  }
+  QFile::setPermissions(part, kOwnerFile);
+  if (!SyncFile(part)) {
+    const QString e = SystemError();
+    QFile::remove(part);
+    return e;
+  }
+  // The old casebook and its log are kept under one new name.
+  const QString kept = db + QStringLiteral(".damaged-") +
+                       QDateTime::currentDateTime().toString(kNameFormat);
+  QStringList moved;
+  QString e;
+  for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+    if (!QFileInfo::exists(db + suffix)) continue;
+    if (!ReplaceFile(db + suffix, kept + suffix, &e)) {
+      for (const QString& back : moved) ReplaceFile(kept + back, db + back, nullptr);
+      QFile::remove(part);
+      return e;
+    }
+    moved << suffix;
+  }
+  if (!ReplaceFile(part, db, &e)) {
+    for (const QString& back : moved) ReplaceFile(kept + back, db + back, nullptr);
+    QFile::remove(part);
+    return e;
+  }
+  if (keptAs) *keptAs = moved.isEmpty() ? QString() : kept;
+  return QString();
+}
+
+// ---------------------------------------------------------------------------
+// AutomaticBackup
+
+AutomaticBackup::AutomaticBackup(QObject* parent) : QObject(parent) {}
+
+AutomaticBackup::~AutomaticBackup() {
+  cancel_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+bool AutomaticBackup::StartIfDue(const QString& dataDir, const QDateTime& now) {
+  if (running_ || !BackupDue(ListBackups(dataDir), now)) return false;
+  if (thread_.joinable()) thread_.join();  // the last one has reported already
+  running_ = true;
+  cancel_ = false;
+  thread_ = std::thread([this, dataDir, now] {
+    const AutomaticBackupResult result = MakeAutomaticBackup(dataDir, now, &cancel_);
+    // Reported in this object's thread; dropped if the object is gone.
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+          running_ = false;
+          emit finished(result);
+        },
+        Qt::QueuedConnection);
+  });
+  return true;
+}

@@ -1,0 +1,125 @@
+#pragma once
+// Copies of the casebook: the automatic backups in the data directory's
+// "backup" directory, copies written where the user chooses, and restoring
+// a copy over a damaged casebook.
+//
+// A copy is made with SQLite's online backup API from a read-only
+// connection that holds one read transaction over the whole copy: it is the
+// casebook as it stood at one moment, whatever the program writes meanwhile
+// (the write-ahead log lets the program go on saving). It is written beside
+// its target as "<target>.part" and renamed into place once complete and
+// synced, so that a target never holds half a copy. Copies are standalone
+// SQLite files (rollback journal, no -wal file beside them), readable and
+// writable by their owner only.
+//
+// Nothing here needs the user-interface thread: CopyDatabase and
+// MakeAutomaticBackup run on a worker thread (AutomaticBackup does that).
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+// ---------------------------------------------------------------------------
+// The automatic backups
+
+// How many copies the rotation keeps: the newest copy of each of the last
+// kDailyBackups days that have one, and besides those the newest copy of
+// each of the last kWeeklyBackups weeks (Monday to Sunday) that have one.
+inline constexpr int kDailyBackups = 7;
+inline constexpr int kWeeklyBackups = 4;
+
+// The directory of the automatic backups: "<dataDir>/backup".
+QString BackupDir(const QString& dataDir);
+
+// The file name of the automatic backup made at `time` (local time):
+// "casebook-20250601-083012.sqlite".
+QString BackupFileName(const QDateTime& time);
+
+struct BackupFile {
+  QString path;
+  QDateTime time;  // from the file name, local time
+};
+
+// The automatic backups of the data directory, newest first: the files of
+// BackupDir whose names BackupFileName could have made. Other files there
+// are not backups and are left alone.
+QList<BackupFile> ListBackups(const QString& dataDir);
+
+// True when none of the backups was made in the 24 hours up to `now`.
+bool BackupDue(const QList<BackupFile>& backups, const QDateTime& now);
+
+// The backups the rotation keeps (see kDailyBackups), in the order given.
+QList<BackupFile> BackupsToKeep(const QList<BackupFile>& backups);
+
+// ---------------------------------------------------------------------------
+// Copying and restoring
+
+enum class CopyOutcome { Done, Cancelled, Failed };
+
+// Progress of a copy: pages copied so far and pages in all.
+using CopyProgress = std::function<void(int done, int total)>;
+
+// Writes a consistent copy of the SQLite database `source` into the file
+// `target` (replaced if it exists). `cancel`, when given, is looked at
+// between steps of 4 MB; a cancelled or failed copy leaves no file behind.
+// On failure *error holds SQLite's or the system's message.
+CopyOutcome CopyDatabase(const QString& source, const QString& target,
+                         const std::atomic<bool>* cancel = nullptr,
+                         const CopyProgress& progress = {}, QString* error = nullptr);
+
+struct AutomaticBackupResult {
+  CopyOutcome outcome = CopyOutcome::Failed;
+  QString path;           // the new copy (Done)
+  QString error;          // what went wrong (Failed)
+  QStringList removed;    // older copies the rotation let go
+};
+
+// Makes the automatic backup of the casebook in dataDir: a copy named
+// BackupFileName(now) in BackupDir (made, owner-only, if missing); then the
+// copies the rotation does not keep, and pieces of copies that never
+// finished, are deleted. Does not look whether a backup is due.
+AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTime& now,
+                                          const std::atomic<bool>* cancel = nullptr);
+
+// Puts the copy `backup` in place of the casebook in dataDir, which no store
+// may have open: the casebook file and its -wal and -shm files are renamed
+// to "casebook.sqlite.damaged-<yyyyMMdd-HHmmss>" (and -wal, -shm) and kept;
+// the copy is copied to "casebook.sqlite", owner-only. Returns an empty
+// string on success, else the system's error text; after a failure the
+// casebook is as it was. *keptAs gets the path the old file was renamed to.
+QString RestoreBackup(const QString& dataDir, const QString& backup, QString* keptAs = nullptr);
+
+// ---------------------------------------------------------------------------
+// Running the automatic backup without holding up the window
+
+// Runs MakeAutomaticBackup on a thread of its own and reports, in the
+// thread that made this object, with finished(). Destroying the object
+// cancels a copy still running and waits for the thread.
+class AutomaticBackup : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit AutomaticBackup(QObject* parent = nullptr);
+  ~AutomaticBackup() override;
+
+  // Starts the backup of the casebook in dataDir if one is due
+  // (BackupDue(ListBackups(dataDir), now)); returns whether it started.
+  // Does nothing while a backup runs.
+  bool StartIfDue(const QString& dataDir, const QDateTime& now = QDateTime::currentDateTime());
+  bool isRunning() const noexcept { return running_; }
+
+ signals:
+  void finished(const AutomaticBackupResult& result);
+
+ private:
+  std::atomic<bool> cancel_{false};
+  bool running_ = false;
+  std::thread thread_;
+};

@@ -1,0 +1,298 @@
+// Backups of the casebook: which copies the rotation keeps, when one is due,
+// consistent copies while another connection writes, restoring a copy.
+
+#include "casebook_backup.h"
+#include "casebook_store.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <set>
+
+namespace {
+
+QString DbPath(const QString& dir) {
+  return dir + QLatin1Char('/') + CasebookStore::DatabaseFileName();
+}
+
+QDateTime At(const char* text) {
+  return QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QList<BackupFile> Backups(std::initializer_list<const char*> times) {
+  QList<BackupFile> list;
+  for (const char* t : times) list.append({QString::fromLatin1(t), At(t)});
+  return list;
+}
+
+std::set<std::string> Names(const QList<BackupFile>& list) {
+  std::set<std::string> names;
+  for (const BackupFile& b : list) names.insert(b.path.toStdString());
+  return names;
+}
+
+QByteArray FileHash(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QByteArray();
+  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
+// Runs one statement on a plain connection and gives the first column of
+// its first row as text ("" when there is none).
+QString Query(const QString& path, const char* sql, int flags = SQLITE_OPEN_READONLY) {
+  sqlite3* db = nullptr;
+  QString value;
+  if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) == SQLITE_OK) {
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
+      const int rc = sqlite3_step(st);
+      if (rc == SQLITE_ROW)
+        value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+      else if (rc != SQLITE_DONE)
+        ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
+    } else {
+      ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return value;
+}
+
+constexpr auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                         QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+
+class BackupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    dir_ = tmp_.path() + QStringLiteral("/Data");
+    store_.OpenStore(dir_);
+  }
+  // A casebook of more than 1,024 pages (a copy takes several steps).
+  void Fill() {
+    folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
+    const QString text(700000, QChar(0x5366));  // about 2 MB in UTF-8
+    for (int i = 0; i < 3; ++i)
+      store_.InsertRecord(QStringLiteral("大%1").arg(i), QString(), false, text, QDate(2024, 1, 1), folder_);
+  }
+
+  QTemporaryDir tmp_;
+  QString dir_;
+  CasebookStore store_;
+  RowId folder_ = 0;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Which copies are kept, and when one is due
+
+TEST(BackupRotation, KeepsSevenDailyAndFourWeeklyCopies) {
+  // One copy every day at 08:00 from 2025-05-02 to Monday 2025-06-30.
+  QList<BackupFile> daily;
+  for (QDate d(2025, 5, 2); d <= QDate(2025, 6, 30); d = d.addDays(1))
+    daily.append({d.toString(Qt::ISODate), QDateTime(d, QTime(8, 0))});
+  // The last seven days; then the newest of each week before them (the
+  // weeks of 6-30 and 6-23 are already held by days).
+  EXPECT_EQ(Names(BackupsToKeep(daily)),
+            (std::set<std::string>{"2025-06-30", "2025-06-29", "2025-06-28", "2025-06-27",
+                                   "2025-06-26", "2025-06-25", "2025-06-24", "2025-06-22",
+                                   "2025-06-15", "2025-06-08", "2025-06-01"}));
+
+  const struct {
+    const char* what;
+    QList<BackupFile> backups;
+    std::set<std::string> kept;
+  } cases[] = {
+      {"fewer copies than places: all kept",
+       Backups({"2025-06-30 08:00", "2025-06-01 08:00", "2024-12-31 08:00"}),
+       {"2025-06-30 08:00", "2025-06-01 08:00", "2024-12-31 08:00"}},
+      {"several copies on one day: its newest",
+       Backups({"2025-06-30 08:00", "2025-06-30 21:00", "2025-06-29 23:59", "2025-06-29 00:01"}),
+       {"2025-06-30 21:00", "2025-06-29 23:59"}},
+      {"weekly copies across a year's end (ISO weeks)",
+       Backups({"2026-01-20 08:00", "2026-01-19 08:00", "2026-01-18 08:00", "2026-01-17 08:00",
+                "2026-01-16 08:00", "2026-01-15 08:00", "2026-01-14 08:00", "2026-01-02 08:00",
+                "2026-01-01 08:00", "2025-12-29 08:00", "2025-12-28 08:00", "2025-12-20 08:00",
+                "2025-12-10 08:00", "2025-12-01 08:00"}),
+       {"2026-01-20 08:00", "2026-01-19 08:00", "2026-01-18 08:00", "2026-01-17 08:00",
+        "2026-01-16 08:00", "2026-01-15 08:00", "2026-01-14 08:00", "2026-01-02 08:00",
+        "2025-12-28 08:00", "2025-12-20 08:00", "2025-12-10 08:00"}},
+      {"none", {}, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Names(BackupsToKeep(c.backups)), c.kept) << c.what;
+}
+
+TEST(BackupRotation, DueWhenNoCopyIsFromTheLastDay) {
+  const QDateTime now = At("2025-06-30 12:00");
+  const struct {
+    const char* what;
+    QList<BackupFile> backups;
+    bool due;
+  } cases[] = {
+      {"no copy yet", {}, true},
+      {"one from 23 hours ago", Backups({"2025-06-29 13:00"}), false},
+      {"newest from 25 hours ago", Backups({"2025-06-29 11:00", "2025-06-20 08:00"}), true},
+      {"one exactly a day old", Backups({"2025-06-29 12:00"}), true},
+      {"one from the future only (the clock was wrong)", Backups({"2025-07-30 08:00"}), true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(BackupDue(c.backups, now), c.due) << c.what;
+}
+
+TEST_F(BackupTest, ListsOnlyTheAutomaticCopiesNewestFirst) {
+  const QString dir = BackupDir(dir_);
+  EXPECT_EQ(dir, dir_ + QStringLiteral("/backup"));
+  EXPECT_TRUE(ListBackups(dir_).isEmpty());  // no directory yet
+  QDir().mkpath(dir);
+  for (const char* name : {"casebook-20250601-080000.sqlite", "casebook-20250630-235959.sqlite",
+                           "casebook-20250615-120000.sqlite", "casebook-20250615-120000.sqlite.part",
+                           "notes.txt", "casebook-2025061-120000.sqlite", "casebook-20251341-120000.sqlite"}) {
+    QFile f(dir + QLatin1Char('/') + QLatin1String(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  const QList<BackupFile> list = ListBackups(dir_);
+  ASSERT_EQ(list.size(), 3);
+  EXPECT_EQ(QFileInfo(list[0].path).fileName(), QStringLiteral("casebook-20250630-235959.sqlite"));
+  EXPECT_EQ(list[0].time, QDateTime(QDate(2025, 6, 30), QTime(23, 59, 59)));
+  EXPECT_EQ(QFileInfo(list[1].path).fileName(), QStringLiteral("casebook-20250615-120000.sqlite"));
+  EXPECT_EQ(QFileInfo(list[2].path).fileName(), QStringLiteral("casebook-20250601-080000.sqlite"));
+  EXPECT_EQ(BackupFileName(list[0].time), QStringLiteral("casebook-20250630-235959.sqlite"));
+}
+
+// ---------------------------------------------------------------------------
+// Copies
+
+TEST_F(BackupTest, CopyIsTheCasebookOfOneMomentWhileAnotherConnectionWrites) {
+  Fill();
+  const QString target = tmp_.path() + QStringLiteral("/copy.sqlite");
+  int steps = 0;
+  int lastDone = 0, lastTotal = 0;
+  QString written;
+  const CopyOutcome outcome = CopyDatabase(
+      DbPath(dir_), target, nullptr,
+      [&](int done, int total) {
+        // While the copy runs, the program saves a record.
+        if (steps++ == 0) {
+          sqlite3* db = nullptr;
+          sqlite3_open_v2(DbPath(dir_).toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+          sqlite3_busy_timeout(db, 5000);
+          if (sqlite3_exec(db, "INSERT INTO Omenry (BT, LR, FL) VALUES ('新', '正文', 1)", nullptr,
+                           nullptr, nullptr) != SQLITE_OK)
+            written = QString::fromUtf8(sqlite3_errmsg(db));
+          sqlite3_close(db);
+        }
+        lastDone = done;
+        lastTotal = total;
+      });
+  ASSERT_EQ(outcome, CopyOutcome::Done);
+  EXPECT_TRUE(written.isEmpty()) << written.toStdString();
+  EXPECT_GT(steps, 1);
+  EXPECT_EQ(lastDone, lastTotal);
+  // The copy holds the three records of the moment it began; the casebook four.
+  EXPECT_EQ(Query(target, "SELECT COUNT(*) FROM Omenry"), QStringLiteral("3"));
+  EXPECT_EQ(Query(DbPath(dir_), "SELECT COUNT(*) FROM Omenry"), QStringLiteral("4"));
+  EXPECT_EQ(Query(target, "PRAGMA quick_check"), QStringLiteral("ok"));
+  // A standalone, owner-only file; nothing left beside it.
+  EXPECT_EQ(Query(target, "PRAGMA journal_mode"), QStringLiteral("delete"));
+  EXPECT_FALSE(QFile::permissions(target) & kOthers);
+  EXPECT_EQ(QDir(tmp_.path()).entryList(QDir::Files), QStringList{QStringLiteral("copy.sqlite")});
+  // Put in place of a casebook, it is one.
+  const QString other = tmp_.path() + QStringLiteral("/Other");
+  QDir().mkpath(other);
+  ASSERT_TRUE(QFile::copy(target, DbPath(other)));
+  CasebookStore copy;
+  copy.OpenStore(other);
+  EXPECT_FALSE(copy.isDamaged());
+  copy.ListFolderRecords(folder_);
+  EXPECT_EQ(copy.records()->count(), 3);
+}
+
+TEST_F(BackupTest, CancelledOrFailedCopyLeavesNoFile) {
+  Fill();
+  const QString target = tmp_.path() + QStringLiteral("/copy.sqlite");
+  std::atomic<bool> cancel{false};
+  EXPECT_EQ(CopyDatabase(DbPath(dir_), target, &cancel, [&](int, int) { cancel = true; }),
+            CopyOutcome::Cancelled);
+  EXPECT_TRUE(QDir(tmp_.path()).entryList(QDir::Files).isEmpty());
+
+  QString error;
+  EXPECT_EQ(CopyDatabase(DbPath(dir_), tmp_.path() + QStringLiteral("/no/such/dir/copy.sqlite"),
+                         nullptr, {}, &error),
+            CopyOutcome::Failed);
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(CopyDatabase(tmp_.path() + QStringLiteral("/missing.sqlite"), target, nullptr, {}, &error),
+            CopyOutcome::Failed);
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_TRUE(QDir(tmp_.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(BackupTest, AutomaticBackupCopiesThenRotates) {
+  folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
+  store_.InsertRecord(QStringLiteral("一"), QString(), false, QStringLiteral("正文"), QDate(), folder_);
+  const QString dir = BackupDir(dir_);
+  QDir().mkpath(dir);
+  // Thirty days of older copies, a piece of a copy that never finished, and
+  // a file of the user's.
+  for (int i = 1; i <= 30; ++i) {
+    QFile f(dir + QLatin1Char('/') + BackupFileName(QDateTime(QDate(2025, 6, 30).addDays(-i), QTime(9, 0))));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  for (const char* name : {"casebook-20250629-100000.sqlite.part", "mine.sqlite"}) {
+    QFile f(dir + QLatin1Char('/') + QLatin1String(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  const QDateTime now(QDate(2025, 6, 30), QTime(10, 0));
+  const AutomaticBackupResult result = MakeAutomaticBackup(dir_, now);
+  ASSERT_EQ(result.outcome, CopyOutcome::Done) << result.error.toStdString();
+  EXPECT_EQ(result.path, dir + QStringLiteral("/casebook-20250630-100000.sqlite"));
+  EXPECT_EQ(Query(result.path, "SELECT BT FROM Omenry"), QStringLiteral("一"));
+  EXPECT_FALSE(QFile::permissions(dir) & kOthers);
+  EXPECT_FALSE(QFile::permissions(result.path) & kOthers);
+  // Today and the six days before; the newest of each of the four weeks
+  // before those (Sundays 6-22, 6-15, 6-08, 6-01).
+  QStringList expected;
+  for (const char* day : {"0630-100000", "0629-090000", "0628-090000", "0627-090000", "0626-090000",
+                          "0625-090000", "0624-090000", "0622-090000", "0615-090000", "0608-090000",
+                          "0601-090000"})
+    expected << QStringLiteral("casebook-2025%1.sqlite").arg(QLatin1String(day));
+  expected << QStringLiteral("mine.sqlite");
+  expected.sort();
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), expected);
+  EXPECT_EQ(result.removed.size(), 30 - 10);
+  EXPECT_FALSE(BackupDue(ListBackups(dir_), now.addSecs(3600)));
+}
+
+TEST_F(BackupTest, RestorePutsTheCopyInPlaceAndKeepsTheOldFile) {
+  folder_ = store_.AddFolder(0, QStringLiteral("甲"));
+  const QString copy = tmp_.path() + QStringLiteral("/copy.sqlite");
+  ASSERT_EQ(CopyDatabase(DbPath(dir_), copy), CopyOutcome::Done);
+  store_.AddFolder(0, QStringLiteral("乙"));
+  store_.close();
+  const QByteArray old = FileHash(DbPath(dir_));
+
+  // A copy that is not there changes nothing.
+  EXPECT_FALSE(RestoreBackup(dir_, tmp_.path() + QStringLiteral("/none.sqlite")).isEmpty());
+  EXPECT_EQ(FileHash(DbPath(dir_)), old);
+
+  QString kept;
+  EXPECT_EQ(RestoreBackup(dir_, copy, &kept), QString());
+  EXPECT_TRUE(kept.startsWith(DbPath(dir_) + QStringLiteral(".damaged-"))) << kept.toStdString();
+  EXPECT_EQ(FileHash(kept), old);
+  EXPECT_TRUE(QFile::exists(copy));  // the copy itself stays
+  EXPECT_FALSE(QFile::permissions(DbPath(dir_)) & kOthers);
+  store_.OpenStore(dir_);
+  const QList<FolderRow> folders = store_.FolderChildren(0);
+  ASSERT_EQ(folders.size(), 1);
+  EXPECT_EQ(folders[0].name, QStringLiteral("甲"));
+  store_.AddFolder(0, QStringLiteral("丙"));  // and it is written again as usual
+  EXPECT_EQ(store_.FolderChildren(0).size(), 2);
+}
