@@ -1,9 +1,10 @@
-// Omenry: the desktop casebook. Opens the casebook, shows the main window
-// maximised and runs until it closes.
+// Omenry: the desktop casebook. Takes the casebook's lock, opens and checks
+// the casebook, shows the main window maximised and runs until it closes.
 
 #include "application.h"
-#include "main_form.h"
+#include "casebook_store.h"
 #include "skin.h"
+#include "startup.h"
 
 int main(int argc, char** argv) {
   TApplication app(argc, argv);
@@ -11,7 +12,7 @@ int main(int argc, char** argv) {
   QCoreApplication::setOrganizationName(QStringLiteral("vesk"));
   QCoreApplication::setApplicationName(QStringLiteral("Omenry"));
   skin::ApplyTheme(app);
-  TMainForm form;
-  form.show();
+  const std::unique_ptr<TRunningOmenry> program = StartOmenry(CasebookStore::DefaultDataDir());
+  if (!program) return 1;  // another Omenry has this casebook open
   return app.exec();
 }

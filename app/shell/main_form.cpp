@@ -19,6 +19,8 @@
 #include <QTreeWidgetItem>
 #include <cmath>
 
+#include "casebook_backup.h"
+#include "casebook_care.h"
 #include "chart_dialogs.h"
 #include "edit_form.h"
 #include "engine_binding.h"
@@ -65,11 +67,14 @@ TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(pare
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(skin::kProductName) + QLatin1Char(' ') + VersionText());
   BuildUi();
+  bool unreadable = false;
   try {
     store_.OpenStore(dataDir);
   } catch (const StoreError& e) {
-    skin::ShowError(this, e.message());
+    unreadable = e.damaged();
+    if (!unreadable) skin::ShowError(this, e.message());
   }
+  if (unreadable || store_.isDamaged()) OfferBackupForDamagedCasebook(this, store_, dataDir);
   highlight_.clear();
   lvRecords_->setModel(store_.records());
   for (int c = 0; c < RecordList::ColumnCount; ++c) {
@@ -118,6 +123,7 @@ void TMainForm::BuildUi() {
                                  QKeySequence(Qt::CTRL | Qt::Key_P));
   actPrint->setIconText(QStringLiteral("打印"));
   QAction* actExit = MakeAction(QStringLiteral("actExit"), QStringLiteral("退出(&X)"));
+  QAction* actBackup = MakeAction(QStringLiteral("actBackupDatabase"), QStringLiteral("备份数据库…"));
   actViewToolbar_ = MakeAction(QStringLiteral("actViewToolbar"), QStringLiteral("工具栏(&T)"));
   actViewToolbar_->setCheckable(true);
   actViewToolbar_->setChecked(true);
@@ -142,6 +148,7 @@ void TMainForm::BuildUi() {
   connect(actSaveText, &QAction::triggered, this, &TMainForm::SaveAsText);
   connect(actPrint, &QAction::triggered, this, &TMainForm::Print);
   connect(actExit, &QAction::triggered, this, &QWidget::close);
+  connect(actBackup, &QAction::triggered, this, &TMainForm::BackupDatabase);
   connect(actViewToolbar_, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
   connect(actViewStatus_, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
   connect(actSearchTitle, &QAction::triggered, this, [this] { Search(0); });
@@ -160,6 +167,7 @@ void TMainForm::BuildUi() {
   file->setObjectName(QStringLiteral("mnuFile"));
   file->addAction(actSaveText);
   file->addAction(actPrint);
+  file->addAction(actBackup);
   file->addSeparator();
   file->addAction(actExit);
   QMenu* view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
@@ -628,4 +636,24 @@ void TMainForm::Print() {
     return;
   }
   PrintText(this, text);
+}
+
+// ---------------------------------------------------------------------------
+// Backups
+
+void TMainForm::BackupDatabase() { BackupCasebookTo(this, store_); }
+
+void TMainForm::StartAutomaticBackup() {
+  if (!store_.isOpen() || store_.isDamaged()) return;
+  if (!autoBackup_) {
+    autoBackup_ = std::make_unique<AutomaticBackup>();
+    connect(autoBackup_.get(), &AutomaticBackup::finished, this,
+            [this](const AutomaticBackupResult& result) {
+              if (result.outcome == CopyOutcome::Done)
+                statusBar()->showMessage(QStringLiteral("已自动备份数据库。"), 10000);
+              else if (result.outcome == CopyOutcome::Failed)
+                skin::ShowError(this, QStringLiteral("自动备份数据库失败：%1").arg(result.error));
+            });
+  }
+  autoBackup_->StartIfDue(store_.dataDir());
 }

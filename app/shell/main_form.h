@@ -26,6 +26,7 @@ class TEditForm;
 class TFolderTree;
 class TChartDialogs;
 class TEngineBinding;
+class AutomaticBackup;
 
 class TMainForm : public QMainWindow, public TEditHost {
   Q_OBJECT
@@ -72,6 +73,12 @@ class TMainForm : public QMainWindow, public TEditHost {
   // list's width less 50 pixels, each keeping its share.
   void FitColumns();
 
+  // Starts the automatic backup of the casebook on a thread of its own when
+  // the newest backup is more than a day old (not for a damaged casebook).
+  // Its end is reported in the status bar, a failure in a message box.
+  void StartAutomaticBackup();
+  AutomaticBackup* Backup() const { return autoBackup_.get(); }
+
  public slots:
   void NewFolder();
   void DeleteFolder();
@@ -88,6 +95,8 @@ class TMainForm : public QMainWindow, public TEditHost {
   void SaveAsText();
   // "打印(&P)...": the current record's text in the print window.
   void Print();
+  // "备份数据库…": a copy of the casebook where the user chooses.
+  void BackupDatabase();
 
  public:
   // The entry point of the search window: runs the condition over all
@@ -139,4 +148,7 @@ class TMainForm : public QMainWindow, public TEditHost {
   // life, and the chart commands that show them.
   std::unique_ptr<TChartDialogs> charts_;
   std::unique_ptr<TEngineBinding> chartCommands_;
+
+  // The automatic backup running at start-up, if any.
+  std::unique_ptr<AutomaticBackup> autoBackup_;
 };

@@ -198,7 +198,7 @@ class MainFormTest : public QObject {
     for (QAction* a : form->menuBar()->actions()) menus << a->text();
     QCOMPARE(menus, (QStringList{"文件(&F)", "查看(&V)", "搜索(&S)"}));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions()),
-             (QStringList{"保存为文本(&S)", "打印(&P)...", "|", "退出(&X)"}));
+             (QStringList{"保存为文本(&S)", "打印(&P)...", "备份数据库…", "|", "退出(&X)"}));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuView"))->actions()),
              (QStringList{"工具栏(&T)", "状态栏(&S)"}));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuSearch"))->actions()),

@@ -1,0 +1,171 @@
+#include "casebook_care.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
+
+#include "casebook_backup.h"
+#include "casebook_store.h"
+#include "skin.h"
+
+namespace {
+
+BackupDialogHook& Hook() {
+  static BackupDialogHook hook;
+  return hook;
+}
+
+QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+QString AskFileName(QWidget* parent, const QString& suggested) {
+  if (Hook()) return Hook()(suggested);
+  QFileDialog dialog(parent, QStringLiteral("备份数据库"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(QString::fromUtf16(kBackupFilter));
+  dialog.setDefaultSuffix(QString::fromLatin1(kBackupSuffix));
+  dialog.setDirectory(QFileInfo(suggested).path());
+  dialog.selectFile(QFileInfo(suggested).fileName());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().first();
+}
+
+// The directory as the system finds it (links resolved), or the path made
+// absolute when it does not exist.
+QString RealDir(const QString& dir) {
+  const QString real = QFileInfo(dir).canonicalFilePath();
+  return real.isEmpty() ? QDir::cleanPath(QFileInfo(dir).absoluteFilePath()) : real;
+}
+
+}  // namespace
+
+void SetBackupDialogHook(BackupDialogHook hook) { Hook() = std::move(hook); }
+
+void OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const QString& dataDir) {
+  const QString dir = QDir::cleanPath(dataDir.isEmpty() ? CasebookStore::DefaultDataDir() : dataDir);
+  const bool readable = store.isOpen();
+  if (readable && !store.isDamaged()) return;
+  const QString db = dir + QLatin1Char('/') + CasebookStore::DatabaseFileName();
+  QString text = QStringLiteral("数据库文件已损坏，没有通过完整性检查：\n%1\n\n为免损失扩大，Omenry 不会向这个文件写入任何内容")
+                     .arg(Native(db));
+  text += readable ? QStringLiteral("；其中还能读出的记录可以查看，但不能修改。") : QStringLiteral("。");
+  const QList<BackupFile> backups = ListBackups(dir);
+  if (backups.isEmpty()) {
+    text += QStringLiteral("\n\n没有找到数据库的备份（%1）。").arg(Native(BackupDir(dir)));
+    skin::Message(parent, QStringLiteral("提示"), text, skin::Buttons::Ok, skin::Icon::Critical);
+    return;
+  }
+  const BackupFile& newest = backups.first();
+  text += QStringLiteral(
+              "\n\n最新的备份是 %1 的备份：\n%2\n\n要用这个备份恢复数据库吗？"
+              "备份之后所做的修改不在其中；损坏的文件将改名保留。")
+              .arg(newest.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")), Native(newest.path));
+  if (skin::Message(parent, QStringLiteral("确认"), text, skin::Buttons::OkCancel,
+                    skin::Icon::Critical) != skin::Answer::Ok)
+    return;
+
+  store.close();
+  QString kept;
+  const QString error = RestoreBackup(dir, newest.path, &kept);
+  if (!error.isEmpty())
+    skin::ShowError(parent, QStringLiteral("恢复备份失败：%1").arg(error));
+  try {
+    store.OpenStore(dir);
+  } catch (const StoreError& e) {
+    skin::ShowError(parent, e.message());
+    return;
+  }
+  if (!error.isEmpty()) return;
+  if (store.isDamaged()) {
+    skin::Message(parent, QStringLiteral("提示"),
+                  QStringLiteral("这个备份也没有通过完整性检查，数据库仍然只能查看。\n损坏的原文件已改名为：\n%1")
+                      .arg(Native(kept)),
+                  skin::Buttons::Ok, skin::Icon::Critical);
+    return;
+  }
+  skin::Message(parent, QStringLiteral("提示"),
+                QStringLiteral("已用 %1 的备份恢复数据库。\n损坏的原文件已改名为：\n%2")
+                    .arg(newest.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")), Native(kept)),
+                skin::Buttons::Ok, skin::Icon::Information);
+}
+
+bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {
+  if (!store.isOpen()) {
+    skin::ShowError(parent, QStringLiteral("数据库没有打开，无法备份。"));
+    return false;
+  }
+  const QString suggested =
+      QDir::homePath() + QStringLiteral("/casebook-") +
+      QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".sqlite");
+  const QString target = AskFileName(parent, suggested);
+  if (target.isEmpty()) return false;
+  // Nothing is written beside the casebook: a copy there could take the
+  // place of the casebook's own files (its log, its lock).
+  if (RealDir(QFileInfo(target).absolutePath()) == RealDir(store.dataDir())) {
+    skin::Message(parent, QStringLiteral("提示"),
+                  QStringLiteral("不能把备份写在数据库所在的目录中：\n%1\n\n请另选一个位置。")
+                      .arg(Native(store.dataDir())),
+                  skin::Buttons::Ok, skin::Icon::Warning);
+    return false;
+  }
+
+  // The copy runs on a thread of its own; the window goes on drawing itself
+  // and the progress box offers 取消.
+  std::atomic<bool> cancel{false};
+  std::atomic<int> done{0}, total{0};
+  std::atomic<bool> finished{false};
+  CopyOutcome outcome = CopyOutcome::Failed;
+  QString error;
+  const QString source = store.databasePath();
+  std::thread worker([&] {
+    outcome = CopyDatabase(source, target, &cancel,
+                           [&](int d, int t) {
+                             done = d;
+                             total = t;
+                           },
+                           &error);
+    finished = true;
+  });
+  {
+    QProgressDialog progress(QStringLiteral("正在备份数据库…"), QStringLiteral("取消"), 0, 0, parent);
+    progress.setWindowTitle(QStringLiteral("备份数据库"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (total > 0) {
+        progress.setMaximum(total);
+        progress.setValue(done);
+      }
+      if (progress.wasCanceled()) cancel = true;
+      if (finished) loop.quit();
+    });
+    poll.start();
+    if (!finished) loop.exec();
+  }
+  worker.join();
+  switch (outcome) {
+    case CopyOutcome::Done:
+      skin::Message(parent, QStringLiteral("提示"),
+                    QStringLiteral("数据库已备份到：\n%1").arg(Native(target)), skin::Buttons::Ok,
+                    skin::Icon::Information);
+      return true;
+    case CopyOutcome::Cancelled:
+      return false;
+    case CopyOutcome::Failed:
+      skin::ShowError(parent, QStringLiteral("备份数据库失败：%1").arg(error));
+      return false;
+  }
+  return false;
+}

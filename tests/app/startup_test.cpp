@@ -1,0 +1,346 @@
+// The program's start-up on a casebook: one running Omenry per casebook (a
+// second program, the real Omenry, holds the lock), a damaged file reported,
+// left alone or restored from the newest backup, the day's automatic backup,
+// and the command "备份数据库…".
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "casebook_backup.h"
+#include "casebook_care.h"
+#include "casebook_store.h"
+#include "damage.h"
+#include "folder_tree.h"
+#include "main_form.h"
+#include "skin.h"
+#include "startup.h"
+#include "test_support.h"
+
+namespace {
+
+QByteArray FileHash(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QByteArray();
+  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
+constexpr auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                         QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+
+// The folders of the tree below its root, in tree order.
+QStringList Folders(TMainForm& form) {
+  QStringList names;
+  for (QTreeWidgetItemIterator it(form.Tree()); *it; ++it)
+    if ((*it)->parent()) names << (*it)->text(0);
+  return names;
+}
+
+QList<TMainForm*> MainWindows() {
+  QList<TMainForm*> forms;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* f = qobject_cast<TMainForm*>(w)) forms << f;
+  return forms;
+}
+
+QString LongText() {
+  QString text;
+  for (int i = 0; i < 2000; ++i) text += QStringLiteral("卦%1 ").arg(i);
+  return text;
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> tmp_;
+  std::unique_ptr<testing_support::Boxes> boxes_;
+  QString dataDir_;
+
+  QString dbPath() const { return dataDir_ + QLatin1Char('/') + CasebookStore::DatabaseFileName(); }
+
+  // A casebook with one folder "卦例" and two records, one of them long.
+  void MakeCasebook() {
+    CasebookStore s;
+    s.OpenStore(dataDir_);
+    const RowId f = s.AddFolder(0, QStringLiteral("卦例"));
+    s.InsertRecord(QStringLiteral("长"), QString(), false, LongText(), QDate(2024, 1, 1), f);
+    s.InsertRecord(QStringLiteral("短"), QString(), false, QStringLiteral("正文"), QDate(2024, 1, 2), f);
+  }
+
+  bool Shown(const QString& part) const {
+    for (const auto& box : boxes_->shown)
+      if (box.text.contains(part)) return true;
+    return false;
+  }
+
+  void AddFolder(const QString& name) {
+    CasebookStore s;
+    s.OpenStore(dataDir_);
+    s.AddFolder(0, name);
+  }
+
+ private slots:
+  void initTestCase() {
+    testing_support::IsolateSettings();
+    skin::ApplyTheme(*qApp);
+  }
+
+  void init() {
+    testing_support::ClearSettings();
+    tmp_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(tmp_->isValid());
+    dataDir_ = tmp_->path() + QStringLiteral("/Data");
+    boxes_ = std::make_unique<testing_support::Boxes>();
+  }
+
+  void cleanup() {
+    boxes_.reset();
+    tmp_.reset();
+  }
+
+  void damagedCasebookIsReportedAndLeftAlone() {
+    MakeCasebook();
+    QVERIFY(DamageRecordsPage(dbPath()));
+    const QByteArray before = FileHash(dbPath());
+    {
+      TMainForm form(dataDir_);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      QVERIFY2(Shown(QStringLiteral("损坏")), "no message about the damaged casebook");
+      QCOMPARE(boxes_->shown.size(), 1);
+      QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::Ok);  // nothing to restore
+      QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("不会向这个文件写入任何内容")));
+      QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("没有找到数据库的备份")));
+      // What can be read is shown.
+      QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
+      // The user goes on and tries to add a folder: it is refused, in
+      // Chinese, and nothing reaches the file.
+      boxes_->shown.clear();
+      boxes_->names << QStringLiteral("新分类");
+      form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
+      QCOMPARE(boxes_->shown.size(), 1);
+      QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已损坏")));
+      QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
+      // No automatic backup is made of a damaged file.
+      form.StartAutomaticBackup();
+      QVERIFY(!form.Backup() || !form.Backup()->isRunning());
+    }
+    QCOMPARE(FileHash(dbPath()), before);
+    QVERIFY(ListBackups(dataDir_).isEmpty());
+  }
+
+  void damagedCasebookIsRestoredFromTheNewestBackup() {
+    MakeCasebook();
+    const QDateTime older(QDate(2025, 6, 1), QTime(9, 0)), newer(QDate(2025, 6, 2), QTime(9, 0));
+    QCOMPARE(MakeAutomaticBackup(dataDir_, older).outcome, CopyOutcome::Done);
+    AddFolder(QStringLiteral("新"));
+    QCOMPARE(MakeAutomaticBackup(dataDir_, newer).outcome, CopyOutcome::Done);
+    AddFolder(QStringLiteral("后来"));  // after the last backup
+    QVERIFY(DamageRecordsPage(dbPath()));
+    const QByteArray damaged = FileHash(dbPath());
+
+    // 取消: the damaged file stays and is only read.
+    {
+      boxes_->answers << skin::Answer::Cancel;
+      TMainForm form(dataDir_);
+      QCOMPARE(boxes_->shown.size(), 1);
+      const auto& box = boxes_->shown[0];
+      QCOMPARE(box.caption, QStringLiteral("确认"));
+      QCOMPARE(box.buttons, skin::Buttons::OkCancel);
+      QVERIFY(box.text.contains(QStringLiteral("损坏")));
+      QVERIFY2(box.text.contains(QStringLiteral("2025-06-02 09:00")), qPrintable(box.text));
+      QVERIFY(box.text.contains(QDir::toNativeSeparators(ListBackups(dataDir_).first().path)));
+      QVERIFY(form.Store().isDamaged());
+      QCOMPARE(Folders(form), (QStringList{"卦例", "新", "后来"}));
+    }
+    QCOMPARE(FileHash(dbPath()), damaged);
+
+    // 确定: the newest backup takes the casebook's place.
+    boxes_->shown.clear();
+    boxes_->answers << skin::Answer::Ok;
+    TMainForm form(dataDir_);
+    QCOMPARE(boxes_->shown.size(), 2);
+    QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-02 09:00 的备份恢复数据库")));
+    QVERIFY(!form.Store().isDamaged());
+    QCOMPARE(Folders(form), (QStringList{"卦例", "新"}));
+    // The damaged file is kept, with its log beside it when it had one.
+    QStringList kept = QDir(dataDir_).entryList({QStringLiteral("casebook.sqlite.damaged-*")}, QDir::Files);
+    kept.removeIf([](const QString& name) {
+      return name.endsWith(QStringLiteral("-wal")) || name.endsWith(QStringLiteral("-shm"));
+    });
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(FileHash(dataDir_ + QLatin1Char('/') + kept.first()), damaged);
+    QVERIFY(boxes_->shown[1].text.contains(kept.first()));
+    // The restored casebook is written as usual.
+    boxes_->names << QStringLiteral("再来");
+    form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
+    QCOMPARE(Folders(form), (QStringList{"卦例", "新", "再来"}));
+    QCOMPARE(boxes_->shown.size(), 2);
+  }
+
+  void unreadableCasebookIsRestoredToo() {
+    MakeCasebook();
+    QCOMPARE(MakeAutomaticBackup(dataDir_, QDateTime(QDate(2025, 6, 1), QTime(9, 0))).outcome,
+             CopyOutcome::Done);
+    {
+      QFile f(dbPath());
+      QVERIFY(f.open(QIODevice::ReadWrite));
+      f.write(QByteArray(4096, 'Z'));  // over the file's header
+    }
+    boxes_->answers << skin::Answer::Ok;
+    TMainForm form(dataDir_);
+    QCOMPARE(boxes_->shown.size(), 2);
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("数据库文件已损坏")));
+    QVERIFY(!boxes_->shown[0].text.contains(QStringLiteral("可以查看")));  // nothing could be read
+    QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
+    QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
+  }
+
+  void secondStartOnOneCasebookIsRefused() {
+    // The first Omenry: the real program, portable, with its Data directory
+    // beside it, in a home of its own.
+    const QString app = tmp_->path() + QStringLiteral("/app");
+    const QString home = tmp_->path() + QStringLiteral("/home");
+    QVERIFY(QDir().mkpath(app + QStringLiteral("/Data")));
+    QVERIFY(QDir().mkpath(home + QStringLiteral("/run")));
+    QFile::setPermissions(home + QStringLiteral("/run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(QFile::copy(QStringLiteral(OMENRY_PATH), app + QStringLiteral("/Omenry")));
+    QFile::setPermissions(app + QStringLiteral("/Omenry"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    dataDir_ = app + QStringLiteral("/Data");
+    QProcess first;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
+    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));  // it is killed
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    first.start(app + QStringLiteral("/Omenry"), {});
+    QVERIFY(first.waitForStarted());
+    const QString lockPath = dataDir_ + QLatin1Char('/') + QLatin1String(kCasebookLockName);
+    auto lockHolder = [&] {
+      QFile f(lockPath);
+      return f.open(QIODevice::ReadOnly) ? f.readLine().trimmed().toLongLong() : 0;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(lockHolder(), first.processId(), 60000);
+
+    // The second start says so and makes no window.
+    QVERIFY(!StartOmenry(dataDir_));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("Omenry 已经在运行")));
+    QVERIFY(boxes_->shown[0].text.contains(QDir::toNativeSeparators(dataDir_)));
+    QVERIFY(MainWindows().isEmpty());
+
+    // Once the first has gone (killed, so its lock is left behind), the
+    // casebook can be opened again.
+    first.kill();
+    QVERIFY(first.waitForFinished());
+    boxes_->shown.clear();
+    const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+    QVERIFY(program);
+    QVERIFY(program->form->isVisible());
+    QVERIFY(program->form->Store().isOpen());
+    QCOMPARE(lockHolder(), QCoreApplication::applicationPid());
+    // And while this one runs, another start in the same process is refused
+    // the same way.
+    QVERIFY(!StartOmenry(dataDir_));
+    QCOMPARE(MainWindows().size(), 1);
+    QTRY_VERIFY(!program->form->Backup() || !program->form->Backup()->isRunning());
+  }
+
+  void startUpMakesTheDaysBackupBesideTheWindow() {
+    MakeCasebook();
+    {
+      const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+      QVERIFY(program);
+      TMainForm& form = *program->form;
+      // The window is up and answers while the copy is made.
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      QVERIFY(form.Backup());
+      QTRY_VERIFY(!form.Backup()->isRunning());
+      QVERIFY(boxes_->shown.isEmpty());
+      QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("已自动备份数据库。"));
+    }
+    const QList<BackupFile> backups = ListBackups(dataDir_);
+    QCOMPARE(backups.size(), 1);
+    QVERIFY(qAbs(backups[0].time.secsTo(QDateTime::currentDateTime())) < 600);
+    QVERIFY(!(QFile::permissions(BackupDir(dataDir_)) & kOthers));
+    QVERIFY(!(QFile::permissions(backups[0].path) & kOthers));
+    // The copy is the casebook.
+    {
+      const QString other = tmp_->path() + QStringLiteral("/Other");
+      QVERIFY(QDir().mkpath(other));
+      QVERIFY(QFile::copy(backups[0].path, other + QLatin1Char('/') + CasebookStore::DatabaseFileName()));
+      CasebookStore copy;
+      copy.OpenStore(other);
+      QCOMPARE(copy.FolderChildren(0).size(), 1);
+      copy.ListFolderRecords(copy.FolderChildren(0)[0].id);
+      QCOMPARE(copy.records()->count(), 2);
+    }
+    // A second start on the same day makes none.
+    {
+      const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+      QVERIFY(program);
+      QVERIFY(!program->form->Backup()->isRunning());
+    }
+    QCOMPARE(ListBackups(dataDir_).size(), 1);
+  }
+
+  void backupCommandWritesACopyWhereTheUserChooses() {
+    MakeCasebook();
+    TMainForm form(dataDir_);
+    QAction* command = form.findChild<QAction*>(QStringLiteral("actBackupDatabase"));
+    QVERIFY(command);
+    QCOMPARE(command->text(), QStringLiteral("备份数据库…"));
+    QString chosen;
+    QString suggested;
+    SetBackupDialogHook([&](const QString& s) {
+      suggested = s;
+      return chosen;
+    });
+    // Cancelled: nothing.
+    command->trigger();
+    QVERIFY(suggested.endsWith(QStringLiteral(".sqlite")));
+    QVERIFY(boxes_->shown.isEmpty());
+    // Into the data directory itself: refused.
+    chosen = dataDir_ + QStringLiteral("/copy.sqlite");
+    command->trigger();
+    QCOMPARE(boxes_->shown.size(), 1);
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("不能把备份写在数据库所在的目录中")));
+    QVERIFY(!QFile::exists(chosen));
+    // Elsewhere: a copy, owner-only, and the user is told where.
+    boxes_->shown.clear();
+    chosen = tmp_->path() + QStringLiteral("/copies/我的备份.sqlite");
+    QVERIFY(QDir().mkpath(tmp_->path() + QStringLiteral("/copies")));
+    command->trigger();
+    SetBackupDialogHook({});
+    QCOMPARE(boxes_->shown.size(), 1);
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("数据库已备份到")));
+    QVERIFY(boxes_->shown[0].text.contains(QDir::toNativeSeparators(chosen)));
+    QVERIFY(QFile::exists(chosen));
+    QVERIFY(!(QFile::permissions(chosen) & kOthers));
+    const QString other = tmp_->path() + QStringLiteral("/Other");
+    QVERIFY(QDir().mkpath(other));
+    QVERIFY(QFile::copy(chosen, other + QLatin1Char('/') + CasebookStore::DatabaseFileName()));
+    CasebookStore copy;
+    copy.OpenStore(other);
+    QCOMPARE(copy.FolderChildren(0).size(), 1);
+    QCOMPARE(copy.FolderChildren(0)[0].name, QStringLiteral("卦例"));
+  }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
