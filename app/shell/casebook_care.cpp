@@ -48,10 +48,10 @@ QString RealDir(const QString& dir) {
 
 void SetBackupDialogHook(BackupDialogHook hook) { Hook() = std::move(hook); }
 
-void OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const QString& dataDir) {
+bool OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const QString& dataDir) {
   const QString dir = QDir::cleanPath(dataDir.isEmpty() ? CasebookStore::DefaultDataDir() : dataDir);
   const bool readable = store.isOpen();
-  if (readable && !store.isDamaged()) return;
+  if (readable && !store.isDamaged()) return false;
   const QString db = dir + QLatin1Char('/') + CasebookStore::DatabaseFileName();
   QString text = QStringLiteral("数据库文件已损坏，没有通过完整性检查：\n%1\n\n为免损失扩大，Omenry 不会向这个文件写入任何内容")
                      .arg(Native(db));
@@ -60,7 +60,7 @@ void OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const 
   if (backups.isEmpty()) {
     text += QStringLiteral("\n\n没有找到数据库的备份（%1）。").arg(Native(BackupDir(dir)));
     skin::Message(parent, QStringLiteral("提示"), text, skin::Buttons::Ok, skin::Icon::Critical);
-    return;
+    return false;
   }
   const BackupFile& newest = backups.first();
   text += QStringLiteral(
@@ -69,7 +69,7 @@ void OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const 
               .arg(newest.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")), Native(newest.path));
   if (skin::Message(parent, QStringLiteral("确认"), text, skin::Buttons::OkCancel,
                     skin::Icon::Critical) != skin::Answer::Ok)
-    return;
+    return false;
 
   store.close();
   QString kept;
@@ -80,20 +80,21 @@ void OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const 
     store.OpenStore(dir);
   } catch (const StoreError& e) {
     skin::ShowError(parent, e.message());
-    return;
+    return true;
   }
-  if (!error.isEmpty()) return;
+  if (!error.isEmpty()) return true;
   if (store.isDamaged()) {
     skin::Message(parent, QStringLiteral("提示"),
                   QStringLiteral("这个备份也没有通过完整性检查，数据库仍然只能查看。\n损坏的原文件已改名为：\n%1")
                       .arg(Native(kept)),
                   skin::Buttons::Ok, skin::Icon::Critical);
-    return;
+    return true;
   }
   skin::Message(parent, QStringLiteral("提示"),
                 QStringLiteral("已用 %1 的备份恢复数据库。\n损坏的原文件已改名为：\n%2")
                     .arg(newest.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")), Native(kept)),
                 skin::Buttons::Ok, skin::Icon::Information);
+  return true;
 }
 
 bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {

@@ -15,8 +15,9 @@ class QWidget;
 // (the damaged file is kept under a new name beside it) and the store opens
 // it. Without a backup, or on "取消", the damaged file stays as it is and
 // nothing is written into it. Does nothing while the store has a sound
-// casebook open.
-void OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const QString& dataDir);
+// casebook open. Returns true when the store was opened again on a restored
+// copy (what the windows show of the casebook is then out of date).
+bool OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const QString& dataDir);
 
 // "备份数据库…": asks where to write a copy of the open casebook (the save
 // dialog, "数据库文件(*.sqlite)") and writes a consistent copy there,

@@ -75,6 +75,8 @@ TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(pare
     if (!unreadable) skin::ShowError(this, e.message());
   }
   if (unreadable || store_.isDamaged()) OfferBackupForDamagedCasebook(this, store_, dataDir);
+  connect(&store_, &CasebookStore::checkFinished, this, &TMainForm::OnCasebookChecked);
+  if (store_.isChecking()) statusBar()->showMessage(QStringLiteral("正在检查数据库…"));
   highlight_.clear();
   lvRecords_->setModel(store_.records());
   for (int c = 0; c < RecordList::ColumnCount; ++c) {
@@ -643,8 +645,28 @@ void TMainForm::Print() {
 
 void TMainForm::BackupDatabase() { BackupCasebookTo(this, store_); }
 
+void TMainForm::OnCasebookChecked() {
+  statusBar()->clearMessage();
+  if (store_.isDamaged()) {
+    const QString dir = store_.dataDir();
+    if (OfferBackupForDamagedCasebook(this, store_, dir)) {
+      ClearPreview();
+      RebuildTree();
+      if (backupWanted_) StartAutomaticBackup();
+    }
+    return;
+  }
+  if (!store_.checkError().isEmpty()) {
+    skin::ShowError(this, store_.checkError());
+    return;
+  }
+  if (backupWanted_) StartAutomaticBackup();
+}
+
 void TMainForm::StartAutomaticBackup() {
-  if (!store_.isOpen() || store_.isDamaged()) return;
+  backupWanted_ = true;
+  if (store_.isChecking()) return;  // once the casebook is found sound
+  if (!store_.isOpen() || store_.isDamaged() || !store_.checkError().isEmpty()) return;
   if (!autoBackup_) {
     autoBackup_ = std::make_unique<AutomaticBackup>();
     connect(autoBackup_.get(), &AutomaticBackup::finished, this,

@@ -74,8 +74,9 @@ class TMainForm : public QMainWindow, public TEditHost {
   void FitColumns();
 
   // Starts the automatic backup of the casebook on a thread of its own when
-  // the newest backup is more than a day old (not for a damaged casebook).
-  // Its end is reported in the status bar, a failure in a message box.
+  // the newest backup is more than a day old (not for a damaged casebook;
+  // while the casebook's check runs, once it has found it sound). Its end is
+  // reported in the status bar, a failure in a message box.
   void StartAutomaticBackup();
   AutomaticBackup* Backup() const { return autoBackup_.get(); }
 
@@ -126,6 +127,8 @@ class TMainForm : public QMainWindow, public TEditHost {
   void RunEditor(TEditForm& editor);
   void ReadSettings();
   void WriteSettings();
+  // The verdict of the casebook's check that ran beside the window.
+  void OnCasebookChecked();
 
   CasebookStore store_;
   QStringList highlight_;
@@ -149,6 +152,8 @@ class TMainForm : public QMainWindow, public TEditHost {
   std::unique_ptr<TChartDialogs> charts_;
   std::unique_ptr<TEngineBinding> chartCommands_;
 
-  // The automatic backup running at start-up, if any.
+  // The automatic backup running at start-up, if any, and whether one waits
+  // for the casebook's check.
   std::unique_ptr<AutomaticBackup> autoBackup_;
+  bool backupWanted_ = false;
 };

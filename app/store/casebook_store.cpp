@@ -21,7 +21,11 @@
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
+#include <sqlite3.h>
+
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,6 +64,54 @@ bool IsDamage(const QSqlError& e) {
 // What a write into a damaged casebook is answered with.
 const QString kDamagedText = QStringLiteral(
     "数据库文件已损坏，为免损失扩大，不再向其中写入任何内容。请从备份恢复数据库。");
+
+// What PRAGMA quick_check says of a file.
+struct FileCheck {
+  QStringList problems;  // SQLite's lines (at most 20); empty: sound
+  QString error;         // the check could not run: SQLite's message
+  bool unreadable = false;  // SQLite cannot read the file as a database
+  bool cancelled = false;
+};
+
+// Runs PRAGMA quick_check on the file through a read-only connection of its
+// own (SQLite's C interface: it may run on any thread). A file SQLite cannot
+// read as a database at all is unreadable; its message is the only problem.
+FileCheck QuickCheck(const QString& path, const std::atomic<bool>* cancel) {
+  FileCheck check;
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* st = nullptr;
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(db, 5000);
+    if (cancel)
+      sqlite3_progress_handler(
+          db, 10000, [](void* flag) { return static_cast<std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+          const_cast<std::atomic<bool>*>(cancel));
+    rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(20)", -1, &st, nullptr);
+  }
+  while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+    rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) {
+      const QString line = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+      if (line != QLatin1String("ok")) check.problems << line;
+    }
+  }
+  if (rc != SQLITE_DONE) {
+    const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    const int code = db ? sqlite3_errcode(db) & 0xff : SQLITE_NOMEM;
+    if (code == SQLITE_INTERRUPT && cancel && cancel->load()) {
+      check.cancelled = true;
+    } else if (code == kSqliteCorrupt || code == kSqliteNotADb) {
+      check.unreadable = true;
+      check.problems = QStringList{message};
+    } else {
+      check.error = message;
+    }
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return check;
+}
 
 QString Num(RowId n) { return QString::number(n); }
 
@@ -456,6 +508,14 @@ struct CasebookStore::Impl {
   // The file failed its check at opening: it is open read-only.
   bool damaged = false;
   QStringList problems;
+  // The check of a large casebook runs on `checker` while the connection
+  // reads, read-only; `checkError` is set when the check could not run.
+  bool checking = false;
+  std::thread checker;
+  std::atomic<bool> cancelCheck{false};
+  FileCheck checkResult;  // written by `checker`, read after joining it
+  QString checkError;
+  int generation = 0;  // of the opening, so that a late report of an earlier one is ignored
 
   QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
 
@@ -481,11 +541,6 @@ struct CasebookStore::Impl {
     if (!open) throw StoreError(QStringLiteral("database is not open"));
   }
 
-  // Every modifying operation begins here.
-  void requireWritable() const {
-    requireOpen();
-    if (damaged) throw StoreError(kDamagedText, true);
-  }
 };
 
 namespace {
@@ -622,34 +677,16 @@ void OpenConnection(const QString& name, const QString& path, bool readOnly) {
   }
 }
 
-// The problems PRAGMA quick_check finds in the file (at most 20 lines),
-// read through a read-only connection of its own: empty when the file is
-// sound. A file SQLite cannot read as a database at all throws a StoreError
-// whose damaged() is true; any other failure (a lock held too long, no
-// permission) throws one whose damaged() is false.
-QStringList CheckFile(const QString& name, const QString& path) {
-  OpenConnection(name, path, true);
-  QStringList problems;
-  std::optional<QSqlError> error;
+void CloseConnection(const QString& name) noexcept {
+  if (!QSqlDatabase::contains(name)) return;
   {
-    QSqlQuery q(QSqlDatabase::database(name, false));
-    q.setForwardOnly(true);
-    if (q.exec(QStringLiteral("PRAGMA quick_check(20)"))) {
-      while (q.next()) {
-        const QString line = q.value(0).toString();
-        if (line != QLatin1String("ok")) problems << line;
-      }
-    }
-    if (q.lastError().isValid()) error = q.lastError();
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    db.close();
   }
-  QSqlDatabase::database(name, false).close();
   QSqlDatabase::removeDatabase(name);
-  if (error) {
-    if (!IsDamage(*error)) Fail(*error);
-    problems << EngineText(*error);
-  }
-  return problems;
 }
+
+std::atomic<qint64> g_backgroundCheckBytes{64 * 1024 * 1024};
 
 }  // namespace
 
@@ -676,6 +713,9 @@ QString CasebookStore::DefaultDataDir() {
 
 QString CasebookStore::DatabaseFileName() { return QStringLiteral("casebook.sqlite"); }
 
+qint64 CasebookStore::BackgroundCheckBytes() { return g_backgroundCheckBytes; }
+void CasebookStore::SetBackgroundCheckBytes(qint64 bytes) { g_backgroundCheckBytes = bytes; }
+
 void CasebookStore::OpenStore(const QString& dataDir) {
   close();
   const QString dir = QDir::cleanPath(dataDir.isEmpty() ? DefaultDataDir() : dataDir);
@@ -691,113 +731,209 @@ void CasebookStore::OpenStore(const QString& dataDir) {
     if (f.open(QIODevice::WriteOnly, kOwnerFile)) f.close();
   }
   MakeOwnerOnly(path, kOwnerFile);
-
-  // The file is checked before anything is written into it: a damaged file
-  // is opened read-only, so that what can still be read is shown and nothing
-  // makes the damage worse.
-  const QStringList problems = CheckFile(d_->connection + QStringLiteral("-check"), path);
-  const bool damaged = !problems.isEmpty();
-  OpenConnection(d_->connection, path, damaged);
-  d_->open = true;
   d_->dir = dir;
   d_->path = path;
-  d_->damaged = damaged;
-  d_->problems = problems;
+
   try {
-    const bool haveFts5 =
-        d_->scalar(QStringLiteral("SELECT sqlite_compileoption_used('ENABLE_FTS5')")).toInt() != 0;
-    auto wordIndexComplete = [this] {
-      return d_->scalar(QStringLiteral("PRAGMA user_version")).toInt() >= kWordIndexVersion &&
-             d_->scalar(QStringLiteral(
-                            "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('OmenryTitleWords', "
-                            "'OmenryTextWords', 'OmenryWordsInsert', 'OmenryWordsDelete', "
-                            "'OmenryWordsUpdate')"))
-                     .toInt() == 5;
-    };
-    bool indexed = false;
-    if (!damaged) {
-      d_->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-      d_->exec(QStringLiteral("PRAGMA synchronous=FULL"));
-      Transaction t(d_->db());
-      d_->exec(QStringLiteral(
-          "CREATE TABLE IF NOT EXISTS Folder("
-          "ID INTEGER PRIMARY KEY AUTOINCREMENT, ParentID INTEGER, Name TEXT)"));
-      d_->exec(QStringLiteral(
-          "CREATE INDEX IF NOT EXISTS FolderParent ON Folder(ParentID, ID)"));
-      d_->exec(QStringLiteral(
-          "CREATE TABLE IF NOT EXISTS Omenry("
-          "ID INTEGER PRIMARY KEY AUTOINCREMENT, BT TEXT, QZR TEXT, SJ DATE, "
-          "FL INTEGER, FK BOOLEAN, LR TEXT)"));
-      // The record list of a folder is read from this index alone: it carries
-      // every listed field, so listing a folder of thousands of records never
-      // touches the pages of their texts. (An earlier index on FL, ID alone
-      // would draw the planner away from it.)
-      d_->exec(QStringLiteral("DROP INDEX IF EXISTS OmenryFolder"));
-      d_->exec(QStringLiteral(
-          "CREATE INDEX IF NOT EXISTS OmenryList ON Omenry(FL, ID, BT, QZR, SJ, FK)"));
-      // The word index of the search, unless this SQLite lacks FTS5 (then
-      // every search scans the table).
-      if (haveFts5 && !wordIndexComplete())
-        CreateWordIndex([this](const QString& text) { d_->exec(text); });
-      t.commit();
-      indexed = haveFts5;
-    } else {
-      // A damaged file keeps what it has; its word index is used only when
-      // it is all there.
-      indexed = haveFts5 && wordIndexComplete();
+    // A large casebook that needs nothing set up is checked on a thread of
+    // its own, while this connection reads it, read-only, for the window;
+    // writing waits for the check's verdict (see requireWritable).
+    if (QFileInfo(path).size() >= g_backgroundCheckBytes) {
+      OpenConnection(d_->connection, path, true);
+      d_->open = true;
+      if (readyAsIs()) {
+        setUpReading();
+        d_->checking = true;
+        d_->cancelCheck = false;
+        const int generation = ++d_->generation;
+        d_->checker = std::thread([this, path, generation] {
+          d_->checkResult = QuickCheck(path, &d_->cancelCheck);
+          // The verdict is taken in the store's thread, unless a write has
+          // taken it already.
+          QMetaObject::invokeMethod(
+              this,
+              [this, generation] {
+                if (generation == d_->generation) finishCheck(true);
+              },
+              Qt::QueuedConnection);
+        });
+        return;
+      }
+      CloseConnection(d_->connection);
+      d_->open = false;
     }
-    if (indexed) {
-      // The index's terms, for the words of one or two characters; temp
-      // tables belong to this connection alone.
-      for (int i = 0; i < 2; ++i)
-        d_->exec(QStringLiteral(
-                     "CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1 USING fts5vocab(main, %2, row)")
-                     .arg(QLatin1String(kWordIndexTerms[i]), QLatin1String(kWordIndexTables[i])));
-      // The index answers exactly only while lower() and LIKE fold the same
-      // letters, A-Z alone (an SQLite built with ICU folds more).
-      d_->wordIndex =
-          d_->scalar(QStringLiteral(
-                         "SELECT lower('AZ\u00c0\u0130\u212a') = 'az\u00c0\u0130\u212a' "
-                         "AND 'a' LIKE 'A' AND 'Z' LIKE 'z' AND '\u00e9' NOT LIKE '\u00c9' "
-                         "AND '\u212a' NOT LIKE 'k'"))
-              .toInt() == 1;
-    }
-    // A quick look that the file really is a casebook and not something
-    // else that SQLite happens to open.
-    d_->exec(QStringLiteral("SELECT ID, ParentID, Name FROM Folder LIMIT 0"));
-    d_->exec(QStringLiteral("SELECT ID, BT, QZR, SJ, FL, FK, LR FROM Omenry LIMIT 0"));
-    // Texts are written and read as UTF-8 bytes (TextParameter, TextColumn):
-    // a file in another encoding is not one of ours.
-    if (d_->scalar(QStringLiteral("PRAGMA encoding")).toString() != QLatin1String("UTF-8"))
-      throw StoreError(QStringLiteral("数据库文件的文本编码不是 UTF-8，不是本程序的数据库。"));
+
+    // Otherwise the file is checked first, before anything is written into
+    // it: a damaged file is opened read-only, so that what can still be read
+    // is shown and nothing makes the damage worse.
+    const FileCheck check = QuickCheck(path, nullptr);
+    if (!check.error.isEmpty()) throw StoreError(check.error);
+    if (check.unreadable) throw StoreError(check.problems.value(0), true);
+    d_->damaged = !check.problems.isEmpty();
+    d_->problems = check.problems;
+    OpenConnection(d_->connection, path, d_->damaged);
+    d_->open = true;
+    if (!d_->damaged) setUpWritable();
+    setUpReading();
   } catch (...) {
     close();
     throw;
   }
-  for (const char* suffix : {"-wal", "-shm"})
-    MakeOwnerOnly(path + QLatin1String(suffix), kOwnerFile);
 }
 
-bool CasebookStore::isDamaged() const noexcept { return d_->open && d_->damaged; }
-QStringList CasebookStore::damageReport() const { return d_->open ? d_->problems : QStringList(); }
+bool CasebookStore::readyAsIs() {
+  const bool haveFts5 =
+      d_->scalar(QStringLiteral("SELECT sqlite_compileoption_used('ENABLE_FTS5')")).toInt() != 0;
+  return d_->scalar(QStringLiteral("PRAGMA journal_mode")).toString() == QLatin1String("wal") &&
+         d_->scalar(QStringLiteral(
+                        "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('Folder', 'Omenry', "
+                        "'FolderParent', 'OmenryList')"))
+                 .toInt() == 4 &&
+         d_->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name='OmenryFolder'"))
+                 .toInt() == 0 &&
+         (!haveFts5 || wordIndexComplete());
+}
+
+bool CasebookStore::wordIndexComplete() {
+  return d_->scalar(QStringLiteral("PRAGMA user_version")).toInt() >= kWordIndexVersion &&
+         d_->scalar(QStringLiteral(
+                        "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('OmenryTitleWords', "
+                        "'OmenryTextWords', 'OmenryWordsInsert', 'OmenryWordsDelete', "
+                        "'OmenryWordsUpdate')"))
+                 .toInt() == 5;
+}
+
+void CasebookStore::setUpWritable() {
+  d_->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+  d_->exec(QStringLiteral("PRAGMA synchronous=FULL"));
+  Transaction t(d_->db());
+  d_->exec(QStringLiteral(
+      "CREATE TABLE IF NOT EXISTS Folder("
+      "ID INTEGER PRIMARY KEY AUTOINCREMENT, ParentID INTEGER, Name TEXT)"));
+  d_->exec(QStringLiteral(
+      "CREATE INDEX IF NOT EXISTS FolderParent ON Folder(ParentID, ID)"));
+  d_->exec(QStringLiteral(
+      "CREATE TABLE IF NOT EXISTS Omenry("
+      "ID INTEGER PRIMARY KEY AUTOINCREMENT, BT TEXT, QZR TEXT, SJ DATE, "
+      "FL INTEGER, FK BOOLEAN, LR TEXT)"));
+  // The record list of a folder is read from this index alone: it carries
+  // every listed field, so listing a folder of thousands of records never
+  // touches the pages of their texts. (An earlier index on FL, ID alone
+  // would draw the planner away from it.)
+  d_->exec(QStringLiteral("DROP INDEX IF EXISTS OmenryFolder"));
+  d_->exec(QStringLiteral(
+      "CREATE INDEX IF NOT EXISTS OmenryList ON Omenry(FL, ID, BT, QZR, SJ, FK)"));
+  // The word index of the search, unless this SQLite lacks FTS5 (then
+  // every search scans the table).
+  const bool haveFts5 =
+      d_->scalar(QStringLiteral("SELECT sqlite_compileoption_used('ENABLE_FTS5')")).toInt() != 0;
+  if (haveFts5 && !wordIndexComplete())
+    CreateWordIndex([this](const QString& text) { d_->exec(text); });
+  t.commit();
+  for (const char* suffix : {"-wal", "-shm"})
+    MakeOwnerOnly(d_->path + QLatin1String(suffix), kOwnerFile);
+}
+
+void CasebookStore::setUpReading() {
+  const bool haveFts5 =
+      d_->scalar(QStringLiteral("SELECT sqlite_compileoption_used('ENABLE_FTS5')")).toInt() != 0;
+  // A file that is only read uses its word index when it is all there.
+  d_->wordIndex = false;
+  if (haveFts5 && wordIndexComplete()) {
+    // The index's terms, for the words of one or two characters; temp
+    // tables belong to this connection alone.
+    for (int i = 0; i < 2; ++i)
+      d_->exec(QStringLiteral(
+                   "CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1 USING fts5vocab(main, %2, row)")
+                   .arg(QLatin1String(kWordIndexTerms[i]), QLatin1String(kWordIndexTables[i])));
+    // The index answers exactly only while lower() and LIKE fold the same
+    // letters, A-Z alone (an SQLite built with ICU folds more).
+    d_->wordIndex =
+        d_->scalar(QStringLiteral(
+                       "SELECT lower('AZ\u00c0\u0130\u212a') = 'az\u00c0\u0130\u212a' "
+                       "AND 'a' LIKE 'A' AND 'Z' LIKE 'z' AND '\u00e9' NOT LIKE '\u00c9' "
+                       "AND '\u212a' NOT LIKE 'k'"))
+            .toInt() == 1;
+  }
+  // A quick look that the file really is a casebook and not something
+  // else that SQLite happens to open.
+  d_->exec(QStringLiteral("SELECT ID, ParentID, Name FROM Folder LIMIT 0"));
+  d_->exec(QStringLiteral("SELECT ID, BT, QZR, SJ, FL, FK, LR FROM Omenry LIMIT 0"));
+  // Texts are written and read as UTF-8 bytes (TextParameter, TextColumn):
+  // a file in another encoding is not one of ours.
+  if (d_->scalar(QStringLiteral("PRAGMA encoding")).toString() != QLatin1String("UTF-8"))
+    throw StoreError(QStringLiteral("数据库文件的文本编码不是 UTF-8，不是本程序的数据库。"));
+}
+
+void CasebookStore::finishCheck(bool notifyNow) {
+  if (!d_->checking) return;
+  if (d_->checker.joinable()) d_->checker.join();
+  d_->checking = false;
+  const FileCheck& check = d_->checkResult;
+  if (!check.error.isEmpty()) {
+    d_->checkError = check.error;
+  } else if (!check.problems.isEmpty()) {
+    // Damaged: the connection stays as it is, read-only.
+    d_->damaged = true;
+    d_->problems = check.problems;
+  } else {
+    // Sound: the connection becomes a writing one. Nothing needs setting up
+    // (readyAsIs), so opening it writes nothing either.
+    try {
+      CloseConnection(d_->connection);
+      OpenConnection(d_->connection, d_->path, false);
+      setUpWritable();
+      setUpReading();
+    } catch (const StoreError& e) {
+      // Reading goes on through a read-only connection; writing reports this.
+      d_->checkError = e.message();
+      CloseConnection(d_->connection);
+      try {
+        OpenConnection(d_->connection, d_->path, true);
+        setUpReading();
+      } catch (...) {
+        const QString error = d_->checkError;
+        close();
+        d_->checkError = error;
+      }
+    }
+  }
+  if (notifyNow)
+    emit checkFinished();
+  else
+    QMetaObject::invokeMethod(this, [this] { emit checkFinished(); }, Qt::QueuedConnection);
+}
+
+void CasebookStore::requireWritable() {
+  d_->requireOpen();
+  // A write waits for the check of the file.
+  finishCheck(false);
+  d_->requireOpen();
+  if (d_->damaged) throw StoreError(kDamagedText, true);
+  if (!d_->checkError.isEmpty()) throw StoreError(d_->checkError);
+}
 
 bool CasebookStore::isOpen() const noexcept { return d_->open; }
+bool CasebookStore::isChecking() const noexcept { return d_->open && d_->checking; }
+bool CasebookStore::isDamaged() const noexcept { return d_->open && d_->damaged; }
+QStringList CasebookStore::damageReport() const { return d_->open ? d_->problems : QStringList(); }
+QString CasebookStore::checkError() const { return d_->checkError; }
 QString CasebookStore::dataDir() const { return d_->open ? d_->dir : QString(); }
 QString CasebookStore::databasePath() const { return d_->open ? d_->path : QString(); }
 
 void CasebookStore::close() noexcept {
-  d_->list->close();
-  if (QSqlDatabase::contains(d_->connection)) {
-    {
-      QSqlDatabase db = QSqlDatabase::database(d_->connection, false);
-      db.close();
-    }
-    QSqlDatabase::removeDatabase(d_->connection);
+  if (d_->checker.joinable()) {
+    d_->cancelCheck = true;
+    d_->checker.join();
   }
+  d_->checking = false;
+  d_->list->close();
+  CloseConnection(d_->connection);
   d_->open = false;
   d_->wordIndex = false;
   d_->damaged = false;
   d_->problems.clear();
+  d_->checkError.clear();
   d_->dir.clear();
   d_->path.clear();
 }
@@ -818,7 +954,7 @@ QList<FolderRow> CasebookStore::FolderChildren(RowId parentId) {
 }
 
 RowId CasebookStore::AddFolder(RowId parentId, const QString& name) {
-  d_->requireWritable();
+  requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
   if (!q.prepare(QStringLiteral(
@@ -834,7 +970,7 @@ RowId CasebookStore::AddFolder(RowId parentId, const QString& name) {
 }
 
 std::optional<QString> CasebookStore::RenameFolder(RowId id, const QString& name) {
-  d_->requireWritable();
+  requireWritable();
   const QString stored = CutToGbkBytes(StorableText(name), kFolderNameBytes);
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
@@ -850,7 +986,7 @@ std::optional<QString> CasebookStore::RenameFolder(RowId id, const QString& name
 }
 
 bool CasebookStore::DeleteFolder(RowId id) {
-  d_->requireWritable();
+  requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
   if (!q.exec(QStringLiteral("DELETE FROM Folder WHERE ID=") + Num(id))) Fail(q.lastError());
@@ -1146,7 +1282,7 @@ void BindRecordFields(QSqlQuery& q, const QString& bt, const QString& qzr, bool 
 RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk,
                                   const QString& lr, const QDate& sj, RowId fl) {
   d_->list->close();
-  d_->requireWritable();
+  requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
   if (!q.prepare(QStringLiteral(
@@ -1165,7 +1301,7 @@ RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk
 void CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
                                  const QDate& sj, const QString& lr, RowId id) {
   d_->list->close();
-  d_->requireWritable();
+  requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
   if (!q.prepare(QStringLiteral(
@@ -1181,7 +1317,7 @@ void CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
 
 void CasebookStore::DeleteRecord(RowId id) {
   d_->list->close();
-  d_->requireWritable();
+  requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
   if (!q.exec(QStringLiteral("DELETE FROM Omenry WHERE ID=") + Num(id))) Fail(q.lastError());

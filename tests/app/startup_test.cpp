@@ -103,6 +103,8 @@ class StartupTest : public QObject {
   }
 
   void cleanup() {
+    SetBackupDialogHook({});
+    CasebookStore::SetBackgroundCheckBytes(64 * 1024 * 1024);
     boxes_.reset();
     tmp_.reset();
   }
@@ -185,6 +187,59 @@ class StartupTest : public QObject {
     form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
     QCOMPARE(Folders(form), (QStringList{"卦例", "新", "再来"}));
     QCOMPARE(boxes_->shown.size(), 2);
+  }
+
+  // A large casebook is checked beside the window: the window comes up at
+  // once, and the verdict follows.
+  void largeDamagedCasebookIsReportedOnceTheWindowIsUp() {
+    MakeCasebook();
+    QCOMPARE(MakeAutomaticBackup(dataDir_, QDateTime(QDate(2025, 6, 1), QTime(9, 0))).outcome,
+             CopyOutcome::Done);
+    AddFolder(QStringLiteral("后来"));
+    QVERIFY(DamageRecordsPage(dbPath()));
+    const QByteArray damaged = FileHash(dbPath());
+    CasebookStore::SetBackgroundCheckBytes(0);
+    boxes_->answers << skin::Answer::Ok;
+    const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+    QVERIFY(program);
+    TMainForm& form = *program->form;
+    QVERIFY(boxes_->shown.isEmpty());
+    QVERIFY(form.Store().isChecking());
+    QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("正在检查数据库…"));
+    QCOMPARE(Folders(form), (QStringList{"卦例", "后来"}));  // read meanwhile
+    QTRY_COMPARE(boxes_->shown.size(), 2);
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("损坏")));
+    QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
+    QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});  // the tree shows the restored casebook
+    QVERIFY(!form.Store().isDamaged());
+    QVERIFY(form.statusBar()->currentMessage() != QStringLiteral("正在检查数据库…"));
+    // The damaged file was never written; the restored casebook is backed up.
+    QStringList kept = QDir(dataDir_).entryList({QStringLiteral("casebook.sqlite.damaged-*")}, QDir::Files);
+    kept.removeIf([](const QString& name) {
+      return name.endsWith(QStringLiteral("-wal")) || name.endsWith(QStringLiteral("-shm"));
+    });
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(FileHash(dataDir_ + QLatin1Char('/') + kept.first()), damaged);
+    QTRY_COMPARE(ListBackups(dataDir_).size(), 2);
+  }
+
+  void largeSoundCasebookIsBackedUpOnceChecked() {
+    MakeCasebook();
+    CasebookStore::SetBackgroundCheckBytes(0);
+    const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+    QVERIFY(program);
+    TMainForm& form = *program->form;
+    QVERIFY(form.Store().isChecking());
+    QVERIFY(!form.Backup());  // not before the verdict
+    QTRY_VERIFY(!form.Store().isChecking());
+    QVERIFY(form.Backup());
+    QTRY_VERIFY(!form.Backup()->isRunning());
+    QCOMPARE(ListBackups(dataDir_).size(), 1);
+    QVERIFY(boxes_->shown.isEmpty());
+    // And it is written as usual.
+    boxes_->names << QStringLiteral("新");
+    form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
+    QCOMPARE(Folders(form), (QStringList{"卦例", "新"}));
   }
 
   void unreadableCasebookIsRestoredToo() {

@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -302,5 +303,116 @@ TEST_F(SafetyTest, SoundFileIsNotDamagedAndAnUnreadableOneSaysItIs) {
     EXPECT_TRUE(e.damaged()) << e.what();
   }
   EXPECT_FALSE(store_.isOpen());
+  EXPECT_EQ(FileHash(dbPath()), before);
+}
+
+// ---------------------------------------------------------------------------
+// A large casebook is checked beside
+
+namespace {
+
+// Makes every casebook "large" while it lives.
+struct CheckBeside {
+  CheckBeside() : saved(CasebookStore::BackgroundCheckBytes()) { CasebookStore::SetBackgroundCheckBytes(0); }
+  ~CheckBeside() { CasebookStore::SetBackgroundCheckBytes(saved); }
+  qint64 saved;
+};
+
+// Runs the event loop until the store reports its check (at most 30 s).
+bool WaitForCheck(int& reports) {
+  QElapsedTimer t;
+  t.start();
+  while (reports == 0 && t.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return reports > 0;
+}
+
+}  // namespace
+
+TEST_F(SafetyTest, LargeSoundCasebookIsReadWhileCheckedAndWrittenAfter) {
+  const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId record = store_.InsertRecord(QStringLiteral("一"), QString(), false, QStringLiteral("正文"),
+                                           QDate(2024, 1, 1), folder);
+  CheckBeside beside;
+  // A new casebook needs setting up: it is checked at once.
+  {
+    QTemporaryDir fresh;
+    CasebookStore s;
+    s.OpenStore(fresh.path());
+    EXPECT_FALSE(s.isChecking());
+    s.AddFolder(0, QStringLiteral("x"));
+  }
+  int reports = 0;
+  QObject::connect(&store_, &CasebookStore::checkFinished, [&] { ++reports; });
+  for (const bool writeFirst : {false, true}) {
+    reports = 0;
+    store_.OpenStore(dir_);
+    EXPECT_TRUE(store_.isChecking());
+    // Reading goes on meanwhile.
+    EXPECT_EQ(store_.FolderChildren(0).size(), 1u);
+    store_.ListFolderRecords(folder);
+    ASSERT_TRUE(store_.records()->locate(record));
+    EXPECT_EQ(store_.records()->currentText(), QStringLiteral("正文"));
+    SearchCondition words;
+    words.clauses = {{SearchField::Text, {QStringLiteral("正文")}, true}};
+    store_.SearchRecords(words);
+    EXPECT_EQ(store_.records()->count(), 1);
+    if (writeFirst) {
+      // A write waits for the verdict, then writes.
+      store_.RenameFolder(folder, QStringLiteral("甲甲"));
+      EXPECT_FALSE(store_.isChecking());
+    }
+    ASSERT_TRUE(WaitForCheck(reports));
+    EXPECT_EQ(reports, 1);
+    EXPECT_FALSE(store_.isChecking());
+    EXPECT_FALSE(store_.isDamaged());
+    EXPECT_TRUE(store_.checkError().isEmpty());
+    store_.InsertRecord(QStringLiteral("二"), QString(), false, QStringLiteral("x"), QDate(), folder);
+  }
+  Sqlite raw(dbPath());
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry"), 3);
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Folder WHERE Name='甲甲'"), 1);
+}
+
+TEST_F(SafetyTest, LargeDamagedCasebookIsFoundBesideAndNeverWritten) {
+  const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
+  QString longText;
+  for (int i = 0; i < 2000; ++i) longText += QStringLiteral("卦%1 ").arg(i);
+  store_.InsertRecord(QStringLiteral("长"), QString(), false, longText, QDate(2024, 1, 1), folder);
+  store_.InsertRecord(QStringLiteral("短"), QString(), false, QStringLiteral("正文"), QDate(2024, 1, 1), folder);
+  store_.close();
+  ASSERT_TRUE(DamageRecordsPage(dbPath()));
+  const QByteArray before = FileHash(dbPath());
+  CheckBeside beside;
+  int reports = 0;
+  QObject::connect(&store_, &CasebookStore::checkFinished, [&] { ++reports; });
+  for (const bool writeFirst : {false, true}) {
+    reports = 0;
+    store_.OpenStore(dir_);
+    EXPECT_TRUE(store_.isChecking());
+    EXPECT_EQ(store_.FolderChildren(0).size(), 1u);
+    if (writeFirst) {
+      try {
+        store_.AddFolder(0, QStringLiteral("乙"));
+        ADD_FAILURE() << "wrote into the damaged file";
+      } catch (const StoreError& e) {
+        EXPECT_TRUE(e.damaged()) << e.what();
+      }
+    }
+    ASSERT_TRUE(WaitForCheck(reports));
+    EXPECT_EQ(reports, 1);
+    EXPECT_TRUE(store_.isDamaged());
+    EXPECT_FALSE(store_.damageReport().isEmpty());
+    EXPECT_THROW(store_.InsertRecord(QStringLiteral("新"), QString(), false, QString(), QDate(), folder),
+                 StoreError);
+    store_.close();
+    EXPECT_EQ(FileHash(dbPath()), before);
+  }
+  // Closed while the check runs: it is given up at once.
+  store_.OpenStore(dir_);
+  EXPECT_TRUE(store_.isChecking());
+  store_.close();
+  EXPECT_FALSE(store_.isChecking());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(reports, 1);  // the earlier opening's report, nothing from this one
   EXPECT_EQ(FileHash(dbPath()), before);
 }
