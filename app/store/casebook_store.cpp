@@ -540,7 +540,6 @@ struct CasebookStore::Impl {
   void requireOpen() const {
     if (!open) throw StoreError(QStringLiteral("database is not open"));
   }
-
 };
 
 namespace {
@@ -767,7 +766,8 @@ void CasebookStore::OpenStore(const QString& dataDir) {
     // it: a damaged file is opened read-only, so that what can still be read
     // is shown and nothing makes the damage worse.
     const FileCheck check = QuickCheck(path, nullptr);
-    if (!check.error.isEmpty()) throw StoreError(check.error);
+    if (!check.error.isEmpty())
+      throw StoreError(check.error + QStringLiteral(" (") + QDir::toNativeSeparators(path) + QLatin1Char(')'));
     if (check.unreadable) throw StoreError(check.problems.value(0), true);
     d_->damaged = !check.problems.isEmpty();
     d_->problems = check.problems;

@@ -305,7 +305,7 @@ class CasebookStore : public QObject {
 
   // Closes the store if it is open, then opens the database in dataDir
   // (DefaultDataDir() when empty): creates the directory if missing, checks
-  // the file (PRAGMA quick_check, about half a second per 400 MB), creates
+  // the file (PRAGMA quick_check, see CHECKING above), creates
   // the tables and the index if missing, builds the word index of the search
   // (see SearchRecords) when the file has none yet (on a large casebook made
   // before it, this takes a few seconds once), and makes the directory and
