@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "gbk_validator.h"
+#include "record_text_edit.h"
 #include "skin.h"
 
 namespace {
@@ -43,8 +44,8 @@ TEditForm::TEditForm(TEditHost& host, QWidget* parent) : QDialog(parent), host_(
   BuildUi();
   connect(qApp, &QApplication::focusChanged, this, &TEditForm::OnFocusChanged);
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-          &TEditForm::UpdateEditActions);
-  UpdateEditActions();
+          &TEditForm::OnClipboardChanged);
+  OnClipboardChanged();
 }
 
 TEditForm::~TEditForm() {
@@ -172,7 +173,7 @@ void TEditForm::BuildUi() {
   cbFK_ = new QCheckBox(QStringLiteral("反馈"), this);
   cbFK_->setObjectName(QStringLiteral("cbFK"));
 
-  reText_ = new QPlainTextEdit(this);
+  reText_ = new TRecordTextEdit(this);
   reText_->setObjectName(QStringLiteral("reText"));
   reText_->setFont(skin::TextFont());
   reText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -368,6 +369,14 @@ void TEditForm::OnFocusChanged(QWidget*, QWidget* now) {
 
 QWidget* TEditForm::FocusedTextControl() const { return textFocus_; }
 
+void TEditForm::OnClipboardChanged() {
+  // Read here, once per change of the clipboard, not at every keystroke:
+  // asking another program for its clipboard is a round trip to it.
+  const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+  clipboardHasText_ = clip != nullptr && clip->hasText();
+  UpdateEditActions();
+}
+
 void TEditForm::UpdateEditActions() {
   bool undo = false, selection = false, hasText = false;
   QWidget* w = FocusedTextControl();
@@ -380,12 +389,10 @@ void TEditForm::UpdateEditActions() {
     selection = reText_->textCursor().hasSelection();
     hasText = !reText_->document()->isEmpty();
   }
-  const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
-  const bool clipText = clip && clip->hasText() && !clip->text().isEmpty();
   actUndo_->setEnabled(w && undo);
   actCut_->setEnabled(w && selection);
   actCopy_->setEnabled(w && selection);
-  actPaste_->setEnabled(w && clipText);
+  actPaste_->setEnabled(w && clipboardHasText_);
   actSelectAll_->setEnabled(w && hasText);
 }
 

@@ -13,6 +13,7 @@
 
 #include "casebook_store.h"
 #include "edit_host.h"
+#include "record_text_edit.h"
 #include "years.h"
 
 class QAction;
@@ -20,7 +21,6 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QMenuBar;
-class QPlainTextEdit;
 class QToolBar;
 
 class TEditForm : public QDialog {
@@ -71,7 +71,7 @@ class TEditForm : public QDialog {
   QComboBox* cbMonth() const { return cbMonth_; }
   QComboBox* cbDay() const { return cbDay_; }
   QCheckBox* cbFK() const { return cbFK_; }
-  QPlainTextEdit* reText() const { return reText_; }
+  TRecordTextEdit* reText() const { return reText_; }
   QToolBar* toolBar() const { return toolBar_; }
   QMenuBar* menuBar() const { return menuBar_; }
 
@@ -89,6 +89,7 @@ class TEditForm : public QDialog {
   QAction* MakeAction(const QString& name, const QString& text, const QKeySequence& key);
   void SetDirty() { dirty_ = true; }
   QWidget* FocusedTextControl() const;
+  void OnClipboardChanged();
   void OnFocusChanged(QWidget* old, QWidget* now);
   void Undo();
   void Cut();
@@ -109,8 +110,12 @@ class TEditForm : public QDialog {
   QComboBox* cbMonth_ = nullptr;
   QComboBox* cbDay_ = nullptr;
   QCheckBox* cbFK_ = nullptr;
-  QPlainTextEdit* reText_ = nullptr;
+  TRecordTextEdit* reText_ = nullptr;
   QWidget* textFocus_ = nullptr;  // the text control the editing commands act on
+  // Whether the clipboard offers text, as it said when it last changed. Only
+  // the offered formats are asked for, never the data: an owner that hands
+  // its text over once keeps that answer for the paste.
+  bool clipboardHasText_ = false;
 
   QAction* actSave_ = nullptr;
   QAction* actClose_ = nullptr;
