@@ -390,8 +390,17 @@ void TMainForm::DeleteFolder() {
                   skin::Icon::Information);
     return;
   }
-  if (skin::Message(this, QStringLiteral("确认"), QStringLiteral("确认要删除吗？"),
-                    skin::Buttons::OkCancel, skin::Icon::Question) != skin::Answer::Ok)
+  // Say what goes with the folder; Enter keeps it.
+  QString question = QStringLiteral("确认要删除吗？");
+  try {
+    if (const int records = store_.FolderRecordCount(TFolderTree::FolderId(node)); records > 0)
+      question += QStringLiteral("\n（其中的 %1 条记录将一并删除）").arg(records);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  if (skin::Message(this, QStringLiteral("确认"), question, skin::Buttons::OkCancelDestructive,
+                    skin::Icon::Question) != skin::Answer::Ok)
     return;
   bool found = false;
   try {
@@ -457,7 +466,7 @@ void TMainForm::DeleteRecord() {
   const int rows = list->count();
   if (rows >= 1 &&
       skin::Message(this, QStringLiteral("确认"), QStringLiteral("确认要删除吗？"),
-                    skin::Buttons::OkCancel, skin::Icon::Question) != skin::Answer::Ok)
+                    skin::Buttons::OkCancelDestructive, skin::Icon::Question) != skin::Answer::Ok)
     return;
   if (rows == 1) ClearPreview();
   try {

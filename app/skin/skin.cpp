@@ -143,10 +143,11 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& capt
       box->setEscapeButton(ok);
       break;
     }
-    case Buttons::OkCancel: {
+    case Buttons::OkCancel:
+    case Buttons::OkCancelDestructive: {
       QPushButton* ok = box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
       QPushButton* cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-      box->setDefaultButton(ok);
+      box->setDefaultButton(buttons == Buttons::OkCancel ? ok : cancel);
       box->setEscapeButton(cancel);
       break;
     }

@@ -19,7 +19,9 @@ namespace skin {
 // Product name: application title and caption of plain message boxes.
 inline const char kProductName[] = "Hexalore";
 
-enum class Buttons { Ok, OkCancel, YesNoCancel };
+// OkCancelDestructive: "确定" and "取消" for a question whose 确定 destroys
+// something; 取消 is the default button, so Enter keeps what there is.
+enum class Buttons { Ok, OkCancel, YesNoCancel, OkCancelDestructive };
 enum class Answer { Ok, Cancel, Yes, No };
 enum class Icon { None, Information, Question, Warning, Critical };
 
@@ -35,7 +37,8 @@ void ApplyTheme(QApplication& app);
 QFont TextFont();
 
 // Builds (does not show) a themed message box with the Chinese captions:
-// Ok → "确定"; OkCancel → "确定", "取消"; YesNoCancel → "是", "否", "取消".
+// Ok → "确定"; OkCancel → "确定", "取消"; YesNoCancel → "是", "否", "取消";
+// OkCancelDestructive → "确定", "取消" with "取消" the default button.
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& caption,
                                             const QString& text, Buttons buttons,
                                             Icon icon = Icon::None);

@@ -953,6 +953,15 @@ QList<FolderRow> CasebookStore::FolderChildren(RowId parentId) {
   return rows;
 }
 
+int CasebookStore::FolderRecordCount(RowId id) {
+  d_->requireOpen();
+  QSqlQuery q(d_->db());
+  q.setForwardOnly(true);
+  if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM Omenry WHERE FL=") + Num(id)) || !q.next())
+    Fail(q.lastError());
+  return q.value(0).toInt();
+}
+
 RowId CasebookStore::AddFolder(RowId parentId, const QString& name) {
   requireWritable();
   Transaction t(d_->db());

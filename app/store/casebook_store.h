@@ -336,6 +336,9 @@ class CasebookStore : public QObject {
   // ---- folders (table Folder)
   // The folders whose ParentID is parentId, in ascending ID order.
   QList<FolderRow> FolderChildren(RowId parentId);
+  // The number of records whose FL is the folder's ID (those that deleting
+  // the folder deletes with it).
+  int FolderRecordCount(RowId id);
   // Appends a folder under parentId (0 = under the root) and returns its new
   // ID. The name is cut to kFolderNameBytes if longer.
   RowId AddFolder(RowId parentId, const QString& name);

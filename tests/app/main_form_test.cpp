@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStatusBar>
@@ -321,8 +323,8 @@ class MainFormTest : public QObject {
     deleteFolder->trigger();
     QCOMPARE(boxes_->shown.size(), 1);
     QCOMPARE(boxes_->shown[0].caption, QStringLiteral("确认"));
-    QCOMPARE(boxes_->shown[0].text, QStringLiteral("确认要删除吗？"));
-    QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::OkCancel);
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("确认要删除吗？\n（其中的 2 条记录将一并删除）"));
+    QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::OkCancelDestructive);
     QVERIFY(Node(*form, "丙"));
     boxes_->answers << skin::Answer::Ok;
     deleteFolder->trigger();
@@ -546,6 +548,7 @@ class MainFormTest : public QObject {
     QCOMPARE(boxes_->shown.size(), 2);
     QCOMPARE(boxes_->shown[1].caption, QStringLiteral("确认"));
     QCOMPARE(boxes_->shown[1].text, QStringLiteral("确认要删除吗？"));
+    QCOMPARE(boxes_->shown[1].buttons, skin::Buttons::OkCancelDestructive);
     QVERIFY(form->Records()->isOpen());
     QCOMPARE(form->Records()->count(), 0);
     QVERIFY(form->Preview()->toPlainText().isEmpty());
@@ -737,6 +740,61 @@ class MainFormTest : public QObject {
     QVERIFY(form);
     QVERIFY(form->ToolBar()->isVisible());
     QVERIFY(!form->statusBar()->isVisible());
+  }
+
+  // The delete questions are real boxes here, answered as a hurried user
+  // does: Enter. 取消 is their default button, so nothing goes; the folder's
+  // question tells how many records would go with it.
+  void deleteQuestionsDefaultToCancel() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    MakeFolder(*form, QStringLiteral("满"), {"一", "二", "三"});
+    MakeFolder(*form, QStringLiteral("空"), {});
+    form.reset();
+    form = MakeForm();
+    QVERIFY(form);
+    boxes_.reset();  // no hooks: the boxes really show
+    struct Seen {
+      QString caption, text, defaultButton, escapeButton;
+    };
+    auto pressEnter = [](Seen* seen) {
+      QTimer::singleShot(0, qApp, [seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        seen->caption = box->windowTitle();
+        seen->text = box->text();
+        seen->defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        seen->escapeButton = box->escapeButton() ? box->escapeButton()->text() : QString();
+        QTest::keyClick(box, Qt::Key_Return);
+      });
+    };
+    const struct {
+      const char* folder;
+      const char* action;
+      const char* text;
+    } cases[] = {
+        {"满", "actDeleteFolder", "确认要删除吗？\n（其中的 3 条记录将一并删除）"},
+        {"空", "actDeleteFolder", "确认要删除吗？"},
+        {"满", "actDeleteRecord", "确认要删除吗？"},
+    };
+    for (const auto& c : cases) {
+      Select(*form, QString::fromUtf8(c.folder));
+      Seen seen;
+      pressEnter(&seen);
+      Action(form.get(), c.action)->trigger();
+      QVERIFY2(Node(*form, QString::fromUtf8(c.folder)) && form->Records()->count() ==
+                   form->Store().FolderRecordCount(form->SelectedFolderId()),
+               "Enter deleted");
+      QCOMPARE(form->Store().FolderRecordCount(form->SelectedFolderId()),
+               c.folder == std::string("满") ? 3 : 0);
+      QCOMPARE(seen.defaultButton, QStringLiteral("取消"));
+      QCOMPARE(seen.escapeButton, QStringLiteral("取消"));
+      QCOMPARE(seen.caption, QStringLiteral("确认"));
+      QCOMPARE(seen.text, QString::fromUtf8(c.text));
+    }
+    Select(*form, QStringLiteral("满"));
+    QCOMPARE(form->Records()->count(), 3);
+    boxes_ = std::make_unique<testing_support::Boxes>();
   }
 
   // A casebook that cannot be opened: the engine's message, then a window

@@ -38,6 +38,9 @@ class SkinTest : public QObject {
     QTest::newRow("ok") << int(skin::Buttons::Ok) << QStringList{QStringLiteral("确定")};
     QTest::newRow("ok-cancel") << int(skin::Buttons::OkCancel)
                                << QStringList{QStringLiteral("确定"), QStringLiteral("取消")};
+    QTest::newRow("ok-cancel, destructive")
+        << int(skin::Buttons::OkCancelDestructive)
+        << QStringList{QStringLiteral("确定"), QStringLiteral("取消")};
     QTest::newRow("yes-no-cancel")
         << int(skin::Buttons::YesNoCancel)
         << QStringList{QStringLiteral("是"), QStringLiteral("否"), QStringLiteral("取消")};
@@ -69,6 +72,12 @@ class SkinTest : public QObject {
                                     << int(skin::Answer::Ok);
     QTest::newRow("okcancel/escape") << int(skin::Buttons::OkCancel) << int(Qt::Key_Escape)
                                      << int(skin::Answer::Cancel);
+    QTest::newRow("destructive/enter") << int(skin::Buttons::OkCancelDestructive)
+                                       << int(Qt::Key_Return) << int(skin::Answer::Cancel);
+    QTest::newRow("destructive/escape") << int(skin::Buttons::OkCancelDestructive)
+                                        << int(Qt::Key_Escape) << int(skin::Answer::Cancel);
+    QTest::newRow("destructive/space on 确定")
+        << int(skin::Buttons::OkCancelDestructive) << int(-Qt::Key_Space) << int(skin::Answer::Ok);
     QTest::newRow("ync/enter") << int(skin::Buttons::YesNoCancel) << int(Qt::Key_Return)
                                << int(skin::Answer::Yes);
     QTest::newRow("ync/escape") << int(skin::Buttons::YesNoCancel) << int(Qt::Key_Escape)
@@ -80,8 +89,14 @@ class SkinTest : public QObject {
     QFETCH(int, key);
     QFETCH(int, answer);
     QTimer::singleShot(0, [key] {
-      if (QWidget* box = QApplication::activeModalWidget())
-        QTest::keyClick(box, Qt::Key(key));
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      if (key < 0) {  // on 确定, which the user has to reach first
+        for (QAbstractButton* b : box->buttons())
+          if (b->text() == QStringLiteral("确定")) QTest::keyClick(b, Qt::Key(-key));
+        return;
+      }
+      QTest::keyClick(box, Qt::Key(key));
     });
     QCOMPARE(int(skin::Message(nullptr, QStringLiteral("确认"), QStringLiteral("?"),
                                skin::Buttons(kind))),
