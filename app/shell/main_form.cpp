@@ -646,7 +646,7 @@ void TMainForm::Print() {
     skin::ShowError(this, e.message());
     return;
   }
-  PrintText(this, text);
+  PrintText(this, text, store_.dataDir());
 }
 
 // ---------------------------------------------------------------------------

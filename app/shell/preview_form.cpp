@@ -486,15 +486,21 @@ void TPreviewForm::UpdatePictures() {
 // ---------------------------------------------------------------------------
 // PrintText
 
-void PrintText(QWidget* parent, const QString& text) {
-  const QString path = QDir::current().filePath(QString::fromLatin1(kPrintRtfName));
-  QSaveFile rtf(path);
-  const QByteArray bytes = RtfDocument(text);
-  if (!rtf.open(QIODevice::WriteOnly) || rtf.write(bytes) != bytes.size() || !rtf.commit()) {
-    const QString error = rtf.errorString();
-    rtf.cancelWriting();
-    skin::ShowError(parent, error);
-    return;
+void PrintText(QWidget* parent, const QString& text, const QString& directory) {
+  if (!directory.isEmpty()) {
+    const QString path = QDir(directory).filePath(QString::fromLatin1(kPrintRtfName));
+    QSaveFile rtf(path);
+    const QByteArray bytes = RtfDocument(text);
+    // The case's text is private: owner-only before a byte is written (the
+    // new file would otherwise take the old one's or the umask's rights).
+    if (!rtf.open(QIODevice::WriteOnly) ||
+        !rtf.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        rtf.write(bytes) != bytes.size() || !rtf.commit()) {
+      const QString error = rtf.errorString();
+      rtf.cancelWriting();
+      skin::ShowError(parent, error);
+      return;
+    }
   }
   TPreviewForm form(text, parent);
   form.exec();

@@ -107,10 +107,13 @@ class TPreviewForm : public QDialog {
   QLabel* sheetText_ = nullptr;
 };
 
-// "打印(&P)...": writes the text to "tmp.rtf" in the working directory (an
+// "打印(&P)...": writes the text to "tmp.rtf" in `directory`, the
+// casebook's own directory, readable and writable by the owner alone (an
 // error is shown and nothing more happens if that fails), then shows the
-// print window with the text modally.
-void PrintText(QWidget* parent, const QString& text);
+// print window with the text modally. The file is overwritten by the next
+// print and left there. Without a directory (no casebook is open) no file
+// is written.
+void PrintText(QWidget* parent, const QString& text, const QString& directory);
 
-// The name of the RTF file PrintText writes in the working directory.
+// The name of the RTF file PrintText writes.
 inline const char kPrintRtfName[] = "tmp.rtf";

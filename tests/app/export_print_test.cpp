@@ -22,6 +22,7 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "casebook_store.h"
@@ -428,8 +429,8 @@ class ExportPrintTest : public QObject {
     for (int i = 0; i < expected.size(); ++i)
       QVERIFY2(printed[i].pages == expected[i],
                qPrintable(QStringLiteral("%1: %2 pages").arg(printed[i].what).arg(printed[i].pages)));
-    // tmp.rtf holds the record's text.
-    QFile rtf(work.filePath(QStringLiteral("tmp.rtf")));
+    // tmp.rtf, in the casebook's directory, holds the record's text.
+    QFile rtf(QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf")));
     QVERIFY(rtf.open(QIODevice::ReadOnly));
     QCOMPARE(ReadRtf(rtf.readAll()), Lf(LongText(150)));
   }
@@ -517,7 +518,7 @@ class ExportPrintTest : public QObject {
   void tmpRtfAndEmptyRecord() {
     auto form = MakeForm();
     QVERIFY(form);
-    const QString rtfPath = QDir(work_->path()).filePath(QStringLiteral("tmp.rtf"));
+    const QString rtfPath = QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf"));
     Show(*form, chart_);
     QVERIFY(WithPreview(*form, [](TPreviewForm*) {}));
     Show(*form, note_);
@@ -537,20 +538,51 @@ class ExportPrintTest : public QObject {
     QVERIFY(boxes_->shown.isEmpty());
   }
 
+  // tmp.rtf holds the case's text: it goes into the casebook's own
+  // directory, readable and writable by the owner alone whatever the umask,
+  // and nowhere else (not into the working directory). An older tmp.rtf
+  // that others could read is made private too.
+  void tmpRtfIsPrivate() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    const QString rtfPath = QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf"));
+    {
+      QFile old(rtfPath);
+      QVERIFY(old.open(QIODevice::WriteOnly));
+      old.write("{\\rtf1 old}");
+      QVERIFY(old.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                 QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    }
+    const mode_t oldMask = umask(0);  // the most open umask there is
+    Show(*form, note_);
+    const bool shown = WithPreview(*form, [](TPreviewForm*) {});
+    umask(oldMask);
+    QVERIFY(shown);
+    QVERIFY(boxes_->shown.isEmpty());
+    QCOMPARE(QDir(work_->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QFile rtf(rtfPath);
+    QVERIFY(rtf.open(QIODevice::ReadOnly));
+    QCOMPARE(ReadRtf(rtf.readAll()), Lf(form->Records()->currentText()));
+    struct stat st {};
+    QCOMPARE(stat(QFile::encodeName(rtfPath).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0600));
+    QCOMPARE(st.st_uid, geteuid());
+  }
+
   // tmp.rtf cannot be written (a directory of that name is in the way):
   // the error is shown and the print window is not.
   void tmpRtfUnwritable() {
     auto form = MakeForm();
     QVERIFY(form);
     Show(*form, note_);
-    QVERIFY(QDir(work_->path()).mkdir(QStringLiteral("tmp.rtf")));
+    QVERIFY(QDir(dataDir_->path()).mkdir(QStringLiteral("tmp.rtf")));
     const bool shown = WithPreview(*form, [](TPreviewForm*) {});
     QVERIFY(!shown);
     QCOMPARE(boxes_->shown.size(), 1);
     QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
     QVERIFY(!boxes_->shown[0].text.isEmpty());
     for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<TPreviewForm*>(w));
-    QVERIFY(QFileInfo(QDir(work_->path()).filePath(QStringLiteral("tmp.rtf"))).isDir());
+    QVERIFY(QFileInfo(QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf"))).isDir());
   }
 };
 
