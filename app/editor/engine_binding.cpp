@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDialog>
+#include <QPointer>
 #include <QFile>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -156,6 +158,28 @@ std::optional<int32_t> DecimalOf(const QString& text) {
   return value;
 }
 
+// For as long as it lives, the dialog belongs to the window it is shown
+// from (the record editor), so that it comes up over that window and not
+// over the main window that keeps it between commands.
+class ShownOver {
+ public:
+  ShownOver(QDialog& dialog, QWidget* from)
+      : dialog_(dialog), keeper_(dialog.parentWidget()), over_(from ? from->window() : nullptr) {
+    if (over_ != nullptr && over_ != keeper_ && over_ != &dialog_)
+      dialog_.setParent(over_, dialog_.windowFlags());
+  }
+  ~ShownOver() {
+    if (dialog_.parentWidget() != keeper_) dialog_.setParent(keeper_, dialog_.windowFlags());
+  }
+  ShownOver(const ShownOver&) = delete;
+  ShownOver& operator=(const ShownOver&) = delete;
+
+ private:
+  QDialog& dialog_;
+  QPointer<QWidget> keeper_;
+  QWidget* over_;
+};
+
 void Tell(QWidget* parent, const QString& text) {
   skin::Message(parent, kCaption, text, skin::Buttons::Ok, skin::Icon::Warning);
 }
@@ -237,7 +261,17 @@ int TEngineBinding::Show(QDialog& dialog) const {
 }
 
 ChartOutcome TEngineBinding::Run(ChartKind kind, TEditForm& editor) {
-  return Run(kind, &editor, [&editor](const QString& text) { editor.InsertChartText(text); });
+  QPointer<QWidget> before = QApplication::focusWidget();
+  if (before && before->window() != &editor) before = nullptr;
+  const ChartOutcome outcome =
+      Run(kind, &editor, [&editor](const QString& text) { editor.InsertChartText(text); });
+  // The keyboard goes back to the editor: to the text when a chart went
+  // there, else to where it was.
+  editor.activateWindow();
+  editor.raise();
+  QWidget* next = outcome == ChartOutcome::Inserted || !before ? editor.reText() : before.data();
+  next->setFocus(Qt::OtherFocusReason);
+  return outcome;
 }
 
 ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
@@ -267,6 +301,9 @@ ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
   switch (kind) {
     case ChartKind::Bazi:
     case ChartKind::Ziwei:
+      // One dialog for two charts: its caption says which is cast.
+      dialogs_.bazi()->setWindowTitle(kind == ChartKind::Bazi ? QStringLiteral("八字排盘")
+                                                              : QStringLiteral("紫微排盘"));
       dialog = dialogs_.bazi();
       break;
     case ChartKind::Liuyao:
@@ -285,7 +322,12 @@ ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
       dialog = dialogs_.xuankong();
       break;
   }
-  if (Show(*dialog) != QDialog::Accepted) return ChartOutcome::Cancelled;
+  int answer = QDialog::Rejected;
+  {
+    const ShownOver over(*dialog, parent);
+    answer = Show(*dialog);
+  }
+  if (answer != QDialog::Accepted) return ChartOutcome::Cancelled;
 
   // 5. Read the controls and 6. check the date, then 7. call.
   const int bytes = kind == ChartKind::Ziwei ? ORV_ZIWEI_BUFFER_SIZE : ORV_CHART_BUFFER_SIZE;

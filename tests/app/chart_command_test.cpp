@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +17,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -282,6 +284,24 @@ class ChartCommandTest : public QObject {
     QVERIFY(editor_->Save());
   }
 
+  // The shared Four Pillars / Purple Star dialog says which chart it casts;
+  // the others keep their own captions.
+  void captionNamesTheChart() {
+    OpenEditor(kFakeDir);
+    const struct {
+      const char* action;
+      const char* caption;
+    } cases[] = {{"actBazi", "八字排盘"}, {"actZiwei", "紫微排盘"}, {"actBazi", "八字排盘"},
+                 {"actLiuyao", "六爻"},    {"actQimen", "奇门遁甲"}, {"actLiuren", "六壬"},
+                 {"actXuankong", "玄空"}};
+    for (const auto& c : cases) {
+      QString caption;
+      WhenDialogShows([&caption](QDialog& d) { caption = d.windowTitle(); }, false);
+      Action(editor_.get(), c.action)->trigger();
+      QCOMPARE(caption, QString::fromUtf8(c.caption));
+    }
+  }
+
   // A new record, too, stays clean when the chart is cancelled.
   void cancelLeavesANewRecordClean() {
     OpenEditor(kFakeDir);
@@ -395,6 +415,72 @@ class ChartCommandTest : public QObject {
     QCOMPARE(lines.value(18), QStringLiteral("└─────┴─────┴─────┘"));
     QCOMPARE(lines.mid(19).join(QStringLiteral("\r\n")), existing_);
     QVERIFY(editor_->isDirty());
+  }
+
+  // Opened from the editor in the program, a chart dialog stands over the
+  // editor (its window's transient parent is the editor's, not the main
+  // window's) and, once closed, hands the keyboard back to the editor:
+  // to the text when a chart went there, else where it was.
+  void dialogOverTheEditor() {
+    QTemporaryDir dir;
+    {
+      CasebookStore store;
+      store.OpenStore(dir.path());
+      store.AddFolder(0, QStringLiteral("案例"));
+    }
+    TMainForm form(dir.path());
+    form.showNormal();
+    form.resize(1000, 700);
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.Tree()->setCurrentItem(
+        form.Tree()->findItems(QStringLiteral("案例"), Qt::MatchExactly | Qt::MatchRecursive).first());
+
+    struct Seen {
+      bool overEditor = false;
+      bool focusBack = false;
+    };
+    QList<Seen> seen;
+    connect(&form, &TMainForm::editorOpened, &form, [&](TEditForm* editor) {
+      QTimer::singleShot(0, editor, [&, editor] {
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        const struct {
+          const char* action;
+          bool ok;
+        } cases[] = {{"actBazi", true}, {"actQimen", false}, {"actXuankong", true}};
+        for (const auto& c : cases) {
+          editor->edtBT()->setFocus();  // the user was typing the title
+          QTRY_COMPARE(QApplication::focusWidget(), editor->edtBT());
+          Seen s;
+          WhenDialogShows(
+              [&s, editor](QDialog& d) {
+                const QWindow* shown = d.windowHandle();
+                s.overEditor = d.parentWidget() == editor && shown &&
+                               shown->transientParent() == editor->windowHandle();
+              },
+              c.ok);
+          Action(editor, c.action)->trigger();
+          QTest::qWait(50);
+          // A chart: the keyboard goes to the text that holds it; nothing
+          // cast: back where it was.
+          QWidget* expected = c.ok ? static_cast<QWidget*>(editor->reText()) : editor->edtBT();
+          s.focusBack = QApplication::activeWindow() == editor &&
+                        QApplication::focusWidget() == expected;
+          seen << s;
+        }
+        editor->done(QDialog::Rejected);
+      });
+    });
+    boxes_->answers << skin::Answer::No;  // the close question: do not save
+    Action(&form, "actNewRecord")->trigger();
+    QCOMPARE(seen.size(), 3);
+    for (const Seen& s : seen) {
+      QVERIFY(s.overEditor);
+      QVERIFY(s.focusBack);
+    }
+    // Between commands the dialogs belong to the main window again.
+    auto* bazi = form.findChild<TBaziForm*>();
+    QVERIFY(bazi);
+    QCOMPARE(bazi->parentWidget(), &form);
   }
 
   // The program itself: in the main window, a new record in a folder; in its
