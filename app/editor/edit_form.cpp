@@ -97,7 +97,7 @@ void TEditForm::BuildUi() {
       {"actLiuyao", "六爻(&L)", "六爻", Qt::Key_L, ChartKind::Liuyao},
       {"actQimen", "奇门(&Q)", "奇门", Qt::Key_Q, ChartKind::Qimen},
       {"actLiuren", "六壬(&R)", "六壬", Qt::Key_R, ChartKind::Liuren},
-      {"actXuankong", "玄空", "玄空", 0, ChartKind::Xuankong},
+      {"actXuankong", "玄空(&X)", "玄空", 0, ChartKind::Xuankong},
   };
   QList<QAction*> chartActions;
   for (const Chart& c : charts) {
@@ -137,9 +137,7 @@ void TEditForm::BuildUi() {
   connect(edit, &QMenu::aboutToShow, this, &TEditForm::UpdateEditActions);
   QMenu* chart = menuBar_->addMenu(QStringLiteral("排盘(&P)"));
   chart->setObjectName(QStringLiteral("mnuChart"));
-  for (QAction* act : chartActions) {
-    if (act->objectName() != QLatin1String("actXuankong")) chart->addAction(act);
-  }
+  chart->addActions(chartActions);  // all six, for the keyboard too
 
   toolBar_ = new QToolBar(this);
   toolBar_->setObjectName(QStringLiteral("tbEdit"));

@@ -167,6 +167,8 @@ void TMainForm::BuildUi() {
   // ---- menus
   QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
   file->setObjectName(QStringLiteral("mnuFile"));
+  file->addAction(actNewFolder);  // also here, where a first-time user looks
+  file->addSeparator();
   file->addAction(actSaveText);
   file->addAction(actPrint);
   file->addAction(actBackup);

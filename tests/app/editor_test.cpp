@@ -410,7 +410,7 @@ class EditorTest : public QObject {
         {"actLiuyao", "六爻(&L)", QKeySequence(Qt::CTRL | Qt::Key_L), ChartKind::Liuyao, true},
         {"actQimen", "奇门(&Q)", QKeySequence(Qt::CTRL | Qt::Key_Q), ChartKind::Qimen, true},
         {"actLiuren", "六壬(&R)", QKeySequence(Qt::CTRL | Qt::Key_R), ChartKind::Liuren, true},
-        {"actXuankong", "玄空", QKeySequence(), ChartKind::Xuankong, false},
+        {"actXuankong", "玄空(&X)", QKeySequence(), ChartKind::Xuankong, true},
     };
     auto* chartMenu = ed.findChild<QMenu*>(QStringLiteral("mnuChart"));
     QVERIFY(chartMenu);

@@ -199,8 +199,12 @@ class MainFormTest : public QObject {
     QStringList menus;
     for (QAction* a : form->menuBar()->actions()) menus << a->text();
     QCOMPARE(menus, (QStringList{"文件(&F)", "查看(&V)", "搜索(&S)"}));
+    // 新建分类 also in 文件, where a first-time user looks for it.
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions()),
-             (QStringList{"保存为文本(&S)", "打印(&P)...", "备份数据库…", "|", "退出(&X)"}));
+             (QStringList{"新建分类(&N)", "|", "保存为文本(&S)", "打印(&P)...", "备份数据库…", "|",
+                          "退出(&X)"}));
+    QCOMPARE(form->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions().first(),
+             Action(form.get(), "actNewFolder"));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuView"))->actions()),
              (QStringList{"工具栏(&T)", "状态栏(&S)"}));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuSearch"))->actions()),
