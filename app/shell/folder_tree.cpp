@@ -64,9 +64,12 @@ bool TFolderTree::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
 
 void TFolderTree::mousePressEvent(QMouseEvent* event) {
   const QModelIndex index = indexAt(event->position().toPoint());
-  if (index.isValid() && visualRect(index).contains(event->position().toPoint()))
-    setCurrentIndex(index);
+  const bool onNode = index.isValid() && visualRect(index).contains(event->position().toPoint());
+  const bool wasCurrent = onNode && index == currentIndex();
+  if (onNode) setCurrentIndex(index);
   QTreeWidget::mousePressEvent(event);
+  if (wasCurrent && event->button() == Qt::LeftButton)
+    if (QTreeWidgetItem* item = itemFromIndex(index)) emit currentNodeClicked(item);
 }
 
 TFolderNameDelegate::TFolderNameDelegate(TFolderTree* tree)

@@ -35,6 +35,9 @@ class TFolderTree : public QTreeWidget {
   // An in-place edit of the node's caption was confirmed with `text`. The
   // node still shows its old caption; the receiver decides what it shows.
   void renameConfirmed(QTreeWidgetItem* item, const QString& text);
+  // A left click on the node that was already the current one (which
+  // changes no selection).
+  void currentNodeClicked(QTreeWidgetItem* item);
 
  protected:
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;

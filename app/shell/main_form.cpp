@@ -232,6 +232,9 @@ void TMainForm::BuildUi() {
   connect(tree_, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current) { OnTreeCurrentChanged(current); });
   connect(tree_, &TFolderTree::renameConfirmed, this, &TMainForm::OnRenameConfirmed);
+  // A click on the highlighted folder lists it again (after a search, say).
+  connect(tree_, &TFolderTree::currentNodeClicked, this,
+          [this](QTreeWidgetItem* node) { OnTreeCurrentChanged(node); });
   connect(tree_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { treeMenu_->popup(tree_->viewport()->mapToGlobal(pos)); });
 
@@ -334,6 +337,8 @@ RowId TMainForm::SelectedFolderId() const {
 
 void TMainForm::ListFolderRecords(RowId folderId) {
   highlight_.clear();
+  // The status bar told of the search whose result the list held.
+  for (QLabel* panel : panels_) panel->clear();
   store_.ListFolderRecords(folderId);
 }
 

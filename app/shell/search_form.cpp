@@ -278,5 +278,6 @@ void RunSearch(TMainForm& form, const SearchCondition& where, const QString& cap
     return;
   }
   form.StatusPanel(0)->setText(QStringLiteral("完成"));
+  form.StatusPanel(1)->setText(QStringLiteral("找到 %1 条记录").arg(form.Records()->count()));
   form.StatusPanel(3)->setText(QStringLiteral("查找耗时：") + ElapsedText(timer.elapsed()));
 }

@@ -116,9 +116,10 @@ class TFormWait : public QWidget {
 // condition. Otherwise: the wait window, status panel 0 "正在查询数据……",
 // panel 2 the caption text (panels 1 and 3 cleared), the search over all
 // folders (the first row found becomes current and the preview shows it
-// with the words in red), then panel 0 "完成" and panel 3 "查找耗时：" with
-// the time taken as "hh:mm:ss.zzz". A store error is shown in a message box
-// and leaves the record list empty.
+// with the words in red), then panel 0 "完成", panel 1 the number of hits
+// ("找到 12 条记录") and panel 3 "查找耗时：" with the time taken as
+// "hh:mm:ss.zzz". A store error is shown in a message box and leaves the
+// record list empty. Listing a folder again clears the panels.
 void RunSearch(TMainForm& form, const SearchCondition& where, const QString& caption);
 
 // The time taken as "hh:mm:ss.zzz" (hours, minutes, seconds, milliseconds).

@@ -304,7 +304,7 @@ class SearchTest : public QObject {
     QVERIFY(QApplication::overrideCursor());
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     QCOMPARE(form->StatusPanel(0)->text(), QStringLiteral("完成"));
-    QCOMPARE(form->StatusPanel(1)->text(), QString());
+    QCOMPARE(form->StatusPanel(1)->text(), QStringLiteral("找到 2 条记录"));
     QCOMPARE(form->StatusPanel(2)->text(), QStringLiteral("查找“甲”"));
     QVERIFY2(QRegularExpression(QStringLiteral("^查找耗时：\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"))
                  .match(form->StatusPanel(3)->text())
@@ -472,6 +472,44 @@ class SearchTest : public QObject {
     QCOMPARE(Listed(*form), (std::vector<RowId>{book_.textBoth, book_.quote}));
     QVERIFY(form->Records()->rowOfId(deleted) < 0);
     Settle();
+  }
+
+  // After a search, a click on the folder that is still highlighted lists
+  // its records again; the status bar tells the hits of the search and
+  // forgets them once the list shows a folder again.
+  void clickOnTheCurrentFolderReloadsIt() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("丙类"));
+    const std::vector<RowId> folder = {book_.textBoth, book_.quote};
+    QCOMPARE(Listed(*form), folder);
+    const struct {
+      const char* words;
+      std::vector<RowId> found;
+    } searches[] = {{"无此字", {}}, {"甲", {book_.both, book_.titleJia}}};
+    QTreeWidgetItem* node = form->Tree()->currentItem();
+    for (const auto& search : searches) {
+      Confirm(Open(*form, 0), QString::fromUtf8(search.words));
+      Settle();
+      QCOMPARE(Listed(*form), search.found);
+      const QString hits = form->StatusPanel(1)->text();
+      QCOMPARE(form->Tree()->currentItem(), node);  // still highlighted
+      const QPoint at = form->Tree()->visualItemRect(node).center();
+      QTest::mouseClick(form->Tree()->viewport(), Qt::LeftButton, {}, at);
+      QCOMPARE(Listed(*form), folder);
+      QCOMPARE(hits, QStringLiteral("找到 %1 条记录").arg(search.found.size()));
+      QVERIFY(form->HighlightWords().isEmpty());
+      QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("it's 50% a_b"));
+      for (int i = 0; i < 4; ++i) QCOMPARE(form->StatusPanel(i)->text(), QString());
+      // A click there once more just lists it again; another folder lists its own.
+      QTest::mouseClick(form->Tree()->viewport(), Qt::LeftButton, {}, at);
+      QCOMPARE(Listed(*form), folder);
+    }
+    const auto other = form->Tree()->findItems(QStringLiteral("乙类"), Qt::MatchExactly | Qt::MatchRecursive);
+    QTest::mouseClick(form->Tree()->viewport(), Qt::LeftButton, {},
+                      form->Tree()->visualItemRect(other.first()).center());
+    QCOMPARE(Listed(*form), (std::vector<RowId>{book_.titleJia, book_.plain}));
+    QVERIFY(boxes_->shown.isEmpty());
   }
 
   // A failing search shows the engine's message and leaves the list empty.
