@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "skin.h"
+#include "text_export.h"
 
 // ---------------------------------------------------------------------------
 // Paper, sheets, font
@@ -285,6 +286,11 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   print->setAutoDefault(false);
   connect(print, &QPushButton::clicked, this, &TPreviewForm::PrintAll);
 
+  auto* pdf = new QPushButton(QStringLiteral("输出PDF…"), this);
+  pdf->setObjectName(QStringLiteral("btnExportPdf"));
+  pdf->setAutoDefault(false);
+  connect(pdf, &QPushButton::clicked, this, &TPreviewForm::ExportPdf);
+
   auto* side = new QVBoxLayout;
   side->addWidget(new QLabel(QStringLiteral("纸张："), this));
   side->addWidget(paper_);
@@ -293,6 +299,7 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   side->addWidget(sheets);
   side->addStretch(1);
   side->addWidget(print);
+  side->addWidget(pdf);
 
   auto* middle = new QVBoxLayout;
   middle->addWidget(preview_, 1);
@@ -383,6 +390,37 @@ void TPreviewForm::PrintAll() {
     DrawSheet(painter, s, false);
   }
   painter.end();
+}
+
+QString TPreviewForm::WritePdf(const QString& fileName) const {
+  // A printer of its own with the current printer's page layout and
+  // resolution, so that the sheets come out as the preview lays them out.
+  QPrinter pdf(QPrinter::HighResolution);
+  pdf.setOutputFormat(QPrinter::PdfFormat);
+  pdf.setOutputFileName(fileName);
+  pdf.setResolution(printer_->resolution());
+  pdf.setFullPage(false);
+  pdf.setPageLayout(printer_->pageLayout());
+  pdf.setDocName(printer_->docName());
+  pdf.setCreator(QString::fromLatin1(skin::kProductName));
+  QPainter painter;
+  if (!painter.begin(&pdf))
+    return QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName));
+  for (int s = 0; s < SheetCount(); ++s) {
+    if (s > 0) pdf.newPage();
+    DrawSheet(painter, s, false);
+  }
+  if (!painter.end())
+    return QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName));
+  return QString();
+}
+
+void TPreviewForm::ExportPdf() {
+  const QString fileName =
+      AskSaveFileName(this, QStringLiteral("PDF 文件(*.pdf)"), QStringLiteral("pdf"), true);
+  if (fileName.isEmpty()) return;
+  const QString error = WritePdf(fileName);
+  if (!error.isEmpty()) skin::ShowError(this, error);
 }
 
 void TPreviewForm::Relayout() {

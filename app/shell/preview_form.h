@@ -81,6 +81,15 @@ class TPreviewForm : public QDialog {
   // "打印": every sheet, first to last, on the current printer, without a
   // further dialog; the window stays open.
   void PrintAll();
+  // "输出PDF…": asks for a file name ("PDF 文件(*.pdf)") and writes every
+  // sheet there as the preview shows it, through QPrinter's PDF output; no
+  // printer is needed. Errors are shown; the window stays open.
+  void ExportPdf();
+
+ public:
+  // Writes every sheet to a PDF file. Returns an empty string on success,
+  // else the message to show.
+  QString WritePdf(const QString& fileName) const;
 
  private:
   void Relayout();           // after a change of paper, orientation or sheets

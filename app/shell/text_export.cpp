@@ -13,22 +13,20 @@ SaveDialogHook& Hook() {
   return hook;
 }
 
-QString AskFileName(QWidget* parent) {
-  const QString filter = QString::fromUtf16(kTextFilter);
-  const QString suffix = QString::fromLatin1(kTextSuffix);
+}  // namespace
+
+QString AskSaveFileName(QWidget* parent, const QString& filter, const QString& suffix,
+                        bool confirmOverwrite) {
   if (Hook()) return Hook()(filter, suffix);
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilter(filter);
   dialog.setDefaultSuffix(suffix);
-  // The replace question is the platform's; the file is replaced anyway.
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
   return dialog.selectedFiles().first();
 }
-
-}  // namespace
 
 void SetSaveDialogHook(SaveDialogHook hook) { Hook() = std::move(hook); }
 
@@ -47,7 +45,9 @@ QString WriteTextFile(const QString& fileName, const QString& text) {
 }
 
 bool SaveAsText(QWidget* parent, const QString& text) {
-  const QString fileName = AskFileName(parent);
+  // The text file is replaced without a question.
+  const QString fileName = AskSaveFileName(parent, QString::fromUtf16(kTextFilter),
+                                           QString::fromLatin1(kTextSuffix), false);
   if (fileName.isEmpty()) return false;
   const QString error = WriteTextFile(fileName, text);
   if (!error.isEmpty()) {

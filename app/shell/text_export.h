@@ -19,6 +19,13 @@ bool SaveAsText(QWidget* parent, const QString& text);
 // an empty string on success, else the system's error text.
 QString WriteTextFile(const QString& fileName, const QString& text);
 
+// The platform's save dialog with one filter entry and a default extension;
+// returns the chosen file name, empty when cancelled. The hook below answers
+// it in tests. confirmOverwrite: the dialog asks before an existing file is
+// chosen.
+QString AskSaveFileName(QWidget* parent, const QString& filter, const QString& suffix,
+                        bool confirmOverwrite);
+
 // The save dialog's filter and default extension.
 inline const char16_t kTextFilter[] = u"文本文档(*.txt)";
 inline const char kTextSuffix[] = "txt";

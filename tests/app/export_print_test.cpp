@@ -435,6 +435,73 @@ class ExportPrintTest : public QObject {
     QCOMPARE(ReadRtf(rtf.readAll()), Lf(LongText(150)));
   }
 
+  // "输出PDF…" writes the previewed sheets to a PDF file the user names,
+  // without a printer: the same pages as the preview, on the chosen paper,
+  // margin lines left out. A file that cannot be written is reported; the
+  // window stays open and printing is untouched.
+  void exportPdf() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Show(*form, chart_);
+    const QDir work(work_->path());
+    const QString a4 = work.filePath(QStringLiteral("案例.pdf"));
+    const QString across = work.filePath(QStringLiteral("across.pdf"));
+    QStringList filters;
+    QList<QByteArray> media;
+    int sheetsA4 = 0, sheetsAcross = 0;
+    bool stayedOpen = true;
+    const bool shown = WithPreview(*form, [&](TPreviewForm* p) {
+      auto* button = p->findChild<QPushButton*>(QStringLiteral("btnExportPdf"));
+      QVERIFY(button);
+      QCOMPARE(button->text(), QStringLiteral("输出PDF…"));
+      const QPrinter::OutputFormat printerFormat = p->Printer()->outputFormat();
+      QString target = a4;
+      SetSaveDialogHook([&](const QString& filter, const QString& suffix) {
+        filters << filter + QLatin1Char('|') + suffix;
+        return target;
+      });
+      p->SetPaper(QStringLiteral("A4"));
+      p->SetOrientation(QPageLayout::Portrait);
+      sheetsA4 = p->SheetCount();
+      QTest::mouseClick(button, Qt::LeftButton);
+      p->SetOrientation(QPageLayout::Landscape);
+      sheetsAcross = p->SheetCount();
+      target = across;
+      QTest::mouseClick(button, Qt::LeftButton);
+      // Cancelled: nothing written, nothing said.
+      target.clear();
+      QTest::mouseClick(button, Qt::LeftButton);
+      // Into a directory that does not exist: said, and nothing written.
+      target = work.filePath(QStringLiteral("missing/x.pdf"));
+      QTest::mouseClick(button, Qt::LeftButton);
+      QCOMPARE(p->Printer()->outputFormat(), printerFormat);
+      stayedOpen = p->isVisible();
+    });
+    QVERIFY(shown);
+    QVERIFY(stayedOpen);
+    QCOMPARE(filters, QStringList(4, QStringLiteral("PDF 文件(*.pdf)|pdf")));
+    QCOMPARE(sheetsA4, 3);
+    QCOMPARE(PdfPages(a4), sheetsA4);
+    QCOMPARE(PdfPages(across), sheetsAcross);
+    // A4 upright and across, in points.
+    auto mediaBox = [](const QString& path) {
+      QFile f(path);
+      if (!f.open(QIODevice::ReadOnly)) return QList<int>();
+      const auto m = QRegularExpression(QStringLiteral("/MediaBox\\s*\\[([^\\]]*)\\]"))
+                         .match(QString::fromLatin1(f.readAll()));
+      QList<int> box;
+      for (const QString& n : m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        box << qRound(n.toDouble());
+      return box;
+    };
+    QCOMPARE(mediaBox(a4), (QList<int>{0, 0, 595, 842}));
+    QCOMPARE(mediaBox(across), (QList<int>{0, 0, 842, 595}));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("missing")));
+    QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("missing"))));
+  }
+
   // The margin lines: dotted silver along the four margins while shown.
   void marginLines() {
     TPreviewForm p{QString()};  // no text to touch the margins
