@@ -1,11 +1,29 @@
 #include "application.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <exception>
 
 #include "casebook_store.h"
 #include "skin.h"
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+bool InstallChineseTranslations(QCoreApplication& app) {
+  const QLocale chinese(QLocale::Chinese, QLocale::China);
+  QLocale::setDefault(chinese);
+  auto* translator = new QTranslator(&app);
+  // By its own name, not by the system's locale.
+  if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  InstallChineseTranslations(*this);
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {

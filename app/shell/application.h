@@ -5,6 +5,13 @@
 
 #include <QApplication>
 
+// Loads Qt's own Chinese translations (qtbase_zh_CN: the standard dialogs,
+// the context menus of text fields, the buttons of standard button boxes)
+// and makes Chinese (China) the default locale, whatever the system's
+// locale is. Returns false when the translations are not installed (Qt's
+// English stays). The application keeps the translator.
+bool InstallChineseTranslations(QCoreApplication& app);
+
 class TApplication : public QApplication {
  public:
   TApplication(int& argc, char** argv);

@@ -2,6 +2,12 @@
 // buttons, and the text font in which charts line up.
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -9,6 +15,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "application.h"
 #include "gbk_validator.h"
 #include "skin.h"
 #include "test_support.h"
@@ -101,6 +108,44 @@ class SkinTest : public QObject {
     QCOMPARE(int(skin::Message(nullptr, QStringLiteral("确认"), QStringLiteral("?"),
                                skin::Buttons(kind))),
              answer);
+  }
+
+  // Qt's own texts are Chinese whatever the system's locale: the context
+  // menus of the text fields, the file dialog, standard buttons.
+  void qtTextsAreChinese() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QVERIFY(InstallChineseTranslations(*qApp));
+    QCOMPARE(QLocale().language(), QLocale::Chinese);
+    auto texts = [](QMenu* menu) {
+      QStringList out;
+      for (QAction* a : menu->actions())
+        if (!a->isSeparator()) out << a->text().section(QLatin1Char('\t'), 0, 0);
+      delete menu;
+      return out;
+    };
+    QLineEdit line;
+    const QStringList lineMenu = texts(line.createStandardContextMenu());
+    QPlainTextEdit plain;
+    const QStringList plainMenu = texts(plain.createStandardContextMenu());
+    QTextEdit rich;
+    rich.setReadOnly(true);
+    const QStringList richMenu = texts(rich.createStandardContextMenu());
+    for (const QStringList& menu : {lineMenu, plainMenu}) {
+      QVERIFY2(menu.contains(QStringLiteral("粘贴(&P)")), qPrintable(menu.join(' ')));
+      QVERIFY2(menu.contains(QStringLiteral("全选")), qPrintable(menu.join(' ')));
+    }
+    QVERIFY2(richMenu.contains(QStringLiteral("复制(&C)")), qPrintable(richMenu.join(' ')));
+    QFileDialog files(nullptr, QString(), QDir::tempPath(), QStringLiteral("PDF 文件(*.pdf)"));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    QStringList labels;
+    for (QLabel* l : files.findChildren<QLabel*>()) labels << l->text();
+    for (QAbstractButton* b : files.findChildren<QPushButton*>()) labels << b->text();
+    QVERIFY2(labels.contains(QStringLiteral("文件名称(&N)：")), qPrintable(labels.join(' ')));
+    QVERIFY2(labels.contains(QStringLiteral("取消")), qPrintable(labels.join(' ')));
+    QVERIFY2(labels.contains(QStringLiteral("保存(&S)")), qPrintable(labels.join(' ')));
+    QDialogButtonBox box(QDialogButtonBox::Open | QDialogButtonBox::Close);
+    QCOMPARE(box.button(QDialogButtonBox::Close)->text(), QStringLiteral("关闭"));
   }
 
   void inputBoxReturnsTheTextOnOkOnly() {
