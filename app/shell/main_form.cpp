@@ -536,8 +536,6 @@ void TMainForm::RefreshPreview() {
   }
   preview_->document()->setPlainText(ToDisplayText(text));
   QTextDocument* doc = preview_->document();
-  // One em a line: the grid lines of a chart meet.
-  skin::SetFixedLineHeight(doc, skin::LineHeight(preview_->font()));
   if (!highlight_.isEmpty()) {
     QTextCursor all(doc);
     all.select(QTextCursor::Document);

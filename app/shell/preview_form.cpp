@@ -165,9 +165,6 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   document_.setDefaultTextOption(option);
   document_.documentLayout()->setPaintDevice(printer_.get());
   document_.setPlainText(ToDisplayText(text));
-  // One em a line (9 points, 12 pixels at 96 dpi, scaled to the printer's
-  // resolution): the grid lines of a chart meet on paper too.
-  skin::SetFixedLineHeight(&document_, PrintFont().pointSizeF() * 96.0 / 72.0);
   document_.setPageSize(PageRect().size());
 
   // ---- preview, thumbnails, navigator

@@ -4,11 +4,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFont>
-#include <QFontInfo>
-#include <QTextBlockFormat>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -127,19 +122,6 @@ QFont TextFont() {
   // Whole-pixel advances keep every column on the same pixel grid.
   f.setHintingPreference(QFont::PreferFullHinting);
   return f;
-}
-
-int LineHeight(const QFont& font) {
-  const int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
-  return std::max(1, pixels);
-}
-
-void SetFixedLineHeight(QTextDocument* document, qreal pixels) {
-  QTextBlockFormat fixed;
-  fixed.setLineHeight(pixels, QTextBlockFormat::FixedHeight);
-  QTextCursor all(document);
-  all.select(QTextCursor::Document);
-  all.mergeBlockFormat(fixed);
 }
 
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& caption,

@@ -11,7 +11,6 @@
 class QApplication;
 class QValidator;
 class QFont;
-class QTextDocument;
 class QMessageBox;
 class QWidget;
 
@@ -36,17 +35,6 @@ void ApplyTheme(QApplication& app);
 // Monospaced CJK font, 14 pixels high, in which a Chinese character is
 // exactly as wide as two ASCII characters (chart texts line up in it).
 QFont TextFont();
-
-// The line height of chart text: one em of the font, in pixels, so that
-// the box-drawing characters of one line meet those of the next (their
-// strokes run the full em). The font's own line spacing is about 1.45 em
-// and leaves gaps between the rows of a chart's grid.
-int LineHeight(const QFont& font);
-
-// Gives every block of the document a fixed line height of `pixels`
-// (96-dpi pixels; a printer scales them to its resolution). The document's
-// layout honours it (QTextEdit and QTextDocument, not QPlainTextEdit).
-void SetFixedLineHeight(QTextDocument* document, qreal pixels);
 
 // Builds (does not show) a themed message box with the Chinese captions:
 // Ok → "确定"; OkCancel → "确定", "取消"; YesNoCancel → "是", "否", "取消";

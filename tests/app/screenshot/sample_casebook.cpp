@@ -1,7 +1,6 @@
 // Writes a small sample casebook into a data directory: a few folders and
 // records, one of them holding a chart laid out with box characters and
-// full-width spaces, and grids of heavy, light and double lines whose
-// rows must join. The screenshot script shows it in the main window.
+// full-width spaces. The screenshot script shows it in the main window.
 //
 //   sample_casebook DIR
 
@@ -42,16 +41,6 @@ const QString& ChartText() {
       QStringLiteral("　　　　━━━×　父母己卯木"),
       QString(),
       QStringLiteral("断：妻财午火动而生世，月内可得。ASCII 与中文混排：abc 甲子 123。"),
-      QString(),
-      QStringLiteral("┏━━━┳━━━┳━━━┓　┌───┬───┐　╔═══╦═══╗"),
-      QStringLiteral("┃巽四┃离九┃坤二┃　│　甲│　乙│　║　丙║　丁║"),
-      QStringLiteral("┃　　┃　　┃　　┃　│　　│　　│　║　　║　　║"),
-      QStringLiteral("┣━━━╋━━━╋━━━┫　├───┼───┤　╠═══╬═══╣"),
-      QStringLiteral("┃震三┃中五┃兑七┃　│　戊│　己│　║　庚║　辛║"),
-      QStringLiteral("┃　　┃　　┃　　┃　│　　│　　│　║　　║　　║"),
-      QStringLiteral("┣━━━╋━━━╋━━━┫　└───┴───┘　╚═══╩═══╝"),
-      QStringLiteral("┃艮八┃坎一┃乾六┃"),
-      QStringLiteral("┗━━━┻━━━┻━━━┛"),
   });
   return text;
 }
