@@ -33,10 +33,9 @@ struct Paper {
   QPageSize::PageSizeId id;  // QPageSize::Custom: keep the current size
 };
 
-// The printer paper names of the list and the sizes they stand for on the
-// original system's printers: B4 and B5 are the JIS sizes, C5 the C5
-// envelope, Executive 7¼ × 10½ inches, the Envelope_NN entries the North
-// American envelopes #9 to #14.
+// The printer paper names of the list and the sizes they stand for: B4 and
+// B5 are the JIS sizes, C5 the C5 envelope, Executive 7¼ × 10½ inches, the
+// Envelope_NN entries the North American envelopes #9 to #14.
 const Paper kPapers[] = {
     {"A3", QPageSize::A3},
     {"A4", QPageSize::A4},

@@ -25,7 +25,7 @@
 // that row only). A folder of 10,000 records therefore costs its titles, not
 // its texts.
 //
-// As with the original program, running a modifying record statement
+// Running a modifying record statement
 // (InsertRecord, UpdateRecord, DeleteRecord, and DeleteFolder's removal of
 // records) first closes the record list: it becomes empty (isOpen() false,
 // count() 0, current row -1, currentChanged(-1) emitted). The caller re-opens

@@ -553,7 +553,8 @@ class ExportPrintTest : public QObject {
     QVERIFY(p.MarginsShown());
   }
 
-  // The paper names stand for the sizes of the original system's printers.
+  // Each paper name of the list stands for its printer paper size (B4 and B5
+  // the JIS sizes, Envelope_10 the #10 envelope).
   void paperSizes() {
     const struct {
       const char* name;
