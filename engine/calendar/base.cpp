@@ -72,11 +72,24 @@ void TOrvBase::Recompute() {
     } else {
       m -= 1;
     }
+    // 1984 is 甲子 (cycle number 1), and the cycle is 60 years long.
     YearPillar = PillarOfNumber((y - 3) % 60);
+    // Month m = 1 is 寅. Its stem goes by the year stem s (五虎遁): a 甲 or
+    // 己 year opens with 丙寅, 乙 or 庚 with 戊寅, 丙 or 辛 with 庚寅, 丁 or 壬
+    // with 壬寅, 戊 or 癸 with 甲寅, i.e. stem 2s + 1, one more each month.
+    // Stems five apart give the same months, 2 * 5 being a whole round of 10.
     MonthPillar = {Wrap(m + 2 * YearPillar.Stem, 10), CodeOf(Wrap(m + 2, 12), CodeKind::Branch)};
   }
+  // Day 0 of the count, 1899-12-30, was a 壬申 day (cycle number 9), so
+  // 1900-01-01 (n = 2) is 甲戌 (11). Counting the days of X moves the change
+  // of day to 23:00. PillarOfNumber takes any integer: 0 is 癸亥, and a
+  // negative remainder before day 0 wraps the same way.
   const long long n = WholeDays(x);
   DayPillar = PillarOfNumber(static_cast<int>((n + 9) % 60));
+  // Hour h = 1 is 子 (23:00-00:59 of X). Its stem goes by the stem d of the
+  // day pillar just found, so 23:00 already takes the next day's (五鼠遁): a
+  // 甲 or 己 day opens with 甲子, 乙 or 庚 with 丙子, 丙 or 辛 with 戊子, 丁 or
+  // 壬 with 庚子, 戊 or 癸 with 壬子, i.e. stem 2d - 1, one more each hour.
   const int h = HourOf(x) / 2 + 1;
   HourPillar = {Wrap(h + 2 * DayPillar.Stem - 2, 10), CodeOf(h, CodeKind::Branch)};
 

@@ -8,7 +8,12 @@ namespace orv {
 namespace {
 
 constexpr long long kMsPerDay = 86400000LL;
-// Days from 0000-03-01 (proleptic) to 1899-12-30.
+
+// The conversions between a civil date and a day count are Howard Hinnant's
+// days_from_civil and civil_from_days ("chrono-Compatible Low-Level Date
+// Algorithms"): the year is taken to begin on 1 March, so that the leap day
+// ends it, and is split into 400-year eras of 146097 days; the month lengths
+// from March on follow (153 * m + 2) / 5.
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
 constexpr long long DaysFromCivil(long long y, unsigned m, unsigned d) {
@@ -33,6 +38,7 @@ constexpr void CivilFromDays(long long z, int& year, int& month, int& day) {
   year = static_cast<int>(y + (month <= 2));
 }
 
+// Day 0 of a date value, 1899-12-30, in days since 1970-01-01.
 constexpr long long kDay0 = DaysFromCivil(1899, 12, 30);
 static_assert(kDay0 - DaysFromCivil(1900, 1, 1) == -2);
 

@@ -34,7 +34,9 @@ int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, d
 }
 
 std::size_t GbkPrefixLength(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return text.size();
+  // A text that fits is walked too (a chart is a few thousand bytes): the
+  // walk ends exactly at its end, since a lead byte in the last place counts
+  // as one byte.
   std::size_t pos = 0;
   while (pos < text.size()) {
     const auto lead = static_cast<unsigned char>(text[pos]);

@@ -26,7 +26,10 @@ constexpr int kChartLastYear = ORV_LAST_YEAR;
 int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, double& value);
 
 // Length of the longest prefix of text that fits in limit bytes without
-// cutting a GBK double-byte character.
+// cutting a GBK double-byte character (lead byte 0x81-0xFE and the byte after
+// it). A lead byte that ends the text has no second byte: it counts as one
+// byte of its own. The result never exceeds text.size(); a text that fits is
+// taken whole.
 std::size_t GbkPrefixLength(std::string_view text, std::size_t limit);
 
 // Copies text and its terminating zero into buffer (capacity bytes in all),

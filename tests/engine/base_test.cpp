@@ -101,22 +101,47 @@ TEST(TOrvBase, ConstructionUsesTheCurrentMoment) {
   EXPECT_NE(b.DayPillar.Stem, 0);
 }
 
+// Dates at and past the ends of the tables (solar terms of 1900-2099, lunar
+// years from 1901-02-19 to 2051-02-09) and past the civil years 1-9999:
+// the sanitizers catch any read outside a table; what needs a table the date
+// lies outside of stays empty, even after a chart of a date inside them.
 TEST(TOrvBase, NeverReadsOutsideATable) {
-  const double dates[] = {std::numeric_limits<double>::quiet_NaN(),
-                          std::numeric_limits<double>::infinity(),
-                          -std::numeric_limits<double>::infinity(),
-                          -1e12, 1e12, -700000, 2958466.5,
-                          EncodeDate(1, 1, 1), EncodeDate(1899, 12, 31),
-                          EncodeDate(1900, 1, 1), EncodeDate(1901, 2, 18),
-                          EncodeDate(2051, 2, 11), EncodeDate(2099, 12, 31) + 0.99,
-                          EncodeDate(2100, 1, 1), EncodeDate(9999, 12, 31) + 0.99};
-  for (double d : dates) {
-    TOrvBase b;
-    b.SetDate(d);
-    b.Recompute();  // the sanitizers catch any read outside a table
-    if (d == d) {
-      EXPECT_EQ(b.GetDate(), d);
-    }
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct {
+    const char* name;
+    double date;
+    bool civil, terms, lunar;
+  } cases[] = {
+      {"NaN", nan, false, false, false},
+      {"+inf", inf, false, false, false},
+      {"-inf", -inf, false, false, false},
+      {"-1e12", -1e12, false, false, false},
+      {"1e12", 1e12, false, false, false},
+      {"-700000", -700000, false, false, false},  // before the year 1
+      {"10000-01-01 12:00", 2958466.5, false, false, false},
+      {"0001-01-01", EncodeDate(1, 1, 1), true, false, false},
+      {"1899-12-31", EncodeDate(1899, 12, 31), true, false, false},
+      {"1900-01-01", EncodeDate(1900, 1, 1), true, true, false},
+      {"1901-02-18", EncodeDate(1901, 2, 18), true, true, false},
+      {"1901-02-19", EncodeDate(1901, 2, 19), true, true, true},
+      {"2051-02-09", EncodeDate(2051, 2, 9), true, true, true},
+      {"2051-02-10", EncodeDate(2051, 2, 10), true, true, false},
+      {"2099-12-31 23:45", EncodeDate(2099, 12, 31) + 0.99, true, true, false},
+      {"2100-01-01", EncodeDate(2100, 1, 1), true, false, false},
+      {"9999-12-31 23:45", EncodeDate(9999, 12, 31) + 0.99, false, false, false},  // X in 10000
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TOrvBase b;  // the current moment first
+    b.SetDate(c.date);
+    b.Recompute();
+    EXPECT_EQ(b.CivilYear != 0, c.civil);
+    EXPECT_EQ(b.DayPillar.Stem != 0, c.civil);
+    EXPECT_EQ(b.JieTerm != 0, c.terms);
+    EXPECT_EQ(b.YearPillar.Stem != 0, c.terms);
+    EXPECT_EQ(b.MonthPillar.Stem != 0, c.terms);
+    EXPECT_EQ(b.GetLunar()[0] != 0, c.lunar);
   }
   // Outside the lunar table the lunar fields stay empty; the day pillar is still known.
   TOrvBase b;

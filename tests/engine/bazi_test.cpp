@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,20 +58,47 @@ TOrvBazi Chart(double date, bool male) {
 
 constexpr int kYearBit = 1, kMonthBit = 2, kDayBit = 4, kHourBit = 8;
 
+// Which stems each branch hides, as the rhyme 地支藏干歌 tells them:
+//   子宫癸水在其中，丑癸辛金己土同；寅宫甲木兼丙戊，卯宫乙木独相逢；
+//   辰藏乙戊三分癸，巳中庚金丙戊丛；午宫丁火并己土，未宫乙己丁共宗；
+//   申位庚金壬水戊，酉宫辛字独丰隆；戌宫辛金及丁戊，亥藏壬甲是真踪。
+// Their places: the main stem (本气, the branch's own element) comes first,
+// 午 adding 己 after it; a branch with one stem keeps it in the middle slot.
+// In 寅 申 巳 亥 the second slot holds the yang stem born (长生) there and
+// the third 戊 where the rhyme names it; in the
+// storehouse branches 辰 戌 丑 未 the second holds the lingering stem, the
+// main stem of the branch before (卯 乙, 酉 辛, 子 癸, 午 丁), and the third
+// the yin stem of the element stored there (水 癸, 火 丁, 金 辛, 木 乙).
 TEST(BaziRules, HiddenStems) {
   struct {
     const char* branch;
-    const char* slots[3];
+    const char* rhyme;  // the stems the rhyme names, in its order
+    const char* slots;  // the places worked out above, "·" for an empty slot
   } cases[] = {
-      {"子", {"", "癸", ""}},       {"丑", {"己", "癸", "辛"}}, {"寅", {"甲", "丙", "戊"}},
-      {"卯", {"", "乙", ""}},       {"辰", {"戊", "乙", "癸"}}, {"巳", {"丙", "庚", "戊"}},
-      {"午", {"丁", "己", ""}},     {"未", {"己", "丁", "乙"}}, {"申", {"庚", "壬", "戊"}},
-      {"酉", {"", "辛", ""}},       {"戌", {"戊", "辛", "丁"}}, {"亥", {"壬", "甲", ""}},
+      {"子", "癸", "·癸·"},     {"丑", "癸辛己", "己癸辛"}, {"寅", "甲丙戊", "甲丙戊"},
+      {"卯", "乙", "·乙·"},     {"辰", "乙戊癸", "戊乙癸"}, {"巳", "庚丙戊", "丙庚戊"},
+      {"午", "丁己", "丁己·"},  {"未", "乙己丁", "己丁乙"}, {"申", "庚壬戊", "庚壬戊"},
+      {"酉", "辛", "·辛·"},     {"戌", "辛丁戊", "戊辛丁"}, {"亥", "壬甲", "壬甲·"},
+  };
+  // Splits a string of two-byte characters; "·" is an empty slot.
+  const auto codes = [](std::string_view chars) {
+    std::vector<int> out;
+    for (std::size_t i = 0; i + 2 <= chars.size(); i += 2)
+      out.push_back(chars.substr(i, 2) == "·" ? 0 : C(chars.substr(i, 2)));
+    return out;
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.branch);
     const std::array<int, 3> hidden = HiddenStems(C(c.branch));
-    for (int k = 0; k < 3; ++k)
-      EXPECT_EQ(hidden[k], *c.slots[k] ? C(c.slots[k]) : 0) << c.branch << " slot " << k;
+    std::vector<int> named = codes(c.rhyme), held;
+    for (const int stem : hidden)
+      if (stem != 0) held.push_back(stem);
+    std::sort(named.begin(), named.end());
+    std::sort(held.begin(), held.end());
+    EXPECT_EQ(held, named);
+    EXPECT_EQ(std::vector<int>(hidden.begin(), hidden.end()), codes(c.slots));
+    const int main = hidden[0] != 0 ? hidden[0] : hidden[1];
+    EXPECT_EQ(ElementOf(main), ElementOf(C(c.branch)));
   }
   EXPECT_EQ(HiddenStems(0), (std::array<int, 3>{0, 0, 0}));
 }
@@ -308,6 +336,31 @@ TEST(TOrvBazi, LuckStartFromTheSurroundingTerms) {
   const double dec = EncodeDateTime(2023, 12, 20, 12, 0);  // 癸卯 year, woman
   const double xiaohan2024 = SolarTermTable[2024 - kTermFirstYear][0][0];
   EXPECT_DOUBLE_EQ(Chart(dec, false).LuckOffset, (xiaohan2024 - dec) * 120);
+}
+
+// The age counts years of 360 days; the year is the civil year of the day
+// the luck starts, counted in real days from birth. Worked out from the
+// published instants 小暑 2023-07-07 16:30 and 小寒 2024-01-06 04:49.
+TEST(TOrvBazi, LuckStartAgeAndYear) {
+  struct {
+    const char* name;
+    int y, m, d, h;
+    int age, year;
+  } cases[] = {
+      // 30.19 days before 小暑: 3622.5 days of life, ten years of 360 days
+      // (but fewer than ten of 365); from 2023-06-07 that is 2033-05-08.
+      {"30 days before a term", 2023, 6, 7, 12, 10, 2033},
+      // 16.70 days before 小寒: 2004.1 days, five years of 360 days; from
+      // 2023-12-20 that is 2029-06-15, in the sixth civil year after birth.
+      {"a December birth", 2023, 12, 20, 12, 5, 2029},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TOrvBazi chart = Chart(EncodeDateTime(c.y, c.m, c.d, c.h, 0), false);  // 癸卯, woman
+    ASSERT_EQ(chart.Forward, 1);
+    EXPECT_EQ(chart.LuckStartAge, c.age);
+    EXPECT_EQ(chart.LuckStartYear, c.year);
+  }
 }
 
 TEST(TOrvBazi, DeriveStartsAfreshEachTime) {

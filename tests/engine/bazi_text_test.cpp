@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../fixtures/bazi_worked_example.h"
 #include "calendar/dates.h"
 #include "calendar/solar_terms.h"
 #include "exports/orv.h"
@@ -17,34 +18,8 @@
 namespace orv {
 namespace {
 
-const char* const kStems[10] = {"甲", "乙", "丙", "丁", "戊", "己", "庚", "辛", "壬", "癸"};
-const char* const kBranches[12] = {"子", "丑", "寅", "卯", "辰", "巳",
-                                   "午", "未", "申", "酉", "戌", "亥"};
-
-// Year pillar of a year: 1984 is 甲子.
-std::string YearPillarName(int year) {
-  const int k = year - 1984 + 600;
-  return std::string(kStems[k % 10]) + kBranches[k % 12];
-}
-
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
-// The seventy year lines: ages and years from the first, the luck pillar on
-// the first line of each decade.
-std::string YearLines(int firstAge, int firstYear, const std::array<const char*, 7>& luck) {
-  std::vector<std::string> lines;
-  for (int n = 0; n < 70; ++n) {
-    std::string line = std::to_string(firstAge + n) + "、" + std::to_string(firstYear + n) + "(" +
-                       YearPillarName(firstYear + n) + ")";
-    if (n % 10 == 0) line += std::string("交") + luck[n / 10] + "运";
-    lines.push_back(line);
-  }
-  return Lines(lines);
-}
+using fixtures::BaziYearLines;
+using fixtures::CrLfLines;
 
 std::vector<std::string> Split(const std::string& text) {
   std::vector<std::string> lines;
@@ -71,43 +46,21 @@ void ExpectSameText(const std::string& actual, const std::string& expected) {
 }
 
 // A man born on 1984-02-04 at 12:00.
-const std::string kWorkedExample =
-    Lines({
-        "男命：1984年2月4日",
-        "阴历：正月初三",
-        "　才　  　官　  　　　  　比",
-        "　癸　  　乙　  　戊　  　戊",
-        "　亥　  　丑　  　辰　  　午",
-        "壬甲　  己癸辛  戊乙癸  丁己　",
-        "财杀　  劫才伤  比官才  印劫　",
-        "　绝　  　养　  　冠　  　帝",
-        "大海水  海中金  大林木  天上火",
-        "",
-        "命宫：戌",
-        "年柱：亡神 空亡 ",
-        "月柱：贵人 太极 福星 国印 ",
-        "日柱：太极 红鸾 元辰 ",
-        "时柱：羊刃 ",
-        "",
-        "本月节气：立春4日23时18分",
-        "　　　　　雨水19日19时16分",
-        "",
-        "命主从9岁8月1天开始行大运",
-        "于交运年的阳历8月17日交运",
-        "",
-    }) +
-    YearLines(9, 1993, {"甲子", "癸亥", "壬戌", "辛酉", "庚申", "己未", "戊午"});
+const std::string kWorkedExample = fixtures::BaziWorkedExample();
 
 TEST(BaziText, WorkedExample) {
-  ASSERT_EQ(kWorkedExample.size(), 1636u);
-  const std::vector<std::string> lines = Split(kWorkedExample);
+  const std::string text = Export(true, false, true, 1984, 2, 4, 12);
+  ExpectSameText(text, kWorkedExample);
+  // What the worked example spells out besides its first lines: the length,
+  // and the year lines it shows around the ones it leaves out.
+  EXPECT_EQ(text.size(), 1636u);
+  const std::vector<std::string> lines = Split(text);
   ASSERT_EQ(lines.size(), 92u);
   EXPECT_EQ(lines[22], "9、1993(癸酉)交甲子运");
   EXPECT_EQ(lines[23], "10、1994(甲戌)");
   EXPECT_EQ(lines[24], "11、1995(乙亥)");
   EXPECT_EQ(lines[91], "78、2062(壬午)");
 
-  ExpectSameText(Export(true, false, true, 1984, 2, 4, 12), kWorkedExample);
   ExpectSameText(BaziChartText(EncodeDate(1984, 2, 4) + 0.5, true), kWorkedExample);
   // The lunar input of the same day: 正月初三 1984.
   ExpectSameText(Export(false, false, true, 1984, 1, 3, 12), kWorkedExample);
@@ -120,7 +73,7 @@ TEST(BaziText, WorkedExample) {
 // life, 9 years 9 months 27 days; 1993-10-12 09:24.
 TEST(BaziText, ManBornBeforeTheLichunInstant) {
   const std::string expected =
-      Lines({
+      CrLfLines({
           "男命：1984年2月4日",
           "阴历：正月初三",
           "　财　  　杀　  　　　  　官",
@@ -144,7 +97,7 @@ TEST(BaziText, ManBornBeforeTheLichunInstant) {
           "于交运年的阳历10月12日交运",
           "",
       }) +
-      YearLines(9, 1993, {"甲子", "癸亥", "壬戌", "辛酉", "庚申", "己未", "戊午"});
+      BaziYearLines(9, 1993, {"甲子", "癸亥", "壬戌", "辛酉", "庚申", "己未", "戊午"});
   ExpectSameText(BaziChartText(EncodeDateTime(1984, 2, 4, 23, 10), true), expected);
 }
 
@@ -154,7 +107,7 @@ TEST(BaziText, ManBornBeforeTheLichunInstant) {
 // 乙 丙 丁 in month, day and hour: 三奇 on the month pillar.
 TEST(BaziText, WomanFromALeapLunarMonth) {
   const std::string expected =
-      Lines({
+      CrLfLines({
           "女命：2023年3月29日",
           "阴历：闰二月初八",
           "　官　  　印　  　　　  　劫",
@@ -178,7 +131,7 @@ TEST(BaziText, WomanFromALeapLunarMonth) {
           "于交运年的阳历6月7日交运",
           "",
       }) +
-      YearLines(2, 2025, {"丙辰", "丁巳", "戊午", "己未", "庚申", "辛酉", "壬戌"});
+      BaziYearLines(2, 2025, {"丙辰", "丁巳", "戊午", "己未", "庚申", "辛酉", "壬戌"});
   ExpectSameText(Export(false, true, false, 2023, 2, 8, 17), expected);
 }
 
@@ -188,7 +141,7 @@ TEST(BaziText, WomanFromALeapLunarMonth) {
 // pillar carries no spirit.
 TEST(BaziText, ManWithTianSheAndABareYearPillar) {
   const std::string expected =
-      Lines({
+      CrLfLines({
           "男命：1960年2月20日",
           "阴历：正月廿四",
           "　食　  　比　  　　　  　枭",
@@ -212,7 +165,7 @@ TEST(BaziText, ManWithTianSheAndABareYearPillar) {
           "于交运年的阳历12月8日交运",
           "",
       }) +
-      YearLines(4, 1964, {"己卯", "庚辰", "辛巳", "壬午", "癸未", "甲申", "乙酉"});
+      BaziYearLines(4, 1964, {"己卯", "庚辰", "辛巳", "壬午", "癸未", "甲申", "乙酉"});
   const std::string text = Export(true, false, true, 1960, 2, 20, 7);
   ExpectSameText(text, expected);
   EXPECT_NE(text.find("\r\n年柱：\r\n"), std::string::npos);
@@ -243,6 +196,41 @@ TEST(BaziText, LuckStartText) {
   for (const auto& c : cases) {
     chart.LuckOffset = c.offset;
     EXPECT_EQ(Split(BaziText(chart))[19], c.line) << c.offset;
+  }
+}
+
+// Women of the 癸卯 year (forward), worked out from the published instants
+// 小暑 2023-07-07 16:30 and 小寒 2024-01-06 04:49:
+// - born 2023-06-07 12:00, 30.19 days before 小暑: 3622.5 days of life, ten
+//   years of 360 days and 22 days (yet fewer than ten years of 365 days); the
+//   luck starts in the first hours of 2033-05-08, the year lines run from
+//   age 10 in 2033; month pillar 戊午, first luck pillar 己未.
+// - born 2023-12-20 12:00, 16.70 days before 小寒: 2004.1 days, 5 years
+//   6 months 24 days; the luck starts on 2029-06-15 at about 14:00, in the
+//   sixth civil year after birth; month pillar 甲子, first luck pillar 乙丑.
+TEST(BaziText, LuckStartAgeAndYear) {
+  struct {
+    int y, m, d, h;
+    const char* start;
+    const char* day;
+    const char* first;
+    const char* eleventh;
+    const char* last;
+  } cases[] = {
+      {2023, 6, 7, 12, "命主从10岁0月22天开始行大运", "于交运年的阳历5月8日交运",
+       "10、2033(癸丑)交己未运", "20、2043(癸亥)交庚申运", "79、2102(壬戌)"},
+      {2023, 12, 20, 12, "命主从5岁6月24天开始行大运", "于交运年的阳历6月15日交运",
+       "5、2029(己酉)交乙丑运", "15、2039(己未)交丙寅运", "74、2098(戊午)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.y << "-" << c.m << "-" << c.d);
+    const std::vector<std::string> lines = Split(Export(true, false, false, c.y, c.m, c.d, c.h));
+    ASSERT_EQ(lines.size(), 92u);
+    EXPECT_EQ(lines[19], c.start);
+    EXPECT_EQ(lines[20], c.day);
+    EXPECT_EQ(lines[22], c.first);
+    EXPECT_EQ(lines[32], c.eleventh);
+    EXPECT_EQ(lines[91], c.last);
   }
 }
 
@@ -286,8 +274,18 @@ TEST(BaziText, TheLongestTextFitsTheBuffer) {
   const int luck = 4 + 6 + 3 * 2 + 2 * 2 + 12;  // 命主从yy岁mm月dd天开始行大运
   const int luckDate = 2 + 14 + 4 + 8 + 4;
   const int years = 70 * 16 + 7 * 8;    // two-digit ages below 100, four-digit years
-  ASSERT_EQ(grid, 216);
-  ASSERT_EQ(years, 1176);
+  // Two fixed parts measured in a real chart whose ages all have two digits
+  // (10 to 79): the grid and the year lines.
+  const auto bytes = [](const std::vector<std::string>& lines, std::size_t from, std::size_t to) {
+    std::size_t n = 0;
+    for (std::size_t i = from; i < to && i < lines.size(); ++i) n += lines[i].size() + 2;
+    return static_cast<int>(n);
+  };
+  const std::vector<std::string> twoDigitAges = Split(Export(true, false, false, 2023, 6, 7, 12));
+  ASSERT_EQ(twoDigitAges.size(), 92u);
+  ASSERT_EQ(twoDigitAges[22].substr(0, 2), "10");
+  EXPECT_EQ(bytes(twoDigitAges, 2, 9), grid);
+  EXPECT_EQ(bytes(twoDigitAges, 22, 92), years);
 
   std::size_t spiritBytes = 0;
   for (int y = 1; y <= 60; ++y)

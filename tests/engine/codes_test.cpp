@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 namespace orv {
 namespace {
 
@@ -33,9 +35,28 @@ TEST(Codes, CodeOfAndOrdinal) {
 }
 
 TEST(Codes, ElementsAndRelations) {
-  const int elements[23] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 5, 3, 1, 1, 3, 2, 2, 3, 4, 4, 3, 5};
-  for (int code = 0; code <= 22; ++code) EXPECT_EQ(ElementOf(code), elements[code]) << code;
-  EXPECT_EQ(ElementOf(23), 0);
+  // The stems and branches in code order: 甲 1 … 癸 10, 子 11 … 亥 22.
+  const std::string_view symbols = "甲乙丙丁戊己庚辛壬癸子丑寅卯辰巳午未申酉戌亥";
+  // Their elements as every almanac gives them.
+  const struct {
+    std::string_view members;
+    Element element;
+  } groups[] = {
+      {"甲乙寅卯", kWood},   {"丙丁巳午", kFire},  {"戊己辰戌丑未", kEarth},
+      {"庚辛申酉", kMetal},  {"壬癸亥子", kWater},
+  };
+  int counted = 0;
+  for (const auto& g : groups)
+    for (std::size_t i = 0; i < g.members.size(); i += 2) {
+      const std::string_view member = g.members.substr(i, 2);
+      const int code = static_cast<int>(symbols.find(member) / 2) + 1;
+      ASSERT_EQ(symbols.substr(2 * (code - 1), 2), member);
+      EXPECT_EQ(ElementOf(code), g.element) << code;
+      ++counted;
+    }
+  EXPECT_EQ(counted, 22);  // every stem and branch once
+  EXPECT_EQ(ElementOf(0), kNoElement);
+  EXPECT_EQ(ElementOf(23), kNoElement);
   // x relative to y: 0 same, 1 y generates x, 2 y controls x, -2 x controls y, -1 x generates y.
   EXPECT_EQ(Relation(kFire, kFire), 0);
   EXPECT_EQ(Relation(kFire, kWood), 1);

@@ -37,7 +37,7 @@ TEST(Dates, EncodeAndDecodeKnownValues) {
 }
 
 TEST(Dates, DecodingRoundsToTheNearestMillisecond) {
-  // Half a millisecond before midnight is already the next day.
+  // Less than half a millisecond before midnight rounds to the next day.
   const double justBefore = EncodeDate(1984, 2, 4) + 1 - 0.4 / 86400000;
   const DateTimeParts p = DecodeDateTime(justBefore);
   EXPECT_EQ(p.Day, 5);

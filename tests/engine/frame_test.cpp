@@ -106,10 +106,43 @@ TEST(CopyChart, ShortTextsAndEdges) {
   CopyChart("甲子\r\n", buffer.data(), 16);
   EXPECT_EQ(std::string(buffer.data()), "甲子\r\n");
   CopyChart("abc", nullptr, 16);  // no buffer: nothing written, no crash
-  EXPECT_EQ(GbkPrefixLength("ab甲", 3), 2u);
-  EXPECT_EQ(GbkPrefixLength("ab甲", 4), 4u);
-  EXPECT_EQ(GbkPrefixLength(std::string("a\x81"), 10), 2u);  // a lone lead byte at the end
-  EXPECT_EQ(GbkPrefixLength(std::string("\x80\xff"), 10), 2u);
+}
+
+// GBK: a lead byte 0x81-0xFE and the byte after it (0x40-0xFE, ASCII letters
+// among them) make one character; 0x80 and 0xFF are single bytes. The cut
+// falls before a character that does not fit, and a lead byte with nothing
+// after it is a byte of its own, whether the text fits or not.
+TEST(CopyChart, CutsOnlyBetweenGbkCharacters) {
+  struct {
+    const char* name;
+    std::string text;
+    std::size_t limit;
+    std::size_t length;
+  } cases[] = {
+      {"a character straddles the limit", "ab甲", 3, 2},
+      {"a character ends at the limit", "ab甲", 4, 4},
+      {"a text that fits is whole", "ab甲x", 10, 5},
+      {"0x81 leads, an ASCII second byte", "\x81\x40" "x", 1, 0},
+      {"0xFE leads", "\xfe\xfe" "x", 1, 0},
+      {"0x81 leads after an ASCII byte", "x\x81\x40", 2, 1},
+      {"0x80 is a single byte", "\x80" "甲", 2, 1},
+      {"0xFF is a single byte", "\xff" "甲", 2, 1},
+      {"a lone lead byte at the end, text fits", "a\x81", 10, 2},
+      {"a lone lead byte at the end, text at the limit", "a\x81", 2, 2},
+      {"a lone lead byte at the end, cut", "ab\x81", 2, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(GbkPrefixLength(c.text, c.limit), c.length);
+    // The copy reads the text from a block of exactly its own bytes, so that
+    // a read past its end is a sanitizer error, and writes the prefix and
+    // its zero into a buffer of limit + 1 bytes.
+    const std::vector<char> source(c.text.begin(), c.text.end());
+    std::vector<char> buffer(c.limit + 2, '\x55');
+    CopyChart(std::string_view(source.data(), source.size()), buffer.data(), c.limit + 1);
+    EXPECT_EQ(std::string(buffer.data()), c.text.substr(0, c.length));
+    EXPECT_EQ(buffer[c.limit + 1], '\x55');
+  }
 }
 
 }  // namespace

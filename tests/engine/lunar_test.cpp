@@ -61,13 +61,24 @@ TEST(LunarYearTable, MonthsAddUpToTheGapToTheNextNewYear) {
             EncodeDate(2051, 2, 10));
 }
 
+// Days before the first of each month, counted from 1 January: the month
+// lengths summed (31, 28 or 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, then
+// January again), for a common year (2023) and a leap year (2024).
 TEST(LunarYearTable, DaysBeforeMonth) {
-  const int common[14] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365, 396};
-  const int leap[14] = {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366, 397};
-  for (int i = 0; i < 14; ++i) {
-    EXPECT_EQ(DaysBeforeMonth[0][i], common[i]);
-    EXPECT_EQ(DaysBeforeMonth[1][i], leap[i]);
+  for (const int year : {2023, 2024}) {
+    const int column = year == 2024 ? 1 : 0;
+    int days = 0;
+    for (int i = 0; i < 14; ++i) {
+      SCOPED_TRACE(testing::Message() << year << " month " << i + 1);
+      EXPECT_EQ(DaysBeforeMonth[column][i], days);
+      const int month = i % 12 + 1;
+      days += month == 2 ? (column == 1 && i < 12 ? 29 : 28)
+                         : (month == 4 || month == 6 || month == 9 || month == 11 ? 30 : 31);
+    }
   }
+  // 1 March is day 60 of a common year, day 61 of a leap year.
+  EXPECT_EQ(DaysBeforeMonth[0][2], 59);
+  EXPECT_EQ(DaysBeforeMonth[1][2], 60);
 }
 
 TEST(SolarToLunar, EdgeCases) {

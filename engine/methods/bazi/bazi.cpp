@@ -46,9 +46,16 @@ void TOrvBazi::FindLuckStart() {
   const auto around = SurroundingSectionalTerms(DateValue);
   if (!around) return;
   const double diff = Forward ? around->Next - DateValue : DateValue - around->Previous;
-  LuckOffset = diff * 120;  // three days are one year of 360 days
+  // Three days to the term are one year of life, a year counted as 360 days
+  // (twelve months of 30): one day is 120 days of life.
+  LuckOffset = diff * 120;
+  // The luck starts that many real days after birth, on the calendar: its
+  // year is the civil year of that day, not the birth year plus the age (a
+  // December birth with 9 years 8 months reaches the tenth civil year).
   LuckStart = DateValue + LuckOffset;
   LuckStartYear = YearOf(LuckStart);
+  // The age counts the 360-day years, whole ones only: 3,622 days make ten
+  // years here, where ten years of 365 days would not be reached.
   LuckStartAge = static_cast<int>(LuckOffset / 360);
 }
 
