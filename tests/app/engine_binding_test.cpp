@@ -171,41 +171,47 @@ class EngineBindingTest : public QObject {
 
   // ---- the arguments of every export, in order
 
+  void bazi_and_ziwei_arguments_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("date");  // year, month, day, hour as typed
+    QTest::addColumn<bool>("lunar");
+    QTest::addColumn<bool>("leap");
+    QTest::addColumn<bool>("woman");
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<QString>("buffer");
+    QTest::newRow("bazi solar") << int(ChartKind::Bazi) << QStringList{"1984", "2", "4", "12"}
+                                << false << false << false << "StrBazi 1 0 1 1984 2 4 12"
+                                << "buffer 3000";
+    QTest::newRow("bazi lunar leap woman")
+        << int(ChartKind::Bazi) << QStringList{"2023", "2", "1", "23"} << true << true << true
+        << "StrBazi 0 1 0 2023 2 1 23" << "buffer 3000";
+    QTest::newRow("ziwei") << int(ChartKind::Ziwei) << QStringList{"1920", "12", "31", "0"}
+                           << false << false << false << "StrZiwei 1 0 1 1920 12 31 0"
+                           << "buffer 4000";
+    // Blanks and a sign are no obstacle; the leap flag is passed even with a
+    // solar date.
+    QTest::newRow("ziwei blanks, sign, leap flag")
+        << int(ChartKind::Ziwei) << QStringList{" 1990", "07 ", "+9", "5"} << false << true
+        << true << "StrZiwei 1 1 0 1990 7 9 5" << "buffer 4000";
+  }
   void bazi_and_ziwei_arguments() {
-    const struct {
-      ChartKind kind;
-      std::function<void(EngineBindingTest&)> fill;
-      QString call;
-      QString buffer;
-    } cases[] = {
-        {ChartKind::Bazi, [](EngineBindingTest& t) { SetDate(t.bazi(), "1984", "2", "4", "12"); },
-         "StrBazi 1 0 1 1984 2 4 12", "buffer 3000"},
-        {ChartKind::Bazi,
-         [](EngineBindingTest& t) {
-           SetDate(t.bazi(), "2023", "2", "1", "23");
-           t.bazi().rbLunar()->setChecked(true);
-           t.bazi().cbRunyue()->setChecked(true);
-           t.bazi().rbNv()->setChecked(true);
-         },
-         "StrBazi 0 1 0 2023 2 1 23", "buffer 3000"},
-        {ChartKind::Ziwei, [](EngineBindingTest& t) { SetDate(t.bazi(), "1920", "12", "31", "0"); },
-         "StrZiwei 1 0 1 1920 12 31 0", "buffer 4000"},
-        {ChartKind::Ziwei,
-         [](EngineBindingTest& t) {
-           SetDate(t.bazi(), " 1990", "07 ", "+9", "5");  // blanks and a sign are no obstacle
-           t.bazi().rbNv()->setChecked(true);
-           t.bazi().cbRunyue()->setChecked(true);  // passed even with a solar date
-         },
-         "StrZiwei 1 1 0 1990 7 9 5", "buffer 4000"},
+    QFETCH(int, kind);
+    QFETCH(QStringList, date);
+    QFETCH(bool, lunar);
+    QFETCH(bool, leap);
+    QFETCH(bool, woman);
+    QFETCH(QString, call);
+    QFETCH(QString, buffer);
+    fill_ = [&](QDialog&) {
+      SetDate(bazi(), date[0], date[1], date[2], date[3]);
+      if (lunar) bazi().rbLunar()->setChecked(true);
+      if (leap) bazi().cbRunyue()->setChecked(true);
+      if (woman) bazi().rbNv()->setChecked(true);
     };
-    for (const auto& c : cases) {
-      Fresh();
-      fill_ = [this, &c](QDialog&) { c.fill(*this); };
-      const Report r = RunInserted(c.kind);
-      QCOMPARE(r.call, c.call);
-      QCOMPARE(r.buffer, c.buffer);
-      QCOMPARE(shown_, QList<QDialog*>({dialogs_->bazi()}));
-    }
+    const Report r = RunInserted(ChartKind(kind));
+    QCOMPARE(r.call, call);
+    QCOMPARE(r.buffer, buffer);
+    QCOMPARE(shown_, QList<QDialog*>({dialogs_->bazi()}));
   }
 
   void liuyao_arguments() {
@@ -226,23 +232,32 @@ class EngineBindingTest : public QObject {
     QCOMPARE(liuyao().cbYao(6)->currentText(), QStringLiteral("━━━○"));
   }
 
-  void qimen_arguments() {
+  // The 局 entry picked (-1: none) and the placement.
+  void qimen_arguments_data() {
+    QTest::addColumn<int>("ju");
+    QTest::addColumn<bool>("fei");
+    QTest::addColumn<QString>("call");
     // First use: no 局 picked passes −1; 转盘 is not flying.
-    Report r = RunInserted(ChartKind::Qimen);
-    QCOMPARE(r.call, QStringLiteral("StrQimen 1 0 0 -1 2026 5 6 7"));
-    QCOMPARE(r.buffer, QStringLiteral("buffer 3000"));
-    const struct {
-      int ju;
-      bool fei;
-    } cases[] = {{0, false}, {1, true}, {9, false}, {10, true}, {18, true}};
-    for (const auto& c : cases) {
-      fill_ = [this, c](QDialog&) {
-        qimen().cbJu()->setCurrentIndex(c.ju);
-        (c.fei ? qimen().rbTypeFei() : qimen().rbTypeZhuan())->setChecked(true);
+    QTest::newRow("first use") << -1 << false << "StrQimen 1 0 0 -1 2026 5 6 7";
+    QTest::newRow("auto, zhuan") << 0 << false << "StrQimen 1 0 0 0 2026 5 6 7";
+    QTest::newRow("yang 1, fei") << 1 << true << "StrQimen 1 0 1 1 2026 5 6 7";
+    QTest::newRow("yang 9, zhuan") << 9 << false << "StrQimen 1 0 0 9 2026 5 6 7";
+    QTest::newRow("yin 1, fei") << 10 << true << "StrQimen 1 0 1 10 2026 5 6 7";
+    QTest::newRow("yin 9, fei") << 18 << true << "StrQimen 1 0 1 18 2026 5 6 7";
+  }
+  void qimen_arguments() {
+    QFETCH(int, ju);
+    QFETCH(bool, fei);
+    QFETCH(QString, call);
+    if (ju >= 0) {
+      fill_ = [this, ju, fei](QDialog&) {
+        qimen().cbJu()->setCurrentIndex(ju);
+        (fei ? qimen().rbTypeFei() : qimen().rbTypeZhuan())->setChecked(true);
       };
-      r = RunInserted(ChartKind::Qimen);
-      QCOMPARE(r.call, QStringLiteral("StrQimen 1 0 %1 %2 2026 5 6 7").arg(int(c.fei)).arg(c.ju));
     }
+    const Report r = RunInserted(ChartKind::Qimen);
+    QCOMPARE(r.call, call);
+    QCOMPARE(r.buffer, QStringLiteral("buffer 3000"));
   }
 
   void liuren_arguments() {
@@ -262,15 +277,10 @@ class EngineBindingTest : public QObject {
     Report r = RunInserted(ChartKind::Liuren);
     QCOMPARE(r.call, QStringLiteral("Str6Ren 0 1 0 2026 5 6 18 0 0 0 1990"));
     QCOMPARE(r.buffer, QStringLiteral("buffer 3000"));
-    // Every branch: hour 0, 2, … 22; day or night as the dialog sets it.
-    for (int entry = 0; entry < 12; ++entry) {
-      fill_ = [this, entry](QDialog&) { liuren().cbHour()->setCurrentIndex(entry); };
-      r = RunInserted(ChartKind::Liuren);
-      const int daytime = entry >= 3 && entry <= 8 ? 1 : 0;
-      // The options of the last run were kept; the birth year is off again.
-      QCOMPARE(r.call,
-               QStringLiteral("Str6Ren 0 1 0 2026 5 6 %1 %2 0 0 -1").arg(entry * 2).arg(daytime));
-    }
+    // The options of the last run were kept; the birth year is off again.
+    fill_ = [this](QDialog&) { liuren().cbHour()->setCurrentIndex(0); };
+    r = RunInserted(ChartKind::Liuren);
+    QCOMPARE(r.call, QStringLiteral("Str6Ren 0 1 0 2026 5 6 0 0 0 0 -1"));
     // The year shown (1990, kept from before) picked again counts as chosen;
     // 夜 chosen by hand at the preset 辰.
     fill_ = [this](QDialog&) {
@@ -287,25 +297,51 @@ class EngineBindingTest : public QObject {
     QCOMPARE(r.call, QStringLiteral("Str6Ren 0 1 0 2026 5 6 8 1 0 0 2026"));
   }
 
-  void xuankong_arguments() {
-    const struct {
-      int yun, shan, xiang;
-      QString call;
-    } cases[] = {
-        {-2, -2, -2, "StrXuankong 7 0 1"},  // untouched: 八运, 壬山丙向, 挨星下卦
-        {0, 23, 1, "StrXuankong 0 23 0"},
-        {8, 13, 0, "StrXuankong 8 13 1"},
-    };
-    for (const auto& c : cases) {
-      fill_ = [this, c](QDialog&) {
-        if (c.yun >= 0) xuankong().cbYun()->setCurrentIndex(c.yun);
-        if (c.shan >= 0) xuankong().cbShan()->setCurrentIndex(c.shan);
-        if (c.xiang >= 0) xuankong().cbXiang()->setCurrentIndex(c.xiang);
-      };
-      const Report r = RunInserted(ChartKind::Xuankong);
-      QCOMPARE(r.call, c.call);
-      QCOMPARE(r.buffer, QStringLiteral("buffer 3000"));
+  // Every hour entry of the Liu Ren dialog: hour 0, 2, … 22; day or night as
+  // the dialog sets it.
+  void liuren_hours_data() {
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QString>("call");
+    const char* const branches[12] = {"zi",  "chou", "yin",  "mao", "chen", "si",
+                                      "wu",  "wei",  "shen", "you", "xu",   "hai"};
+    for (int entry = 0; entry < 12; ++entry) {
+      const int daytime = entry >= 3 && entry <= 8 ? 1 : 0;
+      QTest::newRow(branches[entry])
+          << entry
+          << QStringLiteral("Str6Ren 1 0 1 2026 5 6 %1 %2 1 1 -1").arg(entry * 2).arg(daytime);
     }
+  }
+  void liuren_hours() {
+    QFETCH(int, entry);
+    QFETCH(QString, call);
+    fill_ = [this, entry](QDialog&) { liuren().cbHour()->setCurrentIndex(entry); };
+    QCOMPARE(RunInserted(ChartKind::Liuren).call, call);
+  }
+
+  // The 运, the mountain and the kind picked (-1: left as shown).
+  void xuankong_arguments_data() {
+    QTest::addColumn<int>("yun");
+    QTest::addColumn<int>("shan");
+    QTest::addColumn<int>("xiang");
+    QTest::addColumn<QString>("call");
+    // Untouched: 八运, 壬山丙向, 挨星下卦.
+    QTest::newRow("untouched") << -1 << -1 << -1 << "StrXuankong 7 0 1";
+    QTest::newRow("yun 1, mountain 23, tigua") << 0 << 23 << 1 << "StrXuankong 0 23 0";
+    QTest::newRow("yun 9, mountain 13, xiagua") << 8 << 13 << 0 << "StrXuankong 8 13 1";
+  }
+  void xuankong_arguments() {
+    QFETCH(int, yun);
+    QFETCH(int, shan);
+    QFETCH(int, xiang);
+    QFETCH(QString, call);
+    fill_ = [this, yun, shan, xiang](QDialog&) {
+      if (yun >= 0) xuankong().cbYun()->setCurrentIndex(yun);
+      if (shan >= 0) xuankong().cbShan()->setCurrentIndex(shan);
+      if (xiang >= 0) xuankong().cbXiang()->setCurrentIndex(xiang);
+    };
+    const Report r = RunInserted(ChartKind::Xuankong);
+    QCOMPARE(r.call, call);
+    QCOMPARE(r.buffer, QStringLiteral("buffer 3000"));
   }
 
   // Four Pillars and Purple Star share their dialog, which is not preset.
@@ -425,19 +461,28 @@ class EngineBindingTest : public QObject {
   }
 
   // A nonzero result: "日期输入错误！", nothing inserted.
+  void engineRefusesTheDate_data() {
+    QTest::addColumn<QByteArray>("code");
+    QTest::addColumn<int>("kind");
+    const struct {
+      const char* name;
+      ChartKind kind;
+    } kinds[] = {{"bazi", ChartKind::Bazi},   {"ziwei", ChartKind::Ziwei},
+                 {"liuyao", ChartKind::Liuyao}, {"qimen", ChartKind::Qimen},
+                 {"liuren", ChartKind::Liuren}, {"xuankong", ChartKind::Xuankong}};
+    for (const char* code : {"1", "2", "-7"})
+      for (const auto& k : kinds)
+        QTest::addRow("%s %s", k.name, code) << QByteArray(code) << int(k.kind);
+  }
   void engineRefusesTheDate() {
-    for (const char* code : {"1", "2", "-7"}) {
-      Env result("FAKEORV_RESULT", code);
-      for (ChartKind kind : {ChartKind::Bazi, ChartKind::Ziwei, ChartKind::Liuyao,
-                             ChartKind::Qimen, ChartKind::Liuren, ChartKind::Xuankong}) {
-        boxes_->shown.clear();
-        QCOMPARE(Run(kind), ChartOutcome::EngineRefused);
-        QVERIFY(inserted_.isEmpty());
-        QCOMPARE(boxes_->shown.size(), 1);
-        QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
-        QCOMPARE(boxes_->shown[0].text, QStringLiteral("日期输入错误！"));
-      }
-    }
+    QFETCH(QByteArray, code);
+    QFETCH(int, kind);
+    Env result("FAKEORV_RESULT", code);
+    QCOMPARE(Run(ChartKind(kind)), ChartOutcome::EngineRefused);
+    QVERIFY(inserted_.isEmpty());
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("日期输入错误！"));
   }
 
   void cancelCallsNothing() {

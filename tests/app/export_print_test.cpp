@@ -163,7 +163,8 @@ class ExportPrintTest : public QObject {
     return form;
   }
 
-  // Selects the folder and makes the record current.
+  // Selects the folder and makes the record current. Checks as it goes: the
+  // caller ends the test when it failed.
   static void Show(TMainForm& form, RowId record) {
     const auto found = form.Tree()->findItems(QStringLiteral("卦例"), Qt::MatchExactly | Qt::MatchRecursive);
     QVERIFY(found.size() == 1);
@@ -246,6 +247,7 @@ class ExportPrintTest : public QObject {
     });
     for (const RowId record : {chart_, note_}) {
       Show(*form, record);
+      if (QTest::currentTestFailed()) return;
       const QString text = form->Records()->currentText();
       form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
       QCOMPARE(filter, QStringLiteral("文本文档(*.txt)"));
@@ -280,6 +282,7 @@ class ExportPrintTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     Show(*form, note_);
+    if (QTest::currentTestFailed()) return;
     const QDir work(work_->path());
     QVERIFY(work.mkdir(QStringLiteral("adir")));
     QStringList targets = {
@@ -342,6 +345,7 @@ class ExportPrintTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     Show(*form, chart_);
+    if (QTest::currentTestFailed()) return;
     const QDir work(work_->path());
     struct Printed {
       QString what;
@@ -588,8 +592,10 @@ class ExportPrintTest : public QObject {
     QVERIFY(form);
     const QString rtfPath = QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf"));
     Show(*form, chart_);
+    if (QTest::currentTestFailed()) return;
     QVERIFY(WithPreview(*form, [](TPreviewForm*) {}));
     Show(*form, note_);
+    if (QTest::currentTestFailed()) return;
     QVERIFY(WithPreview(*form, [](TPreviewForm*) {}));
     {
       QFile rtf(rtfPath);
@@ -643,6 +649,7 @@ class ExportPrintTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     Show(*form, note_);
+    if (QTest::currentTestFailed()) return;
     QVERIFY(QDir(dataDir_->path()).mkdir(QStringLiteral("tmp.rtf")));
     const bool shown = WithPreview(*form, [](TPreviewForm*) {});
     QVERIFY(!shown);

@@ -112,6 +112,8 @@ class MainFormTest : public QObject {
     return id;
   }
 
+  // Makes the folder current. Checks as it goes: the caller ends the test
+  // when it failed.
   void Select(TMainForm& form, const QString& caption) {
     QTreeWidgetItem* node = Node(form, caption);
     QVERIFY(node);
@@ -247,6 +249,7 @@ class MainFormTest : public QObject {
     boxes_->names << QStringLiteral("丙");
     newFolder->trigger();
     Select(*form, QStringLiteral("分类目录"));
+    if (QTest::currentTestFailed()) return;
     boxes_->names << QStringLiteral("乙");
     newFolder->trigger();
     boxes_->names << QString();  // Cancel: nothing happens
@@ -274,6 +277,7 @@ class MainFormTest : public QObject {
     // Renaming 乙 in place: the field takes at most 30 GBK bytes, and the
     // node shows the name as stored.
     Select(*form, QStringLiteral("乙"));
+    if (QTest::currentTestFailed()) return;
     tree->editItem(Node(*form, "乙"));
     auto* edit = tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName"));
     QVERIFY(edit);
@@ -300,12 +304,14 @@ class MainFormTest : public QObject {
 
     // The root cannot be deleted: nothing is asked, nothing changes.
     Select(*form, QStringLiteral("分类目录"));
+    if (QTest::currentTestFailed()) return;
     deleteFolder->trigger();
     QVERIFY(boxes_->shown.isEmpty());
     QCOMPARE(TreeShape(*form).size(), 4);
 
     // A folder with sub-folders is refused with its reason.
     Select(*form, QStringLiteral("甲"));
+    if (QTest::currentTestFailed()) return;
     deleteFolder->trigger();
     QCOMPARE(boxes_->shown.size(), 1);
     QCOMPARE(boxes_->shown[0].caption, QStringLiteral("确认"));
@@ -321,6 +327,7 @@ class MainFormTest : public QObject {
     s.InsertRecord(QStringLiteral("r2"), {}, false, {}, QDate(2025, 1, 1), bing);
     s.InsertRecord(QStringLiteral("r3"), {}, false, {}, QDate(2025, 1, 1), jia);
     Select(*form, QStringLiteral("丙"));
+    if (QTest::currentTestFailed()) return;
     QCOMPARE(form->Records()->count(), 2);
     boxes_->shown.clear();
     boxes_->answers << skin::Answer::Cancel;
@@ -346,6 +353,7 @@ class MainFormTest : public QObject {
     // Position 1 cannot be renamed but can be deleted once it is empty of
     // sub-folders.
     Select(*form, QStringLiteral("甲"));
+    if (QTest::currentTestFailed()) return;
     boxes_->answers << skin::Answer::Ok;
     deleteFolder->trigger();
     QVERIFY(!Node(*form, "甲"));
@@ -416,6 +424,7 @@ class MainFormTest : public QObject {
     form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("案例"));
+    if (QTest::currentTestFailed()) return;
 
     RowId savedId = 0;
     const bool opened = WithEditor(
@@ -501,6 +510,7 @@ class MainFormTest : public QObject {
     form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("案例"));
+    if (QTest::currentTestFailed()) return;
     QCOMPARE(form->SelectedFolderId(), folder);
     QCOMPARE(form->Records()->count(), 1);
     QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("定稿\n第二行"));
@@ -518,6 +528,7 @@ class MainFormTest : public QObject {
     QVERIFY(form);
     QTableView* view = form->RecordView();
     Select(*form, QStringLiteral("空"));
+    if (QTest::currentTestFailed()) return;
     bool opened = WithEditor(
         *form, [&] { DoubleClick(view->viewport(), QPoint(20, 10)); },
         [](TEditForm*) {});
@@ -526,6 +537,7 @@ class MainFormTest : public QObject {
                         [](TEditForm*) {});
     QVERIFY(!opened);
     Select(*form, QStringLiteral("满"));
+    if (QTest::currentTestFailed()) return;
     const QRect row = view->visualRect(form->Records()->index(0, RecordList::ColBT));
     opened = WithEditor(
         *form, [&] { DoubleClick(view->viewport(), row.center()); },
@@ -542,6 +554,7 @@ class MainFormTest : public QObject {
     form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("单"));
+    if (QTest::currentTestFailed()) return;
     QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("唯一的正文"));
     QAction* del = Action(form.get(), "actDeleteRecord");
     boxes_->answers << skin::Answer::Cancel;
@@ -575,6 +588,7 @@ class MainFormTest : public QObject {
     form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("多"));
+    if (QTest::currentTestFailed()) return;
     RecordList* list = form->Records();
     QCOMPARE(list->count(), 3);
     QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("三"));  // newest first
@@ -609,6 +623,7 @@ class MainFormTest : public QObject {
     QVERIFY(form);
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     Select(*form, QStringLiteral("序"));
+    if (QTest::currentTestFailed()) return;
     RecordList* list = form->Records();
     QAction* prior = Action(form.get(), "actPriorRecord");
     QAction* next = Action(form.get(), "actNextRecord");
@@ -645,6 +660,7 @@ class MainFormTest : public QObject {
     form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("亮"));
+    if (QTest::currentTestFailed()) return;
     QCOMPARE(testing_support::ColourMask(form->Preview()), (QStringList{"...............", "..........", "."}));
 
     form->SetHighlightWords({QString(), QStringLiteral("abc"), QString::fromUtf8("甲子"),
@@ -660,7 +676,9 @@ class MainFormTest : public QObject {
                       view->visualRect(form->Records()->index(0, RecordList::ColBT)).center());
     QCOMPARE(testing_support::ColourMask(form->Preview()).at(0), QStringLiteral("RRR.RR..RRR...."));
     Select(*form, QStringLiteral("分类目录"));
+    if (QTest::currentTestFailed()) return;
     Select(*form, QStringLiteral("亮"));
+    if (QTest::currentTestFailed()) return;
     QVERIFY(form->HighlightWords().isEmpty());
     QCOMPARE(testing_support::ColourMask(form->Preview()).at(0), QStringLiteral("..............."));
   }

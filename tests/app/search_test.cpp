@@ -125,6 +125,8 @@ class SearchTest : public QObject {
     }
   }
 
+  // Makes the folder current. Checks as it goes: the caller ends the test
+  // when it failed.
   void Select(TMainForm& form, const QString& caption) {
     const auto found = form.Tree()->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
@@ -215,6 +217,7 @@ class SearchTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("丙类"));
+    if (QTest::currentTestFailed()) return;
     QTreeWidgetItem* selected = form->Tree()->currentItem();
     const Casebook& b = book_;
     const struct {
@@ -279,6 +282,7 @@ class SearchTest : public QObject {
     QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("第一行甲子\n第二行乙丑　│　　│"));
     QCOMPARE(testing_support::ColourMask(form->Preview()), (QStringList{"...RR", "...RR....."}));
     Select(*form, QStringLiteral("甲类"));
+    if (QTest::currentTestFailed()) return;
     QVERIFY(form->HighlightWords().isEmpty());
     Settle();
   }
@@ -336,6 +340,7 @@ class SearchTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("甲类"));
+    if (QTest::currentTestFailed()) return;
     const std::vector<RowId> before = Listed(*form);
     TfrmSearch* s = Open(*form, 2);
     const struct {
@@ -463,6 +468,7 @@ class SearchTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("丙类"));
+    if (QTest::currentTestFailed()) return;
     TfrmSearch* s = Open(*form, 0);
     Confirm(s, QStringLiteral("甲"));
     QCOMPARE(Listed(*form), (std::vector<RowId>{book_.both, book_.titleJia}));
@@ -517,6 +523,7 @@ class SearchTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     Select(*form, QStringLiteral("丙类"));
+    if (QTest::currentTestFailed()) return;
     {
       // A text beyond the engine's LIKE pattern limit, in a record, so that
       // the LIKE check runs on it.

@@ -32,7 +32,6 @@ inline void IsolateSettings() {
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, ConfigDir().path());
 }
 
-// Types text into a widget one character at a time, as key presses that
 // Colour of every character of every line of the preview: 'R' pure red,
 // '.' black (explicit or default), '?' anything else.
 inline QStringList ColourMask(QTextEdit* preview) {
@@ -57,6 +56,7 @@ inline QStringList ColourMask(QTextEdit* preview) {
   return lines;
 }
 
+// Types text into a widget one character at a time, as key presses that
 // carry the character (QTest::keyClicks knows Latin-1 only).
 inline void TypeText(QWidget* widget, const QString& text) {
   for (const QChar ch : text) {
