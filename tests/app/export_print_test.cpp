@@ -447,6 +447,7 @@ class ExportPrintTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     Show(*form, chart_);
+    if (QTest::currentTestFailed()) return;
     const QDir work(work_->path());
     const QString a4 = work.filePath(QStringLiteral("案例.pdf"));
     const QString across = work.filePath(QStringLiteral("across.pdf"));
@@ -629,6 +630,7 @@ class ExportPrintTest : public QObject {
     }
     const mode_t oldMask = umask(0);  // the most open umask there is
     Show(*form, note_);
+    if (QTest::currentTestFailed()) return;
     const bool shown = WithPreview(*form, [](TPreviewForm*) {});
     umask(oldMask);
     QVERIFY(shown);

@@ -801,6 +801,7 @@ class MainFormTest : public QObject {
     };
     for (const auto& c : cases) {
       Select(*form, QString::fromUtf8(c.folder));
+      if (QTest::currentTestFailed()) return;
       Seen seen;
       pressEnter(&seen);
       Action(form.get(), c.action)->trigger();
@@ -815,6 +816,7 @@ class MainFormTest : public QObject {
       QCOMPARE(seen.text, QString::fromUtf8(c.text));
     }
     Select(*form, QStringLiteral("满"));
+    if (QTest::currentTestFailed()) return;
     QCOMPARE(form->Records()->count(), 3);
     boxes_ = std::make_unique<testing_support::Boxes>();
   }

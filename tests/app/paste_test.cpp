@@ -160,6 +160,7 @@ class PasteTest : public QObject {
     Owner owner;
     QVERIFY(owner.Start(QStringLiteral("已经走了"), 0));
     OpenEditor(text ? &Text : &Title);
+    if (QTest::currentTestFailed()) return;
     QVERIFY(owner.Quit());
     QVERIFY(Owner::Ownerless());
     QWidget* field = QApplication::focusWidget();
@@ -186,6 +187,7 @@ class PasteTest : public QObject {
     QFETCH(bool, text);
     QFETCH(bool, byKey);
     OpenEditor(text ? &Text : &Title);
+    if (QTest::currentTestFailed()) return;
     QWidget* field = QApplication::focusWidget();
     const QString before = Content(field);
     Owner owner;
@@ -208,6 +210,7 @@ class PasteTest : public QObject {
   // working and the record is saved as edited.
   void editingWhileTheOwnerChanges() {
     OpenEditor(&Text);
+    if (QTest::currentTestFailed()) return;
     QPlainTextEdit* text = editor_->reText();
     QAction* paste = Action(editor_.get(), "actPaste");
     {
