@@ -297,11 +297,11 @@ TEST(BaziText, TheLongestTextFitsTheBuffer) {
             const Pillar month{Wrap(Wrap(mb - 2, 12) + 2 * year.Stem, 10), CodeOf(mb, CodeKind::Branch)};
             const Pillar hour{Wrap(hb + 2 * day.Stem - 2, 10), CodeOf(hb, CodeKind::Branch)};
             const SpiritList spirits = SpiritsOf({year, month, day, hour}, forward);
-            std::size_t bytes = 0;
+            std::size_t spiritLineBytes = 0;
             for (const auto& slot : spirits)
               for (const int n : slot)
-                if (n != 0) bytes += std::strlen(SpiritNames[n]) + 1;
-            spiritBytes = std::max(spiritBytes, bytes);
+                if (n != 0) spiritLineBytes += std::strlen(SpiritNames[n]) + 1;
+            spiritBytes = std::max(spiritBytes, spiritLineBytes);
           }
   const std::size_t longest =
       header + grid + palace + labels + terms + luck + luckDate + years + spiritBytes;

@@ -109,7 +109,7 @@ TEST_F(Library, XuankongAlwaysAnswersZero) {
   ASSERT_NE(fn, nullptr);
   for (int period : {-1, 0, 4, 8, 9})
     for (int mountain : {-1, 0, 13, 23, 24})
-      for (uint8_t kind : {0, 1, 2}) {
+      for (uint8_t kind : std::initializer_list<uint8_t>{0, 1, 2}) {
         SCOPED_TRACE(testing::Message() << period << " " << mountain << " " << int(kind));
         std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\x55');
         EXPECT_EQ(fn(period, mountain, kind, buffer.data()), 0);

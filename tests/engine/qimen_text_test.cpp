@@ -175,7 +175,7 @@ TEST(QimenText, ForcedJuKeepsTermAndYuan) {
       {INT32_MIN, "立春下元　阳遁二局"},
   };
   const std::string automatic = Qimen(0, 0, 2024, 2, 10, 12);
-  for (uint8_t flying : {0, 1})
+  for (uint8_t flying : std::initializer_list<uint8_t>{0, 1})
     for (const auto& c : cases) {
       SCOPED_TRACE(testing::Message() << c.ju << (flying ? " flying" : " rotating"));
       const std::string text = Qimen(flying, c.ju, 2024, 2, 10, 12);

@@ -125,7 +125,7 @@ TEST(Xuankong, ArgumentsOutsideTheirRanges) {
                           {9, 23}, {-1, -1}, {INT_MIN, 0}, {INT_MAX, 0}, {0, INT_MIN},
                           {0, INT_MAX}};
   for (const auto& c : cases) {
-    for (uint8_t xiagua : {0, 1}) {
+    for (uint8_t xiagua : std::initializer_list<uint8_t>{0, 1}) {
       SCOPED_TRACE(testing::Message() << c[0] << " " << c[1] << " " << int(xiagua));
       std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\x55');
       EXPECT_EQ(StrXuankong(c[0], c[1], xiagua, buffer.data()), 0);
@@ -255,7 +255,7 @@ TEST(Xuankong, EveryChartFollowsTheRules) {
 // Charts drawn on several threads at once each come out whole and their own.
 TEST(Xuankong, ChartsOnSeveralThreads) {
   std::vector<std::string> expected;
-  for (int i = 0; i < 9 * 24 * 2; ++i) expected.push_back(Chart(i / 48, i / 2 % 24, i % 2));
+  for (int i = 0; i < 9 * 24 * 2; ++i) expected.push_back(Chart(i / 48, i / 2 % 24, i % 2 != 0));
   std::array<int, 4> wrong{};
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {

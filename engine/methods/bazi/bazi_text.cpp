@@ -52,8 +52,11 @@ constexpr std::string_view kAgeSeparator = "、";
 constexpr std::string_view kLuckChange = "交";
 constexpr std::string_view kLuckMark = "运";
 
+// The digit character of 0-9.
+char Digit(int n) { return static_cast<char>('0' + n); }
+
 std::string Token(char row, char separator, int column) {
-  return {'<', row, separator, static_cast<char>('0' + column), '>'};
+  return {'<', row, separator, Digit(column), '>'};
 }
 
 // The template line that holds the tokens of a grid row: "." name tokens,
@@ -140,12 +143,12 @@ std::string BaziText(const TOrvBazi& chart) {
   for (int i = 0; i < 7; ++i) lines[i] = kGridTemplate[i];
   for (int r = 0; r < 5; ++r)
     for (int c = 0; c < 4; ++c)
-      ReplaceToken(lines[GridLineOf(r, '.')], Token('0' + r, '.', c), NameOf(grid[r][c]));
+      ReplaceToken(lines[GridLineOf(r, '.')], Token(Digit(r), '.', c), NameOf(grid[r][c]));
   for (int r = 0; r < 5; ++r) {
     const int line = GridLineOf(r, '|');
     if (line < 0) continue;
     for (int c = 0; c < 4; ++c)
-      ReplaceToken(lines[line], Token('0' + r, '|', c),
+      ReplaceToken(lines[line], Token(Digit(r), '|', c),
                    TenGodShortName(grid[TOrvBazi::kTenGodRow + r][c]));
   }
   for (int c = 0; c < 4; ++c)
