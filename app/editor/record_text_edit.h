@@ -8,6 +8,9 @@
 // first of the offered formats without checking that there is one and
 // crashes on an empty clipboard; here an empty or vanished clipboard
 // pastes nothing.
+//
+// The box-drawing characters of a chart are drawn as lines that join from
+// one line of text to the next (chart_lines.h).
 
 #include <QPlainTextEdit>
 
@@ -20,4 +23,5 @@ class TRecordTextEdit : public QPlainTextEdit {
  protected:
   bool canInsertFromMimeData(const QMimeData* source) const override;
   void insertFromMimeData(const QMimeData* source) override;
+  void paintEvent(QPaintEvent* event) override;
 };

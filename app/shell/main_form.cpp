@@ -22,6 +22,7 @@
 #include "casebook_backup.h"
 #include "casebook_care.h"
 #include "chart_dialogs.h"
+#include "chart_lines.h"
 #include "edit_form.h"
 #include "engine_binding.h"
 #include "folder_tree.h"
@@ -259,7 +260,7 @@ void TMainForm::BuildUi() {
   connect(lvRecords_, &QAbstractItemView::clicked, this, [this] { RefreshPreview(); });
   connect(lvRecords_, &QAbstractItemView::doubleClicked, this, [this] { OpenRecord(); });
 
-  preview_ = new QTextEdit(this);
+  preview_ = new TChartTextEdit(this);  // chart grids drawn joined
   preview_->setObjectName(QStringLiteral("rePreview"));
   preview_->setReadOnly(true);
   preview_->setUndoRedoEnabled(false);

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chart_lines.h"
 #include "skin.h"
 #include "text_export.h"
 
@@ -163,6 +164,7 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   document_.setDefaultTextOption(option);
   document_.documentLayout()->setPaintDevice(printer_.get());
+  chart_lines::HideGlyphs(&document_);  // DrawSheet draws the chart lines
   document_.setPlainText(ToDisplayText(text));
   document_.setPageSize(PageRect().size());
 
@@ -349,7 +351,9 @@ void TPreviewForm::DrawSheet(QPainter& painter, int sheet, bool marginLines) con
                       cell.top() + (ch - page.height() * scale) / 2);
     painter.scale(scale, scale);
     painter.translate(0, -index * page.height());
-    document_.drawContents(&painter, QRectF(0, index * page.height(), page.width(), page.height()));
+    const QRectF contents(0, index * page.height(), page.width(), page.height());
+    document_.drawContents(&painter, contents);
+    chart_lines::DrawDocument(painter, document_, contents, chart_lines::Ink{});
     painter.restore();
   }
   if (marginLines) {
