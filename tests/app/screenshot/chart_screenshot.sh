@@ -1,9 +1,10 @@
 #!/bin/sh
-# Casts a chart in Omenry under Xvfb, as a user would, and saves three
+# Casts a chart in Omenry under Xvfb, as a user would, and saves four
 # pictures to be looked at: the filled-in chart dialog, the record editor with
-# the chart inserted above the record text, and the main window's preview of
-# the saved record. What to look for: the chart's columns aligned, box lines
-# joined, Chinese rendered, nothing clipped.
+# the chart inserted above the record text, the main window's preview of the
+# saved record and the print window with its pages. What to look for: the
+# chart's columns aligned, box lines joined, Chinese rendered, nothing
+# clipped.
 #
 #   tests/app/screenshot/chart_screenshot.sh CHART [BUILD_DIR] [OUT_PNG]
 #
@@ -12,7 +13,8 @@
 # to build (it must hold bin/Omenry, bin/liborv.so and bin/sample_casebook);
 # OUT_PNG defaults to /tmp/omenry-CHART.png, the main window's picture goes to
 # OUT_PNG with "-main" before ".png", the filled-in dialog's to OUT_PNG with
-# "-dialog". Needs Xvfb, xdotool and ImageMagick (scripts/install-deps).
+# "-dialog", the print window's to OUT_PNG with "-print". Needs Xvfb, xdotool
+# and ImageMagick (scripts/install-deps).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
@@ -24,6 +26,7 @@ case $build in /*) ;; *) build=$root/$build ;; esac
 out=${3:-/tmp/omenry-$chart.png}
 out_main=${out%.png}-main.png
 out_dialog=${out%.png}-dialog.png
+out_print=${out%.png}-print.png
 
 name=chart_screenshot
 app_files="Omenry liborv.so"
@@ -65,3 +68,12 @@ xdotool key g
 sleep 1
 import -window "$main" "$out_main"
 echo "main window with the saved record: $out_main"
+
+# 打印 (Ctrl+P): the print window with the record's pages.
+xdotool windowfocus --sync "$main"
+xdotool key ctrl+p
+print=$(window_of '^打印$') || fail "the print window did not appear"
+sleep 1
+import -window "$print" "$out_print"
+echo "print window: $out_print"
+xdotool key Escape
