@@ -385,9 +385,10 @@ ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
     case ChartKind::Xuankong: {
       const TXuankongForm& form = *dialogs_.xuankong();
       auto* call = reinterpret_cast<decltype(&StrXuankong)>(function);
-      // 挨星下卦 (entry 0) is kind 1, 挨星替卦 (entry 1) kind 0.
-      result = call(form.cbYun()->currentIndex(), form.cbShan()->currentIndex(),
-                    (form.cbXiang()->currentIndex() + 1) % 2, buffer.data());
+      // 挨星下卦 (entry 0) is the xiagua chart, 挨星替卦 (entry 1) the tigua.
+      const uint8_t xiagua = form.cbXiang()->currentIndex() == 0 ? 1 : 0;
+      result = call(form.cbYun()->currentIndex(), form.cbShan()->currentIndex(), xiagua,
+                    buffer.data());
       break;
     }
   }

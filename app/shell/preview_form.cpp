@@ -196,10 +196,10 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   navigator->setObjectName(QStringLiteral("GmPageNavigator1"));
   auto* nav = new QHBoxLayout(navigator);
   nav->setContentsMargins(0, 0, 0, 0);
-  auto navButton = [&](const char* name, const QString& text, auto target) {
+  auto navButton = [&](const char* name, const QString& caption, auto target) {
     auto* b = new QToolButton(navigator);
     b->setObjectName(QString::fromLatin1(name));
-    b->setText(text);
+    b->setText(caption);
     connect(b, &QToolButton::clicked, this, [this, target] {
       preview_->setCurrentPage(std::clamp(target(preview_->currentPage(), preview_->pageCount()), 1,
                                           std::max(1, preview_->pageCount())));
@@ -225,7 +225,7 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   paper_->addItems(PaperNames());
   {
     const QPageSize::PageSizeId current = printer_->pageLayout().pageSize().id();
-    int index = PaperNames().indexOf(QStringLiteral("Custom"));
+    int index = paper_->findText(QStringLiteral("Custom"));
     for (int i = 0; i < paper_->count(); ++i)
       if (const auto size = PaperSize(paper_->itemText(i)); size && size->id() == current) index = i;
     paper_->setCurrentIndex(index);
@@ -435,7 +435,7 @@ void TPreviewForm::Relayout() {
 }
 
 void TPreviewForm::SetPaper(const QString& name) {
-  const int index = PaperNames().indexOf(name);
+  const int index = paper_->findText(name);
   if (index < 0) return;
   if (paper_->currentIndex() != index) paper_->setCurrentIndex(index);
   if (const std::optional<QPageSize> size = PaperSize(name)) printer_->setPageSize(*size);

@@ -43,7 +43,7 @@ QString LongText(int lines) {
       QStringLiteral("│甲子│乙丑│ ab"),
       QStringLiteral("└──┴──┘"),
   };
-  for (int i = out.size(); i < lines; ++i)
+  for (qsizetype i = out.size(); i < lines; ++i)
     out << QStringLiteral("第%1行　财运 notes %1").arg(i + 1);
   return out.join(QStringLiteral("\r\n"));
 }
@@ -380,7 +380,7 @@ class ExportPrintTest : public QObject {
 
       // A4, upright: three pages, each with its thumbnail, and the
       // navigator moving through them.
-      paper->setCurrentIndex(papers.indexOf(QStringLiteral("A4")));
+      paper->setCurrentIndex(paper->findText(QStringLiteral("A4")));
       p->SetPaper(QStringLiteral("A4"));
       p->SetOrientation(QPageLayout::Portrait);
       QCOMPARE(p->Printer()->pageLayout().pageSize().id(), QPageSize::A4);

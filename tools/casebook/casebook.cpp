@@ -35,12 +35,24 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <random>
 #include <vector>
 
 namespace {
+
+// The time a timer has run, in milliseconds with their fractions.
+double Ms(const QElapsedTimer& t) {
+  return std::chrono::duration<double, std::milli>(std::chrono::nanoseconds(t.nsecsElapsed())).count();
+}
+
+// A size in MB (2^20 bytes) with one decimal, rounded: "12.3".
+QByteArray MbText(qint64 bytes) {
+  const qint64 tenths = (bytes * 10 + 524288) / 1048576;
+  return QByteArray::number(tenths / 10) + '.' + QByteArray::number(tenths % 10);
+}
 
 // ---- reproducible random numbers
 
@@ -228,10 +240,10 @@ int Generate(const QString& dir, int records, int folders, int big, std::uint64_
   }
   QSqlDatabase::removeDatabase(QStringLiteral("generate"));
   std::fprintf(stderr, "\n");
-  std::printf("wrote %s: %d folders, %d records (folder %lld holds %d), seed %llu, %.1f MB, %.1f s\n",
+  std::printf("wrote %s: %d folders, %d records (folder %lld holds %d), seed %llu, %s MB, %.1f s\n",
               qPrintable(path), folders, records, static_cast<long long>(folderIds[0]), big,
-              static_cast<unsigned long long>(seed), QFileInfo(path).size() / 1048576.0,
-              timer.elapsed() / 1000.0);
+              static_cast<unsigned long long>(seed), MbText(QFileInfo(path).size()).constData(),
+              Ms(timer) / 1000);
   return 0;
 }
 
@@ -242,7 +254,7 @@ int Measure(const QString& dir, RowId folder, int repeat) {
   t.start();
   CasebookStore store;
   store.OpenStore(dir);
-  const double openMs = t.nsecsElapsed() / 1e6;
+  const double openMs = Ms(t);
 
   // The main window's tree rebuild: FolderChildren once per folder.
   t.restart();
@@ -256,7 +268,7 @@ int Measure(const QString& dir, RowId folder, int repeat) {
       pending.push_back(f.id);
     }
   }
-  const double treeMs = t.nsecsElapsed() / 1e6;
+  const double treeMs = Ms(t);
 
   if (folder <= 0) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("measure-peek"));
@@ -277,10 +289,10 @@ int Measure(const QString& dir, RowId folder, int repeat) {
   for (int i = 0; i < repeat; ++i) {
     t.restart();
     store.ListFolderRecords(folder);
-    const double listMs = t.nsecsElapsed() / 1e6;
+    const double listMs = Ms(t);
     t.restart();
     const QString text = list->currentText();
-    const double textMs = t.nsecsElapsed() / 1e6;
+    const double textMs = Ms(t);
     std::printf("run %d: ListFolderRecords(%lld) %d rows %.1f ms; first record's text (%lld chars) %.2f ms; total %.1f ms\n",
                 i + 1, static_cast<long long>(folder), list->count(), listMs,
                 static_cast<long long>(text.size()), textMs, listMs + textMs);
@@ -293,14 +305,14 @@ int Measure(const QString& dir, RowId folder, int repeat) {
     (void)list->currentText();
     list->next();
   }
-  std::printf("next + text over %d rows: %.3f ms per row\n", walked, t.nsecsElapsed() / 1e6 / std::max(walked, 1));
+  std::printf("next + text over %d rows: %.3f ms per row\n", walked, Ms(t) / std::max(walked, 1));
   t.restart();
   SearchCondition condition;
   condition.clauses = {{SearchField::Title, {QStringLiteral("王"), QStringLiteral("婚")}, true},
                        {SearchField::Text, {QStringLiteral("壬子"), QStringLiteral("开门")}, true}};
   store.SearchRecords(condition);
-  std::printf("search over all records (title and text): %d rows, %.1f ms\n", list->count(), t.nsecsElapsed() / 1e6);
-  std::printf("peak resident memory %.1f MB\n", PeakRssKiB() / 1024.0);
+  std::printf("search over all records (title and text): %d rows, %.1f ms\n", list->count(), Ms(t));
+  std::printf("peak resident memory %s MB\n", MbText(PeakRssKiB() * 1024).constData());
   return 0;
 }
 
@@ -325,7 +337,7 @@ int Search(const QString& dir, const QStringList& words, int mode, bool all, boo
     std::printf("run %d: %s \"%s\" (%s, %s): %d rows, %.1f ms\n", i + 1, scan ? "scan" : "index",
                 qPrintable(words.join(QLatin1Char(' '))), all ? "and" : "or",
                 mode == 0 ? "title" : mode == 1 ? "text" : "title or text",
-                store.records()->count(), t.nsecsElapsed() / 1e6);
+                store.records()->count(), Ms(t));
   }
   return 0;
 }
@@ -357,7 +369,7 @@ int Dump(const QString& dir, const QString& file) {
   db = QSqlDatabase();
   QSqlDatabase::removeDatabase(QStringLiteral("dump"));
   if (!out.flush()) Die(out.errorString());
-  std::printf("wrote %s: %.1f MB\n", qPrintable(file), out.size() / 1048576.0);
+  std::printf("wrote %s: %s MB\n", qPrintable(file), MbText(out.size()).constData());
   return 0;
 }
 

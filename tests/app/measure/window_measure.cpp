@@ -151,9 +151,11 @@ int main(int argc, char** argv) {
     ticker.start();
     while (backupEndMs < 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     ticker.stop();
-    std::printf("automatic backup: done %lld ms after start (%lld ms after the first paint), %.1f MB\n",
+    // The copy's size in MB (10^6 bytes), one decimal, rounded.
+    const qint64 tenths = (QFileInfo(backupPath).size() + 50000) / 100000;
+    std::printf("automatic backup: done %lld ms after start (%lld ms after the first paint), %lld.%lld MB\n",
                 static_cast<long long>(backupEndMs), static_cast<long long>(backupEndMs - startMs),
-                QFileInfo(backupPath).size() / 1e6);
+                static_cast<long long>(tenths / 10), static_cast<long long>(tenths % 10));
     std::printf("  %s\n", qPrintable(backupPath));
     if (backupEndMs > idleFromMs) {
       std::printf("  the folder selections above ran while it copied; then, idle for %lld ms until "
