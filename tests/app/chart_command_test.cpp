@@ -29,7 +29,7 @@
 #include "folder_tree.h"
 #include "main_form.h"
 #include "skin.h"
-#include "../fixtures/bazi_worked_example.h"
+#include "bazi_worked_example.h"
 #include "test_support.h"
 
 namespace {

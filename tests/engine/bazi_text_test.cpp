@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "../fixtures/bazi_worked_example.h"
+#include "bazi_worked_example.h"
 #include "calendar/dates.h"
 #include "calendar/solar_terms.h"
+#include "export_text.h"
 #include "exports/orv.h"
 #include "methods/bazi/bazi.h"
 
@@ -20,29 +21,13 @@ namespace {
 
 using fixtures::BaziYearLines;
 using fixtures::CrLfLines;
-
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
-    lines.push_back(text.substr(from, at - from));
-  if (from < text.size()) lines.push_back(text.substr(from));
-  return lines;
-}
+using fixtures::ExpectSameText;
+using fixtures::TextLines;
 
 // The text that StrBazi writes into the caller's buffer.
 std::string Export(bool solar, bool leap, bool male, int y, int m, int d, int h) {
-  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\x7f');
-  EXPECT_EQ(StrBazi(solar, leap, male, y, m, d, h, buffer.data()), 0);
-  const void* zero = std::memchr(buffer.data(), 0, buffer.size());
-  EXPECT_NE(zero, nullptr);
-  return zero ? std::string(buffer.data()) : std::string();
-}
-
-void ExpectSameText(const std::string& actual, const std::string& expected) {
-  EXPECT_EQ(Split(actual), Split(expected));
-  EXPECT_EQ(actual.size(), expected.size());
-  EXPECT_EQ(actual, expected);
+  return fixtures::ExportText(
+      [&](char* buffer) { return StrBazi(solar, leap, male, y, m, d, h, buffer); });
 }
 
 // A man born on 1984-02-04 at 12:00.
@@ -54,7 +39,7 @@ TEST(BaziText, WorkedExample) {
   // What the worked example spells out besides its first lines: the length,
   // and the year lines it shows around the ones it leaves out.
   EXPECT_EQ(text.size(), 1636u);
-  const std::vector<std::string> lines = Split(text);
+  const std::vector<std::string> lines = TextLines(text);
   ASSERT_EQ(lines.size(), 92u);
   EXPECT_EQ(lines[22], "9、1993(癸酉)交甲子运");
   EXPECT_EQ(lines[23], "10、1994(甲戌)");
@@ -174,7 +159,7 @@ TEST(BaziText, ManWithTianSheAndABareYearPillar) {
 // A woman born on 1931-10-16 at 04:00: 辛未 戊戌 甲辰 丙寅, forward. Eleven
 // rules hit the hour pillar; the line shows the first ten.
 TEST(BaziText, TenSpiritsOnOnePillar) {
-  const std::vector<std::string> lines = Split(Export(true, false, false, 1931, 10, 16, 4));
+  const std::vector<std::string> lines = TextLines(Export(true, false, false, 1931, 10, 16, 4));
   ASSERT_GT(lines.size(), 14u);
   EXPECT_EQ(lines[14], "时柱：贵人 太极 福星 驿马 禄神 天德 月德 天喜 亡神 元辰 ");
 }
@@ -195,7 +180,7 @@ TEST(BaziText, LuckStartText) {
   };
   for (const auto& c : cases) {
     chart.LuckOffset = c.offset;
-    EXPECT_EQ(Split(BaziText(chart))[19], c.line) << c.offset;
+    EXPECT_EQ(TextLines(BaziText(chart))[19], c.line) << c.offset;
   }
 }
 
@@ -224,7 +209,7 @@ TEST(BaziText, LuckStartAgeAndYear) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.y << "-" << c.m << "-" << c.d);
-    const std::vector<std::string> lines = Split(Export(true, false, false, c.y, c.m, c.d, c.h));
+    const std::vector<std::string> lines = TextLines(Export(true, false, false, c.y, c.m, c.d, c.h));
     ASSERT_EQ(lines.size(), 92u);
     EXPECT_EQ(lines[19], c.start);
     EXPECT_EQ(lines[20], c.day);
@@ -238,7 +223,7 @@ TEST(BaziText, LuckStartAgeAndYear) {
 // once, in the month and day of birth.
 TEST(BaziText, BirthAtASectionalTermInstant) {
   const double jie = SolarTermTable[2024 - kTermFirstYear][2][0];  // 2024-03-05 10:22:xx
-  const std::vector<std::string> lines = Split(BaziChartText(jie, true));
+  const std::vector<std::string> lines = TextLines(BaziChartText(jie, true));
   ASSERT_GT(lines.size(), 22u);
   EXPECT_EQ(lines[0], "男命：2024年3月5日");
   EXPECT_EQ(lines[19], "命主从0岁0月0天开始行大运");
@@ -248,7 +233,7 @@ TEST(BaziText, BirthAtASectionalTermInstant) {
 
 TEST(BaziText, LuckPillarOnlyOnTheFirstLineOfEachDecade) {
   for (const std::string& text : {kWorkedExample, Export(true, false, false, 2000, 8, 15, 9)}) {
-    const std::vector<std::string> lines = Split(text);
+    const std::vector<std::string> lines = TextLines(text);
     ASSERT_EQ(lines.size(), 92u);
     for (int n = 0; n < 70; ++n) {
       const std::string& line = lines[22 + n];
@@ -281,7 +266,7 @@ TEST(BaziText, TheLongestTextFitsTheBuffer) {
     for (std::size_t i = from; i < to && i < lines.size(); ++i) n += lines[i].size() + 2;
     return static_cast<int>(n);
   };
-  const std::vector<std::string> twoDigitAges = Split(Export(true, false, false, 2023, 6, 7, 12));
+  const std::vector<std::string> twoDigitAges = TextLines(Export(true, false, false, 2023, 6, 7, 12));
   ASSERT_EQ(twoDigitAges.size(), 92u);
   ASSERT_EQ(twoDigitAges[22].substr(0, 2), "10");
   EXPECT_EQ(bytes(twoDigitAges, 2, 9), grid);

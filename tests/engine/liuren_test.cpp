@@ -11,6 +11,7 @@
 
 #include "calendar/dates.h"
 #include "calendar/text.h"
+#include "export_text.h"
 #include "exports/orv.h"
 #include "methods/liuren/liuren.h"
 
@@ -269,23 +270,7 @@ TEST_F(Liuren, ComputeTakesDaytimeFromTheHourBranch) {
 // ---------------------------------------------------------------------------
 // The export and the text
 
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) text += "\r\n";
-    text += lines[i];
-  }
-  return text;
-}
-
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
-    lines.push_back(text.substr(from, at - from));
-  lines.push_back(text.substr(from));
-  return lines;
-}
+using fixtures::SplitLines;
 
 struct Call {
   uint8_t solar = 1, leap = 0, male = 1;
@@ -295,12 +280,10 @@ struct Call {
 };
 
 std::string Export(const Call& c) {
-  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\x7f');
-  const int32_t rc = Str6Ren(c.solar, c.leap, c.male, c.year, c.month, c.day, c.hour,
-                             buffer.data(), c.daytime, c.guiRen, c.sheHai, c.birthYear);
-  EXPECT_EQ(rc, 0);
-  if (rc != 0 || std::memchr(buffer.data(), 0, buffer.size()) == nullptr) return {};
-  return buffer.data();
+  return fixtures::ExportText([&](char* buffer) {
+    return Str6Ren(c.solar, c.leap, c.male, c.year, c.month, c.day, c.hour, buffer, c.daytime,
+                   c.guiRen, c.sheHai, c.birthYear);
+  });
 }
 
 // 1984-01-31 02:00, a man born in 1950, night, 甲戊庚牛羊, by position class.
@@ -311,7 +294,7 @@ std::string Export(const Call& c) {
 // noble 未 stands over 申: the generals run backward from 申. 甲子旬: 戌 亥
 // void; 亥 and 戌 are void transmissions, and 戌 stands on 亥, void too.
 // Birth 1950 庚寅; lunar year 1983, 33 years on from 丙寅: 己亥.
-const std::string kWholeChart = Lines({
+const std::string kWholeChart = fixtures::JoinLines({
     "公历：1984年1月31日",
     "阴历：腊月廿九",
     "四柱：癸亥 乙丑 甲子 乙丑",
@@ -338,7 +321,7 @@ TEST_F(Liuren, WholeChartByteForByte) {
   Call c;
   c.birthYear = 1950;
   const std::string text = Export(c);
-  EXPECT_EQ(Split(text), Split(kWholeChart));
+  EXPECT_EQ(SplitLines(text), SplitLines(kWholeChart));
   EXPECT_EQ(text, kWholeChart);
   // The same day in the lunar calendar: 1983 腊月廿九.
   c.solar = 0;
@@ -349,18 +332,18 @@ TEST_F(Liuren, WholeChartByteForByte) {
 }
 
 TEST_F(Liuren, WithoutBirthYearFourHeaderLinesAndAnEmptyLine) {
-  std::vector<std::string> expected = Split(kWholeChart);
+  std::vector<std::string> expected = SplitLines(kWholeChart);
   expected.erase(expected.begin() + 4);
   for (int birth : {-1, 0}) {
     Call c;
     c.birthYear = birth;
-    EXPECT_EQ(Split(Export(c)), expected) << birth;
+    EXPECT_EQ(SplitLines(Export(c)), expected) << birth;
   }
 }
 
 // The void marks and the ordinary space that ends a line without marks.
 TEST_F(Liuren, VoidMarks) {
-  const std::vector<std::string> lines = Split(Export(Call{}));
+  const std::vector<std::string> lines = SplitLines(Export(Call{}));
   ASSERT_EQ(lines.size(), 19u);
   EXPECT_EQ(lines[16].substr(lines[16].size() - 3), "虎 ");
   EXPECT_EQ(lines[17].substr(lines[17].size() - 5), "常 ◎");
@@ -371,7 +354,7 @@ TEST_F(Liuren, VoidMarks) {
   tie.day = 4;
   tie.hour = 12;
   tie.daytime = 1;
-  const std::vector<std::string> t = Split(Export(tie));
+  const std::vector<std::string> t = SplitLines(Export(tie));
   ASSERT_EQ(t.size(), 19u);
   EXPECT_EQ(t[16], "　　　父 己巳　常 ⊙");
   EXPECT_EQ(t[17], "　　　财 　亥　朱 ◎");
@@ -400,7 +383,7 @@ TEST_F(Liuren, BirthYearLineForAManAndAWoman) {
     call.hour = c.hour;
     call.male = c.male;
     call.birthYear = 1960;
-    const std::vector<std::string> lines = Split(Export(call));
+    const std::vector<std::string> lines = SplitLines(Export(call));
     ASSERT_GT(lines.size(), 5u);
     EXPECT_EQ(lines[4], c.line) << int(c.male) << " " << c.hour;
     EXPECT_EQ(lines[1], "阴历：腊月三十");
@@ -411,9 +394,9 @@ TEST_F(Liuren, BirthYearLineForAManAndAWoman) {
   same.month = 6;
   same.day = 1;
   same.birthYear = 1984;
-  EXPECT_EQ(Split(Export(same))[4], "年命：甲子命寅年");
+  EXPECT_EQ(SplitLines(Export(same))[4], "年命：甲子命寅年");
   same.male = 0;
-  EXPECT_EQ(Split(Export(same))[4], "年命：甲子命申年");
+  EXPECT_EQ(SplitLines(Export(same))[4], "年命：甲子命申年");
 }
 
 // At 23:00 the chart takes the next day's pillar, and its lessons and
@@ -425,8 +408,8 @@ TEST_F(Liuren, ElevenPmBelongsToTheNextDay) {
   Call next;
   next.day = 31;
   next.hour = 0;
-  const std::vector<std::string> a = Split(Export(late));
-  const std::vector<std::string> b = Split(Export(next));
+  const std::vector<std::string> a = SplitLines(Export(late));
+  const std::vector<std::string> b = SplitLines(Export(next));
   ASSERT_EQ(a.size(), 19u);
   ASSERT_EQ(b.size(), 19u);
   EXPECT_EQ(a[0], "公历：1984年1月30日");
@@ -472,7 +455,7 @@ TEST_F(Liuren, OptionFlagsAreNegatedIntoTheRules) {
   dingmao.hour = 2;
   for (uint8_t sheHai : {uint8_t{1}, uint8_t{7}, uint8_t{0}}) {
     dingmao.sheHai = sheHai;
-    const std::vector<std::string> lines = Split(Export(dingmao));
+    const std::vector<std::string> lines = SplitLines(Export(dingmao));
     ASSERT_EQ(lines.size(), 19u);
     EXPECT_EQ(lines[2].substr(lines[2].size() - 9, 4), "丁卯");
     const std::string initial = lines[16].substr(11, 2);
@@ -544,7 +527,7 @@ TEST_F(Liuren, SolarTermQuestionMovesTheChartAcrossTheChange) {
   for (const auto& k : cases) {
     answer = k.answer;
     asked.clear();
-    const std::vector<std::string> lines = Split(Export(c));
+    const std::vector<std::string> lines = SplitLines(Export(c));
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0], "今日09:00交节气，您所用的时间在此之前吗？");
     EXPECT_EQ(lines[2], k.pillars) << k.answer;
@@ -565,11 +548,11 @@ TEST_F(Liuren, PrincipalTermQuestionDecidesTheGeneral) {
   c.day = 21;
   c.hour = 2;
   const std::string asEntered = Export(c);
-  EXPECT_EQ(Split(asEntered)[3].substr(0, 10), "月将：丑将");
+  EXPECT_EQ(SplitLines(asEntered)[3].substr(0, 10), "月将：丑将");
   SetQuestionHandler(&Answer);
   asked.clear();
   answer = 1;
-  const std::vector<std::string> after = Split(Export(c));
+  const std::vector<std::string> after = SplitLines(Export(c));
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0], "今日02:23交节气，您所用的时间在此之前吗？");
   EXPECT_EQ(after[3].substr(0, 10), "月将：子将");

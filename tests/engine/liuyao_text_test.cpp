@@ -11,44 +11,28 @@
 #include <vector>
 
 #include "calendar/dates.h"
+#include "export_text.h"
 #include "exports/orv.h"
 #include "methods/liuyao/liuyao.h"
 
 namespace orv {
 namespace {
 
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
-    lines.push_back(text.substr(from, at - from));
-  if (from < text.size()) lines.push_back(text.substr(from));
-  return lines;
-}
-
-void ExpectSameText(const std::string& actual, const std::string& expected) {
-  EXPECT_EQ(Split(actual), Split(expected));
-  EXPECT_EQ(actual, expected);
-}
+using fixtures::CrLfLines;
+using fixtures::ExpectSameText;
+using fixtures::TextLines;
 
 using Export = decltype(StrLiuyao);
 
 // The text an export writes into the caller's buffer; lines top first.
 std::string Call(Export* fn, const std::array<int, 6>& lines, bool manual, bool solar, int y,
                  int m, int d, int h, std::vector<char>& buffer) {
-  buffer.assign(ORV_CHART_BUFFER_SIZE, '\x7f');
-  EXPECT_EQ(fn(lines[0], lines[1], lines[2], lines[3], lines[4], lines[5], solar, 0, manual, y,
-               m, d, h, buffer.data()),
-            0);
-  const void* zero = std::memchr(buffer.data(), 0, buffer.size());
-  EXPECT_NE(zero, nullptr);
-  return zero ? std::string(buffer.data()) : std::string();
+  return fixtures::ExportText(
+      [&](char* out) {
+        return fn(lines[0], lines[1], lines[2], lines[3], lines[4], lines[5], solar, 0, manual, y,
+                  m, d, h, out);
+      },
+      buffer);
 }
 
 std::string Call(Export* fn, const std::array<int, 6>& lines, bool manual, bool solar, int y,
@@ -58,7 +42,7 @@ std::string Call(Export* fn, const std::array<int, 6>& lines, bool manual, bool 
 }
 
 // 1984-02-10 12:00: a 甲 day.
-const std::string kHeaderJiaXu = Lines({
+const std::string kHeaderJiaXu = CrLfLines({
     "公历：1984年2月10日",
     "阴历：正月初九",
     "四柱：甲子 丙寅 甲戌 庚午",
@@ -70,7 +54,7 @@ const std::string kHeaderJiaXu = Lines({
 
 // 1984-02-04 12:00: a 戊 day.
 std::string HeaderWuChen(const char* palaces) {
-  return Lines({
+  return CrLfLines({
       "公历：1984年2月4日",
       "阴历：正月初三",
       "四柱：癸亥 乙丑 戊辰 戊午",
@@ -83,7 +67,7 @@ std::string HeaderWuChen(const char* palaces) {
 
 // 天风姤, its first line old yin: lacks 妻财, whose hidden spirit 甲寅 stands
 // at the second line.
-const std::string kGouGrid = Lines({
+const std::string kGouGrid = CrLfLines({
     "　　　　　　　　　天风姤　　　　　　　乾为天",
     "玄武　　　　　　　━━━壬戌父母　　世━━━壬戌父母",
     "白虎　　　　　　　━━━壬申兄弟　　　━━━壬申兄弟",
@@ -94,7 +78,7 @@ const std::string kGouGrid = Lines({
 });
 
 // 巽为风, its fifth line old yang.
-const std::string kXunGrid = Lines({
+const std::string kXunGrid = CrLfLines({
     "　　　　巽为风　　　　　　　山风蛊",
     "朱雀　世━━━辛卯兄弟　　应━━━丙寅兄弟",
     "青龙　　━━━辛巳子孙○　　━　━丙子父母",
@@ -125,7 +109,7 @@ TEST(LiuyaoText, WorkedGridWithoutHiddenSpirits) {
 // fifth lines, the blank filler on the others. No line moves.
 TEST(LiuyaoText, HiddenSpiritsOnTwoLines) {
   const std::string expected = HeaderWuChen("主卦乾　变卦乾") +
-                               Lines({
+                               CrLfLines({
                                    "　　　　　　　　　风地观　　　　　　　风地观",
                                    "朱雀　　　　　　　━━━辛卯妻财　　　━━━辛卯妻财",
                                    "青龙　壬申兄弟　　━━━辛巳官鬼　　　━━━辛巳官鬼",
@@ -142,7 +126,7 @@ TEST(LiuyaoText, HiddenSpiritsOnTwoLines) {
 // The main hexagram now lacks 子孙: 甲子 hides at the second line.
 TEST(LiuyaoText, SecondChart) {
   const std::string expected = kHeaderJiaXu +
-                               Lines({
+                               CrLfLines({
                                    "　　　　　　　　　天风姤　　　　　　　乾为天",
                                    "玄武　　　　　　　━━━甲申兄弟　　世━━━甲申兄弟",
                                    "白虎　　　　　　　━━━甲午官鬼　　　━━━甲午官鬼",
@@ -160,7 +144,7 @@ TEST(LiuyaoText, SecondChart) {
 // (兑 palace, wood missing: 丁卯 hides at the second line), first line
 // moving into 水火既济 (坎 palace). A 己 day starts the beasts at 腾蛇.
 TEST(LiuyaoText, TimeHexagramAt23Hours) {
-  const std::string expected = Lines({
+  const std::string expected = CrLfLines({
                                    "公历：1984年2月4日",
                                    "阴历：正月初三",
                                    "四柱：癸亥 乙丑 己巳 甲子",
@@ -190,7 +174,7 @@ TEST(LiuyaoText, DisplayOptions) {
   chart.SetLines(1, 3, 0, 1, 1, 0);
   chart.Compute();
   chart.Options = {0, 0, 0, 0, 0, 1, 0, 5, 1};
-  const std::string expected = HeaderWuChen("主卦巽　变卦巽") + Lines({
+  const std::string expected = HeaderWuChen("主卦巽　变卦巽") + CrLfLines({
                                                                     "　　　巽　　　　",
                                                                     "朱　世───卯兄",
                                                                     "青　　○巳子",
@@ -220,7 +204,7 @@ TEST(LiuyaoText, TightCombined) {
   chart.Options = kFixedYaoTextOptions;
   chart.Options.Tight = 1;
   const std::string header = kHeaderJiaXu.substr(0, kHeaderJiaXu.size() - 2);
-  const std::string expected = header + Lines({
+  const std::string expected = header + CrLfLines({
                                             "　　　　　　　　天风姤　　　　　　　乾为天",
                                             "玄武　　　　　　━━━壬戌父母　　世━━━壬戌父母",
                                             "白虎　　　　　　━━━壬申兄弟　　　━━━壬申兄弟",

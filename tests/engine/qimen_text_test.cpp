@@ -9,46 +9,25 @@
 #include <string>
 #include <vector>
 
+#include "export_text.h"
 #include "exports/orv.h"
 
 namespace {
 
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) text += "\r\n";
-    text += lines[i];
-  }
-  return text;
-}
-
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
-    lines.push_back(text.substr(from, at - from));
-  lines.push_back(text.substr(from));
-  return lines;
-}
+using fixtures::ExpectSameText;
+using fixtures::JoinLines;
+using fixtures::SplitLines;
 
 // The text StrQimen writes into the caller's buffer.
 std::string Qimen(uint8_t flying, int32_t ju, int y, int m, int d, int h, uint8_t solar = 1,
                   uint8_t leap = 0) {
-  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\x7f');
-  EXPECT_EQ(StrQimen(solar, leap, flying, ju, y, m, d, h, buffer.data()), 0);
-  const void* zero = std::memchr(buffer.data(), 0, buffer.size());
-  EXPECT_NE(zero, nullptr);
-  return zero ? std::string(buffer.data()) : std::string();
+  return fixtures::ExportText(
+      [&](char* buffer) { return StrQimen(solar, leap, flying, ju, y, m, d, h, buffer); });
 }
 
 std::string Line(const std::string& text, std::size_t n) {
-  const std::vector<std::string> lines = Split(text);
+  const std::vector<std::string> lines = SplitLines(text);
   return n < lines.size() ? lines[n] : std::string("(no line)");
-}
-
-void ExpectSameText(const std::string& actual, const std::string& expected) {
-  EXPECT_EQ(Split(actual), Split(expected));
-  EXPECT_EQ(actual, expected);
 }
 
 // 2024-02-10 03:00, rotating. 立春, 甲辰 day (下元): 阳遁二局, 戊 in 坤. Hour
@@ -56,7 +35,7 @@ void ExpectSameText(const std::string& actual, const std::string& expected) {
 // from 坤 to 离. The envoy 死 moves two Luoshu steps to 巽. 坤's earth stem
 // 戊 comes to 离, bringing 禽 and the centre's 辛.
 TEST(QimenText, RotatingChartByHand) {
-  const std::string expected = Lines({
+  const std::string expected = JoinLines({
       "2024年2月10日　正月初一",
       "甲辰 丙寅 甲辰 丙寅",
       "值符天芮落九宫　值使死门落四宫",
@@ -87,7 +66,7 @@ TEST(QimenText, RotatingChartByHand) {
 // -2 positions, stars by +2 Luoshu steps. The envoy 景 moves six steps back
 // to 震, the doors by +6. Deities backward from 兑 (plate) and from 离 (earth).
 TEST(QimenText, FlyingChartByHand) {
-  const std::string expected = Lines({
+  const std::string expected = JoinLines({
       "2024年6月29日　五月廿四",
       "甲辰 庚午 甲子 庚午",
       "值符天英落七宫　值使景门落三宫",
@@ -111,7 +90,7 @@ TEST(QimenText, FlyingChartByHand) {
 // 阳遁一局 at the hour 甲子: every plate at home in both grids.
 TEST(QimenText, HiddenChartGrids) {
   EXPECT_EQ(Qimen(0, 1, 2024, 2, 10, 0),
-            Lines({
+            JoinLines({
                 "2024年2月10日　正月初一",
                 "甲辰 丙寅 甲辰 甲子",
                 "值符天蓬落一宫　值使休门落一宫",
@@ -145,7 +124,7 @@ TEST(QimenText, HiddenChartGrids) {
       "│丙地生│戊符休│癸常开│",
       "└───┴───┴───┘",
   };
-  const std::vector<std::string> lines = Split(flying);
+  const std::vector<std::string> lines = SplitLines(flying);
   ASSERT_EQ(lines.size(), 16u);
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 6, lines.end()), grid);
   EXPECT_EQ(lines[2], "值符天蓬落一宫　值使休门落一宫");

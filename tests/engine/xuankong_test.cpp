@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "export_text.h"
 #include "exports/orv.h"
 
 namespace {
@@ -19,21 +20,12 @@ constexpr std::size_t kTextSize = 10 * 26 + 9 * 2;  // ten lines of 13 wide char
 
 // The text StrXuankong writes, checked to be zero-terminated inside the buffer.
 std::string Chart(int period, int mountain, uint8_t xiagua) {
-  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\x55');
-  EXPECT_EQ(StrXuankong(period, mountain, xiagua, buffer.data()), 0);
-  const void* zero = std::memchr(buffer.data(), 0, buffer.size());
-  EXPECT_NE(zero, nullptr);
-  return zero ? std::string(buffer.data()) : std::string();
+  return fixtures::ExportText(
+      [&](char* buffer) { return StrXuankong(period, mountain, xiagua, buffer); },
+      ORV_CHART_BUFFER_SIZE, '\x55');
 }
 
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
-    lines.push_back(text.substr(from, at - from));
-  lines.push_back(text.substr(from));
-  return lines;
-}
+using fixtures::SplitLines;
 
 const char* const kWideDigits[10] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
 
@@ -71,7 +63,7 @@ TEST(Xuankong, WholeChartWorkedOutByHand) {
       "│　２　│　４　│　９　│\r\n"
       "└───┴───┴───┘";
   const std::string text = Chart(7, 1, 1);
-  EXPECT_EQ(Split(text), Split(expected));
+  EXPECT_EQ(SplitLines(text), SplitLines(expected));
   EXPECT_EQ(text, expected);
   EXPECT_EQ(text.size(), kTextSize);
 }
@@ -105,7 +97,7 @@ TEST(Xuankong, WorkedCases) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Split(Chart(c.period, c.mountain, c.xiagua)), Split(Box(c.cells)));
+    EXPECT_EQ(SplitLines(Chart(c.period, c.mountain, c.xiagua)), SplitLines(Box(c.cells)));
   }
 }
 
@@ -192,7 +184,7 @@ int WideDigit(const std::string& s, std::size_t at) {
 
 // Reads the stars out of a text after checking its ten-line frame exactly.
 bool ReadBox(const std::string& text, Layers& l) {
-  const std::vector<std::string> lines = Split(text);
+  const std::vector<std::string> lines = SplitLines(text);
   if (lines.size() != 10 || text.size() != kTextSize) return false;
   const char* const borders[4] = {"┌───┬───┬───┐", "├───┼───┼───┤", "├───┼───┼───┤",
                                   "└───┴───┴───┘"};

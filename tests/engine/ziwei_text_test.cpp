@@ -9,6 +9,7 @@
 
 #include "calendar/dates.h"
 #include "calendar/lunar.h"
+#include "export_text.h"
 #include "exports/orv.h"
 
 namespace {
@@ -127,37 +128,23 @@ struct Call {
 
 // The text StrZiwei writes into a 4000-byte buffer.
 std::string Chart(const Call& c) {
-  std::vector<char> buffer(ORV_ZIWEI_BUFFER_SIZE, '\x7f');
-  EXPECT_EQ(StrZiwei(c.solar, c.leap, c.male, c.y, c.m, c.d, c.h, buffer.data()), 0);
-  const void* zero = std::memchr(buffer.data(), 0, buffer.size());
-  EXPECT_NE(zero, nullptr);
-  return zero ? std::string(buffer.data()) : std::string();
+  return fixtures::ExportText(
+      [&](char* buffer) { return StrZiwei(c.solar, c.leap, c.male, c.y, c.m, c.d, c.h, buffer); },
+      ORV_ZIWEI_BUFFER_SIZE);
 }
 
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
-    lines.push_back(text.substr(from, at - from));
-  if (from < text.size()) lines.push_back(text.substr(from));
-  return lines;
-}
-
-std::string Join(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
+using fixtures::CrLfLines;
+using fixtures::TextLines;
 
 // Line n (1-45) of a chart text.
-std::string Line(const std::string& text, int n) { return Split(text).at(n - 1); }
+std::string Line(const std::string& text, int n) { return TextLines(text).at(n - 1); }
 
 TEST(ZiweiText, WorkedExampleWholeChart) {
   const std::string text = Chart({true, false, true, 1984, 2, 2, 0});
-  EXPECT_EQ(Split(text), kWorkedExampleChart);
-  EXPECT_EQ(text, Join(kWorkedExampleChart));
+  EXPECT_EQ(TextLines(text), kWorkedExampleChart);
+  EXPECT_EQ(text, CrLfLines(kWorkedExampleChart));
   // Its 寅 cell: the first field of lines 35-44.
-  const std::vector<std::string> lines = Split(text);
+  const std::vector<std::string> lines = TextLines(text);
   for (int n = 0; n < 10; ++n)
     EXPECT_EQ(lines.at(34 + n).substr(2, 14), kWorkedExampleYinCell[n]) << "cell line " << n + 1;
 }
@@ -167,8 +154,8 @@ TEST(ZiweiText, CrowdedBackwardChart) {
   // holds fourteen stars and two marks: entry 13 (恩光) shows no name, and
   // the stars after line 10 are not shown.
   const std::string text = Chart({false, false, true, 1985, 7, 5, 22});
-  EXPECT_EQ(Split(text), kCrowdedBackwardChart);
-  EXPECT_EQ(text, Join(kCrowdedBackwardChart));
+  EXPECT_EQ(TextLines(text), kCrowdedBackwardChart);
+  EXPECT_EQ(text, CrLfLines(kCrowdedBackwardChart));
 }
 
 TEST(ZiweiText, EveryLineKeepsItsWidth) {
@@ -208,12 +195,12 @@ TEST(ZiweiText, At23HoursTheCentreShowsTheCivilDay) {
   std::vector<std::string> expected = kWorkedExampleChart;
   expected[17] = "│　　　　　戊辰│　阳历 1984-02-01 　　　　　　│天喜　　　癸酉│";
   expected[19] = "│　　　　福德  │　阴历 腊月三十　 　　　　　　│天使　　疾厄  │";
-  EXPECT_EQ(Split(Chart({true, false, true, 1984, 2, 1, 23})), expected);
+  EXPECT_EQ(TextLines(Chart({true, false, true, 1984, 2, 1, 23})), expected);
 }
 
 TEST(ZiweiText, LunarHour24IsMidnightOfTheNextDay) {
   // Lunar 1983 腊月三十 hour 24 is 1984-02-02 00:00.
-  EXPECT_EQ(Split(Chart({false, false, true, 1983, 12, 30, 24})), kWorkedExampleChart);
+  EXPECT_EQ(TextLines(Chart({false, false, true, 1983, 12, 30, 24})), kWorkedExampleChart);
 }
 
 TEST(ZiweiText, LeapMonthInTheLunarSlot) {
