@@ -31,11 +31,6 @@ const QStringList& Branches() {
   return list;
 }
 
-QSettings OpenSettings() {
-  return QSettings(QString::fromLatin1(chart_settings::kOrganization),
-                   QString::fromLatin1(chart_settings::kApplication));
-}
-
 // A remembered option: true or false when the value is stored as a number,
 // nothing when it is missing or unreadable.
 std::optional<bool> ReadOption(const QSettings& settings, const QString& name) {
@@ -256,13 +251,13 @@ TQimenForm::TQimenForm(QWidget* parent)
   rbTypeZhuan_->setChecked(true);
   body()->addWidget(MakeGroup(QStringLiteral("方式"), {rbTypeZhuan_, rbTypeFei_}));
 
-  const QSettings settings = OpenSettings();
+  const QSettings settings;
   if (const auto zhuan = ReadOption(settings, QStringLiteral("Zhuan")))
     (*zhuan ? rbTypeZhuan_ : rbTypeFei_)->setChecked(true);
 }
 
 void TQimenForm::done(int result) {
-  QSettings settings = OpenSettings();
+  QSettings settings;
   settings.setValue(QStringLiteral("Zhuan"), rbTypeZhuan_->isChecked() ? 1 : 0);
   settings.sync();  // a failure to write is not the user's concern
   TDatedForm::done(result);
@@ -316,7 +311,7 @@ TLiurenForm::TLiurenForm(QWidget* parent)
   FollowHour();
 
   // Both options or neither: one unreadable value leaves both as they are.
-  const QSettings settings = OpenSettings();
+  const QSettings settings;
   const auto guiRen = ReadOption(settings, QStringLiteral("GuiRen"));
   const auto sheHai = ReadOption(settings, QStringLiteral("SheHai"));
   if (guiRen && sheHai) {
@@ -345,7 +340,7 @@ void TLiurenForm::showEvent(QShowEvent* event) {
 }
 
 void TLiurenForm::done(int result) {
-  QSettings settings = OpenSettings();
+  QSettings settings;
   settings.setValue(QStringLiteral("GuiRen"), rbJWG_->isChecked() ? 1 : 0);
   settings.setValue(QStringLiteral("SheHai"), rbMZJ_->isChecked() ? 1 : 0);
   settings.sync();  // a failure to write is not the user's concern

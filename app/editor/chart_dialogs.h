@@ -22,13 +22,6 @@ class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
 
-// Where the remembered options live (organisation and application of the
-// per-user settings).
-namespace chart_settings {
-inline const char kOrganization[] = "vesk";
-inline const char kApplication[] = "Omenry";
-}  // namespace chart_settings
-
 // The frame of every chart dialog: a body for the method's controls and the
 // buttons "确定" (the default button) and "取消" (also Escape).
 class TChartForm : public QDialog {

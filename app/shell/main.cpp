@@ -8,7 +8,8 @@
 
 int main(int argc, char** argv) {
   TApplication app(argc, argv);
-  // Settings and the per-user data location live under vesk/Omenry.
+  // Settings and the per-user data location live under vesk/Omenry: named
+  // here alone, the default QSettings() everywhere else.
   QCoreApplication::setOrganizationName(QStringLiteral("vesk"));
   QCoreApplication::setApplicationName(QStringLiteral("Omenry"));
   skin::ApplyTheme(app);

@@ -53,9 +53,6 @@ constexpr int kColumnChars[] = {50, 20, 10, 5};
 // Folder table whose links form a loop).
 constexpr int kMaxDepth = 256;
 
-const QString kSettingsOrg = QStringLiteral("vesk");
-const QString kSettingsApp = QStringLiteral("Omenry");
-
 QString ToDisplayText(QString text) {
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -590,7 +587,7 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::ReadSettings() {
-  QSettings settings(kSettingsOrg, kSettingsApp);
+  QSettings settings;
   if (settings.contains(QStringLiteral("VT")))
     actViewToolbar_->setChecked(settings.value(QStringLiteral("VT")).toInt() != 0);
   if (settings.contains(QStringLiteral("VS")))
@@ -600,7 +597,7 @@ void TMainForm::ReadSettings() {
 }
 
 void TMainForm::WriteSettings() {
-  QSettings settings(kSettingsOrg, kSettingsApp);
+  QSettings settings;
   settings.setValue(QStringLiteral("VT"), actViewToolbar_->isChecked() ? 1 : 0);
   settings.setValue(QStringLiteral("VS"), actViewStatus_->isChecked() ? 1 : 0);
   settings.sync();

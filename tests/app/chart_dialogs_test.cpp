@@ -32,13 +32,13 @@ QStringList Numbers(int first, int last) {
 const QStringList kBranches = {"子", "丑", "寅", "卯", "辰", "巳", "午", "未", "申", "酉", "戌", "亥"};
 
 void Store(const QString& name, const QVariant& value) {
-  QSettings settings(QStringLiteral("vesk"), QStringLiteral("Omenry"));
+  QSettings settings;
   settings.setValue(name, value);
   settings.sync();
 }
 
 QVariant Stored(const QString& name) {
-  QSettings settings(QStringLiteral("vesk"), QStringLiteral("Omenry"));
+  QSettings settings;
   return settings.value(name);
 }
 

@@ -501,7 +501,7 @@ class EngineBindingTest : public QObject {
     confirm_ = false;
     fill_ = [this](QDialog&) { qimen().rbTypeFei()->setChecked(true); };
     QCOMPARE(Run(ChartKind::Qimen), ChartOutcome::Cancelled);
-    QSettings settings(QStringLiteral("vesk"), QStringLiteral("Omenry"));
+    QSettings settings;
     QCOMPARE(settings.value(QStringLiteral("Zhuan")).toInt(), 0);
   }
 

@@ -735,7 +735,7 @@ class MainFormTest : public QObject {
       QVERIFY(!form->isVisible());
     }
     {
-      QSettings settings(QStringLiteral("vesk"), QStringLiteral("Omenry"));
+      QSettings settings;
       QCOMPARE(settings.value(QStringLiteral("VT")).toInt(), 0);
       QCOMPARE(settings.value(QStringLiteral("VS")).toInt(), 1);
     }
@@ -753,7 +753,7 @@ class MainFormTest : public QObject {
       form->close();
     }
     {
-      QSettings settings(QStringLiteral("vesk"), QStringLiteral("Omenry"));
+      QSettings settings;
       QCOMPARE(settings.value(QStringLiteral("VT")).toInt(), 1);
       QCOMPARE(settings.value(QStringLiteral("VS")).toInt(), 0);
       settings.remove(QStringLiteral("VT"));  // a missing value keeps its bar

@@ -18,7 +18,8 @@
 namespace testing_support {
 
 // Settings and the per-user data location go to a temporary directory, so
-// that tests never read or write the user's real ones.
+// that tests never read or write the user's real ones. The program's names
+// are set as its main() sets them, for the default QSettings().
 inline QTemporaryDir& ConfigDir() {
   static QTemporaryDir dir;
   return dir;
@@ -66,7 +67,7 @@ inline void TypeText(QWidget* widget, const QString& text) {
 }
 
 inline void ClearSettings() {
-  QSettings settings(QStringLiteral("vesk"), QStringLiteral("Omenry"));
+  QSettings settings;
   settings.clear();
   settings.sync();
 }
