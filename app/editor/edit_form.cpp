@@ -20,20 +20,9 @@
 #include <QVBoxLayout>
 
 #include "gbk_validator.h"
+#include "record_text.h"
 #include "record_text_edit.h"
 #include "skin.h"
-
-namespace {
-
-// Record texts are stored with CR LF line ends; the text control works with
-// LF alone.
-QString ToControlText(QString text) {
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return text;
-}
-
-}  // namespace
 
 TEditForm::TEditForm(TEditHost& host, QWidget* parent) : QDialog(parent), host_(host) {
   setObjectName(QStringLiteral("EditForm"));
@@ -256,7 +245,7 @@ void TEditForm::OpenEdit(RowId id, const QString& bt, const QString& qzr, bool f
   edtBT_->setText(bt);
   edtQZR_->setText(qzr);
   cbFK_->setChecked(fk);
-  reText_->setPlainText(ToControlText(lr));
+  reText_->setPlainText(ToDisplayText(lr));
   SetDate(sj);
   // Filling the fields has set the flag; an opened record starts clean.
   dirty_ = false;
@@ -289,11 +278,7 @@ QDate TEditForm::DateFromSelectors() {
   return QDate::currentDate();
 }
 
-QString TEditForm::RecordText() const {
-  QString text = reText_->toPlainText();
-  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return text;
-}
+QString TEditForm::RecordText() const { return ToStoredText(reText_->toPlainText()); }
 
 bool TEditForm::Save() {
   const RowId folder = host_.SelectedFolderId();
@@ -330,7 +315,7 @@ bool TEditForm::Save() {
 void TEditForm::InsertChartText(const QString& text) {
   QTextCursor cursor(reText_->document());
   cursor.movePosition(QTextCursor::Start);
-  cursor.insertText(ToControlText(text) + QLatin1Char('\n'));
+  cursor.insertText(ToDisplayText(text) + QLatin1Char('\n'));
   dirty_ = true;
 }
 

@@ -28,6 +28,7 @@
 #include "folder_tree.h"
 #include "gbk_validator.h"
 #include "preview_form.h"
+#include "record_text.h"
 #include "search_form.h"
 #include "skin.h"
 #include "text_export.h"
@@ -52,12 +53,6 @@ constexpr int kColumnChars[] = {50, 20, 10, 5};
 // The deepest folder nesting the tree follows (protects against a damaged
 // Folder table whose links form a loop).
 constexpr int kMaxDepth = 256;
-
-QString ToDisplayText(QString text) {
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return text;
-}
 
 }  // namespace
 

@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "chart_lines.h"
+#include "record_text.h"
 #include "skin.h"
 #include "text_export.h"
 
@@ -73,12 +74,6 @@ std::pair<int, int> Grid(int pages) {
     case 16: return {4, 4};
     default: return {1, 1};
   }
-}
-
-QString ToDisplayText(QString text) {
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return text;
 }
 
 }  // namespace
