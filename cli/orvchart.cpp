@@ -3,8 +3,6 @@
 // The calendar comes from the engine linked in; the charts come from
 // liborv.so, loaded by file name from this program's own directory first,
 // exactly as the desktop program loads it.
-#include <dlfcn.h>
-#include <iconv.h>
 #include <unistd.h>
 
 #include <array>
@@ -27,8 +25,10 @@
 #include "calendar/lunar.h"
 #include "calendar/solar_terms.h"
 #include "calendar/text.h"
+#include "engine_library.h"
 #include "exports/frame.h"
 #include "exports/orv.h"
+#include "gbk_text.h"
 
 namespace {
 
@@ -76,29 +76,9 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// GBK bytes to UTF-8; CR LF becomes LF for the terminal.
-std::string GbkToUtf8(const std::string& gbk) {
-  iconv_t cd = iconv_open("UTF-8", "GBK");
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no GBK converter on this system");
-  std::string out(gbk.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(gbk.data());
-  size_t inLeft = gbk.size();
-  char* dst = out.data();
-  size_t outLeft = out.size();
-  while (inLeft > 0) {
-    if (iconv(cd, &in, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) {
-      if (errno == EILSEQ || errno == EINVAL) {  // keep going past a bad byte
-        *dst++ = '?';
-        --outLeft;
-        ++in;
-        --inLeft;
-      } else {
-        break;
-      }
-    }
-  }
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
+// An engine text (GBK) for the terminal: UTF-8, CR LF become LF.
+std::string ForTerminal(const std::string& gbk) {
+  const std::string out = GbkToUtf8(gbk);
   std::string lf;
   lf.reserve(out.size());
   for (std::size_t i = 0; i < out.size(); ++i) {
@@ -208,7 +188,7 @@ std::string ProgramDirectory() {
 // asked and the answer is 取消.
 int32_t AskOnTerminal(const char* question) {
   if (isatty(STDIN_FILENO) == 0) return 2;
-  std::fprintf(stderr, "%s [y/n/Enter] ", GbkToUtf8(question).c_str());
+  std::fprintf(stderr, "%s [y/n/Enter] ", ForTerminal(question).c_str());
   std::fflush(stderr);
   char line[64];
   if (std::fgets(line, sizeof line, stdin) == nullptr) return 2;
@@ -217,18 +197,13 @@ int32_t AskOnTerminal(const char* question) {
   return 2;
 }
 
-// liborv.so, loaded for one call and unloaded on every path.
+// liborv.so, loaded for one call from this program's directory first and
+// unloaded on every path.
 class EngineLibrary {
  public:
-  EngineLibrary() {
-    const std::string own = ProgramDirectory() + "liborv.so";
-    handle_ = dlopen(own.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) handle_ = dlopen("liborv.so", RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) throw std::runtime_error(std::string("cannot load liborv.so: ") + dlerror());
+  EngineLibrary() : library_(ProgramDirectory()) {
+    if (!library_.loaded()) throw std::runtime_error("cannot load liborv.so: " + library_.error());
   }
-  ~EngineLibrary() { dlclose(handle_); }
-  EngineLibrary(const EngineLibrary&) = delete;
-  EngineLibrary& operator=(const EngineLibrary&) = delete;
 
   // Lets the loaded library ask its questions on the terminal.
   void AskQuestionsOnTerminal() {
@@ -237,13 +212,13 @@ class EngineLibrary {
 
   template <typename F>
   F* Export(const char* name) {
-    void* p = dlsym(handle_, name);
+    F* p = library_.Find<F>(name);
     if (p == nullptr) throw std::runtime_error(std::string("liborv.so has no export ") + name);
-    return reinterpret_cast<F*>(p);
+    return p;
   }
 
  private:
-  void* handle_ = nullptr;
+  TEngineLibrary library_;
 };
 
 // The date block every dated chart command takes: DATE HOUR [--lunar] [--leap].
@@ -277,7 +252,7 @@ int Report(int code, const std::vector<char>& buffer) {
     std::fprintf(stderr, "orvchart: the engine answered %d\n", code);
     return 1;
   }
-  const std::string text = GbkToUtf8(std::string(buffer.data()));
+  const std::string text = ForTerminal(std::string(buffer.data()));
   if (text.empty()) {
     std::fprintf(stderr, "orvchart: this chart is not available yet\n");
     return 1;
@@ -449,7 +424,7 @@ int CalendarCommand(int argc, char** argv) {
 
   const auto& lunar = base.GetLunar();
   const orv::Pillar lunarYear = orv::PillarOfNumber(orv::YearCycleNumber(lunar[0]));
-  const auto u = [](const std::string& gbk) { return GbkToUtf8(gbk); };
+  const auto u = [](const std::string& gbk) { return ForTerminal(gbk); };
   std::string out;
   out += "公历：" + TimeText(date).substr(0, 16) + "\n";
   out += "农历：" + std::to_string(lunar[0]) + "年（" + u(orv::PillarText(lunarYear)) + "年）" +

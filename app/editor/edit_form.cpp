@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -95,7 +96,7 @@ void TEditForm::BuildUi() {
                    c.key ? QKeySequence(Qt::CTRL | Qt::Key(c.key)) : QKeySequence());
     act->setIconText(QString::fromUtf8(c.iconText));
     const ChartKind kind = c.kind;
-    connect(act, &QAction::triggered, this, [this, kind] { host_.RunChart(*this, kind); });
+    connect(act, &QAction::triggered, this, [this, kind] { RunChartCommand(kind); });
     chartActions << act;
   }
 
@@ -317,6 +318,16 @@ void TEditForm::InsertChartText(const QString& text) {
   cursor.movePosition(QTextCursor::Start);
   cursor.insertText(ToDisplayText(text) + QLatin1Char('\n'));
   dirty_ = true;
+}
+
+void TEditForm::RunChartCommand(ChartKind kind) {
+  QPointer<QWidget> before = QApplication::focusWidget();
+  if (before && before->window() != this) before = nullptr;
+  const bool inserted = host_.RunChart(*this, kind);
+  activateWindow();
+  raise();
+  QWidget* next = inserted || !before ? reText_ : before.data();
+  next->setFocus(Qt::OtherFocusReason);
 }
 
 void TEditForm::reject() {

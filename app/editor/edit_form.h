@@ -88,6 +88,10 @@ class TEditForm : public QDialog {
   void BuildUi();
   QAction* MakeAction(const QString& name, const QString& text, const QKeySequence& key);
   void SetDirty() { dirty_ = true; }
+  // A chart command through the host; afterwards the keyboard comes back
+  // to this window: to the text when a chart went there, else to where it
+  // was.
+  void RunChartCommand(ChartKind kind);
   QWidget* FocusedTextControl() const;
   void OnClipboardChanged();
   void OnFocusChanged(QWidget* old, QWidget* now);

@@ -5,10 +5,9 @@
 // the main window).
 
 #include "casebook_store.h"
+#include "chart_kind.h"
 
 class TEditForm;
-
-enum class ChartKind { Bazi, Ziwei, Liuyao, Qimen, Liuren, Xuankong };
 
 class TEditHost {
  public:
@@ -21,10 +20,12 @@ class TEditHost {
   // Throws StoreError.
   virtual void ListFolderRecords(RowId folderId) = 0;
   // A chart command of the editor: ask for the method's inputs, have the
-  // engine draw the chart and insert it with editor.InsertChartText(). Does
-  // nothing until the chart dialogs exist.
-  virtual void RunChart(TEditForm& editor, ChartKind kind) {
+  // engine draw the chart and insert it with editor.InsertChartText().
+  // Returns true when a chart was inserted. Does nothing until the chart
+  // dialogs exist.
+  virtual bool RunChart(TEditForm& editor, ChartKind kind) {
     (void)editor;
     (void)kind;
+    return false;
   }
 };

@@ -420,8 +420,10 @@ void TMainForm::DeleteFolder() {
 // ---------------------------------------------------------------------------
 // Records
 
-void TMainForm::RunChart(TEditForm& editor, ChartKind kind) {
-  chartCommands_->Run(kind, editor);
+bool TMainForm::RunChart(TEditForm& editor, ChartKind kind) {
+  return chartCommands_->Run(kind, &editor, [&editor](const QString& text) {
+    editor.InsertChartText(text);
+  }) == ChartOutcome::Inserted;
 }
 
 void TMainForm::RunEditor(TEditForm& editor) {

@@ -49,7 +49,7 @@ class TMainForm : public QMainWindow, public TEditHost {
   void ListFolderRecords(RowId folderId) override;
   // A chart command of the editor: the method's dialog, the engine, the
   // chart above the record text.
-  void RunChart(TEditForm& editor, ChartKind kind) override;
+  bool RunChart(TEditForm& editor, ChartKind kind) override;
 
   // ---- what the search, export and print commands work with
   RecordList* Records() { return store_.records(); }

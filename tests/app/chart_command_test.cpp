@@ -51,7 +51,11 @@ class Host : public TEditHost {
   RowId SelectedFolderId() const override { return folder; }
   CasebookStore& Store() override { return store; }
   void ListFolderRecords(RowId id) override { store.ListFolderRecords(id); }
-  void RunChart(TEditForm& editor, ChartKind kind) override { binding->Run(kind, editor); }
+  bool RunChart(TEditForm& editor, ChartKind kind) override {
+    return binding->Run(kind, &editor, [&editor](const QString& text) {
+      editor.InsertChartText(text);
+    }) == ChartOutcome::Inserted;
+  }
 
   CasebookStore store;
   RowId folder = 0;

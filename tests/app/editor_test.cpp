@@ -33,9 +33,11 @@ class Host : public TEditHost {
     listed.append(folderId);
     store.ListFolderRecords(folderId);
   }
-  void RunChart(TEditForm& editor, ChartKind kind) override {
+  bool RunChart(TEditForm& editor, ChartKind kind) override {
     charts.append(kind);
-    if (!chartText.isEmpty()) editor.InsertChartText(chartText);
+    if (chartText.isEmpty()) return false;
+    editor.InsertChartText(chartText);
+    return true;
   }
 
   CasebookStore store;

@@ -2,51 +2,29 @@
 // The binding to the chart engine liborv.so. The program does not link the
 // engine: each chart command loads the library by its file name, looks up one
 // export, shows the method's dialog, calls the export with the dialog's
-// values and a buffer of its own, inserts the chart text (GBK, converted to
-// Unicode here) above the record text, and unloads the library again, on
-// every path. So the program starts and edits records without the library.
+// values and a buffer of its own, hands the chart text (GBK, converted to
+// Unicode here) to the caller, and unloads the library again, on every path.
+// So the program starts and edits records without the library.
 
 #include <QDateTime>
 #include <QString>
 #include <functional>
 #include <string_view>
 
-#include "edit_host.h"  // ChartKind
+#include "chart_kind.h"
+#include "engine_library.h"
 
 class QDialog;
 class QWidget;
 class TChartDialogs;
-class TEditForm;
 
 // Converts a chart text from GBK (code page 936) to Unicode. Line ends stay
 // as they are (CR LF); a byte sequence that is not GBK becomes U+FFFD.
 QString GbkToUnicode(std::string_view gbk);
 
-// A loaded engine library, unloaded when this object goes.
-class TEngineLibrary {
- public:
-  // Loads fileName from directory first, then through the system's library
-  // search (the plain file name).
-  TEngineLibrary(const QString& directory, const QString& fileName);
-  ~TEngineLibrary();
-  TEngineLibrary(const TEngineLibrary&) = delete;
-  TEngineLibrary& operator=(const TEngineLibrary&) = delete;
-
-  bool loaded() const { return handle_ != nullptr; }
-  // The export of that name, null when the library lacks it.
-  void* Find(const char* name) const;
-  template <typename F>
-  F* Find(const char* name) const {
-    return reinterpret_cast<F*>(Find(name));
-  }
-
- private:
-  void* handle_ = nullptr;
-};
-
 // What a chart command ended with.
 enum class ChartOutcome {
-  Inserted,        // the chart text stands above the record text
+  Inserted,        // the chart text went to the caller
   LibraryMissing,  // the library could not be loaded (the user was told)
   ExportMissing,   // the library lacks the export (shown as a damaged library)
   Cancelled,       // the dialog was not confirmed
@@ -59,12 +37,10 @@ enum class ChartOutcome {
 // The six chart commands of the record editor.
 class TEngineBinding {
  public:
-  static constexpr const char* kLibraryFile = "liborv.so";
-
   struct Options {
     // Where the library is looked for first; empty: the program's directory.
     QString libraryDir;
-    QString libraryFile = QString::fromLatin1(kLibraryFile);
+    QString libraryFile = QString::fromLatin1(kEngineLibraryFile);
     // The current date and hour, for the presets; empty: the clock.
     std::function<QDateTime()> now;
     // Shows a dialog modally and returns its result; empty: QDialog::exec.
@@ -75,13 +51,11 @@ class TEngineBinding {
   TEngineBinding(TChartDialogs& dialogs, Options options);
 
   // Runs the chart command of `kind`: load, look up the export, preset and
-  // show the dialog, read it, check the date, call the export and hand the
-  // chart text (Unicode, CR LF kept) to `insert`. Message boxes are shown
-  // over `parent`.
+  // show the dialog (over `parent`'s window), read it, check the date, call
+  // the export and hand the chart text (Unicode, CR LF kept) to `insert`.
+  // Message boxes are shown over `parent`.
   ChartOutcome Run(ChartKind kind, QWidget* parent,
                    const std::function<void(const QString&)>& insert);
-  // The same for a record editor: the chart goes above its record text.
-  ChartOutcome Run(ChartKind kind, TEditForm& editor);
 
   // The name of the export that a command calls.
   static const char* ExportName(ChartKind kind);
