@@ -28,6 +28,7 @@
 #include "folder_tree.h"
 #include "gbk_validator.h"
 #include "preview_form.h"
+#include "record_columns.h"
 #include "record_text.h"
 #include "search_form.h"
 #include "skin.h"
@@ -71,7 +72,9 @@ TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(pare
   connect(&store_, &CasebookStore::checkFinished, this, &TMainForm::OnCasebookChecked);
   if (store_.isChecking()) statusBar()->showMessage(QStringLiteral("正在检查数据库…"));
   highlight_.clear();
-  lvRecords_->setModel(store_.records());
+  columns_ = new TRecordColumns(this);
+  columns_->setSourceModel(store_.records());
+  lvRecords_->setModel(columns_);
   for (int c = 0; c < RecordList::ColumnCount; ++c) {
     const bool shown = c == RecordList::ColBT || c == RecordList::ColQZR ||
                        c == RecordList::ColSJ || c == RecordList::ColFK;
@@ -94,8 +97,10 @@ TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(pare
 }
 
 TMainForm::~TMainForm() {
-  // The view must let go of the model before the store (a member) goes.
+  // The view and its columns must let go of the record list before the
+  // store (a member) goes.
   lvRecords_->setModel(nullptr);
+  columns_->setSourceModel(nullptr);
 }
 
 QString TMainForm::VersionText() {
@@ -496,7 +501,7 @@ void TMainForm::OnRecordCurrentChanged(int row) {
     syncing_ = true;
     QItemSelectionModel* sel = lvRecords_->selectionModel();
     if (row >= 0) {
-      const QModelIndex index = store_.records()->index(row, RecordList::ColBT);
+      const QModelIndex index = columns_->index(row, RecordList::ColBT);
       sel->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
       lvRecords_->scrollTo(index);
     } else {

@@ -26,6 +26,7 @@ class TEditForm;
 class TFolderTree;
 class TChartDialogs;
 class TEngineBinding;
+class TRecordColumns;
 class AutomaticBackup;
 
 class TMainForm : public QMainWindow, public TEditHost {
@@ -136,6 +137,7 @@ class TMainForm : public QMainWindow, public TEditHost {
 
   TFolderTree* tree_ = nullptr;
   QTableView* lvRecords_ = nullptr;
+  TRecordColumns* columns_ = nullptr;  // how lvRecords_ shows the record list
   QTextEdit* preview_ = nullptr;
   QSplitter* splitMain_ = nullptr;
   QSplitter* splitRight_ = nullptr;

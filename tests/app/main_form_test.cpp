@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QPlainTextEdit>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -193,6 +194,46 @@ class MainFormTest : public QObject {
     QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(view->editTriggers(), QAbstractItemView::NoEditTriggers);
     QVERIFY(view->showGrid());
+  }
+
+  // What the record list's cells show: titles and querents as stored, the
+  // date as yyyy-mm-dd (empty when the record has none), the feedback as √
+  // or ×, nothing of the text.
+  void recordListCells() {
+    {
+      CasebookStore s;
+      s.OpenStore(dataDir_->path());
+      const RowId folder = s.AddFolder(0, QStringLiteral("甲"));
+      s.InsertRecord(QStringLiteral("一"), QStringLiteral("甲某"), true, QStringLiteral("text 1"),
+                     QDate(1920, 1, 1), folder);
+      s.InsertRecord(QStringLiteral("二"), QString(), false, QStringLiteral("text 2"),
+                     QDate(2050, 12, 31), folder);
+      s.InsertRecord(QStringLiteral("三"), QStringLiteral("丙"), false, QString(), QDate(), folder);
+    }
+    auto form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("甲"));
+    if (QTest::currentTestFailed()) return;
+    const QTableView* view = form->RecordView();
+    const QAbstractItemModel* model = view->model();
+    QCOMPARE(model->rowCount(), 3);
+    // The text the view draws in a cell.
+    auto shown = [&](int row, int column) {
+      const QModelIndex index = model->index(row, column);
+      const auto* delegate = qobject_cast<QStyledItemDelegate*>(view->itemDelegateForIndex(index));
+      return delegate ? delegate->displayText(model->data(index), view->locale())
+                      : QStringLiteral("(no delegate)");
+    };
+    // Newest first.
+    const QStringList rows[] = {{"三", "丙", "", "×", ""},
+                                {"二", "", "2050-12-31", "×", ""},
+                                {"一", "甲某", "1920-01-01", "√", ""}};
+    for (int row = 0; row < 3; ++row) {
+      const QStringList cells = {shown(row, RecordList::ColBT), shown(row, RecordList::ColQZR),
+                                 shown(row, RecordList::ColSJ), shown(row, RecordList::ColFK),
+                                 shown(row, RecordList::ColLR)};
+      QCOMPARE(cells, rows[row]);
+    }
   }
 
   void commandsAndMenus() {
@@ -458,7 +499,8 @@ class MainFormTest : public QObject {
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->currentId(), savedId);
     QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("寻人"));
-    QCOMPARE(list->data(list->index(0, RecordList::ColFK)).toString(), QStringLiteral("×"));
+    const QAbstractItemModel* shown = form->RecordView()->model();
+    QCOMPARE(shown->data(shown->index(0, RecordList::ColFK)).toString(), QStringLiteral("×"));
     QCOMPARE(list->currentText(), QStringLiteral("定稿\r\n第二行"));
     QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("定稿\n第二行"));
 
@@ -493,8 +535,7 @@ class MainFormTest : public QObject {
     QCOMPARE(boxes_->shown[0].text, QStringLiteral("是否保存对当前记录的修改？"));
     QCOMPARE(form->Records()->count(), 1);
     QCOMPARE(form->Records()->value(QStringLiteral("FK")).toBool(), true);
-    QCOMPARE(form->Records()->data(form->Records()->index(0, RecordList::ColFK)).toString(),
-             QStringLiteral("√"));
+    QCOMPARE(shown->data(shown->index(0, RecordList::ColFK)).toString(), QStringLiteral("√"));
 
     // A new editor closed untouched asks nothing and stores nothing.
     boxes_->shown.clear();
@@ -538,7 +579,7 @@ class MainFormTest : public QObject {
     QVERIFY(!opened);
     Select(*form, QStringLiteral("满"));
     if (QTest::currentTestFailed()) return;
-    const QRect row = view->visualRect(form->Records()->index(0, RecordList::ColBT));
+    const QRect row = view->visualRect(view->model()->index(0, RecordList::ColBT));
     opened = WithEditor(
         *form, [&] { DoubleClick(view->viewport(), row.center()); },
         [](TEditForm* ed) { QCOMPARE(ed->edtBT()->text(), QStringLiteral("一")); ed->close(); });
@@ -595,7 +636,7 @@ class MainFormTest : public QObject {
     // The user clicks the middle row.
     QTableView* view = form->RecordView();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                      view->visualRect(list->index(1, RecordList::ColBT)).center());
+                      view->visualRect(view->model()->index(1, RecordList::ColBT)).center());
     QCOMPARE(list->currentRow(), 1);
     QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("二的正文"));
     boxes_->answers << skin::Answer::Ok;
@@ -673,7 +714,7 @@ class MainFormTest : public QObject {
     // Clicking the row refreshes with the words; choosing a folder drops them.
     QTableView* view = form->RecordView();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                      view->visualRect(form->Records()->index(0, RecordList::ColBT)).center());
+                      view->visualRect(view->model()->index(0, RecordList::ColBT)).center());
     QCOMPARE(testing_support::ColourMask(form->Preview()).at(0), QStringLiteral("RRR.RR..RRR...."));
     Select(*form, QStringLiteral("分类目录"));
     if (QTest::currentTestFailed()) return;

@@ -415,7 +415,7 @@ TEST_F(StoreTest, ListsNewestFirstWithEveryField) {
   EXPECT_EQ(list->currentRow(), 0);
   EXPECT_EQ(list->currentId(), r3);
 
-  // Raw values by name (any letter case), and what the list's columns show.
+  // Raw values by name (any letter case), and what the list's columns hold.
   EXPECT_TRUE(list->value(0, QStringLiteral("SJ")).isNull());
   EXPECT_EQ(list->value(1, QStringLiteral("sj")).toDate(), QDate(2050, 12, 31));
   EXPECT_EQ(list->value(2, QStringLiteral("Qzr")).toString(), QStringLiteral("甲某"));
@@ -425,18 +425,23 @@ TEST_F(StoreTest, ListsNewestFirstWithEveryField) {
   EXPECT_FALSE(list->value(0, QStringLiteral("nope")).isValid());
   EXPECT_FALSE(list->value(3, QStringLiteral("ID")).isValid());
 
-  auto shown = [&](int row, int column) {
-    return list->data(list->index(row, column), Qt::DisplayRole).toString();
-  };
-  EXPECT_EQ(shown(2, RecordList::ColBT), QStringLiteral("一"));
-  EXPECT_EQ(shown(2, RecordList::ColSJ), QStringLiteral("1920-01-01"));
-  EXPECT_EQ(shown(0, RecordList::ColSJ), QString());
-  EXPECT_EQ(shown(2, RecordList::ColFK), QStringLiteral("√"));
-  EXPECT_EQ(shown(1, RecordList::ColFK), QStringLiteral("×"));
-  EXPECT_EQ(shown(1, RecordList::ColLR), QString());  // the list holds no texts
+  // The model's cells hold the same values, for both roles; how they show
+  // is the window's business.
+  for (const int role : {int(Qt::DisplayRole), int(Qt::EditRole)}) {
+    auto cell = [&](int row, int column) { return list->data(list->index(row, column), role); };
+    EXPECT_EQ(cell(2, RecordList::ColID).toLongLong(), r1);
+    EXPECT_EQ(cell(2, RecordList::ColBT).toString(), QStringLiteral("一"));
+    EXPECT_EQ(cell(2, RecordList::ColQZR).toString(), QStringLiteral("甲某"));
+    EXPECT_EQ(cell(2, RecordList::ColSJ).metaType().id(), QMetaType::QDate);
+    EXPECT_EQ(cell(2, RecordList::ColSJ).toDate(), QDate(1920, 1, 1));
+    EXPECT_TRUE(cell(0, RecordList::ColSJ).isNull());
+    EXPECT_EQ(cell(2, RecordList::ColFL).toLongLong(), f);
+    EXPECT_EQ(cell(2, RecordList::ColFK), QVariant(true));
+    EXPECT_EQ(cell(1, RecordList::ColFK), QVariant(false));
+    EXPECT_FALSE(cell(1, RecordList::ColLR).isValid());  // the list holds no texts
+  }
   EXPECT_EQ(list->columnCount(), 7);
-  const QStringList headers = {QString(), QStringLiteral("标题"), QStringLiteral("求占人"),
-                               QStringLiteral("时间"), QString(), QStringLiteral("反馈"), QString()};
+  const QStringList headers = {"ID", "BT", "QZR", "SJ", "FL", "FK", "LR"};
   for (int c = 0; c < 7; ++c)
     EXPECT_EQ(list->headerData(c, Qt::Horizontal).toString(), headers[c]);
 }

@@ -1,0 +1,143 @@
+// The records of the casebook (table Omenry): the listing of a folder, a
+// record's text, and inserting, updating and deleting records.
+
+#include "casebook_store.h"
+#include "store_internal.h"
+
+namespace store_detail {
+
+QVariant DateValue(const QVariant& v) {
+  if (v.isNull()) return QVariant();
+  if (v.metaType().id() == QMetaType::QDate) return v;
+  const QString s = v.toString().trimmed();
+  if (s.isEmpty()) return QVariant();
+  // Only the calendar day is stored; a time part, if any, is ignored.
+  const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
+  return d.isValid() ? QVariant(d) : QVariant();
+}
+
+QVariant BoolValue(const QVariant& v) {
+  if (v.isNull()) return QVariant();
+  return QVariant(v.toLongLong() != 0);
+}
+
+}  // namespace store_detail
+
+using namespace store_detail;
+
+// ---- a folder's listing and a record's text
+
+void CasebookStore::openList(const QString& text, const QList<SearchBinding>& bindings) {
+  try {
+    d_->requireOpen();
+    auto data = std::make_unique<RecordList::Data>();
+    QSqlQuery q(d_->db());
+    q.setForwardOnly(true);
+    if (bindings.isEmpty()) {
+      if (!q.exec(text)) Fail(q.lastError());
+    } else {
+      if (!q.prepare(text)) Fail(q.lastError());
+      for (const SearchBinding& b : bindings) q.bindValue(b.first, b.second);
+      if (!q.exec()) Fail(q.lastError());
+    }
+    while (q.next()) {
+      ListRow r;
+      r.id = q.value(0).toLongLong();
+      r.bt = TextColumn(q.value(1));
+      r.qzr = TextColumn(q.value(2));
+      r.sj = DateValue(q.value(3));
+      r.fl = q.value(4).toLongLong();
+      r.fk = BoolValue(q.value(5));
+      data->rows.push_back(std::move(r));
+    }
+    if (q.lastError().isValid()) Fail(q.lastError());
+    d_->list->open(std::move(data));
+  } catch (...) {
+    d_->list->close();
+    throw;
+  }
+}
+
+void CasebookStore::ListFolderRecords(RowId folderId) {
+  openList(kListFields + QStringLiteral(" WHERE FL=") + Num(folderId) +
+           QStringLiteral(" ORDER BY ID DESC"));
+}
+RecordList* CasebookStore::records() noexcept { return d_->list; }
+
+QVariant CasebookStore::readText(RowId id) const {
+  d_->requireOpen();
+  QSqlQuery q(d_->db());
+  q.setForwardOnly(true);
+  if (!q.exec(QStringLiteral("SELECT CAST(LR AS BLOB) FROM Omenry WHERE ID=") + Num(id)))
+    Fail(q.lastError());
+  if (!q.next()) {
+    if (q.lastError().isValid()) Fail(q.lastError());
+    return QVariant();
+  }
+  const QVariant value = q.value(0);
+  return value.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(TextColumn(value));
+}
+
+// ---- records
+
+namespace {
+
+// The fields an insert and an update both write; title and querent cut at
+// their byte sizes as a last resort.
+void BindRecordFields(QSqlQuery& q, const QString& bt, const QString& qzr, bool fk,
+                      const QString& lr, const QDate& sj) {
+  q.bindValue(QStringLiteral(":BT"), TextParameter(CutToGbkBytes(StorableText(bt), kTitleBytes)));
+  q.bindValue(QStringLiteral(":QZR"), TextParameter(CutToGbkBytes(StorableText(qzr), kQuerentBytes)));
+  q.bindValue(QStringLiteral(":FK"), fk ? 1 : 0);
+  q.bindValue(QStringLiteral(":LR"), TextParameter(lr.isNull() ? QString(QLatin1String("")) : lr));
+  q.bindValue(QStringLiteral(":SJ"),
+              sj.isValid() ? QVariant(sj.toString(Qt::ISODate)) : QVariant(QMetaType(QMetaType::QString)));
+}
+
+}  // namespace
+
+RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk,
+                                  const QString& lr, const QDate& sj, RowId fl) {
+  d_->list->close();
+  requireWritable();
+  Transaction t(d_->db());
+  QSqlQuery q(d_->db());
+  if (!q.prepare(QStringLiteral(
+          "Insert into Omenry (BT,QZR,FK,LR,SJ,FL) VALUES (CAST(:BT AS TEXT),CAST(:QZR AS TEXT),"
+          ":FK,CAST(:LR AS TEXT),:SJ,:FL)")))
+    Fail(q.lastError());
+  BindRecordFields(q, bt, qzr, fk, lr, sj);
+  q.bindValue(QStringLiteral(":FL"), QVariant::fromValue<qint64>(fl));
+  if (!q.exec()) Fail(q.lastError());
+  const RowId id = q.lastInsertId().toLongLong();
+  q.finish();
+  t.commit();
+  return id;
+}
+
+void CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
+                                 const QDate& sj, const QString& lr, RowId id) {
+  d_->list->close();
+  requireWritable();
+  Transaction t(d_->db());
+  QSqlQuery q(d_->db());
+  if (!q.prepare(QStringLiteral(
+          "Update Omenry set BT=CAST(:BT AS TEXT),QZR=CAST(:QZR AS TEXT),FK=:FK,"
+          "LR=CAST(:LR AS TEXT),SJ=:SJ where (ID=:ID)")))
+    Fail(q.lastError());
+  BindRecordFields(q, bt, qzr, fk, lr, sj);
+  q.bindValue(QStringLiteral(":ID"), QVariant::fromValue<qint64>(id));
+  if (!q.exec()) Fail(q.lastError());
+  q.finish();
+  t.commit();
+}
+
+void CasebookStore::DeleteRecord(RowId id) {
+  d_->list->close();
+  requireWritable();
+  Transaction t(d_->db());
+  QSqlQuery q(d_->db());
+  if (!q.exec(QStringLiteral("DELETE FROM Omenry WHERE ID=") + Num(id))) Fail(q.lastError());
+  q.finish();
+  t.commit();
+}

@@ -1,0 +1,165 @@
+// The record list: the rows of one listing or search, the current row and
+// the text of the current record, read on demand.
+
+#include "record_list.h"
+
+#include "casebook_store.h"
+#include "store_internal.h"
+
+namespace {
+
+// The fields' names, in the order of the columns.
+const char* const kFieldNames[RecordList::ColumnCount] = {"ID", "BT", "QZR", "SJ", "FL", "FK", "LR"};
+
+int FieldIndex(const QString& name) {
+  for (int i = 0; i < RecordList::ColumnCount; ++i)
+    if (name.compare(QLatin1String(kFieldNames[i]), Qt::CaseInsensitive) == 0) return i;
+  return -1;
+}
+
+QVariant RawValue(const store_detail::ListRow& r, int column) {
+  switch (column) {
+    case RecordList::ColID: return QVariant::fromValue<qint64>(r.id);
+    case RecordList::ColBT: return r.bt;
+    case RecordList::ColQZR: return r.qzr;
+    case RecordList::ColSJ: return r.sj;
+    case RecordList::ColFL: return QVariant::fromValue<qint64>(r.fl);
+    case RecordList::ColFK: return r.fk;
+    default: return QVariant();
+  }
+}
+
+}  // namespace
+
+RecordList::RecordList(CasebookStore* store)
+    : QAbstractTableModel(store), store_(store), d_(new Data) {}
+
+RecordList::~RecordList() = default;
+
+bool RecordList::isOpen() const noexcept { return open_; }
+int RecordList::count() const noexcept { return static_cast<int>(d_->rows.size()); }
+int RecordList::currentRow() const noexcept { return d_->current; }
+bool RecordList::bof() const noexcept { return d_->rows.empty() || d_->current <= 0; }
+bool RecordList::eof() const noexcept {
+  return d_->rows.empty() || d_->current >= count() - 1;
+}
+
+void RecordList::first() noexcept {
+  if (!d_->rows.empty()) setCurrent(0);
+}
+void RecordList::prior() noexcept {
+  if (!bof()) setCurrent(d_->current - 1);
+}
+void RecordList::next() noexcept {
+  if (!eof()) setCurrent(d_->current + 1);
+}
+void RecordList::last() noexcept {
+  if (!d_->rows.empty()) setCurrent(count() - 1);
+}
+
+bool RecordList::setCurrentRow(int row) noexcept {
+  if (row < 0 || row >= count()) return false;
+  setCurrent(row);
+  return true;
+}
+
+int RecordList::rowOfId(RowId id) const noexcept {
+  for (int i = 0; i < count(); ++i)
+    if (d_->rows[static_cast<size_t>(i)].id == id) return i;
+  return -1;
+}
+
+bool RecordList::locate(RowId id) noexcept {
+  const int row = rowOfId(id);
+  if (row < 0) return false;
+  setCurrent(row);
+  return true;
+}
+
+void RecordList::setCurrent(int row) noexcept {
+  if (row == d_->current) return;
+  d_->current = row;
+  d_->cached = false;
+  d_->cachedText = QVariant();
+  emit currentChanged(row);
+}
+
+QVariant RecordList::value(const QString& field) const {
+  return value(d_->current, field);
+}
+
+QVariant RecordList::value(int row, const QString& field) const {
+  if (row < 0 || row >= count()) return QVariant();
+  const int column = FieldIndex(field);
+  if (column < 0) return QVariant();
+  const store_detail::ListRow& r = d_->rows[static_cast<size_t>(row)];
+  if (column != ColLR) return RawValue(r, column);
+  if (d_->cached && d_->cachedId == r.id) return d_->cachedText;
+  QVariant text = store_->readText(r.id);
+  if (row == d_->current) {
+    d_->cached = true;
+    d_->cachedId = r.id;
+    d_->cachedText = text;
+  }
+  return text;
+}
+
+RowId RecordList::currentId() const noexcept {
+  if (d_->current < 0) return 0;
+  return d_->rows[static_cast<size_t>(d_->current)].id;
+}
+
+QString RecordList::currentText() const { return value(QStringLiteral("LR")).toString(); }
+
+int RecordList::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : count();
+}
+
+int RecordList::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant RecordList::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= count() || index.column() >= ColumnCount)
+    return QVariant();
+  if (role != Qt::DisplayRole && role != Qt::EditRole) return QVariant();
+  return RawValue(d_->rows[static_cast<size_t>(index.row())], index.column());
+}
+
+QVariant RecordList::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+      section >= ColumnCount)
+    return QVariant();
+  return QString::fromLatin1(kFieldNames[section]);
+}
+
+Qt::ItemFlags RecordList::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void RecordList::open(std::unique_ptr<Data> data) {
+  beginResetModel();
+  d_ = std::move(data);
+  d_->current = -1;
+  open_ = true;
+  endResetModel();
+  if (!d_->rows.empty())
+    setCurrent(0);
+  else
+    emit currentChanged(-1);
+}
+
+void RecordList::close() noexcept {
+  const bool hadRows = !d_->rows.empty();
+  const bool wasOpen = open_;
+  beginResetModel();
+  d_->rows.clear();
+  d_->rows.shrink_to_fit();
+  d_->current = -1;
+  d_->cached = false;
+  d_->cachedText = QVariant();
+  open_ = false;
+  endResetModel();
+  if (hadRows || wasOpen) emit currentChanged(-1);
+}

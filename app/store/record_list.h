@@ -1,0 +1,103 @@
+#pragma once
+// The record list: the store's one result set over the records, a read-only
+// table model that the main window shows and navigates (see THE RECORD LIST
+// in casebook_store.h).
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+#include "store_types.h"
+
+class CasebookStore;
+
+class RecordList : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  // Model columns, in the order of the main window's list. ID, FL and LR are
+  // meant to be hidden by the view. Column LR's data() is always empty (the
+  // text is not held by the list; ask value("LR")).
+  enum Column { ColID = 0, ColBT, ColQZR, ColSJ, ColFL, ColFK, ColLR, ColumnCount };
+
+  ~RecordList() override;
+
+  // ---- state
+  // Open after a successful ListFolderRecords / SearchRecords (even with no
+  // rows); closed before the first listing, while and after a modifying
+  // statement, and after a failed listing.
+  bool isOpen() const noexcept;
+  int count() const noexcept;    // number of rows (0 when closed)
+  bool isEmpty() const noexcept { return count() == 0; }
+  int currentRow() const noexcept;  // 0-based; -1 when there are no rows
+
+  // bof(): there are no rows, or the current row is the first.
+  // eof(): there are no rows, or the current row is the last.
+  bool bof() const noexcept;
+  bool eof() const noexcept;
+
+  // ---- moves. Each move that changes the current row emits currentChanged
+  // once, after the move. A move that cannot go anywhere (prior() on the
+  // first row, next() on the last, anything on an empty list) does nothing
+  // and emits nothing.
+  void first() noexcept;
+  void prior() noexcept;
+  void next() noexcept;
+  void last() noexcept;
+  // Makes the row current (0 <= row < count()); returns false and does
+  // nothing when out of range. Selecting the row that is already current
+  // returns true and emits nothing.
+  bool setCurrentRow(int row) noexcept;
+  // Makes the row whose ID equals id current and returns true; returns false
+  // and leaves the current row where it is when no row has that ID.
+  bool locate(RowId id) noexcept;
+  // The row whose ID equals id, or -1.
+  int rowOfId(RowId id) const noexcept;
+
+  // ---- field values by name ("ID", "BT", "QZR", "SJ", "FL", "FK", "LR";
+  // letter case ignored). Types: ID, FL qint64; BT, QZR, LR QString; SJ
+  // QDate; FK bool. A NULL field gives a null QVariant (an empty SJ or FK
+  // shows empty). An unknown name or a row out of range gives an invalid
+  // QVariant. "LR" is read from the database here (the current row's text is
+  // cached until the next move or re-opening); reading it may throw
+  // StoreError. The other fields never throw.
+  QVariant value(const QString& field) const;            // current row
+  QVariant value(int row, const QString& field) const;   // any row
+  // Shortcuts for the current row; 0 / empty when there is none.
+  RowId currentId() const noexcept;
+  QString currentText() const;  // LR of the current row (may throw StoreError)
+
+  // ---- QAbstractTableModel (read-only; never throws)
+  // DisplayRole and EditRole: the values as value() gives them (ID and FL
+  // numbers, BT and QZR texts, SJ a QDate, FK a bool, null when the field is
+  // empty); column LR holds nothing (the list holds no texts). How they are
+  // shown is the window's business.
+  // Horizontal header DisplayRole: the field names "ID", "BT", "QZR", "SJ",
+  // "FL", "FK", "LR".
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ signals:
+  // After every change of the current row: a move, the first row becoming
+  // current when a list with rows is opened, and -1 when a list is opened
+  // with no rows or the list is closed. The preview refresh hangs here.
+  void currentChanged(int row);
+
+ private:
+  friend class CasebookStore;
+  struct Data;
+  explicit RecordList(CasebookStore* store);
+  void open(std::unique_ptr<Data> data);  // model reset + first row current
+  void close() noexcept;                  // model reset + currentChanged(-1)
+  void setCurrent(int row) noexcept;
+
+  CasebookStore* store_;
+  std::unique_ptr<Data> d_;
+  bool open_ = false;
+};
