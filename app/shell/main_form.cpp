@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -288,10 +289,6 @@ void TMainForm::BuildUi() {
   splitMain_->setSizes({kTreeWidth, 600});
   setCentralWidget(splitMain_);
   resize(960, 640);
-}
-
-QLabel* TMainForm::StatusPanel(int index) const {
-  return index >= 0 && index < 4 ? panels_[index] : nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -616,30 +613,43 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::Search(int mode) {
   TfrmSearch* form = TfrmSearch::Find();
-  if (!form) {
-    form = new TfrmSearch(this);
-    form->SetEntryPoint([this](const SearchCondition& where, const QString& caption) {
-      RunSearch(where, caption);
-    });
-    form->SetHighlightTarget([this](const QStringList& words) { SetHighlightWords(words); });
-  }
+  if (!form) form = new TfrmSearch(*this, this);
   form->ShowForMode(mode);
 }
 
 void TMainForm::RunSearch(const SearchCondition& where, const QString& caption) {
-  ::RunSearch(*this, where, caption);
+  if (where.isEmpty()) return;
+  QElapsedTimer timer;
+  timer.start();
+  TFormWait::Open();
+  panels_[0]->setText(QStringLiteral("正在查询数据……"));
+  panels_[0]->repaint();
+  panels_[1]->clear();
+  panels_[2]->setText(caption);
+  panels_[3]->clear();
+  statusBar()->repaint();
+  try {
+    store_.SearchRecords(where);
+  } catch (const StoreError& e) {
+    panels_[0]->clear();
+    preview_->clear();
+    skin::ShowError(this, e.message());
+    return;
+  }
+  panels_[0]->setText(QStringLiteral("完成"));
+  panels_[1]->setText(QStringLiteral("找到 %1 条记录").arg(store_.records()->count()));
+  panels_[3]->setText(QStringLiteral("查找耗时：") + ElapsedText(timer.elapsed()));
 }
 
 // The current record's text as stored, or nothing when there is none.
-static QString CurrentText(TMainForm& form) {
-  RecordList* list = form.Records();
-  if (!list->isOpen() || list->currentRow() < 0) return QString();
-  return list->currentText();
+static QString CurrentText(RecordList& list) {
+  if (!list.isOpen() || list.currentRow() < 0) return QString();
+  return list.currentText();
 }
 
 void TMainForm::SaveAsText() {
   try {
-    ::SaveAsText(this, CurrentText(*this));
+    ::SaveAsText(this, CurrentText(*store_.records()));
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
   }
@@ -648,7 +658,7 @@ void TMainForm::SaveAsText() {
 void TMainForm::Print() {
   QString text;
   try {
-    text = CurrentText(*this);
+    text = CurrentText(*store_.records());
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
     return;

@@ -13,6 +13,7 @@
 
 #include "casebook_store.h"
 #include "edit_host.h"
+#include "search_form.h"
 
 class QAction;
 class QLabel;
@@ -29,7 +30,7 @@ class TEngineBinding;
 class TRecordColumns;
 class AutomaticBackup;
 
-class TMainForm : public QMainWindow, public TEditHost {
+class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   Q_OBJECT
 
  public:
@@ -52,27 +53,24 @@ class TMainForm : public QMainWindow, public TEditHost {
   // chart above the record text.
   bool RunChart(TEditForm& editor, ChartKind kind) override;
 
-  // ---- what the search, export and print commands work with
-  RecordList* Records() { return store_.records(); }
-  QTextEdit* Preview() const { return preview_; }
-  const QStringList& HighlightWords() const { return highlight_; }
-  void SetHighlightWords(const QStringList& words) { highlight_ = words; }
-  QLabel* StatusPanel(int index) const;  // 0..3
+  // ---- TSearchHost
+  void SetHighlightWords(const QStringList& words) override { highlight_ = words; }
+  // The search over all folders: the wait window, status panel 0
+  // "正在查询数据……", panel 2 the caption text (panels 1 and 3 cleared),
+  // the search (the first row found becomes current and the preview shows
+  // it with the words in red), then panel 0 "完成", panel 1 the number of
+  // hits ("找到 12 条记录") and panel 3 "查找耗时：" with the time taken as
+  // "hh:mm:ss.zzz". A store error is shown in a message box and leaves the
+  // record list empty. Listing a folder again clears the panels.
+  void RunSearch(const SearchCondition& where, const QString& caption) override;
 
-  TFolderTree* Tree() const { return tree_; }
-  QTableView* RecordView() const { return lvRecords_; }
-  QToolBar* ToolBar() const { return toolBar_; }
-  QSplitter* MainSplitter() const { return splitMain_; }
-  QSplitter* RightSplitter() const { return splitRight_; }
+  // ---- the record list and the words the preview shows in red
+  RecordList* Records() { return store_.records(); }
+  const QStringList& HighlightWords() const { return highlight_; }
 
   // Shows the current record's text in the preview, its highlight words in
   // red; clears the preview when there is no current record.
   void RefreshPreview();
-  void ClearPreview();
-
-  // The record list's shown columns (标题, 求占人, 时间, 反馈) take the
-  // list's width less 50 pixels, each keeping its share.
-  void FitColumns();
 
   // Starts the automatic backup of the casebook on a thread of its own when
   // the newest backup is more than a day old (not for a damaged casebook;
@@ -100,11 +98,6 @@ class TMainForm : public QMainWindow, public TEditHost {
   // "备份数据库…": a copy of the casebook where the user chooses.
   void BackupDatabase();
 
- public:
-  // The entry point of the search window: runs the condition over all
-  // folders and reports in the status bar (see RunSearch in search_form.h).
-  void RunSearch(const SearchCondition& where, const QString& caption);
-
  signals:
   // Emitted when a record editor has been filled, right before it runs
   // modally.
@@ -116,6 +109,10 @@ class TMainForm : public QMainWindow, public TEditHost {
   QMenu* createPopupMenu() override { return nullptr; }
 
  private:
+  void ClearPreview();
+  // The record list's shown columns (标题, 求占人, 时间, 反馈) take the
+  // list's width less 50 pixels, each keeping its share.
+  void FitColumns();
   void BuildUi();
   QAction* MakeAction(const QString& name, const QString& text, const QKeySequence& key = {});
   void RebuildTree();

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -15,12 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStatusBar>
-#include <QTextEdit>
-#include <QTime>
 #include <QVBoxLayout>
 
-#include "main_form.h"
 #include "skin.h"
 
 namespace {
@@ -55,7 +50,7 @@ SearchClause LikeClause(SearchField field, const QString& typed, bool all, QStri
 // ---------------------------------------------------------------------------
 // TfrmSearch
 
-TfrmSearch::TfrmSearch(QWidget* parent) : QDialog(parent) {
+TfrmSearch::TfrmSearch(TSearchHost& host, QWidget* parent) : QDialog(parent), host_(host) {
   setObjectName(kFormName);
   setWindowTitle(QStringLiteral("查找"));
   setModal(false);
@@ -159,8 +154,8 @@ void TfrmSearch::Confirm() {
   if (chkContent_->isChecked())
     where_.clauses.append(LikeClause(SearchField::Text, typed, all, &highlight));
   caption_ = QStringLiteral("查找“") + typed + QStringLiteral("”");
-  if (highlight_) highlight_(highlight);
-  if (entry_) entry_(where_, caption_);
+  host_.SetHighlightWords(highlight);
+  host_.RunSearch(where_, caption_);
 }
 
 void TfrmSearch::reject() { close(); }
@@ -246,7 +241,7 @@ void TFormWait::closeEvent(QCloseEvent* e) {
 }
 
 // ---------------------------------------------------------------------------
-// RunSearch
+// The time a search took
 
 QString ElapsedText(qint64 milliseconds) {
   const qint64 ms = milliseconds % 1000;
@@ -256,28 +251,4 @@ QString ElapsedText(qint64 milliseconds) {
   return QString::asprintf("%02lld:%02lld:%02lld.%03lld", static_cast<long long>(h),
                            static_cast<long long>(m), static_cast<long long>(s),
                            static_cast<long long>(ms));
-}
-
-void RunSearch(TMainForm& form, const SearchCondition& where, const QString& caption) {
-  if (where.isEmpty()) return;
-  QElapsedTimer timer;
-  timer.start();
-  TFormWait::Open();
-  form.StatusPanel(0)->setText(QStringLiteral("正在查询数据……"));
-  form.StatusPanel(0)->repaint();
-  form.StatusPanel(1)->clear();
-  form.StatusPanel(2)->setText(caption);
-  form.StatusPanel(3)->clear();
-  form.statusBar()->repaint();
-  try {
-    form.Store().SearchRecords(where);
-  } catch (const StoreError& e) {
-    form.StatusPanel(0)->clear();
-    form.Preview()->clear();
-    skin::ShowError(&form, e.message());
-    return;
-  }
-  form.StatusPanel(0)->setText(QStringLiteral("完成"));
-  form.StatusPanel(1)->setText(QStringLiteral("找到 %1 条记录").arg(form.Records()->count()));
-  form.StatusPanel(3)->setText(QStringLiteral("查找耗时：") + ElapsedText(timer.elapsed()));
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The record search: the search window TfrmSearch, which turns the typed
-// words into a search condition (LikeClause), the wait window TFormWait that
-// shows while the query runs, and RunSearch, which runs a condition for the
-// main window and reports in its status bar.
+// words into a search condition (LikeClause) and hands it to the main window
+// (TSearchHost), and the wait window TFormWait that shows while the query
+// runs.
 //
 // The typed words never become statement text: each one is bound as a
 // parameter (see SearchCondition in casebook_store.h), so any character,
@@ -12,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <functional>
 
 #include "casebook_store.h"
 
@@ -20,7 +19,6 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class TMainForm;
 
 // The words of a typed text: the text split at every blank (U+0020) after
 // leading and trailing blanks and control characters are removed; empty
@@ -33,6 +31,17 @@ QStringList SearchWords(const QString& typed);
 SearchClause LikeClause(SearchField field, const QString& typed, bool all,
                         QStringList* highlight = nullptr);
 
+// What the search window needs of the main window.
+class TSearchHost {
+ public:
+  virtual ~TSearchHost() = default;
+  // Replaces the words that the preview shows in red.
+  virtual void SetHighlightWords(const QStringList& words) = 0;
+  // Runs a confirmed search over all folders; `caption` tells of it in the
+  // status bar ("查找“甲 乙”"). Does nothing for an empty condition.
+  virtual void RunSearch(const SearchCondition& where, const QString& caption) = 0;
+};
+
 // The search window: "查找", fixed size, not modal, one at most (it is
 // found among the application's windows by its name "frmSearch"). "确定"
 // hides it and keeps it with its text and relation for the next search
@@ -41,19 +50,13 @@ class TfrmSearch : public QDialog {
   Q_OBJECT
 
  public:
-  // Called with the condition and the caption text of a confirmed search.
-  using EntryPoint = std::function<void(const SearchCondition& where, const QString& caption)>;
-  // Receives the highlight words that LikeClause makes.
-  using HighlightTarget = std::function<void(const QStringList& words)>;
-
-  explicit TfrmSearch(QWidget* parent = nullptr);
+  // A confirmed search goes to `host`: first the highlight words that
+  // LikeClause makes, then the condition and the caption text.
+  explicit TfrmSearch(TSearchHost& host, QWidget* parent = nullptr);
   ~TfrmSearch() override;
 
   // The search window among the application's windows, or null.
   static TfrmSearch* Find();
-
-  void SetEntryPoint(EntryPoint entry) { entry_ = std::move(entry); }
-  void SetHighlightTarget(HighlightTarget target) { highlight_ = std::move(target); }
 
   // Ticks "按标题" unless the mode is 1 and "按内容" unless it is 0, then
   // shows the window and brings it to the front.
@@ -83,8 +86,7 @@ class TfrmSearch : public QDialog {
   QPushButton* btnOK_ = nullptr;
   QPushButton* btnCancel_ = nullptr;
 
-  EntryPoint entry_;
-  HighlightTarget highlight_;
+  TSearchHost& host_;
   SearchCondition where_;
   QString caption_;
 };
@@ -111,16 +113,6 @@ class TFormWait : public QWidget {
   ~TFormWait() override;
   bool cursorSet_ = false;
 };
-
-// The main window's entry point for a search. Does nothing for an empty
-// condition. Otherwise: the wait window, status panel 0 "正在查询数据……",
-// panel 2 the caption text (panels 1 and 3 cleared), the search over all
-// folders (the first row found becomes current and the preview shows it
-// with the words in red), then panel 0 "完成", panel 1 the number of hits
-// ("找到 12 条记录") and panel 3 "查找耗时：" with the time taken as
-// "hh:mm:ss.zzz". A store error is shown in a message box and leaves the
-// record list empty. Listing a folder again clears the panels.
-void RunSearch(TMainForm& form, const SearchCondition& where, const QString& caption);
 
 // The time taken as "hh:mm:ss.zzz" (hours, minutes, seconds, milliseconds).
 QString ElapsedText(qint64 milliseconds);

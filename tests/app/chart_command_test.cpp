@@ -28,9 +28,12 @@
 #include "engine_binding.h"
 #include "folder_tree.h"
 #include "main_form.h"
+#include "main_form_parts.h"
 #include "skin.h"
 #include "bazi_worked_example.h"
 #include "test_support.h"
+
+using namespace main_form_parts;
 
 namespace {
 
@@ -403,8 +406,8 @@ class ChartCommandTest : public QObject {
     form.showNormal();
     form.resize(1000, 700);
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.Tree()->setCurrentItem(
-        form.Tree()->findItems(QStringLiteral("案例"), Qt::MatchExactly | Qt::MatchRecursive).first());
+    Tree(form)->setCurrentItem(
+        Tree(form)->findItems(QStringLiteral("案例"), Qt::MatchExactly | Qt::MatchRecursive).first());
 
     struct Seen {
       bool overEditor = false;
@@ -468,10 +471,10 @@ class ChartCommandTest : public QObject {
     form.showNormal();
     form.resize(1000, 700);
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const auto nodes = form.Tree()->findItems(QStringLiteral("案例"),
+    const auto nodes = Tree(form)->findItems(QStringLiteral("案例"),
                                               Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(nodes.size(), 1);
-    form.Tree()->setCurrentItem(nodes.first());
+    Tree(form)->setCurrentItem(nodes.first());
 
     bool opened = false;
     QString recordText;
@@ -499,12 +502,12 @@ class ChartCommandTest : public QObject {
     // The preview shows the stored record.
     QString shown = expected;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QCOMPARE(form.Preview()->toPlainText(), shown);
+    QCOMPARE(Preview(form)->toPlainText(), shown);
 
     // Aligned: in the preview's font every cell of the seven grid lines
     // starts where its column does, 8 byte columns apart, a Chinese
     // character being two columns wide.
-    const QFontMetricsF metrics(form.Preview()->document()->defaultFont());
+    const QFontMetricsF metrics(Preview(form)->document()->defaultFont());
     const qreal column = metrics.horizontalAdvance(QLatin1Char(' '));
     const QStringList lines = shown.split(QLatin1Char('\n'));
     for (int row = 2; row <= 8; ++row) {

@@ -28,10 +28,13 @@
 #include "casebook_store.h"
 #include "folder_tree.h"
 #include "main_form.h"
+#include "main_form_parts.h"
 #include "preview_form.h"
 #include "skin.h"
 #include "test_support.h"
 #include "text_export.h"
+
+using namespace main_form_parts;
 
 namespace {
 
@@ -166,9 +169,9 @@ class ExportPrintTest : public QObject {
   // Selects the folder and makes the record current. Checks as it goes: the
   // caller ends the test when it failed.
   static void Show(TMainForm& form, RowId record) {
-    const auto found = form.Tree()->findItems(QStringLiteral("卦例"), Qt::MatchExactly | Qt::MatchRecursive);
+    const auto found = Tree(form)->findItems(QStringLiteral("卦例"), Qt::MatchExactly | Qt::MatchRecursive);
     QVERIFY(found.size() == 1);
-    form.Tree()->setCurrentItem(found.first());
+    Tree(form)->setCurrentItem(found.first());
     QVERIFY(form.Records()->locate(record));
   }
 
@@ -269,7 +272,7 @@ class ExportPrintTest : public QObject {
 
     // No current record: an empty file.
     SetSaveDialogHook([&](const QString&, const QString&) { return path; });
-    form->Tree()->setCurrentItem(form->Tree()->topLevelItem(0));
+    Tree(*form)->setCurrentItem(Tree(*form)->topLevelItem(0));
     QCOMPARE(form->Records()->count(), 0);
     form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
     QVERIFY(QFile::exists(path));
@@ -603,7 +606,7 @@ class ExportPrintTest : public QObject {
       QVERIFY(rtf.open(QIODevice::ReadOnly));
       QCOMPARE(ReadRtf(rtf.readAll()), Lf(form->Records()->currentText()));
     }
-    form->Tree()->setCurrentItem(form->Tree()->topLevelItem(0));
+    Tree(*form)->setCurrentItem(Tree(*form)->topLevelItem(0));
     int pages = -1;
     QVERIFY(WithPreview(*form, [&](TPreviewForm* p) { pages = p->Preview()->pageCount(); }));
     QCOMPARE(pages, 1);

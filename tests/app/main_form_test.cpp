@@ -29,8 +29,11 @@
 #include "edit_form.h"
 #include "folder_tree.h"
 #include "main_form.h"
+#include "main_form_parts.h"
 #include "skin.h"
 #include "test_support.h"
+
+using namespace main_form_parts;
 
 namespace {
 
@@ -46,14 +49,14 @@ QStringList Captions(const QList<QAction*>& actions, bool iconText = false) {
 }
 
 QTreeWidgetItem* Node(TMainForm& form, const QString& caption) {
-  const auto found = form.Tree()->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+  const auto found = Tree(form)->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
   return found.size() == 1 ? found.first() : nullptr;
 }
 
 // The tree as "caption(depth)" in tree order.
 QStringList TreeShape(TMainForm& form) {
   QStringList out;
-  for (QTreeWidgetItemIterator it(form.Tree()); *it; ++it) {
+  for (QTreeWidgetItemIterator it(Tree(form)); *it; ++it) {
     int depth = 0;
     for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent()) ++depth;
     out << QStringLiteral("%1(%2)").arg((*it)->text(0)).arg(depth);
@@ -118,7 +121,7 @@ class MainFormTest : public QObject {
   void Select(TMainForm& form, const QString& caption) {
     QTreeWidgetItem* node = Node(form, caption);
     QVERIFY(node);
-    form.Tree()->setCurrentItem(node);
+    Tree(form)->setCurrentItem(node);
   }
 
  private slots:
@@ -144,12 +147,12 @@ class MainFormTest : public QObject {
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), QStringLiteral("Hexalore " ORV_EXPECTED_VERSION));
     QCOMPARE(TreeShape(*form), QStringList{QStringLiteral("分类目录(0)")});
-    QCOMPARE(form->Tree()->currentItem(), form->Tree()->topLevelItem(0));
+    QCOMPARE(Tree(*form)->currentItem(), Tree(*form)->topLevelItem(0));
     QCOMPARE(form->SelectedFolderId(), RowId(0));
     QVERIFY(form->Records()->isOpen());
     QCOMPARE(form->Records()->count(), 0);
-    QVERIFY(form->Preview()->toPlainText().isEmpty());
-    QVERIFY(form->Preview()->isReadOnly());
+    QVERIFY(Preview(*form)->toPlainText().isEmpty());
+    QVERIFY(Preview(*form)->isReadOnly());
     QVERIFY(form->HighlightWords().isEmpty());
     QVERIFY(boxes_->shown.isEmpty());
     // The whole casebook lives in the data directory given.
@@ -160,25 +163,25 @@ class MainFormTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     // Status bar: four panels of 100, 120, 150 and 50 pixels.
-    for (int i = 0; i < 4; ++i) QVERIFY(form->StatusPanel(i));
-    QCOMPARE(form->StatusPanel(0)->width(), 100);
-    QCOMPARE(form->StatusPanel(1)->width(), 120);
-    QCOMPARE(form->StatusPanel(2)->width(), 150);
-    QVERIFY(form->StatusPanel(3)->width() >= 50);  // the last panel takes the rest
-    QCOMPARE(form->MainSplitter()->handleWidth(), 5);
-    QCOMPARE(form->RightSplitter()->handleWidth(), 5);
-    QCOMPARE(form->Tree()->width(), 185);
-    QCOMPARE(form->RecordView()->height(), 170);
-    QCOMPARE(form->MainSplitter()->orientation(), Qt::Horizontal);
-    QCOMPARE(form->RightSplitter()->orientation(), Qt::Vertical);
+    for (int i = 0; i < 4; ++i) QVERIFY(StatusPanel(*form, i));
+    QCOMPARE(StatusPanel(*form, 0)->width(), 100);
+    QCOMPARE(StatusPanel(*form, 1)->width(), 120);
+    QCOMPARE(StatusPanel(*form, 2)->width(), 150);
+    QVERIFY(StatusPanel(*form, 3)->width() >= 50);  // the last panel takes the rest
+    QCOMPARE(MainSplitter(*form)->handleWidth(), 5);
+    QCOMPARE(RightSplitter(*form)->handleWidth(), 5);
+    QCOMPARE(Tree(*form)->width(), 185);
+    QCOMPARE(RecordView(*form)->height(), 170);
+    QCOMPARE(MainSplitter(*form)->orientation(), Qt::Horizontal);
+    QCOMPARE(RightSplitter(*form)->orientation(), Qt::Vertical);
 
     // The preview uses the chart font.
-    const QFontInfo info(form->Preview()->font());
+    const QFontInfo info(Preview(*form)->font());
     QCOMPARE(info.family(), QStringLiteral("Noto Sans Mono CJK SC"));
     QCOMPARE(info.pixelSize(), 14);
 
     // Record list: ID, FL and LR hidden; the others titled.
-    QTableView* view = form->RecordView();
+    QTableView* view = RecordView(*form);
     const QList<bool> hidden = {true, false, false, false, true, false, true};
     for (int c = 0; c < 7; ++c) QCOMPARE(view->isColumnHidden(c), hidden[c]);
     QStringList titles;
@@ -214,7 +217,7 @@ class MainFormTest : public QObject {
     QVERIFY(form);
     Select(*form, QStringLiteral("甲"));
     if (QTest::currentTestFailed()) return;
-    const QTableView* view = form->RecordView();
+    const QTableView* view = RecordView(*form);
     const QAbstractItemModel* model = view->model();
     QCOMPARE(model->rowCount(), 3);
     // The text the view draws in a cell.
@@ -256,7 +259,7 @@ class MainFormTest : public QObject {
              (QStringList{"新建文章(&A)", "|", "新建分类(&N)", "删除分类(&D)"}));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuList"))->actions()),
              (QStringList{"编辑(&E)", "删除(&D)"}));
-    QCOMPARE(Captions(form->ToolBar()->actions(), true),
+    QCOMPARE(Captions(ToolBar(*form)->actions(), true),
              (QStringList{"新建", "编辑", "打印", "|", "上一条", "下一条", "搜索"}));
     QCOMPARE(Action(form.get(), "actNewRecord")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
     QCOMPARE(Action(form.get(), "actPrint")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
@@ -271,7 +274,7 @@ class MainFormTest : public QObject {
   void folderLifeCycle() {
     auto form = MakeForm();
     QVERIFY(form);
-    TFolderTree* tree = form->Tree();
+    TFolderTree* tree = Tree(*form);
     QAction* newFolder = Action(form.get(), "actNewFolder");
     QAction* deleteFolder = Action(form.get(), "actDeleteFolder");
 
@@ -384,7 +387,7 @@ class MainFormTest : public QObject {
     QVERIFY(!Node(*form, "丙"));
     QCOMPARE(s.FolderChildren(jia).size(), 0);
     // The tree selected another node and listed that folder's records.
-    QVERIFY(form->Tree()->currentItem());
+    QVERIFY(Tree(*form)->currentItem());
     QVERIFY(form->Records()->isOpen());
     s.ListFolderRecords(bing);
     QCOMPARE(s.records()->count(), 0);
@@ -422,7 +425,7 @@ class MainFormTest : public QObject {
     QVERIFY(form);
     QCOMPARE(TreeShape(*form), (QStringList{"分类目录(0)", "A(1)", "A1(2)", "A1x(3)", "A2(2)",
                                             "B(1)", "B1(2)"}));
-    for (QTreeWidgetItemIterator it(form->Tree()); *it; ++it)
+    for (QTreeWidgetItemIterator it(Tree(*form)); *it; ++it)
       if ((*it)->childCount()) QVERIFY((*it)->isExpanded());
     QCOMPARE(form->SelectedFolderId(), RowId(0));
   }
@@ -436,11 +439,11 @@ class MainFormTest : public QObject {
     form = MakeForm();
     QVERIFY(form);
     QTreeWidgetItem* node = Node(*form, "甲");
-    const QRect rect = form->Tree()->visualItemRect(node);
-    QTest::mousePress(form->Tree()->viewport(), Qt::RightButton, {}, rect.center());
-    QCOMPARE(form->Tree()->currentItem(), node);
+    const QRect rect = Tree(*form)->visualItemRect(node);
+    QTest::mousePress(Tree(*form)->viewport(), Qt::RightButton, {}, rect.center());
+    QCOMPARE(Tree(*form)->currentItem(), node);
     QCOMPARE(form->Records()->count(), 1);
-    QTest::mouseRelease(form->Tree()->viewport(), Qt::RightButton, {}, rect.center());
+    QTest::mouseRelease(Tree(*form)->viewport(), Qt::RightButton, {}, rect.center());
   }
 
   void newRecordNeedsAFolder() {
@@ -485,7 +488,7 @@ class MainFormTest : public QObject {
           QCOMPARE(form->Records()->count(), 1);
           savedId = ed->recordId();
           QCOMPARE(form->Records()->currentId(), savedId);
-          QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("初稿"));
+          QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("初稿"));
           ed->reText()->setPlainText(QStringLiteral("定稿\n第二行"));
           Action(ed, "actSave")->trigger();
           QCOMPARE(form->Records()->count(), 1);
@@ -499,10 +502,10 @@ class MainFormTest : public QObject {
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->currentId(), savedId);
     QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("寻人"));
-    const QAbstractItemModel* shown = form->RecordView()->model();
+    const QAbstractItemModel* shown = RecordView(*form)->model();
     QCOMPARE(shown->data(shown->index(0, RecordList::ColFK)).toString(), QStringLiteral("×"));
     QCOMPARE(list->currentText(), QStringLiteral("定稿\r\n第二行"));
-    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("定稿\n第二行"));
+    QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("定稿\n第二行"));
 
     // Opened and closed untouched: no question, nothing changes.
     bool sawEditor = WithEditor(
@@ -554,7 +557,7 @@ class MainFormTest : public QObject {
     if (QTest::currentTestFailed()) return;
     QCOMPARE(form->SelectedFolderId(), folder);
     QCOMPARE(form->Records()->count(), 1);
-    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("定稿\n第二行"));
+    QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("定稿\n第二行"));
   }
 
   // Double-clicking a row opens it; an empty list opens nothing; the root
@@ -567,7 +570,7 @@ class MainFormTest : public QObject {
     form.reset();
     form = MakeForm();
     QVERIFY(form);
-    QTableView* view = form->RecordView();
+    QTableView* view = RecordView(*form);
     Select(*form, QStringLiteral("空"));
     if (QTest::currentTestFailed()) return;
     bool opened = WithEditor(
@@ -596,7 +599,7 @@ class MainFormTest : public QObject {
     QVERIFY(form);
     Select(*form, QStringLiteral("单"));
     if (QTest::currentTestFailed()) return;
-    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("唯一的正文"));
+    QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("唯一的正文"));
     QAction* del = Action(form.get(), "actDeleteRecord");
     boxes_->answers << skin::Answer::Cancel;
     del->trigger();
@@ -609,7 +612,7 @@ class MainFormTest : public QObject {
     QCOMPARE(boxes_->shown[1].buttons, skin::Buttons::OkCancelDestructive);
     QVERIFY(form->Records()->isOpen());
     QCOMPARE(form->Records()->count(), 0);
-    QVERIFY(form->Preview()->toPlainText().isEmpty());
+    QVERIFY(Preview(*form)->toPlainText().isEmpty());
     QCOMPARE(form->SelectedFolderId(), folder);
 
     // With an empty list nothing is asked.
@@ -634,11 +637,11 @@ class MainFormTest : public QObject {
     QCOMPARE(list->count(), 3);
     QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("三"));  // newest first
     // The user clicks the middle row.
-    QTableView* view = form->RecordView();
+    QTableView* view = RecordView(*form);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                       view->visualRect(view->model()->index(1, RecordList::ColBT)).center());
     QCOMPARE(list->currentRow(), 1);
-    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("二的正文"));
+    QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("二的正文"));
     boxes_->answers << skin::Answer::Ok;
     Action(form.get(), "actDeleteRecord")->trigger();
     QCOMPARE(boxes_->shown.size(), 1);
@@ -646,7 +649,7 @@ class MainFormTest : public QObject {
     for (int r = 0; r < list->count(); ++r) left << list->value(r, QStringLiteral("BT")).toString();
     QCOMPARE(left, (QStringList{"三", "一"}));
     QCOMPARE(list->currentRow(), 0);
-    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("三的正文"));
+    QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("三的正文"));
     QCOMPARE(view->selectionModel()->selectedRows().size(), 1);
     QCOMPARE(view->selectionModel()->selectedRows().first().row(), 0);
     form->Store().ListFolderRecords(other);
@@ -668,7 +671,7 @@ class MainFormTest : public QObject {
     RecordList* list = form->Records();
     QAction* prior = Action(form.get(), "actPriorRecord");
     QAction* next = Action(form.get(), "actNextRecord");
-    QTableView* view = form->RecordView();
+    QTableView* view = RecordView(*form);
     struct Step {
       QAction* act;
       int row;
@@ -683,7 +686,7 @@ class MainFormTest : public QObject {
       s.act->trigger();
       QCOMPARE(list->currentRow(), s.row);
       QCOMPARE(view->currentIndex().row(), s.row);
-      QCOMPARE(form->Preview()->toPlainText(), QString::fromUtf8(s.text));
+      QCOMPARE(Preview(*form)->toPlainText(), QString::fromUtf8(s.text));
     }
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view));
   }
@@ -702,26 +705,26 @@ class MainFormTest : public QObject {
     QVERIFY(form);
     Select(*form, QStringLiteral("亮"));
     if (QTest::currentTestFailed()) return;
-    QCOMPARE(testing_support::ColourMask(form->Preview()), (QStringList{"...............", "..........", "."}));
+    QCOMPARE(testing_support::ColourMask(Preview(*form)), (QStringList{"...............", "..........", "."}));
 
     form->SetHighlightWords({QString(), QStringLiteral("abc"), QString::fromUtf8("甲子"),
                              QString::fromUtf8("子丑")});
     form->RefreshPreview();
-    QCOMPARE(testing_support::ColourMask(form->Preview()),
+    QCOMPARE(testing_support::ColourMask(Preview(*form)),
              (QStringList{"RRR.RR..RRR....", ".RRRRRRRRR", "."}));
-    QCOMPARE(form->Preview()->textCursor().position(), 0);
+    QCOMPARE(Preview(*form)->textCursor().position(), 0);
 
     // Clicking the row refreshes with the words; choosing a folder drops them.
-    QTableView* view = form->RecordView();
+    QTableView* view = RecordView(*form);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                       view->visualRect(view->model()->index(0, RecordList::ColBT)).center());
-    QCOMPARE(testing_support::ColourMask(form->Preview()).at(0), QStringLiteral("RRR.RR..RRR...."));
+    QCOMPARE(testing_support::ColourMask(Preview(*form)).at(0), QStringLiteral("RRR.RR..RRR...."));
     Select(*form, QStringLiteral("分类目录"));
     if (QTest::currentTestFailed()) return;
     Select(*form, QStringLiteral("亮"));
     if (QTest::currentTestFailed()) return;
     QVERIFY(form->HighlightWords().isEmpty());
-    QCOMPARE(testing_support::ColourMask(form->Preview()).at(0), QStringLiteral("..............."));
+    QCOMPARE(testing_support::ColourMask(Preview(*form)).at(0), QStringLiteral("..............."));
   }
 
   // After a resize the shown columns keep their shares and take the list's
@@ -729,7 +732,7 @@ class MainFormTest : public QObject {
   void columnsFollowTheWindow() {
     auto form = MakeForm();
     QVERIFY(form);
-    QTableView* view = form->RecordView();
+    QTableView* view = RecordView(*form);
     view->horizontalHeader()->setMinimumSectionSize(1);
     // The list's width at the target size.
     form->resize(1100, 700);
@@ -747,9 +750,9 @@ class MainFormTest : public QObject {
                          RecordList::ColFK};
     for (int i = 0; i < 4; ++i) view->setColumnWidth(cols[i], widths[i]);
     // A splitter move does not run the rule.
-    form->MainSplitter()->setSizes({200, 700});
+    MainSplitter(*form)->setSizes({200, 700});
     for (int i = 0; i < 4; ++i) QCOMPARE(view->columnWidth(cols[i]), widths[i]);
-    form->MainSplitter()->setSizes({185, 810});
+    MainSplitter(*form)->setSizes({185, 810});
     QTRY_COMPARE(view->width(), target - 100);
 
     form->resize(1100, 700);
@@ -767,11 +770,11 @@ class MainFormTest : public QObject {
       auto form = MakeForm();
       QVERIFY(form);
       // No settings yet: both bars shown.
-      QVERIFY(form->ToolBar()->isVisible());
+      QVERIFY(ToolBar(*form)->isVisible());
       QVERIFY(form->statusBar()->isVisible());
       Action(form.get(), "actViewToolbar")->trigger();
       QVERIFY(!Action(form.get(), "actViewToolbar")->isChecked());
-      QVERIFY(!form->ToolBar()->isVisible());
+      QVERIFY(!ToolBar(*form)->isVisible());
       Action(form.get(), "actExit")->trigger();
       QVERIFY(!form->isVisible());
     }
@@ -784,12 +787,12 @@ class MainFormTest : public QObject {
       auto form = MakeForm();
       QVERIFY(form);
       QVERIFY(!Action(form.get(), "actViewToolbar")->isChecked());
-      QVERIFY(!form->ToolBar()->isVisible());
+      QVERIFY(!ToolBar(*form)->isVisible());
       QVERIFY(Action(form.get(), "actViewStatusBar")->isChecked());
       QVERIFY(form->statusBar()->isVisible());
       Action(form.get(), "actViewToolbar")->trigger();
       Action(form.get(), "actViewStatusBar")->trigger();
-      QVERIFY(form->ToolBar()->isVisible());
+      QVERIFY(ToolBar(*form)->isVisible());
       QVERIFY(!form->statusBar()->isVisible());
       form->close();
     }
@@ -801,7 +804,7 @@ class MainFormTest : public QObject {
     }
     auto form = MakeForm();
     QVERIFY(form);
-    QVERIFY(form->ToolBar()->isVisible());
+    QVERIFY(ToolBar(*form)->isVisible());
     QVERIFY(!form->statusBar()->isVisible());
   }
 

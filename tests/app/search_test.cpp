@@ -21,9 +21,12 @@
 #include "casebook_store.h"
 #include "folder_tree.h"
 #include "main_form.h"
+#include "main_form_parts.h"
 #include "search_form.h"
 #include "skin.h"
 #include "test_support.h"
+
+using namespace main_form_parts;
 
 namespace {
 
@@ -128,9 +131,9 @@ class SearchTest : public QObject {
   // Makes the folder current. Checks as it goes: the caller ends the test
   // when it failed.
   void Select(TMainForm& form, const QString& caption) {
-    const auto found = form.Tree()->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    const auto found = Tree(form)->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
-    form.Tree()->setCurrentItem(found.first());
+    Tree(form)->setCurrentItem(found.first());
   }
 
  private slots:
@@ -218,7 +221,7 @@ class SearchTest : public QObject {
     QVERIFY(form);
     Select(*form, QStringLiteral("丙类"));
     if (QTest::currentTestFailed()) return;
-    QTreeWidgetItem* selected = form->Tree()->currentItem();
+    QTreeWidgetItem* selected = Tree(*form)->currentItem();
     const Casebook& b = book_;
     const struct {
       int mode;
@@ -264,7 +267,7 @@ class SearchTest : public QObject {
       QCOMPARE(s->CaptionText(), QStringLiteral("查找“") + QString::fromUtf8(c.typed) + QStringLiteral("”"));
       QCOMPARE(Listed(*form), c.found);
       QCOMPARE(form->Records()->currentRow(), c.found.empty() ? -1 : 0);
-      QCOMPARE(form->Tree()->currentItem(), selected);  // the tree keeps its selection
+      QCOMPARE(Tree(*form)->currentItem(), selected);  // the tree keeps its selection
       Settle();
     }
     QVERIFY(boxes_->shown.isEmpty());
@@ -279,8 +282,8 @@ class SearchTest : public QObject {
     Confirm(s, QStringLiteral("甲子  乙丑"));
     QCOMPARE(form->HighlightWords(), (QStringList{"甲子", "乙丑"}));
     QCOMPARE(Listed(*form), std::vector<RowId>{book_.textBoth});
-    QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("第一行甲子\n第二行乙丑　│　　│"));
-    QCOMPARE(testing_support::ColourMask(form->Preview()), (QStringList{"...RR", "...RR....."}));
+    QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("第一行甲子\n第二行乙丑　│　　│"));
+    QCOMPARE(testing_support::ColourMask(Preview(*form)), (QStringList{"...RR", "...RR....."}));
     Select(*form, QStringLiteral("甲类"));
     if (QTest::currentTestFailed()) return;
     QVERIFY(form->HighlightWords().isEmpty());
@@ -294,7 +297,7 @@ class SearchTest : public QObject {
     QVERIFY(form);
     form->findChild<QAction*>(QStringLiteral("actViewStatusBar"))->trigger();
     QVERIFY(!form->statusBar()->isVisible());
-    for (int i = 0; i < 4; ++i) form->StatusPanel(i)->setText(QStringLiteral("旧"));
+    for (int i = 0; i < 4; ++i) StatusPanel(*form, i)->setText(QStringLiteral("旧"));
 
     SearchCondition where;
     where.clauses = {LikeClause(SearchField::Title, QStringLiteral("甲"), true)};
@@ -307,23 +310,23 @@ class SearchTest : public QObject {
     QVERIFY(wait->windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(QApplication::overrideCursor());
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    QCOMPARE(form->StatusPanel(0)->text(), QStringLiteral("完成"));
-    QCOMPARE(form->StatusPanel(1)->text(), QStringLiteral("找到 2 条记录"));
-    QCOMPARE(form->StatusPanel(2)->text(), QStringLiteral("查找“甲”"));
+    QCOMPARE(StatusPanel(*form, 0)->text(), QStringLiteral("完成"));
+    QCOMPARE(StatusPanel(*form, 1)->text(), QStringLiteral("找到 2 条记录"));
+    QCOMPARE(StatusPanel(*form, 2)->text(), QStringLiteral("查找“甲”"));
     QVERIFY2(QRegularExpression(QStringLiteral("^查找耗时：\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"))
-                 .match(form->StatusPanel(3)->text())
+                 .match(StatusPanel(*form, 3)->text())
                  .hasMatch(),
-             qPrintable(form->StatusPanel(3)->text()));
+             qPrintable(StatusPanel(*form, 3)->text()));
     QCOMPARE(Listed(*form), (std::vector<RowId>{book_.both, book_.titleJia}));
     Settle();
     QVERIFY(!TFormWait::Current());
     QVERIFY(!QApplication::overrideCursor());
 
     // An empty condition does nothing at all.
-    for (int i = 0; i < 4; ++i) form->StatusPanel(i)->setText(QStringLiteral("旧"));
+    for (int i = 0; i < 4; ++i) StatusPanel(*form, i)->setText(QStringLiteral("旧"));
     form->RunSearch(SearchCondition(), QStringLiteral("查找“ ”"));
     QVERIFY(!TFormWait::Current());
-    for (int i = 0; i < 4; ++i) QCOMPARE(form->StatusPanel(i)->text(), QStringLiteral("旧"));
+    for (int i = 0; i < 4; ++i) QCOMPARE(StatusPanel(*form, i)->text(), QStringLiteral("旧"));
     QCOMPARE(Listed(*form), (std::vector<RowId>{book_.both, book_.titleJia}));
   }
 
@@ -494,27 +497,27 @@ class SearchTest : public QObject {
       const char* words;
       std::vector<RowId> found;
     } searches[] = {{"无此字", {}}, {"甲", {book_.both, book_.titleJia}}};
-    QTreeWidgetItem* node = form->Tree()->currentItem();
+    QTreeWidgetItem* node = Tree(*form)->currentItem();
     for (const auto& search : searches) {
       Confirm(Open(*form, 0), QString::fromUtf8(search.words));
       Settle();
       QCOMPARE(Listed(*form), search.found);
-      const QString hits = form->StatusPanel(1)->text();
-      QCOMPARE(form->Tree()->currentItem(), node);  // still highlighted
-      const QPoint at = form->Tree()->visualItemRect(node).center();
-      QTest::mouseClick(form->Tree()->viewport(), Qt::LeftButton, {}, at);
+      const QString hits = StatusPanel(*form, 1)->text();
+      QCOMPARE(Tree(*form)->currentItem(), node);  // still highlighted
+      const QPoint at = Tree(*form)->visualItemRect(node).center();
+      QTest::mouseClick(Tree(*form)->viewport(), Qt::LeftButton, {}, at);
       QCOMPARE(Listed(*form), folder);
       QCOMPARE(hits, QStringLiteral("找到 %1 条记录").arg(search.found.size()));
       QVERIFY(form->HighlightWords().isEmpty());
-      QCOMPARE(form->Preview()->toPlainText(), QStringLiteral("it's 50% a_b"));
-      for (int i = 0; i < 4; ++i) QCOMPARE(form->StatusPanel(i)->text(), QString());
+      QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("it's 50% a_b"));
+      for (int i = 0; i < 4; ++i) QCOMPARE(StatusPanel(*form, i)->text(), QString());
       // A click there once more just lists it again; another folder lists its own.
-      QTest::mouseClick(form->Tree()->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseClick(Tree(*form)->viewport(), Qt::LeftButton, {}, at);
       QCOMPARE(Listed(*form), folder);
     }
-    const auto other = form->Tree()->findItems(QStringLiteral("乙类"), Qt::MatchExactly | Qt::MatchRecursive);
-    QTest::mouseClick(form->Tree()->viewport(), Qt::LeftButton, {},
-                      form->Tree()->visualItemRect(other.first()).center());
+    const auto other = Tree(*form)->findItems(QStringLiteral("乙类"), Qt::MatchExactly | Qt::MatchRecursive);
+    QTest::mouseClick(Tree(*form)->viewport(), Qt::LeftButton, {},
+                      Tree(*form)->visualItemRect(other.first()).center());
     QCOMPARE(Listed(*form), (std::vector<RowId>{book_.titleJia, book_.plain}));
     QVERIFY(boxes_->shown.isEmpty());
   }
@@ -540,7 +543,7 @@ class SearchTest : public QObject {
     QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
     QVERIFY(!boxes_->shown[0].text.isEmpty());
     QCOMPARE(form->Records()->count(), 0);
-    QVERIFY(form->Preview()->toPlainText().isEmpty());
+    QVERIFY(Preview(*form)->toPlainText().isEmpty());
     Settle();
     QVERIFY(!QApplication::overrideCursor());
   }

@@ -20,9 +20,12 @@
 #include "damage.h"
 #include "folder_tree.h"
 #include "main_form.h"
+#include "main_form_parts.h"
 #include "skin.h"
 #include "startup.h"
 #include "test_support.h"
+
+using namespace main_form_parts;
 
 namespace {
 
@@ -38,7 +41,7 @@ constexpr auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFil
 // The folders of the tree below its root, in tree order.
 QStringList Folders(TMainForm& form) {
   QStringList names;
-  for (QTreeWidgetItemIterator it(form.Tree()); *it; ++it)
+  for (QTreeWidgetItemIterator it(Tree(form)); *it; ++it)
     if ((*it)->parent()) names << (*it)->text(0);
   return names;
 }

@@ -83,13 +83,20 @@ int main(int argc, char** argv) {
   const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir);
   if (!program) return 1;
   TMainForm& form = *program->form;
+  // The window's tree and preview, by their names.
+  auto* tree = form.findChild<TFolderTree*>(QStringLiteral("tvFolders"));
+  auto* preview = form.findChild<QTextEdit*>(QStringLiteral("rePreview"));
+  if (!tree || !preview) {
+    std::fprintf(stderr, "window_measure: the main window has no tvFolders or rePreview\n");
+    return 1;
+  }
   while (!form.windowHandle() || !form.windowHandle()->isExposed())
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
   form.repaint();
   const qint64 startMs = clock.elapsed();
   int folders = 0;
   QTreeWidgetItem* target = nullptr;
-  for (QTreeWidgetItemIterator it(form.Tree()); *it; ++it) {
+  for (QTreeWidgetItemIterator it(tree); *it; ++it) {
     ++folders;
     if (TFolderTree::FolderId(*it) == folder) target = *it;
   }
@@ -101,17 +108,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto selectFolder = [&] {
-    form.Tree()->setCurrentItem(form.Tree()->topLevelItem(0));
+    tree->setCurrentItem(tree->topLevelItem(0));
     QCoreApplication::processEvents();
     QElapsedTimer t;
     t.start();
-    form.Tree()->setCurrentItem(target);  // lists the folder, shows its first record
+    tree->setCurrentItem(target);  // lists the folder, shows its first record
     form.repaint();
     const qint64 ms = t.elapsed();
     std::printf("select folder %lld: %lld ms (%d records, first text %lld characters)\n",
                 static_cast<long long>(folder), static_cast<long long>(ms),
                 form.Records()->count(),
-                static_cast<long long>(form.Preview()->toPlainText().size()));
+                static_cast<long long>(preview->toPlainText().size()));
   };
 
   // A large casebook's check runs beside the window; the window is used

@@ -1,0 +1,44 @@
+#pragma once
+// The main window's widgets, found by their object names: the window keeps
+// them to itself, the tests look at them as the user sees them.
+
+#include <QLabel>
+#include <QSplitter>
+#include <QTableView>
+#include <QTextEdit>
+#include <QToolBar>
+
+#include "folder_tree.h"
+#include "main_form.h"
+
+namespace main_form_parts {
+
+template <typename W>
+W* Part(const TMainForm& form, const QString& name) {
+  return form.findChild<W*>(name);
+}
+
+inline TFolderTree* Tree(const TMainForm& form) {
+  return Part<TFolderTree>(form, QStringLiteral("tvFolders"));
+}
+inline QTableView* RecordView(const TMainForm& form) {
+  return Part<QTableView>(form, QStringLiteral("lvRecords"));
+}
+inline QTextEdit* Preview(const TMainForm& form) {
+  return Part<QTextEdit>(form, QStringLiteral("rePreview"));
+}
+inline QToolBar* ToolBar(const TMainForm& form) {
+  return Part<QToolBar>(form, QStringLiteral("tbMain"));
+}
+inline QSplitter* MainSplitter(const TMainForm& form) {
+  return Part<QSplitter>(form, QStringLiteral("splitMain"));
+}
+inline QSplitter* RightSplitter(const TMainForm& form) {
+  return Part<QSplitter>(form, QStringLiteral("splitRight"));
+}
+// Status panel 0 … 3.
+inline QLabel* StatusPanel(const TMainForm& form, int index) {
+  return Part<QLabel>(form, QStringLiteral("StatusPanel%1").arg(index));
+}
+
+}  // namespace main_form_parts
