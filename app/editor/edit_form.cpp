@@ -31,7 +31,13 @@ TEditForm::TEditForm(TEditHost& host, QWidget* parent) : QDialog(parent), host_(
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setSizeGripEnabled(false);
   resize(900, 650);
-  BuildUi();
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateFields();
+  CreateLayout();
+  ConnectDirtyFlag();
+  ConnectEditActions();
   connect(qApp, &QApplication::focusChanged, this, &TEditForm::OnFocusChanged);
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
           &TEditForm::OnClipboardChanged);
@@ -57,8 +63,8 @@ QAction* TEditForm::MakeAction(const QString& name, const QString& text,
   return act;
 }
 
-void TEditForm::BuildUi() {
-  // ---- commands
+// The commands: file, editing and the six charts.
+void TEditForm::CreateActions() {
   actSave_ = MakeAction(QStringLiteral("actSave"), QStringLiteral("保存(&S)"),
                         QKeySequence(Qt::CTRL | Qt::Key_S));
   actSave_->setIconText(QStringLiteral("保存"));
@@ -89,7 +95,6 @@ void TEditForm::BuildUi() {
       {"actLiuren", "六壬(&R)", "六壬", Qt::Key_R, ChartKind::Liuren},
       {"actXuankong", "玄空(&X)", "玄空", 0, ChartKind::Xuankong},
   };
-  QList<QAction*> chartActions;
   for (const Chart& c : charts) {
     QAction* act =
         MakeAction(QString::fromLatin1(c.name), QString::fromUtf8(c.text),
@@ -97,7 +102,7 @@ void TEditForm::BuildUi() {
     act->setIconText(QString::fromUtf8(c.iconText));
     const ChartKind kind = c.kind;
     connect(act, &QAction::triggered, this, [this, kind] { RunChartCommand(kind); });
-    chartActions << act;
+    chartActions_ << act;
   }
 
   connect(actSave_, &QAction::triggered, this, [this] { Save(); });
@@ -107,8 +112,9 @@ void TEditForm::BuildUi() {
   connect(actCopy_, &QAction::triggered, this, &TEditForm::Copy);
   connect(actPaste_, &QAction::triggered, this, &TEditForm::Paste);
   connect(actSelectAll_, &QAction::triggered, this, &TEditForm::SelectAll);
+}
 
-  // ---- menu bar and toolbar
+void TEditForm::CreateMenus() {
   menuBar_ = new QMenuBar(this);
   QMenu* file = menuBar_->addMenu(QStringLiteral("文件(&F)"));
   file->setObjectName(QStringLiteral("mnuFile"));
@@ -127,16 +133,19 @@ void TEditForm::BuildUi() {
   connect(edit, &QMenu::aboutToShow, this, &TEditForm::UpdateEditActions);
   QMenu* chart = menuBar_->addMenu(QStringLiteral("排盘(&P)"));
   chart->setObjectName(QStringLiteral("mnuChart"));
-  chart->addActions(chartActions);  // all six, for the keyboard too
+  chart->addActions(chartActions_);  // all six, for the keyboard too
+}
 
+void TEditForm::CreateToolBar() {
   toolBar_ = new QToolBar(this);
   toolBar_->setObjectName(QStringLiteral("tbEdit"));
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   toolBar_->addAction(actSave_);
   toolBar_->addSeparator();
-  toolBar_->addActions(chartActions);
+  toolBar_->addActions(chartActions_);
+}
 
-  // ---- fields
+void TEditForm::CreateFields() {
   edtBT_ = new QLineEdit(this);
   edtBT_->setObjectName(QStringLiteral("edtBT"));
   LimitGbkBytes(edtBT_, kTitleBytes);
@@ -167,7 +176,11 @@ void TEditForm::BuildUi() {
   reText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   reText_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   reText_->setTabChangesFocus(false);
+}
 
+// The menu bar and the toolbar at the top; below them the fields, then the
+// record text filling the rest.
+void TEditForm::CreateLayout() {
   auto* form = new QGridLayout;
   form->setHorizontalSpacing(6);
   form->addWidget(new QLabel(QStringLiteral("标　题："), this), 0, 0);
@@ -206,16 +219,21 @@ void TEditForm::BuildUi() {
   setTabOrder(cbMonth_, cbDay_);
   setTabOrder(cbDay_, cbFK_);
   setTabOrder(cbFK_, reText_);
+}
 
-  // ---- the dirty flag: any change of any field, by the user or by program
+// Any change of any field, by the user or by program, makes the record
+// dirty.
+void TEditForm::ConnectDirtyFlag() {
   connect(edtBT_, &QLineEdit::textChanged, this, &TEditForm::SetDirty);
   connect(edtQZR_, &QLineEdit::textChanged, this, &TEditForm::SetDirty);
   connect(reText_, &QPlainTextEdit::textChanged, this, &TEditForm::SetDirty);
   connect(cbFK_, &QCheckBox::toggled, this, &TEditForm::SetDirty);
   for (QComboBox* cb : {cbYear_, cbMonth_, cbDay_})
     connect(cb, &QComboBox::currentIndexChanged, this, &TEditForm::SetDirty);
+}
 
-  // ---- availability of the editing commands
+// The editing commands are available only where they can act.
+void TEditForm::ConnectEditActions() {
   for (QLineEdit* e : {edtBT_, edtQZR_}) {
     connect(e, &QLineEdit::textChanged, this, &TEditForm::UpdateEditActions);
     connect(e, &QLineEdit::selectionChanged, this, &TEditForm::UpdateEditActions);

@@ -85,7 +85,14 @@ class TEditForm : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void BuildUi();
+  // The window's parts, made in this order.
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateFields();
+  void CreateLayout();
+  void ConnectDirtyFlag();
+  void ConnectEditActions();
   QAction* MakeAction(const QString& name, const QString& text, const QKeySequence& key);
   void SetDirty() { dirty_ = true; }
   // A chart command through the host; afterwards the keyboard comes back
@@ -128,4 +135,5 @@ class TEditForm : public QDialog {
   QAction* actCopy_ = nullptr;
   QAction* actPaste_ = nullptr;
   QAction* actSelectAll_ = nullptr;
+  QList<QAction*> chartActions_;  // the six charts, in menu order
 };

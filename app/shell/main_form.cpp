@@ -61,33 +61,14 @@ constexpr int kMaxDepth = 256;
 TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(skin::kProductName) + QLatin1Char(' ') + VersionText());
-  BuildUi();
-  bool unreadable = false;
-  try {
-    store_.OpenStore(dataDir);
-  } catch (const StoreError& e) {
-    unreadable = e.damaged();
-    if (!unreadable) skin::ShowError(this, e.message());
-  }
-  if (unreadable || store_.isDamaged()) OfferBackupForDamagedCasebook(this, store_, dataDir);
-  connect(&store_, &CasebookStore::checkFinished, this, &TMainForm::OnCasebookChecked);
-  if (store_.isChecking()) statusBar()->showMessage(QStringLiteral("正在检查数据库…"));
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateStatusBar();
+  CreateClientArea();
+  OpenCasebook(dataDir);
   highlight_.clear();
-  columns_ = new TRecordColumns(this);
-  columns_->setSourceModel(store_.records());
-  lvRecords_->setModel(columns_);
-  for (int c = 0; c < RecordList::ColumnCount; ++c) {
-    const bool shown = c == RecordList::ColBT || c == RecordList::ColQZR ||
-                       c == RecordList::ColSJ || c == RecordList::ColFK;
-    lvRecords_->setColumnHidden(c, !shown);
-  }
-  const int digit = lvRecords_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-  for (int i = 0; i < 4; ++i)
-    lvRecords_->setColumnWidth(kShownColumns[i], kColumnChars[i] * digit + 8);
-  connect(store_.records(), &RecordList::currentChanged, this,
-          &TMainForm::OnRecordCurrentChanged);
-  connect(lvRecords_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) { OnViewCurrentRowChanged(current.row()); });
+  ShowRecordList();
   RebuildTree();
   setWindowState(windowState() | Qt::WindowMaximized);
   ReadSettings();
@@ -108,6 +89,37 @@ QString TMainForm::VersionText() {
   return QString::asprintf("%d.%d", ORV_VERSION_MAJOR, ORV_VERSION_MINOR);
 }
 
+void TMainForm::OpenCasebook(const QString& dataDir) {
+  bool unreadable = false;
+  try {
+    store_.OpenStore(dataDir);
+  } catch (const StoreError& e) {
+    unreadable = e.damaged();
+    if (!unreadable) skin::ShowError(this, e.message());
+  }
+  if (unreadable || store_.isDamaged()) OfferBackupForDamagedCasebook(this, store_, dataDir);
+  connect(&store_, &CasebookStore::checkFinished, this, &TMainForm::OnCasebookChecked);
+  if (store_.isChecking()) statusBar()->showMessage(QStringLiteral("正在检查数据库…"));
+}
+
+void TMainForm::ShowRecordList() {
+  columns_ = new TRecordColumns(this);
+  columns_->setSourceModel(store_.records());
+  lvRecords_->setModel(columns_);
+  for (int c = 0; c < RecordList::ColumnCount; ++c) {
+    const bool shown = c == RecordList::ColBT || c == RecordList::ColQZR ||
+                       c == RecordList::ColSJ || c == RecordList::ColFK;
+    lvRecords_->setColumnHidden(c, !shown);
+  }
+  const int digit = lvRecords_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  for (int i = 0; i < 4; ++i)
+    lvRecords_->setColumnWidth(kShownColumns[i], kColumnChars[i] * digit + 8);
+  connect(store_.records(), &RecordList::currentChanged, this,
+          &TMainForm::OnRecordCurrentChanged);
+  connect(lvRecords_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) { OnViewCurrentRowChanged(current.row()); });
+}
+
 QAction* TMainForm::MakeAction(const QString& name, const QString& text,
                                const QKeySequence& key) {
   auto* act = new QAction(text, this);
@@ -117,100 +129,104 @@ QAction* TMainForm::MakeAction(const QString& name, const QString& text,
   return act;
 }
 
-void TMainForm::BuildUi() {
-  // ---- commands
-  QAction* actSaveText = MakeAction(QStringLiteral("actSaveAsText"), QStringLiteral("保存为文本(&S)"));
-  QAction* actPrint = MakeAction(QStringLiteral("actPrint"), QStringLiteral("打印(&P)..."),
-                                 QKeySequence(Qt::CTRL | Qt::Key_P));
-  actPrint->setIconText(QStringLiteral("打印"));
-  QAction* actExit = MakeAction(QStringLiteral("actExit"), QStringLiteral("退出(&X)"));
-  QAction* actBackup = MakeAction(QStringLiteral("actBackupDatabase"), QStringLiteral("备份数据库…"));
+void TMainForm::CreateActions() {
+  actSaveText_ = MakeAction(QStringLiteral("actSaveAsText"), QStringLiteral("保存为文本(&S)"));
+  actPrint_ = MakeAction(QStringLiteral("actPrint"), QStringLiteral("打印(&P)..."),
+                         QKeySequence(Qt::CTRL | Qt::Key_P));
+  actPrint_->setIconText(QStringLiteral("打印"));
+  actExit_ = MakeAction(QStringLiteral("actExit"), QStringLiteral("退出(&X)"));
+  actBackup_ = MakeAction(QStringLiteral("actBackupDatabase"), QStringLiteral("备份数据库…"));
   actViewToolbar_ = MakeAction(QStringLiteral("actViewToolbar"), QStringLiteral("工具栏(&T)"));
   actViewToolbar_->setCheckable(true);
   actViewToolbar_->setChecked(true);
   actViewStatus_ = MakeAction(QStringLiteral("actViewStatusBar"), QStringLiteral("状态栏(&S)"));
   actViewStatus_->setCheckable(true);
   actViewStatus_->setChecked(true);
-  QAction* actSearchTitle = MakeAction(QStringLiteral("actSearchTitle"), QStringLiteral("按标题(&T)"));
-  QAction* actSearchText = MakeAction(QStringLiteral("actSearchContent"), QStringLiteral("按内容(&M)"));
-  QAction* actSearchAll = MakeAction(QStringLiteral("actSearchAll"), QStringLiteral("全部(&A)"));
-  actSearchAll->setIconText(QStringLiteral("搜索"));
-  QAction* actNewRecord = MakeAction(QStringLiteral("actNewRecord"), QStringLiteral("新建文章(&A)"),
-                                     QKeySequence(Qt::CTRL | Qt::Key_N));
-  actNewRecord->setIconText(QStringLiteral("新建"));
-  QAction* actOpenRecord = MakeAction(QStringLiteral("actOpenRecord"), QStringLiteral("编辑(&E)"));
-  actOpenRecord->setIconText(QStringLiteral("编辑"));
-  QAction* actDeleteRecord = MakeAction(QStringLiteral("actDeleteRecord"), QStringLiteral("删除(&D)"));
-  QAction* actPrior = MakeAction(QStringLiteral("actPriorRecord"), QStringLiteral("上一条"));
-  QAction* actNext = MakeAction(QStringLiteral("actNextRecord"), QStringLiteral("下一条"));
-  QAction* actNewFolder = MakeAction(QStringLiteral("actNewFolder"), QStringLiteral("新建分类(&N)"));
-  QAction* actDeleteFolder = MakeAction(QStringLiteral("actDeleteFolder"), QStringLiteral("删除分类(&D)"));
+  actSearchTitle_ = MakeAction(QStringLiteral("actSearchTitle"), QStringLiteral("按标题(&T)"));
+  actSearchText_ = MakeAction(QStringLiteral("actSearchContent"), QStringLiteral("按内容(&M)"));
+  actSearchAll_ = MakeAction(QStringLiteral("actSearchAll"), QStringLiteral("全部(&A)"));
+  actSearchAll_->setIconText(QStringLiteral("搜索"));
+  actNewRecord_ = MakeAction(QStringLiteral("actNewRecord"), QStringLiteral("新建文章(&A)"),
+                             QKeySequence(Qt::CTRL | Qt::Key_N));
+  actNewRecord_->setIconText(QStringLiteral("新建"));
+  actOpenRecord_ = MakeAction(QStringLiteral("actOpenRecord"), QStringLiteral("编辑(&E)"));
+  actOpenRecord_->setIconText(QStringLiteral("编辑"));
+  actDeleteRecord_ = MakeAction(QStringLiteral("actDeleteRecord"), QStringLiteral("删除(&D)"));
+  actPrior_ = MakeAction(QStringLiteral("actPriorRecord"), QStringLiteral("上一条"));
+  actNext_ = MakeAction(QStringLiteral("actNextRecord"), QStringLiteral("下一条"));
+  actNewFolder_ = MakeAction(QStringLiteral("actNewFolder"), QStringLiteral("新建分类(&N)"));
+  actDeleteFolder_ = MakeAction(QStringLiteral("actDeleteFolder"), QStringLiteral("删除分类(&D)"));
 
-  connect(actSaveText, &QAction::triggered, this, &TMainForm::SaveAsText);
-  connect(actPrint, &QAction::triggered, this, &TMainForm::Print);
-  connect(actExit, &QAction::triggered, this, &QWidget::close);
-  connect(actBackup, &QAction::triggered, this, &TMainForm::BackupDatabase);
+  connect(actSaveText_, &QAction::triggered, this, &TMainForm::SaveAsText);
+  connect(actPrint_, &QAction::triggered, this, &TMainForm::Print);
+  connect(actExit_, &QAction::triggered, this, &QWidget::close);
+  connect(actBackup_, &QAction::triggered, this, &TMainForm::BackupDatabase);
   connect(actViewToolbar_, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
   connect(actViewStatus_, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-  connect(actSearchTitle, &QAction::triggered, this, [this] { Search(0); });
-  connect(actSearchText, &QAction::triggered, this, [this] { Search(1); });
-  connect(actSearchAll, &QAction::triggered, this, [this] { Search(2); });
-  connect(actNewRecord, &QAction::triggered, this, &TMainForm::NewRecord);
-  connect(actOpenRecord, &QAction::triggered, this, &TMainForm::OpenRecord);
-  connect(actDeleteRecord, &QAction::triggered, this, &TMainForm::DeleteRecord);
-  connect(actPrior, &QAction::triggered, this, &TMainForm::PriorRecord);
-  connect(actNext, &QAction::triggered, this, &TMainForm::NextRecord);
-  connect(actNewFolder, &QAction::triggered, this, &TMainForm::NewFolder);
-  connect(actDeleteFolder, &QAction::triggered, this, &TMainForm::DeleteFolder);
+  connect(actSearchTitle_, &QAction::triggered, this, [this] { Search(0); });
+  connect(actSearchText_, &QAction::triggered, this, [this] { Search(1); });
+  connect(actSearchAll_, &QAction::triggered, this, [this] { Search(2); });
+  connect(actNewRecord_, &QAction::triggered, this, &TMainForm::NewRecord);
+  connect(actOpenRecord_, &QAction::triggered, this, &TMainForm::OpenRecord);
+  connect(actDeleteRecord_, &QAction::triggered, this, &TMainForm::DeleteRecord);
+  connect(actPrior_, &QAction::triggered, this, &TMainForm::PriorRecord);
+  connect(actNext_, &QAction::triggered, this, &TMainForm::NextRecord);
+  connect(actNewFolder_, &QAction::triggered, this, &TMainForm::NewFolder);
+  connect(actDeleteFolder_, &QAction::triggered, this, &TMainForm::DeleteFolder);
+}
 
-  // ---- menus
+// The menu bar, and the context menus of the tree and of the record list.
+void TMainForm::CreateMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
   file->setObjectName(QStringLiteral("mnuFile"));
-  file->addAction(actNewFolder);  // also here, where a first-time user looks
+  file->addAction(actNewFolder_);  // also here, where a first-time user looks
   file->addSeparator();
-  file->addAction(actSaveText);
-  file->addAction(actPrint);
-  file->addAction(actBackup);
+  file->addAction(actSaveText_);
+  file->addAction(actPrint_);
+  file->addAction(actBackup_);
   file->addSeparator();
-  file->addAction(actExit);
+  file->addAction(actExit_);
   QMenu* view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
   view->setObjectName(QStringLiteral("mnuView"));
   view->addAction(actViewToolbar_);
   view->addAction(actViewStatus_);
   QMenu* search = menuBar()->addMenu(QStringLiteral("搜索(&S)"));
   search->setObjectName(QStringLiteral("mnuSearch"));
-  search->addAction(actSearchTitle);
-  search->addAction(actSearchText);
-  search->addAction(actSearchAll);
+  search->addAction(actSearchTitle_);
+  search->addAction(actSearchText_);
+  search->addAction(actSearchAll_);
 
   treeMenu_ = new QMenu(this);
   treeMenu_->setObjectName(QStringLiteral("mnuTree"));
-  treeMenu_->addAction(actNewRecord);
+  treeMenu_->addAction(actNewRecord_);
   treeMenu_->addSeparator();
-  treeMenu_->addAction(actNewFolder);
-  treeMenu_->addAction(actDeleteFolder);
+  treeMenu_->addAction(actNewFolder_);
+  treeMenu_->addAction(actDeleteFolder_);
   listMenu_ = new QMenu(this);
   listMenu_->setObjectName(QStringLiteral("mnuList"));
-  listMenu_->addAction(actOpenRecord);
-  listMenu_->addAction(actDeleteRecord);
+  listMenu_->addAction(actOpenRecord_);
+  listMenu_->addAction(actDeleteRecord_);
+}
 
-  // ---- toolbar
+void TMainForm::CreateToolBar() {
   toolBar_ = new QToolBar(this);
   toolBar_->setObjectName(QStringLiteral("tbMain"));
   toolBar_->setMovable(false);
   toolBar_->setFloatable(false);
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   toolBar_->setContextMenuPolicy(Qt::PreventContextMenu);
-  toolBar_->addAction(actNewRecord);
-  toolBar_->addAction(actOpenRecord);
-  toolBar_->addAction(actPrint);
+  toolBar_->addAction(actNewRecord_);
+  toolBar_->addAction(actOpenRecord_);
+  toolBar_->addAction(actPrint_);
   toolBar_->addSeparator();
-  toolBar_->addAction(actPrior);
-  toolBar_->addAction(actNext);
-  toolBar_->addAction(actSearchAll);
+  toolBar_->addAction(actPrior_);
+  toolBar_->addAction(actNext_);
+  toolBar_->addAction(actSearchAll_);
   addToolBar(Qt::TopToolBarArea, toolBar_);
+}
 
-  // ---- status bar: four panels
+// Four panels: 100, 120, 150 and 50 pixels wide.
+void TMainForm::CreateStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("sbMain"));
   bar->setSizeGripEnabled(false);
@@ -225,48 +241,13 @@ void TMainForm::BuildUi() {
       panels_[i]->setMinimumWidth(kPanelWidths[i]);
     bar->addWidget(panels_[i], i < 3 ? 0 : 1);
   }
+}
 
-  // ---- client area
-  tree_ = new TFolderTree(this);
-  connect(tree_, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* current) { OnTreeCurrentChanged(current); });
-  connect(tree_, &TFolderTree::renameConfirmed, this, &TMainForm::OnRenameConfirmed);
-  // A click on the highlighted folder lists it again (after a search, say).
-  connect(tree_, &TFolderTree::currentNodeClicked, this,
-          [this](QTreeWidgetItem* node) { OnTreeCurrentChanged(node); });
-  connect(tree_, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& pos) { treeMenu_->popup(tree_->viewport()->mapToGlobal(pos)); });
-
-  lvRecords_ = new QTableView(this);
-  lvRecords_->setObjectName(QStringLiteral("lvRecords"));
-  lvRecords_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lvRecords_->setSelectionMode(QAbstractItemView::SingleSelection);
-  lvRecords_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  lvRecords_->setShowGrid(true);
-  lvRecords_->setWordWrap(false);
-  lvRecords_->setTabKeyNavigation(false);
-  lvRecords_->verticalHeader()->setVisible(false);
-  lvRecords_->verticalHeader()->setDefaultSectionSize(lvRecords_->fontMetrics().height() + 6);
-  lvRecords_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  lvRecords_->horizontalHeader()->setStretchLastSection(false);
-  lvRecords_->horizontalHeader()->setHighlightSections(false);
-  lvRecords_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  lvRecords_->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(lvRecords_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    listMenu_->popup(lvRecords_->viewport()->mapToGlobal(pos));
-  });
-  connect(lvRecords_, &QAbstractItemView::clicked, this, [this] { RefreshPreview(); });
-  connect(lvRecords_, &QAbstractItemView::doubleClicked, this, [this] { OpenRecord(); });
-
-  preview_ = new TChartTextEdit(this);  // chart grids drawn joined
-  preview_->setObjectName(QStringLiteral("rePreview"));
-  preview_->setReadOnly(true);
-  preview_->setUndoRedoEnabled(false);
-  preview_->setAcceptRichText(true);
-  preview_->setFont(skin::TextFont());
-  preview_->document()->setDefaultFont(skin::TextFont());
-  preview_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  preview_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+// The tree on the left; on the right the record list above the preview.
+void TMainForm::CreateClientArea() {
+  CreateTree();
+  CreateRecordView();
+  CreatePreview();
 
   splitRight_ = new QSplitter(Qt::Vertical, this);
   splitRight_->setObjectName(QStringLiteral("splitRight"));
@@ -289,6 +270,53 @@ void TMainForm::BuildUi() {
   splitMain_->setSizes({kTreeWidth, 600});
   setCentralWidget(splitMain_);
   resize(960, 640);
+}
+
+void TMainForm::CreateTree() {
+  tree_ = new TFolderTree(this);
+  connect(tree_, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current) { OnTreeCurrentChanged(current); });
+  connect(tree_, &TFolderTree::renameConfirmed, this, &TMainForm::OnRenameConfirmed);
+  // A click on the highlighted folder lists it again (after a search, say).
+  connect(tree_, &TFolderTree::currentNodeClicked, this,
+          [this](QTreeWidgetItem* node) { OnTreeCurrentChanged(node); });
+  connect(tree_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { treeMenu_->popup(tree_->viewport()->mapToGlobal(pos)); });
+}
+
+void TMainForm::CreateRecordView() {
+  lvRecords_ = new QTableView(this);
+  lvRecords_->setObjectName(QStringLiteral("lvRecords"));
+  lvRecords_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lvRecords_->setSelectionMode(QAbstractItemView::SingleSelection);
+  lvRecords_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lvRecords_->setShowGrid(true);
+  lvRecords_->setWordWrap(false);
+  lvRecords_->setTabKeyNavigation(false);
+  lvRecords_->verticalHeader()->setVisible(false);
+  lvRecords_->verticalHeader()->setDefaultSectionSize(lvRecords_->fontMetrics().height() + 6);
+  lvRecords_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  lvRecords_->horizontalHeader()->setStretchLastSection(false);
+  lvRecords_->horizontalHeader()->setHighlightSections(false);
+  lvRecords_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lvRecords_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(lvRecords_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    listMenu_->popup(lvRecords_->viewport()->mapToGlobal(pos));
+  });
+  connect(lvRecords_, &QAbstractItemView::clicked, this, [this] { RefreshPreview(); });
+  connect(lvRecords_, &QAbstractItemView::doubleClicked, this, [this] { OpenRecord(); });
+}
+
+void TMainForm::CreatePreview() {
+  preview_ = new TChartTextEdit(this);  // chart grids drawn joined
+  preview_->setObjectName(QStringLiteral("rePreview"));
+  preview_->setReadOnly(true);
+  preview_->setUndoRedoEnabled(false);
+  preview_->setAcceptRichText(true);
+  preview_->setFont(skin::TextFont());
+  preview_->document()->setDefaultFont(skin::TextFont());
+  preview_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  preview_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
 // ---------------------------------------------------------------------------

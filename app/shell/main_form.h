@@ -113,8 +113,21 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   // The record list's shown columns (标题, 求占人, 时间, 反馈) take the
   // list's width less 50 pixels, each keeping its share.
   void FitColumns();
-  void BuildUi();
+  // The window's parts, made in this order at its creation.
   QAction* MakeAction(const QString& name, const QString& text, const QKeySequence& key = {});
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateStatusBar();
+  void CreateClientArea();
+  void CreateTree();
+  void CreateRecordView();
+  void CreatePreview();
+  // Opens the casebook in dataDir, offering the newest backup for a damaged
+  // one.
+  void OpenCasebook(const QString& dataDir);
+  // The record view shows the store's record list through columns_.
+  void ShowRecordList();
   void RebuildTree();
   void FillTree(QTreeWidgetItem* node, RowId id, int depth);
   void OnTreeCurrentChanged(QTreeWidgetItem* current);
@@ -143,8 +156,22 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QMenu* treeMenu_ = nullptr;
   QMenu* listMenu_ = nullptr;
 
+  QAction* actSaveText_ = nullptr;
+  QAction* actPrint_ = nullptr;
+  QAction* actExit_ = nullptr;
+  QAction* actBackup_ = nullptr;
   QAction* actViewToolbar_ = nullptr;
   QAction* actViewStatus_ = nullptr;
+  QAction* actSearchTitle_ = nullptr;
+  QAction* actSearchText_ = nullptr;
+  QAction* actSearchAll_ = nullptr;
+  QAction* actNewRecord_ = nullptr;
+  QAction* actOpenRecord_ = nullptr;
+  QAction* actDeleteRecord_ = nullptr;
+  QAction* actPrior_ = nullptr;
+  QAction* actNext_ = nullptr;
+  QAction* actNewFolder_ = nullptr;
+  QAction* actDeleteFolder_ = nullptr;
 
   // The five chart dialogs, made at start-up and kept for the window's
   // life, and the chart commands that show them.

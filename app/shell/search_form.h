@@ -13,7 +13,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "casebook_store.h"
+#include "search_condition.h"
 
 class QCheckBox;
 class QLineEdit;
