@@ -143,7 +143,29 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   setFixedSize(695, 568);
   setModal(true);
 
-  // The current printer, set up for the record.
+  SetUpPrinter();
+  SetUpDocument(text);
+  CreatePreview();
+  CreateThumbnails();
+  QWidget* navigator = CreateNavigator();
+  QLayout* side = CreateSidePanel();
+
+  auto* middle = new QVBoxLayout;
+  middle->addWidget(preview_, 1);
+  middle->addWidget(navigator);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(thumbnails_);
+  layout->addLayout(middle, 1);
+  layout->addLayout(side);
+
+  RebuildThumbnails();
+  UpdateNavigator();
+  UpdatePictures();
+}
+
+// The current printer, set up for the record.
+void TPreviewForm::SetUpPrinter() {
   printer_->setDocName(QStringLiteral("<document>"));
   printer_->setCollateCopies(true);
   printer_->setDuplex(QPrinter::DuplexNone);
@@ -152,7 +174,10 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   printer_->setFullPage(false);
   printer_->setPageMargins(QMarginsF(kMarginInch, kMarginInch, kMarginInch, kMarginInch),
                            QPageLayout::Inch);
+}
 
+// The text laid out on the printer's pages, in the print font.
+void TPreviewForm::SetUpDocument(const QString& text) {
   document_.setDocumentMargin(0);
   document_.setDefaultFont(PrintFont());
   QTextOption option;
@@ -162,8 +187,9 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   chart_lines::HideGlyphs(&document_);  // DrawSheet draws the chart lines
   document_.setPlainText(ToDisplayText(text));
   document_.setPageSize(PageRect().size());
+}
 
-  // ---- preview, thumbnails, navigator
+void TPreviewForm::CreatePreview() {
   preview_ = new QPrintPreviewWidget(printer_.get(), this);
   preview_->setObjectName(QStringLiteral("GmPreview1"));
   preview_->setViewMode(QPrintPreviewWidget::SinglePageView);
@@ -172,7 +198,9 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   connect(preview_, &QPrintPreviewWidget::paintRequested, this, &TPreviewForm::PaintPreview);
   // A new preview, or another page scrolled into view.
   connect(preview_, &QPrintPreviewWidget::previewChanged, this, &TPreviewForm::UpdateNavigator);
+}
 
+void TPreviewForm::CreateThumbnails() {
   thumbnails_ = new QListWidget(this);
   thumbnails_->setObjectName(QStringLiteral("GmThumbnails1"));
   thumbnails_->setViewMode(QListView::IconMode);
@@ -186,7 +214,11 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
     if (row >= 0 && row + 1 != preview_->currentPage()) preview_->setCurrentPage(row + 1);
     UpdateNavigator();
   });
+}
 
+// The page navigator under the preview: first, prior, "第 n 页 / 共 m 页",
+// next, last.
+QWidget* TPreviewForm::CreateNavigator() {
   auto* navigator = new QWidget(this);
   navigator->setObjectName(QStringLiteral("GmPageNavigator1"));
   auto* nav = new QHBoxLayout(navigator);
@@ -213,8 +245,10 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   navButton("btnLastPage", QStringLiteral("▶|"), [](int, int count) { return count; });
   nav->insertStretch(0, 1);
   nav->addStretch(1);
+  return navigator;
+}
 
-  // ---- paper, orientation, margins, sheets, print
+void TPreviewForm::CreatePaperList() {
   paper_ = new QComboBox(this);
   paper_->setObjectName(QStringLiteral("GmPropertyComboBox2"));
   paper_->addItems(PaperNames());
@@ -226,7 +260,10 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
     paper_->setCurrentIndex(index);
   }
   connect(paper_, &QComboBox::textActivated, this, &TPreviewForm::SetPaper);
+}
 
+// A picture of the page with buttons for portrait and landscape.
+QWidget* TPreviewForm::CreateOrientation() {
   auto* orientation = new QGroupBox(QStringLiteral("方向"), this);
   orientation->setObjectName(QStringLiteral("GmPropertyGraphic1"));
   orientationPicture_ = new QLabel(orientation);
@@ -245,12 +282,18 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   orientationLayout->addWidget(orientationPicture_, 0, 0, 1, 2);
   orientationLayout->addWidget(portrait_, 1, 0);
   orientationLayout->addWidget(landscape_, 1, 1);
+  return orientation;
+}
 
+void TPreviewForm::CreateMarginsBox() {
   margins_ = new QCheckBox(QStringLiteral("显示边线"), this);
   margins_->setObjectName(QStringLiteral("CheckBox1"));
   margins_->setChecked(true);
   connect(margins_, &QCheckBox::toggled, this, &TPreviewForm::SetMarginsShown);
+}
 
+// A picture of the pages on a sheet with buttons for fewer and more.
+QWidget* TPreviewForm::CreateSheets() {
   auto* sheets = new QGroupBox(QStringLiteral("每张页数"), this);
   sheets->setObjectName(QStringLiteral("GmPropertyGraphic2"));
   sheetPicture_ = new QLabel(sheets);
@@ -276,17 +319,17 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   sheetLayout->addWidget(sheetText_, 1, 0, 1, 2);
   sheetLayout->addWidget(fewer, 2, 0);
   sheetLayout->addWidget(more, 2, 1);
+  return sheets;
+}
 
-  auto* print = new QPushButton(QStringLiteral("打印"), this);
-  print->setObjectName(QStringLiteral("Button2"));
-  print->setAutoDefault(false);
-  connect(print, &QPushButton::clicked, this, &TPreviewForm::PrintAll);
-
-  auto* pdf = new QPushButton(QStringLiteral("输出PDF…"), this);
-  pdf->setObjectName(QStringLiteral("btnExportPdf"));
-  pdf->setAutoDefault(false);
-  connect(pdf, &QPushButton::clicked, this, &TPreviewForm::ExportPdf);
-
+// On the right: the paper, the orientation, the margin lines, the pages per
+// sheet, and the buttons "打印" and "输出PDF…".
+QLayout* TPreviewForm::CreateSidePanel() {
+  CreatePaperList();
+  QWidget* orientation = CreateOrientation();
+  CreateMarginsBox();
+  QWidget* sheets = CreateSheets();
+  const auto [print, pdf] = CreateButtons();
   auto* side = new QVBoxLayout;
   side->addWidget(new QLabel(QStringLiteral("纸张："), this));
   side->addWidget(paper_);
@@ -296,19 +339,21 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   side->addStretch(1);
   side->addWidget(print);
   side->addWidget(pdf);
+  return side;
+}
 
-  auto* middle = new QVBoxLayout;
-  middle->addWidget(preview_, 1);
-  middle->addWidget(navigator);
+// "打印" and "输出PDF…".
+std::pair<QPushButton*, QPushButton*> TPreviewForm::CreateButtons() {
+  auto* print = new QPushButton(QStringLiteral("打印"), this);
+  print->setObjectName(QStringLiteral("Button2"));
+  print->setAutoDefault(false);
+  connect(print, &QPushButton::clicked, this, &TPreviewForm::PrintAll);
 
-  auto* layout = new QHBoxLayout(this);
-  layout->addWidget(thumbnails_);
-  layout->addLayout(middle, 1);
-  layout->addLayout(side);
-
-  RebuildThumbnails();
-  UpdateNavigator();
-  UpdatePictures();
+  auto* pdf = new QPushButton(QStringLiteral("输出PDF…"), this);
+  pdf->setObjectName(QStringLiteral("btnExportPdf"));
+  pdf->setAutoDefault(false);
+  connect(pdf, &QPushButton::clicked, this, &TPreviewForm::ExportPdf);
+  return {print, pdf};
 }
 
 TPreviewForm::~TPreviewForm() {

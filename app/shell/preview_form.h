@@ -21,14 +21,17 @@
 #include <QTextDocument>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QListWidget;
 class QPainter;
 class QPrintPreviewWidget;
 class QPrinter;
+class QPushButton;
 class QToolButton;
 
 // The paper list of the print window, in its order, and the page size each
@@ -92,6 +95,19 @@ class TPreviewForm : public QDialog {
   QString WritePdf(const QString& fileName) const;
 
  private:
+  // The window's parts, made in this order.
+  void SetUpPrinter();
+  void SetUpDocument(const QString& text);
+  void CreatePreview();
+  void CreateThumbnails();
+  QWidget* CreateNavigator();
+  QLayout* CreateSidePanel();
+  void CreatePaperList();
+  QWidget* CreateOrientation();
+  void CreateMarginsBox();
+  QWidget* CreateSheets();
+  std::pair<QPushButton*, QPushButton*> CreateButtons();
+
   void Relayout();           // after a change of paper, orientation or sheets
   void PaintPreview(QPrinter* printer);
   void RebuildThumbnails();
