@@ -31,6 +31,7 @@
 #include "edit_form.h"
 #include "folder_tree.h"
 #include "main_form.h"
+#include "main_form_parts.h"
 #include "preview_form.h"
 #include "skin.h"
 #include "test_support.h"
@@ -126,12 +127,14 @@ QString Names(const QSet<QRgb>& colours) {
 QString Stored(const QStringList& lines) { return lines.join(QStringLiteral("\r\n")); }
 QString Shown(const QStringList& lines) { return lines.join(QLatin1Char('\n')); }
 
-// The area of a plain-text view that the text's characters take.
+// The area of a plain-text view that the text's characters take: from the
+// start of the first line to the end of the last (each line one block).
 template <typename View>
-QRect TextArea(View* view, int lines, int lastLineLength) {
+QRect TextArea(View* view, const QStringList& text) {
   QTextCursor first(view->document());
   QTextCursor last(view->document());
-  last.setPosition(view->document()->findBlockByNumber(lines - 1).position() + lastLineLength);
+  for (qsizetype i = 1; i < text.size(); ++i) last.movePosition(QTextCursor::NextBlock);
+  last.movePosition(QTextCursor::EndOfBlock);
   const QRect a = view->cursorRect(first);
   const QRect b = view->cursorRect(last);
   return QRect(QPoint(a.left() + 1, a.top()), QPoint(b.left() - 1, b.bottom())).intersected(view->viewport()->rect());
@@ -165,8 +168,8 @@ class Recorder : public QPaintDevice {
     explicit Engine(Recorder& device) : QPaintEngine(AllFeatures), device_(device) {}
     bool begin(QPaintDevice*) override { return true; }
     bool end() override { return true; }
-    void updateState(const QPaintEngineState& state) override {
-      if (state.state() & DirtyTransform) transform_ = state.transform();
+    void updateState(const QPaintEngineState& changed) override {
+      if (changed.state() & DirtyTransform) transform_ = changed.transform();
     }
     void drawRects(const QRectF* rects, int count) override {
       for (int i = 0; i < count; ++i) device_.rects << transform_.mapRect(rects[i]);
@@ -245,10 +248,10 @@ class ChartLinesTest : public QObject {
   QImage Preview(TMainForm& form, const QStringList& text) {
     const RowId record = form.Store().InsertRecord(QStringLiteral("格"), QString(), false,
                                                    Stored(text), QDate(2025, 1, 3), folder_);
-    const auto found = form.Tree()->findItems(QStringLiteral("卦例"), Qt::MatchExactly | Qt::MatchRecursive);
-    form.Tree()->setCurrentItem(found.value(0));
+    const auto found = main_form_parts::Tree(form)->findItems(QStringLiteral("卦例"), Qt::MatchExactly | Qt::MatchRecursive);
+    main_form_parts::Tree(form)->setCurrentItem(found.value(0));
     form.Records()->locate(record);
-    return form.Preview()->viewport()->grab().toImage();
+    return main_form_parts::Preview(form)->viewport()->grab().toImage();
   }
 
   // The text in the record editor.
@@ -265,7 +268,7 @@ class ChartLinesTest : public QObject {
     const QFontMetricsF metrics(PrintFont(), p.Printer());
     *lineHeight = metrics.lineSpacing() * scale;
     *cellWidth = metrics.horizontalAdvance(QStringLiteral("国")) * scale;
-    QImage page(qRound(10 * *cellWidth), qRound((text.size() + 2) * *lineHeight), QImage::Format_RGB32);
+    QImage page(qRound(10 * *cellWidth), qRound(qreal(text.size() + 2) * *lineHeight), QImage::Format_RGB32);
     page.fill(Qt::white);
     QPainter painter(&page);
     painter.scale(scale, scale);
@@ -391,10 +394,10 @@ class ChartLinesTest : public QObject {
   void onlyLinesAreDrawn() {
     auto form = MakeForm();
     QVERIFY(form);
-    const QRgb sheet = form->Preview()->palette().color(QPalette::Base).rgb() & 0xffffff;
+    const QRgb sheet = main_form_parts::Preview(*form)->palette().color(QPalette::Base).rgb() & 0xffffff;
     const QSet<QRgb> paperAndInk = {sheet, 0x000000};
     const QImage preview = Preview(*form, kFrame);
-    QSet<QRgb> colours = Colours(preview, TextArea(form->Preview(), kFrame.size(), kFrame.last().size()));
+    QSet<QRgb> colours = Colours(preview, TextArea(main_form_parts::Preview(*form), kFrame));
     QVERIFY2(colours == paperAndInk, qPrintable(Names(colours)));
 
     TEditForm editor(*form);
@@ -402,7 +405,7 @@ class ChartLinesTest : public QObject {
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     const QImage edited = Edited(editor, kFrame);
-    colours = Colours(edited, TextArea(editor.reText(), kFrame.size(), kFrame.last().size()));
+    colours = Colours(edited, TextArea(editor.reText(), kFrame));
     colours.remove(0x000000);
     colours.remove(sheet);
     QVERIFY2(colours.isEmpty(), qPrintable(Names(colours)));
@@ -427,7 +430,7 @@ class ChartLinesTest : public QObject {
     text->setFocus();
     text->selectAll();
     const QImage image = text->viewport()->grab().toImage();
-    const QRect area = TextArea(text, kFrame.size(), kFrame.last().size());
+    const QRect area = TextArea(text, kFrame);
     QSet<QRgb> colours = Colours(image, area);
     const QPalette palette = text->palette();
     const QRgb highlight = palette.color(QPalette::Active, QPalette::Highlight).rgb() & 0xffffff;
@@ -541,8 +544,8 @@ class ChartLinesTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     Preview(*form, kGrid);
-    form->Preview()->selectAll();
-    form->Preview()->copy();
+    main_form_parts::Preview(*form)->selectAll();
+    main_form_parts::Preview(*form)->copy();
     const QMimeData* copied = QApplication::clipboard()->mimeData();
     QVERIFY(copied);
     QCOMPARE(copied->text(), Shown(kGrid));
