@@ -236,13 +236,7 @@ class ChartLinesTest : public QObject {
   std::unique_ptr<testing_support::Boxes> boxes_;
   RowId folder_ = 0;
 
-  std::unique_ptr<TMainForm> MakeForm() {
-    auto form = std::make_unique<TMainForm>(dataDir_->path());
-    form->showNormal();
-    form->resize(1000, 700);
-    if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
-    return form;
-  }
+  std::unique_ptr<TMainForm> MakeForm() { return main_form_parts::ShownMainForm(dataDir_->path()); }
 
   // The text as a record, current in the main window: its preview.
   QImage Preview(TMainForm& form, const QStringList& text) {

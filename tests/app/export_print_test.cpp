@@ -158,13 +158,7 @@ class ExportPrintTest : public QObject {
   RowId chart_ = 0;  // the long record
   RowId note_ = 0;   // a short one
 
-  std::unique_ptr<TMainForm> MakeForm() {
-    auto form = std::make_unique<TMainForm>(dataDir_->path());
-    form->showNormal();
-    form->resize(1000, 700);
-    if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
-    return form;
-  }
+  std::unique_ptr<TMainForm> MakeForm() { return main_form_parts::ShownMainForm(dataDir_->path()); }
 
   // Selects the folder and makes the record current. Checks as it goes: the
   // caller ends the test when it failed.

@@ -7,11 +7,23 @@
 #include <QTableView>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QtTest>
+#include <memory>
 
 #include "folder_tree.h"
 #include "main_form.h"
 
 namespace main_form_parts {
+
+// The main window on the casebook in dataDir, shown at 1000 × 700 as a user
+// would see it; null when the window did not come up.
+inline std::unique_ptr<TMainForm> ShownMainForm(const QString& dataDir) {
+  auto form = std::make_unique<TMainForm>(dataDir);
+  form->showNormal();
+  form->resize(1000, 700);
+  if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
+  return form;
+}
 
 template <typename W>
 W* Part(const TMainForm& form, const QString& name) {

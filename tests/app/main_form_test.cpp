@@ -73,13 +73,7 @@ class MainFormTest : public QObject {
   std::unique_ptr<QTemporaryDir> dataDir_;
   std::unique_ptr<testing_support::Boxes> boxes_;
 
-  std::unique_ptr<TMainForm> MakeForm() {
-    auto form = std::make_unique<TMainForm>(dataDir_->path());
-    form->showNormal();
-    form->resize(1000, 700);
-    if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
-    return form;
-  }
+  std::unique_ptr<TMainForm> MakeForm() { return main_form_parts::ShownMainForm(dataDir_->path()); }
 
   // Triggers a command that may open a record editor and runs `drive` inside
   // the editor's modal loop. Returns whether an editor was opened. If the

@@ -94,13 +94,7 @@ class SearchTest : public QObject {
   std::unique_ptr<testing_support::Boxes> boxes_;
   Casebook book_;
 
-  std::unique_ptr<TMainForm> MakeForm() {
-    auto form = std::make_unique<TMainForm>(dataDir_->path());
-    form->showNormal();
-    form->resize(1000, 700);
-    if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
-    return form;
-  }
+  std::unique_ptr<TMainForm> MakeForm() { return main_form_parts::ShownMainForm(dataDir_->path()); }
 
   // The search command of the mode, through its menu action; returns the
   // search window it shows.
