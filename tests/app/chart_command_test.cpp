@@ -31,6 +31,7 @@
 #include "main_form_parts.h"
 #include "skin.h"
 #include "bazi_worked_example.h"
+#include "liuyao_worked_example.h"
 #include "test_support.h"
 
 using namespace main_form_parts;
@@ -312,8 +313,7 @@ class ChartCommandTest : public QObject {
     WhenDialogShows(
         [](QDialog& d) {
           auto& form = static_cast<TLiuyaoForm&>(d);
-          const int topFirst[6] = {1, 1, 1, 1, 1, 2};
-          for (int k = 0; k < 6; ++k) form.cbYao(6 - k)->setCurrentIndex(topFirst[k]);
+          for (int k = 0; k < 6; ++k) form.cbYao(6 - k)->setCurrentIndex(fixtures::kGouCast[k]);
           form.rbManual()->setChecked(true);
           form.cbYear()->setEditText(QStringLiteral("1984"));
           form.cbMonth()->setEditText(QStringLiteral("2"));
@@ -324,22 +324,9 @@ class ChartCommandTest : public QObject {
         true);
     Action(editor_.get(), "actLiuyao")->trigger();
     QVERIFY(boxes_->shown.isEmpty());
-    const QStringList chart = {
-        "公历：1984年2月10日",
-        "阴历：正月初九",
-        "四柱：甲子 丙寅 甲戌 庚午",
-        "旬空：甲戌旬申酉空",
-        "卦宫：主卦乾　变卦乾",
-        "",
-        "",
-        "　　　　　　　　　天风姤　　　　　　　乾为天",
-        "玄武　　　　　　　━━━壬戌父母　　世━━━壬戌父母",
-        "白虎　　　　　　　━━━壬申兄弟　　　━━━壬申兄弟",
-        "腾蛇　　　　　　应━━━壬午官鬼　　　━━━壬午官鬼",
-        "勾陈　　　　　　　━━━辛酉兄弟　　应━━━甲辰父母",
-        "朱雀　甲寅妻财　　━━━辛亥子孙　　　━━━甲寅妻财",
-        "青龙　　　　　　世━　━辛丑父母×　　━━━甲子子孙",
-    };
+    QStringList chart;
+    for (const auto& lines : {fixtures::LiuyaoGouHeaderLines(), fixtures::LiuyaoGouGridLines()})
+      for (const std::string& line : lines) chart << QString::fromStdString(line);
     QCOMPARE(editor_->RecordText(),
              chart.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n") + existing_);
     QVERIFY(editor_->isDirty());

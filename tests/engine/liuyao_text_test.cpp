@@ -13,6 +13,7 @@
 #include "calendar/dates.h"
 #include "export_text.h"
 #include "exports/orv.h"
+#include "liuyao_worked_example.h"
 #include "methods/liuyao/liuyao.h"
 
 namespace orv {
@@ -42,15 +43,7 @@ std::string Call(Export* fn, const std::array<int, 6>& lines, bool manual, bool 
 }
 
 // 1984-02-10 12:00: a 甲 day.
-const std::string kHeaderJiaXu = CrLfLines({
-    "公历：1984年2月10日",
-    "阴历：正月初九",
-    "四柱：甲子 丙寅 甲戌 庚午",
-    "旬空：甲戌旬申酉空",
-    "卦宫：主卦乾　变卦乾",
-    "",
-    "",
-});
+const std::string kHeaderJiaXu = CrLfLines(fixtures::LiuyaoGouHeaderLines());
 
 // 1984-02-04 12:00: a 戊 day.
 std::string HeaderWuChen(const char* palaces) {
@@ -65,17 +58,8 @@ std::string HeaderWuChen(const char* palaces) {
   });
 }
 
-// 天风姤, its first line old yin: lacks 妻财, whose hidden spirit 甲寅 stands
-// at the second line.
-const std::string kGouGrid = CrLfLines({
-    "　　　　　　　　　天风姤　　　　　　　乾为天",
-    "玄武　　　　　　　━━━壬戌父母　　世━━━壬戌父母",
-    "白虎　　　　　　　━━━壬申兄弟　　　━━━壬申兄弟",
-    "腾蛇　　　　　　应━━━壬午官鬼　　　━━━壬午官鬼",
-    "勾陈　　　　　　　━━━辛酉兄弟　　应━━━甲辰父母",
-    "朱雀　甲寅妻财　　━━━辛亥子孙　　　━━━甲寅妻财",
-    "青龙　　　　　　世━　━辛丑父母×　　━━━甲子子孙",
-});
+// 天风姤, its first line old yin, on that day.
+const std::string kGouGrid = CrLfLines(fixtures::LiuyaoGouGridLines());
 
 // 巽为风, its fifth line old yang.
 const std::string kXunGrid = CrLfLines({
