@@ -1,6 +1,8 @@
 // The records of the casebook (table Omenry): the listing of a folder, a
 // record's text, and inserting, updating and deleting records.
 
+#include <QDateTime>
+
 #include "casebook_store.h"
 #include "store_internal.h"
 
@@ -59,23 +61,41 @@ void CasebookStore::openList(const QString& text, const QList<SearchBinding>& bi
 }
 
 void CasebookStore::ListFolderRecords(RowId folderId) {
-  openList(kListFields + QStringLiteral(" WHERE FL=") + Num(folderId) +
+  openList(kListFields + QStringLiteral(" WHERE FL=") + Num(folderId) + d_->live() +
            QStringLiteral(" ORDER BY ID DESC"));
 }
 RecordList* CasebookStore::records() noexcept { return d_->list; }
 
-QVariant CasebookStore::readText(RowId id) const {
+QVariant CasebookStore::readText(RowId id, RecordIntegrity* integrity) const {
   d_->requireOpen();
+  if (integrity) *integrity = RecordIntegrity::Unchecked;
   QSqlQuery q(d_->db());
   q.setForwardOnly(true);
-  if (!q.exec(QStringLiteral("SELECT CAST(LR AS BLOB) FROM Omenry WHERE ID=") + Num(id)))
-    Fail(q.lastError());
+  // The stored bytes of every field the checksum covers, and the checksum.
+  const QString text =
+      d_->hasChecks
+          ? QStringLiteral("SELECT CAST(O.LR AS BLOB), CAST(O.BT AS BLOB), CAST(O.QZR AS BLOB), "
+                           "CAST(O.SJ AS BLOB), CAST(O.FK AS BLOB), C.CK FROM Omenry O "
+                           "LEFT JOIN OmenryCheck C ON C.ID=O.ID WHERE O.ID=") + Num(id)
+          : QStringLiteral("SELECT CAST(LR AS BLOB) FROM Omenry WHERE ID=") + Num(id);
+  if (!q.exec(text)) Fail(q.lastError());
   if (!q.next()) {
     if (q.lastError().isValid()) Fail(q.lastError());
     return QVariant();
   }
   const QVariant value = q.value(0);
+  if (d_->hasChecks && integrity && !q.value(5).isNull()) {
+    const QByteArray sum = RecordChecksum(Bytes(q.value(1)), Bytes(q.value(2)), Bytes(q.value(3)),
+                                          Bytes(q.value(4)), Bytes(value));
+    *integrity = sum == q.value(5).toByteArray() ? RecordIntegrity::Sound : RecordIntegrity::Damaged;
+  }
   return value.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(TextColumn(value));
+}
+
+RecordIntegrity CasebookStore::CheckRecord(RowId id) {
+  RecordIntegrity integrity = RecordIntegrity::Unchecked;
+  readText(id, &integrity);
+  return integrity;
 }
 
 // ---- records
@@ -92,6 +112,29 @@ void BindRecordFields(QSqlQuery& q, const QString& bt, const QString& qzr, bool 
   q.bindValue(QStringLiteral(":LR"), TextParameter(lr.isNull() ? QString(QLatin1String("")) : lr));
   q.bindValue(QStringLiteral(":SJ"),
               sj.isValid() ? QVariant(sj.toString(Qt::ISODate)) : QVariant(QMetaType(QMetaType::QString)));
+}
+
+// Writes the record's checksum from its fields as stored (within the
+// caller's transaction).
+void StoreChecksum(QSqlDatabase db, RowId id) {
+  QSqlQuery q(db);
+  q.setForwardOnly(true);
+  if (!q.exec(QStringLiteral("SELECT CAST(BT AS BLOB), CAST(QZR AS BLOB), CAST(SJ AS BLOB), "
+                             "CAST(FK AS BLOB), CAST(LR AS BLOB) FROM Omenry WHERE ID=") + Num(id)))
+    Fail(q.lastError());
+  if (!q.next()) {
+    if (q.lastError().isValid()) Fail(q.lastError());
+    return;
+  }
+  const QByteArray sum = RecordChecksum(Bytes(q.value(0)), Bytes(q.value(1)), Bytes(q.value(2)),
+                                        Bytes(q.value(3)), Bytes(q.value(4)));
+  q.finish();
+  QSqlQuery put(db);
+  if (!put.prepare(QStringLiteral("INSERT OR REPLACE INTO OmenryCheck(ID, CK) VALUES (:ID, :CK)")))
+    Fail(put.lastError());
+  put.bindValue(QStringLiteral(":ID"), QVariant::fromValue<qint64>(id));
+  put.bindValue(QStringLiteral(":CK"), sum);
+  if (!put.exec()) Fail(put.lastError());
 }
 
 }  // namespace
@@ -111,11 +154,13 @@ RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk
   if (!q.exec()) Fail(q.lastError());
   const RowId id = q.lastInsertId().toLongLong();
   q.finish();
+  StoreChecksum(d_->db(), id);
   t.commit();
+  wrote();
   return id;
 }
 
-void CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
+bool CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
                                  const QDate& sj, const QString& lr, RowId id) {
   d_->list->close();
   requireWritable();
@@ -123,13 +168,18 @@ void CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
   QSqlQuery q(d_->db());
   if (!q.prepare(QStringLiteral(
           "Update Omenry set BT=CAST(:BT AS TEXT),QZR=CAST(:QZR AS TEXT),FK=:FK,"
-          "LR=CAST(:LR AS TEXT),SJ=:SJ where (ID=:ID)")))
+          "LR=CAST(:LR AS TEXT),SJ=:SJ where (ID=:ID)") + d_->live()))
     Fail(q.lastError());
   BindRecordFields(q, bt, qzr, fk, lr, sj);
   q.bindValue(QStringLiteral(":ID"), QVariant::fromValue<qint64>(id));
   if (!q.exec()) Fail(q.lastError());
+  const bool found = q.numRowsAffected() > 0;
   q.finish();
+  if (!found) return false;  // rolls back: nothing was changed
+  StoreChecksum(d_->db(), id);
   t.commit();
+  wrote();
+  return true;
 }
 
 void CasebookStore::DeleteRecord(RowId id) {
@@ -137,7 +187,14 @@ void CasebookStore::DeleteRecord(RowId id) {
   requireWritable();
   Transaction t(d_->db());
   QSqlQuery q(d_->db());
-  if (!q.exec(QStringLiteral("DELETE FROM Omenry WHERE ID=") + Num(id))) Fail(q.lastError());
+  // To the recycle bin: the record is kept, marked with the time.
+  if (!q.prepare(QStringLiteral("UPDATE Omenry SET DT=:DT WHERE ID=") + Num(id) + d_->live()))
+    Fail(q.lastError());
+  q.bindValue(QStringLiteral(":DT"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
+  if (!q.exec()) Fail(q.lastError());
+  const bool found = q.numRowsAffected() > 0;
   q.finish();
+  if (!found) return;
   t.commit();
+  wrote();
 }

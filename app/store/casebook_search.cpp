@@ -240,11 +240,11 @@ QString CasebookStore::indexedSearch(const SearchCondition& condition,
     // The listed fields all stand in the index OmenryList: one pass over it
     // (ID kept from being looked up one by one by the "+") reads a large
     // result far faster than a look-up in the table per record.
-    return kListFields + QStringLiteral(" WHERE +ID") + ids;
+    return kListFields + QStringLiteral(" WHERE +ID") + ids + d_->live();
   }
   *bindings += condition.bindings();
   return kListFields + QStringLiteral(" WHERE ID") + ids + QStringLiteral(" AND (") +
-         ConditionPredicate(condition) + QLatin1Char(')');
+         ConditionPredicate(condition) + QLatin1Char(')') + d_->live();
 }
 
 void CasebookStore::search(const SearchCondition& condition, bool useIndex) {
@@ -263,7 +263,9 @@ void CasebookStore::search(const SearchCondition& condition, bool useIndex) {
     } else {
       if (useIndex && d_->wordIndex) text = indexedSearch(condition, &bindings);
       if (text.isEmpty()) {
-        text = kListFields + condition.text();
+        // Records in the recycle bin are never found.
+        text = kListFields + QStringLiteral(" WHERE (") + ConditionPredicate(condition) +
+               QLatin1Char(')') + d_->live();
         bindings = condition.bindings();
       }
     }

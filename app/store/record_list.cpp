@@ -95,11 +95,13 @@ QVariant RecordList::value(int row, const QString& field) const {
   const store_detail::ListRow& r = d_->rows[static_cast<size_t>(row)];
   if (column != ColLR) return RawValue(r, column);
   if (d_->cached && d_->cachedId == r.id) return d_->cachedText;
-  QVariant text = store_->readText(r.id);
+  RecordIntegrity integrity = RecordIntegrity::Unchecked;
+  QVariant text = store_->readText(r.id, &integrity);
   if (row == d_->current) {
     d_->cached = true;
     d_->cachedId = r.id;
     d_->cachedText = text;
+    d_->cachedIntegrity = integrity;
   }
   return text;
 }
@@ -110,6 +112,15 @@ RowId RecordList::currentId() const noexcept {
 }
 
 QString RecordList::currentText() const { return value(QStringLiteral("LR")).toString(); }
+
+RecordIntegrity RecordList::currentIntegrity() const noexcept {
+  return d_->cached && d_->cachedId == currentId() ? d_->cachedIntegrity : RecordIntegrity::Unchecked;
+}
+
+void RecordList::dropCachedText() noexcept {
+  d_->cached = false;
+  d_->cachedText = QVariant();
+}
 
 int RecordList::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : count();

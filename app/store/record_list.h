@@ -68,6 +68,9 @@ class RecordList : public QAbstractTableModel {
   // Shortcuts for the current row; 0 / empty when there is none.
   RowId currentId() const noexcept;
   QString currentText() const;  // LR of the current row (may throw StoreError)
+  // What the record's checksum said when its text was last read by
+  // currentText() or value("LR") (Unchecked before that).
+  RecordIntegrity currentIntegrity() const noexcept;
 
   // ---- QAbstractTableModel (read-only; never throws)
   // DisplayRole and EditRole: the values as value() gives them (ID and FL
@@ -95,6 +98,8 @@ class RecordList : public QAbstractTableModel {
   explicit RecordList(CasebookStore* store);
   void open(std::unique_ptr<Data> data);  // model reset + first row current
   void close() noexcept;                  // model reset + currentChanged(-1)
+  // Forgets the cached text (the connection it was read through is gone).
+  void dropCachedText() noexcept;
   void setCurrent(int row) noexcept;
 
   CasebookStore* store_;

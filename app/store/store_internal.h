@@ -3,6 +3,7 @@
 // in casebook_store.h.
 
 #include <QSqlDatabase>
+#include <QTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
@@ -33,9 +34,19 @@ inline constexpr int kSqliteNotADb = 26;
 
 // The error comes from a damaged file.
 bool IsDamage(const QSqlError& e);
+inline bool IsDamageCode(int code) { return code == kSqliteCorrupt || code == kSqliteNotADb; }
 
 // Throws the error as a StoreError.
 [[noreturn]] void Fail(const QSqlError& e);
+
+// What the user reads for an error of SQLite's primary result code `code`:
+// a Chinese sentence, then the engine's own text as the detail.
+QString UserText(int code, const QString& detail);
+
+// The record checksum over the stored bytes of BT, QZR, SJ, FK and LR (each
+// as CAST(x AS BLOB); a null QByteArray stands for NULL).
+QByteArray RecordChecksum(const QByteArray& bt, const QByteArray& qzr, const QByteArray& sj,
+                          const QByteArray& fk, const QByteArray& lr);
 
 // ---------------------------------------------------------------------------
 // Statements
@@ -48,6 +59,15 @@ inline QString Num(RowId n) { return QString::number(n); }
 // SQLite would drop a U+FEFF at its start as a byte-order mark.) A null text
 // is NULL, an empty one ''.
 QVariant TextParameter(const QString& text);
+
+// A value read as CAST(X AS BLOB), as bytes; a null QByteArray for NULL, an
+// empty one (not null) for ''.
+inline QByteArray Bytes(const QVariant& value) {
+  if (value.isNull()) return QByteArray();
+  QByteArray b = value.toByteArray();
+  if (b.isNull()) b = QByteArray("");
+  return b;
+}
 
 // A text read as CAST(X AS BLOB): its UTF-8 bytes exactly as stored. (Read
 // as UTF-16, SQLite would turn U+FFFE and U+FFFF into U+FFFD.) NULL gives a
@@ -99,6 +119,7 @@ class Transaction {
 struct FileCheck {
   QStringList problems;  // SQLite's lines (at most 20); empty: sound
   QString error;         // the check could not run: SQLite's message
+  int code = 0;          // and its primary result code
   bool unreadable = false;  // SQLite cannot read the file as a database
   bool cancelled = false;
 };
@@ -152,6 +173,7 @@ struct RecordList::Data {
   mutable RowId cachedId = 0;
   mutable bool cached = false;
   mutable QVariant cachedText;
+  mutable RecordIntegrity cachedIntegrity = RecordIntegrity::Unchecked;
 };
 
 struct CasebookStore::Impl {
@@ -165,6 +187,16 @@ struct CasebookStore::Impl {
   bool wordIndex = false;
   // The file failed its check at opening: it is open read-only.
   bool damaged = false;
+  // Why the casebook is only read (Damaged with `damaged`).
+  ReadOnlyReason readOnly = ReadOnlyReason::None;
+  // Tries a locked casebook again (ReadOnlyReason::Locked).
+  QTimer* lockRetry = nullptr;
+  // Folds the log back once the program is idle after a write.
+  QTimer* checkpoint = nullptr;
+  // The file has the recycle bin's columns (DT) and the checksums' table: a
+  // casebook made before them and only read lacks them.
+  bool hasBin = false;
+  bool hasChecks = false;
   QStringList problems;
   // The check of a large casebook runs on `checker` while the connection
   // reads, read-only; `checkError` is set when the check could not run.
@@ -195,7 +227,22 @@ struct CasebookStore::Impl {
     return q.value(0);
   }
 
+  // Whether the table has the column.
+  bool hasColumn(const QString& table, const QString& column) const {
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('%1') WHERE name='%2' COLLATE NOCASE")
+                      .arg(table, column))
+               .toInt() > 0;
+  }
+
   void requireOpen() const {
-    if (!open) throw StoreError(QStringLiteral("database is not open"));
+    if (!open) throw StoreError(QStringLiteral("数据库没有打开。\n详细信息：database is not open"));
+  }
+
+  // " AND DT IS NULL" (outside the bin) on a file that has the bin, for the
+  // table's alias or name given.
+  QString live(const QString& table = QString()) const {
+    if (!hasBin) return QString();
+    return QStringLiteral(" AND ") + (table.isEmpty() ? QString() : table + QLatin1Char('.')) +
+           QStringLiteral("DT IS NULL");
   }
 };

@@ -162,15 +162,17 @@ TEST_F(StoreTest, FirstOpenCreatesSchemaOwnerOnly) {
                              QStringLiteral("SELECT ID, BT, QZR, SJ, FL, FK, LR FROM Omenry")})
     raw.exec(sql);
   // The listing by folder runs on an index led by FL, ID that carries every
-  // listed field, so that it never reads the records' texts.
+  // listed field and the recycle bin's mark, so that it never reads the
+  // records' texts.
   EXPECT_EQ(raw.scalar(QStringLiteral(
-                "SELECT group_concat(name, ',') FROM pragma_index_info('OmenryList')")).toString(),
-            QStringLiteral("FL,ID,BT,QZR,SJ,FK"));
+                "SELECT group_concat(name, ',') FROM pragma_index_info('OmenryListing')")).toString(),
+            QStringLiteral("FL,ID,BT,QZR,SJ,FK,DT"));
   EXPECT_TRUE(raw.column(QStringLiteral("EXPLAIN QUERY PLAN "
-                                        "SELECT ID,BT,QZR,SJ,FL,FK FROM Omenry WHERE FL=1 ORDER BY ID DESC"),
+                                        "SELECT ID,BT,QZR,SJ,FL,FK FROM Omenry WHERE FL=1 AND DT IS NULL "
+                                        "ORDER BY ID DESC"),
                          3)
                   .join(' ')
-                  .contains(QStringLiteral("COVERING INDEX OmenryList")));
+                  .contains(QStringLiteral("COVERING INDEX OmenryListing")));
   EXPECT_EQ(raw.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
 
   const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
@@ -335,7 +337,7 @@ TEST_F(StoreTest, RenameOrDeleteOfMissingFolderChangesNothing) {
   EXPECT_EQ(store_.FolderChildren(0)[0].name, QStringLiteral("甲"));
 }
 
-TEST_F(StoreTest, DeleteFolderRemovesExactlyItsRecords) {
+TEST_F(StoreTest, DeleteFolderMovesExactlyItsRecordsToTheBin) {
   const RowId a = store_.AddFolder(0, QStringLiteral("甲"));
   const RowId b = store_.AddFolder(0, QStringLiteral("乙"));
   const RowId b1 = store_.AddFolder(b, QStringLiteral("乙一"));
@@ -352,8 +354,9 @@ TEST_F(StoreTest, DeleteFolderRemovesExactlyItsRecords) {
   EXPECT_FALSE(store_.records()->isOpen());  // its record statement closed the list
 
   RawDb raw(dbPath());
-  EXPECT_EQ(raw.count(QStringLiteral(" WHERE FL=%1").arg(a)), 0);
-  EXPECT_EQ(raw.count(), 4);
+  EXPECT_EQ(raw.count(QStringLiteral(" WHERE FL=%1 AND DT IS NULL").arg(a)), 0);
+  EXPECT_EQ(raw.count(QStringLiteral(" WHERE DT IS NULL")), 4);
+  EXPECT_EQ(raw.count(), 7);  // kept in the bin
   std::set<RowId> left;
   for (RowId folder : {b, b1, c}) {
     store_.ListFolderRecords(folder);
@@ -374,21 +377,21 @@ TEST_F(StoreTest, DeleteFolderIsWhollyOrNotAtAll) {
   addRecord(a, QStringLiteral("one"));
   addRecord(a, QStringLiteral("two"));
   RawDb raw(dbPath());
-  // Make the removal of records fail after the folder's row is gone.
+  // Make the move of the records fail after the folder has been moved.
   raw.exec(QStringLiteral(
-      "CREATE TRIGGER refuse BEFORE DELETE ON Omenry BEGIN SELECT RAISE(ABORT, 'records refused'); END"));
+      "CREATE TRIGGER refuse BEFORE UPDATE ON Omenry BEGIN SELECT RAISE(ABORT, 'records refused'); END"));
   try {
     store_.DeleteFolder(a);
     ADD_FAILURE() << "DeleteFolder went through";
   } catch (const StoreError& e) {
     EXPECT_TRUE(e.message().contains(QStringLiteral("records refused"))) << e.what();
   }
-  EXPECT_EQ(raw.count(QString(), QStringLiteral("Folder")), 1);  // the folder's row is back
-  EXPECT_EQ(raw.count(), 2);
+  EXPECT_EQ(raw.count(QStringLiteral(" WHERE DT IS NULL"), QStringLiteral("Folder")), 1);  // the folder is back
+  EXPECT_EQ(raw.count(QStringLiteral(" WHERE DT IS NULL")), 2);
   raw.exec(QStringLiteral("DROP TRIGGER refuse"));
   EXPECT_TRUE(store_.DeleteFolder(a));  // the store is still usable
-  EXPECT_EQ(raw.count(QString(), QStringLiteral("Folder")), 0);
-  EXPECT_EQ(raw.count(), 0);
+  EXPECT_EQ(raw.count(QStringLiteral(" WHERE DT IS NULL"), QStringLiteral("Folder")), 0);
+  EXPECT_EQ(raw.count(QStringLiteral(" WHERE DT IS NULL")), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -617,7 +620,7 @@ TEST_F(StoreTest, LargeIdsAreStoredAndListedIntact) {
 
     store_.UpdateRecord(QStringLiteral("big2"), QString(), false, QDate(), QString(), r);
     EXPECT_TRUE(store_.DeleteFolder(child));
-    EXPECT_EQ(raw.count(QStringLiteral(" WHERE ID=%1").arg(r)), 0);
+    EXPECT_EQ(raw.count(QStringLiteral(" WHERE ID=%1 AND DT IS NULL").arg(r)), 0);
   }
 }
 
@@ -975,7 +978,8 @@ TEST_F(StoreTest, FailedStatementsSurfaceTheEnginesText) {
       {QStringLiteral("rename refused"), [&] { store_.RenameFolder(f, QStringLiteral("乙")); }},
       {QStringLiteral("insert refused"), [&] { addRecord(f, QStringLiteral("y")); }},
       {QStringLiteral("update refused"), [&] { store_.UpdateRecord(QStringLiteral("z"), QString(), true, QDate(), QString(), r); }},
-      {QStringLiteral("delete refused"), [&] { store_.DeleteRecord(r); }},
+      // Deleting moves the record to the bin: an update.
+      {QStringLiteral("update refused"), [&] { store_.DeleteRecord(r); }},
   };
   for (const auto& [text, op] : ops) {
     store_.ListFolderRecords(f);
