@@ -242,11 +242,26 @@ class ExportPrintTest : public QObject {
       suffix = s;
       return path;
     });
+    // An existing file is replaced only when the user says so; 取消 (the
+    // default) keeps it whole.
+    Show(*form, chart_);
+    if (QTest::currentTestFailed()) return;
+    boxes_->answers << skin::Answer::Cancel;
+    form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("确认"));
+    QCOMPARE(boxes_->shown[0].text,
+             QStringLiteral("文件已存在，要替换它吗？\n") + QDir::toNativeSeparators(path));
+    QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::OkCancelDestructive);
+    QCOMPARE(QFile(path).size(), 100000);
     for (const RowId record : {chart_, note_}) {
       Show(*form, record);
       if (QTest::currentTestFailed()) return;
       const QString text = form->Records()->currentText();
+      boxes_->shown.clear();
+      boxes_->answers << skin::Answer::Ok;
       form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
+      QCOMPARE(boxes_->shown.size(), 1);  // the question, nothing else
       QCOMPARE(filter, QStringLiteral("文本文档(*.txt)"));
       QCOMPARE(suffix, QStringLiteral("txt"));
       QFile f(path);
@@ -254,7 +269,7 @@ class ExportPrintTest : public QObject {
       QCOMPARE(f.readAll(), text.toUtf8());
     }
     QVERIFY(QFile(path).size() > 0);
-    QVERIFY(boxes_->shown.isEmpty());
+    boxes_->shown.clear();
     // Only the file itself: no temporary file is left beside it.
     QCOMPARE(QDir(work_->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")});
 
@@ -264,8 +279,9 @@ class ExportPrintTest : public QObject {
     form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
     QVERIFY(!QFile::exists(path));
 
-    // No current record: an empty file.
+    // No current record: an empty file (a new one: no question).
     SetSaveDialogHook([&](const QString&, const QString&) { return path; });
+    QFile::remove(path);
     Tree(*form)->setCurrentItem(Tree(*form)->topLevelItem(0));
     QCOMPARE(form->Records()->count(), 0);
     form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();

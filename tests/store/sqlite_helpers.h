@@ -11,6 +11,8 @@
 #include <chrono>
 #include <thread>
 
+#include "held_lock.h"
+
 // A plain SQLite connection, usable from any one thread (the tests hold
 // locks from a thread of their own while the store works on the main one).
 class Sqlite {
@@ -60,37 +62,6 @@ class LockHolder {
 
  private:
   std::atomic<bool> ready_{false};
-  bool began_ = false;
-  std::thread thread_;
-};
-
-// Another program's writer that holds the casebook's write lock from a thread
-// of its own until release() (or its end).
-class HeldLock {
- public:
-  explicit HeldLock(const QString& path) {
-    thread_ = std::thread([this, path] {
-      Sqlite db(path);
-      began_ = db.exec("BEGIN IMMEDIATE") == SQLITE_OK;
-      ready_ = true;
-      ready_.notify_all();
-      release_.wait(false);
-      if (began_) db.exec("ROLLBACK");
-    });
-    ready_.wait(false);
-  }
-  ~HeldLock() { release(); }
-  void release() {
-    if (!thread_.joinable()) return;
-    release_ = true;
-    release_.notify_all();
-    thread_.join();
-  }
-  bool holding() const { return began_; }
-
- private:
-  std::atomic<bool> ready_{false};
-  std::atomic<bool> release_{false};
   bool began_ = false;
   std::thread thread_;
 };
