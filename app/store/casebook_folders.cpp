@@ -13,7 +13,9 @@ namespace {
 // The mark of a deletion: the local time to the millisecond. A folder and
 // the records that go to the bin with it carry the same mark, which is how
 // the bin knows them to belong together.
-QString DeletionMark() { return QDateTime::currentDateTime().toString(Qt::ISODateWithMs); }
+QString DeletionMark(const QDateTime& time = QDateTime::currentDateTime()) {
+  return time.toString(Qt::ISODateWithMs);
+}
 
 const QString kBlankName = QStringLiteral("分类名称不能为空，也不能只有空格。");
 
@@ -81,8 +83,15 @@ std::optional<QString> CasebookStore::RenameFolder(RowId id, const QString& name
 
 bool CasebookStore::DeleteFolder(RowId id) {
   requireWritable();
-  const QString mark = DeletionMark();
   Transaction t(d_->db());
+  // A record of the folder deleted on its own within the same millisecond
+  // must not pass for one deleted with the folder: the folder's mark is one
+  // none of its records carries.
+  QDateTime time = QDateTime::currentDateTime();
+  QString mark = DeletionMark(time);
+  while (d_->scalar(QStringLiteral("SELECT COUNT(*) FROM Omenry WHERE FL=") + Num(id) +
+                    QStringLiteral(" AND DT='") + mark + QLatin1Char('\'')).toInt() > 0)
+    mark = DeletionMark(time = time.addMSecs(1));
   QSqlQuery q(d_->db());
   if (!q.prepare(QStringLiteral("UPDATE Folder SET DT=:DT WHERE ID=") + Num(id) + d_->live()))
     Fail(q.lastError());

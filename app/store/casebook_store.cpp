@@ -416,8 +416,10 @@ std::atomic<qint64> g_backgroundCheckBytes{64 * 1024 * 1024};
 std::atomic<int> g_lockRetryMs{3000};
 
 // How long the opening waits for another program's write lock before the
-// casebook is shown read-only (and tried again beside).
+// casebook is shown read-only (and tried again beside), and how long a write
+// waits for it.
 constexpr int kOpeningLockWaitMs = 500;
+constexpr int kWriteLockWaitMs = 5000;
 // How long after the last save the log is folded back.
 constexpr int kCheckpointDelayMs = 1500;
 
@@ -594,10 +596,10 @@ void CasebookStore::OpenStore(const QString& dataDir, bool createMissing) {
   }
 }
 
-void CasebookStore::openWritable() {
+void CasebookStore::openWritable(int lockWaitMs) {
   OpenConnection(d_->connection, d_->path, false);
   d_->open = true;
-  if (!setUpWritable()) {
+  if (!setUpWritable(lockWaitMs)) {
     // Another program holds the write lock: read meanwhile, try again beside.
     openReadOnly(ReadOnlyReason::Locked);
     return;
@@ -633,14 +635,16 @@ bool CasebookStore::hasEventLoop() const {
   return QThread::currentThread() == thread() && QAbstractEventDispatcher::instance() != nullptr;
 }
 
-void CasebookStore::retryWritable() {
+void CasebookStore::retryWritable() { becomeWritable(false); }
+
+void CasebookStore::becomeWritable(bool wait) {
   if (!d_->open || d_->readOnly != ReadOnlyReason::Locked || d_->checking) {
     d_->lockRetry->stop();
     return;
   }
   // A look with a connection of its own, so that a lock still held costs
-  // the window nothing.
-  {
+  // the window nothing (a write that wants the lock waits for it instead).
+  if (!wait) {
     sqlite3* probe = nullptr;
     bool free = false;
     if (sqlite3_open_v2(QFile::encodeName(d_->path).constData(), &probe, SQLITE_OPEN_READWRITE, nullptr) ==
@@ -656,7 +660,7 @@ void CasebookStore::retryWritable() {
     CloseConnection(d_->connection);
     d_->open = false;
     d_->list->dropCachedText();
-    openWritable();
+    openWritable(wait ? kWriteLockWaitMs : kOpeningLockWaitMs);
   } catch (const StoreError&) {
     try {
       openReadOnly(ReadOnlyReason::Locked);
@@ -691,10 +695,11 @@ bool CasebookStore::readyAsIs() {
          (!haveFts5 || wordIndexComplete());
 }
 
-bool CasebookStore::setUpWritable() {
-  // A short wait for another program's write lock: the window does not stall
-  // on it (the casebook is shown read-only meanwhile and tried again).
-  d_->exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kOpeningLockWaitMs));
+bool CasebookStore::setUpWritable(int lockWaitMs) {
+  // At opening, a short wait for another program's write lock: the window
+  // does not stall on it (the casebook is shown read-only meanwhile and
+  // tried again).
+  d_->exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(lockWaitMs));
   try {
     d_->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     d_->exec(QStringLiteral("PRAGMA synchronous=FULL"));
@@ -733,11 +738,11 @@ bool CasebookStore::setUpWritable() {
       CreateWordIndex([this](const QString& text) { d_->exec(text); });
     t.commit();
   } catch (const StoreError& e) {
-    d_->exec(QStringLiteral("PRAGMA busy_timeout=5000"));
+    d_->exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kWriteLockWaitMs));
     if (e.code() == SQLITE_BUSY || e.code() == SQLITE_LOCKED) return false;
     throw;
   }
-  d_->exec(QStringLiteral("PRAGMA busy_timeout=5000"));
+  d_->exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kWriteLockWaitMs));
   for (const char* suffix : {"-wal", "-shm"}) MakeOwnerOnly(d_->path + QLatin1String(suffix));
   return true;
 }
@@ -839,6 +844,12 @@ void CasebookStore::requireWritable() {
   // A write waits for the check of the file.
   finishCheck(false);
   d_->requireOpen();
+  // A write on a casebook found locked waits for the lock as any write does
+  // (the window offers none meanwhile; a program's own use may).
+  if (d_->readOnly == ReadOnlyReason::Locked) {
+    becomeWritable(true);
+    d_->requireOpen();
+  }
   if (d_->damaged) throw StoreError(StoreProblem::Damaged, kDamagedText);
   if (!d_->checkError.isEmpty()) throw StoreError(d_->checkError);
   if (d_->readOnly != ReadOnlyReason::None)

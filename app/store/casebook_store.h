@@ -64,7 +64,8 @@
 // program holds, is opened read-only (readOnlyReason()): everything is read
 // as usual and every modifying operation throws a StoreError with a Chinese
 // message, writing nothing. A locked casebook is tried again every few
-// seconds and becomes writable once the lock is released (accessChanged()).
+// seconds and becomes writable once the lock is released (accessChanged());
+// a write asked of it meanwhile waits for the lock as every write does.
 //
 // CHECKING. The file's check reads the whole file (about 0.6 s of CPU for
 // 450 MB): a casebook of BackgroundCheckBytes() or more that needs nothing
@@ -309,10 +310,10 @@ class CasebookStore : public QObject {
   bool wordIndexComplete();
   // Opens the connection for writing and sets the file up; read-only
   // (Locked) when another program holds the write lock.
-  void openWritable();
+  void openWritable(int lockWaitMs = 500);
   // Tables, indexes, checksums, journal, in one write transaction; false
   // when another program holds the write lock (nothing was written).
-  bool setUpWritable();
+  bool setUpWritable(int lockWaitMs);
   void fillChecksums();
   void setUpReading();       // the word index's terms, the file's sanity
   // Takes the verdict of the check beside (waiting for it); tells at once or
@@ -336,6 +337,9 @@ class CasebookStore : public QObject {
   // A locked casebook: tries to take the write lock; on success the store
   // becomes writable and accessChanged() is emitted.
   void retryWritable();
+  // Takes the write lock of a locked casebook: at once or not at all
+  // (wait false), or waiting as a write does.
+  void becomeWritable(bool wait);
   // The store's thread runs an event loop: its timers can be used.
   bool hasEventLoop() const;
   struct Impl;

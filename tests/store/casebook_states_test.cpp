@@ -290,7 +290,6 @@ TEST(LockedCasebook, IsReadAtOnceAndWritableOnceReleased) {
   const RowId folder = store.FolderChildren(0)[0].id;
   store.ListFolderRecords(folder);
   EXPECT_EQ(store.records()->count(), 3);
-  EXPECT_THROW(store.AddFolder(0, QStringLiteral("新")), StoreError);
 
   // While the lock is held, the store stays read-only.
   {
@@ -318,6 +317,29 @@ TEST(LockedCasebook, IsReadAtOnceAndWritableOnceReleased) {
   store.ListFolderRecords(folder);
   EXPECT_EQ(store.records()->count(), 3);
   CasebookStore::SetLockRetryMilliseconds(3000);
+}
+
+// A write asked of a casebook found locked waits for the lock, as every
+// write does, and goes through once it is free.
+TEST(LockedCasebook, AWriteWaitsForTheLock) {
+  QTemporaryDir tmp;
+  const QString dir = tmp.path() + QStringLiteral("/Data");
+  MakeCasebook(dir);
+  CasebookStore store;
+  {
+    HeldLock other(DbPath(dir));
+    store.OpenStore(dir);
+    ASSERT_EQ(store.readOnlyReason(), ReadOnlyReason::Locked);
+  }
+  LockHolder again(DbPath(dir), std::chrono::milliseconds(300));
+  ASSERT_TRUE(again.holding());
+  QElapsedTimer clock;
+  clock.start();
+  const RowId added = store.AddFolder(0, QStringLiteral("新"));
+  EXPECT_GE(clock.elapsed(), 200);
+  EXPECT_GT(added, 0);
+  EXPECT_TRUE(store.isWritable());
+  EXPECT_EQ(store.FolderChildren(0).size(), 2);
 }
 
 // A missing casebook is created when there is no backup of it, or when the
