@@ -41,10 +41,10 @@ namespace {
 // A search word as contains_word looks for it, kept with the statement from
 // one row to the next (sqlite3_set_auxdata).
 struct FoldedWord {
-  std::string bound;    // the word's bytes as bound
-  std::string folded;   // the same with A-Z as a-z
-  bool letters = false; // folded holds a letter: values are folded too
-  std::string scratch;  // a value folded, reused from row to row
+  std::string bound;   // the word's bytes as bound
+  std::string folded;  // the same with A-Z as a-z
+  // The first letter a-z of folded, if any: where a value is looked at.
+  size_t letterAt = std::string::npos;
 };
 
 constexpr char FoldByte(char c) noexcept {
@@ -67,16 +67,39 @@ bool ValueBytes(sqlite3_value* v, std::string_view* bytes) {
   return true;
 }
 
-bool Holds(std::string_view value, FoldedWord& word) {
+// A word without letters is found byte for byte (memmem). A word with
+// letters is looked for where its first letter stands in the value, in
+// either case (memchr for each: fast over texts with few Latin letters), and
+// compared there with the value's bytes folded.
+bool Holds(std::string_view value, const FoldedWord& word) {
   const std::string& w = word.folded;
   if (w.empty()) return true;
   if (value.size() < w.size()) return false;
-  if (word.letters) {
-    word.scratch.resize(value.size());
-    std::transform(value.begin(), value.end(), word.scratch.begin(), FoldByte);
-    value = word.scratch;
+  if (word.letterAt == std::string::npos)
+    return memmem(value.data(), value.size(), w.data(), w.size()) != nullptr;
+  const size_t k = word.letterAt;
+  const char lower = w[k];
+  const char upper = static_cast<char>(lower - ('a' - 'A'));
+  const char* first = value.data() + k;                      // the first place the letter can stand
+  const char* end = value.data() + (value.size() - w.size()) + k + 1;  // one past the last
+  auto next = [end](const char* from, char c) {
+    return from < end ? static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)))
+                      : nullptr;
+  };
+  const char* atLower = next(first, lower);
+  const char* atUpper = next(first, upper);
+  while (atLower || atUpper) {
+    const char* at = !atUpper || (atLower && atLower < atUpper) ? atLower : atUpper;
+    const char* start = at - k;
+    bool same = true;
+    for (size_t i = 0; i < w.size() && same; ++i) same = FoldByte(start[i]) == w[i];
+    if (same) return true;
+    if (at == atLower)
+      atLower = next(at + 1, lower);
+    else
+      atUpper = next(at + 1, upper);
   }
-  return memmem(value.data(), value.size(), w.data(), w.size()) != nullptr;
+  return false;
 }
 
 void ContainsWord(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -99,11 +122,9 @@ void ContainsWord(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto made = std::make_unique<FoldedWord>();
     made->bound = word;
     made->folded = word;
-    for (char& c : made->folded) {
-      const char f = FoldByte(c);
-      if (f != c || (c >= 'a' && c <= 'z')) made->letters = true;
-      c = f;
-    }
+    for (char& c : made->folded) c = FoldByte(c);
+    for (size_t i = 0; i < made->folded.size() && made->letterAt == std::string::npos; ++i)
+      if (made->folded[i] >= 'a' && made->folded[i] <= 'z') made->letterAt = i;
     sqlite3_result_int(ctx, Holds(value, *made) ? 1 : 0);
     // SQLite owns it from here, and may drop it at once.
     sqlite3_set_auxdata(ctx, 1, made.release(), [](void* p) { delete static_cast<FoldedWord*>(p); });

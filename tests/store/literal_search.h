@@ -147,6 +147,7 @@ inline QStringList OddValues() {
       QStringLiteral("NEAR(甲 乙) ^开头 BT:标题 {BT LR}: -减 +加 (括)"),
       QStringLiteral("'); DROP TABLE Omenry; --"),
       QStringLiteral("Hexagram ABC abc"),
+      QStringLiteral("aAaAb甲Ab"),  // letters in either case, candidates that overlap
       QStringLiteral("\u00c9 \u00e9 K k \u212a"),
       QStringLiteral("\uFEFF开头"),
       QStringLiteral("行\r\n行\n\t制表"),
@@ -177,7 +178,8 @@ inline QStringList OddWords() {
       QStringLiteral("BT:"), QStringLiteral("BT:标题"), QStringLiteral("{BT LR}:"), QStringLiteral("-"),
       QStringLiteral("+"), QStringLiteral("("), QStringLiteral(")"), QStringLiteral("');"),
       QStringLiteral("--"), QStringLiteral("DROP TABLE"),
-      QStringLiteral("hexagram"), QStringLiteral("ABC"), QStringLiteral("\u00c9"), QStringLiteral("\u00e9"),
+      QStringLiteral("hexagram"), QStringLiteral("ABC"), QStringLiteral("aab"), QStringLiteral("AAAAB"),
+      QStringLiteral("aaaaa"), QStringLiteral("b甲a"), QStringLiteral("甲AB"), QStringLiteral("Ab"), QStringLiteral("\u00c9"), QStringLiteral("\u00e9"),
       QStringLiteral("k"), QStringLiteral("K"), QStringLiteral("\u212a"),
       QStringLiteral("\uFEFF"), QStringLiteral("\uFEFF开"), QStringLiteral("\r\n"), QStringLiteral("\n"),
       QStringLiteral("\t"), QStringLiteral("行\n"),
