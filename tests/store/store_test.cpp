@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -901,6 +902,43 @@ TEST_F(StoreTest, OddWordsAreFoundLiterallyThroughTheIndexAndByScan) {
   // U+0000 alone: the five titles that hold one, not every record.
   store_.SearchRecords(Condition({Title({literal_search::Nul()})}));
   EXPECT_EQ(store_.records()->count(), 5);
+}
+
+// Short titles and texts drawn at random from the characters the word
+// index treats apart (U+0000, U+FFFD, U+FFFE, U+FFFF, a line feed, letters
+// in both cases, a quote, a character beyond the Basic Multilingual Plane),
+// and words drawn from the same: the index finds what the oracle finds,
+// for words of one, two, three and more characters, at every place.
+TEST_F(StoreTest, RandomTextsOfTheOddCharactersAreSearchedLiterally) {
+  const QString alphabet[] = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"),
+                              QStringLiteral("甲"), QStringLiteral("乙"), literal_search::Nul(),
+                              QStringLiteral("\uFFFD"), QStringLiteral("\uFFFE"), QStringLiteral("\uFFFF"),
+                              QStringLiteral("\n"), QStringLiteral("\""), QStringLiteral("\U0001F600"),
+                              QStringLiteral(" ")};
+  std::mt19937 random(20240611);  // the same draws on every run
+  auto draw = [&](size_t from, size_t to) {
+    QString s;
+    for (size_t n = from + random() % (to - from + 1); n > 0; --n) s += alphabet[random() % std::size(alphabet)];
+    return s;
+  };
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  std::vector<literal_search::Record> records;
+  for (int i = 0; i < 240; ++i) {
+    const QString title = draw(0, 6);
+    const QString text = draw(0, 14);
+    records.push_back({store_.InsertRecord(title, QString(), false, text, QDate(), f), title, text});
+  }
+  std::vector<SearchCondition> conditions;
+  for (int i = 0; i < 150; ++i) {
+    const QString w = draw(1, 4);
+    conditions.push_back(Condition({Title({w})}));
+    conditions.push_back(Condition({Text({w})}));
+    const QString v = draw(1, 3);
+    const bool all = i % 2 == 0;
+    conditions.push_back(Condition({Title({w, v}, all), Text({w, v}, all)}));
+  }
+  const int nonEmpty = literal_search::ExpectAsTheOracle(store_, records, conditions);
+  EXPECT_GT(nonEmpty, static_cast<int>(conditions.size()) / 3);
 }
 
 // Changes of records reach the word index in the same step.
