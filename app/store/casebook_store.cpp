@@ -735,7 +735,7 @@ bool CasebookStore::setUpWritable(int lockWaitMs) {
     const bool haveFts5 =
         d_->scalar(QStringLiteral("SELECT sqlite_compileoption_used('ENABLE_FTS5')")).toInt() != 0;
     if (haveFts5 && !wordIndexComplete())
-      CreateWordIndex([this](const QString& text) { d_->exec(text); });
+      CreateWordIndex(d_->db());
     t.commit();
   } catch (const StoreError& e) {
     d_->exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kWriteLockWaitMs));
@@ -769,26 +769,7 @@ void CasebookStore::fillChecksums() {
 }
 
 void CasebookStore::setUpReading() {
-  const bool haveFts5 =
-      d_->scalar(QStringLiteral("SELECT sqlite_compileoption_used('ENABLE_FTS5')")).toInt() != 0;
-  // A file that is only read uses its word index when it is all there.
-  d_->wordIndex = false;
-  if (haveFts5 && wordIndexComplete()) {
-    // The index's terms, for the words of one or two characters; temp
-    // tables belong to this connection alone.
-    for (int i = 0; i < 2; ++i)
-      d_->exec(QStringLiteral(
-                   "CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1 USING fts5vocab(main, %2, row)")
-                   .arg(QLatin1String(kWordIndexTerms[i]), QLatin1String(kWordIndexTables[i])));
-    // The index answers exactly only while lower() and LIKE fold the same
-    // letters, A-Z alone (an SQLite built with ICU folds more).
-    d_->wordIndex =
-        d_->scalar(QStringLiteral(
-                       "SELECT lower('AZ\u00c0\u0130\u212a') = 'az\u00c0\u0130\u212a' "
-                       "AND 'a' LIKE 'A' AND 'Z' LIKE 'z' AND '\u00e9' NOT LIKE '\u00c9' "
-                       "AND '\u212a' NOT LIKE 'k'"))
-            .toInt() == 1;
-  }
+  setUpSearch();
   // What of the schema is there: a casebook made before the bin and the
   // checksums, and only read, lacks them.
   d_->hasBin = d_->hasColumn(QStringLiteral("Omenry"), QStringLiteral("DT")) &&

@@ -258,18 +258,24 @@ class CasebookStore : public QObject {
   // runs as a read-only query. A failure throws StoreError and leaves the
   // list closed.
   //
+  // Every character is compared literally (see search_condition.h): A-Z in
+  // either case, everything else (U+0000, U+FFFD, U+FFFE, U+FFFF ...)
+  // exactly, through the whole value.
+  //
   // The word index: besides the tables, the database holds a trigram index
   // of the titles and of the texts (SQLite FTS5, kept in step with Omenry by
   // triggers, so that every change of a record changes its index entries in
   // the same transaction). A search asks the index which records can match
   // and reads only those; when a word is one the index cannot answer exactly
-  // (longer than three characters, or holding a character the index leaves
-  // out), the LIKE condition itself is checked on those records too. Either
-  // way the result is exactly the rows the LIKE condition gives. A search
-  // the index cannot narrow (a word found in most records, with "or") scans
-  // the table with the LIKE condition alone.
+  // (longer than three characters, or holding a character the index does not
+  // tell apart), the condition itself is checked on those records too; and
+  // the few records the index sees only in part (a title or text holding a
+  // U+0000) are always checked with the condition. Either way the result is
+  // exactly the rows the condition gives. A search the index cannot narrow
+  // (a word found in most records, with "or") scans the table with the
+  // condition alone.
   void SearchRecords(const SearchCondition& condition);
-  // The same search, always by scanning the table with the LIKE condition,
+  // The same search, always by scanning the table with the condition,
   // without the word index (for comparison and measurement).
   void SearchRecordsByScan(const SearchCondition& condition);
   RecordList* records() noexcept;
@@ -315,7 +321,8 @@ class CasebookStore : public QObject {
   // when another program holds the write lock (nothing was written).
   bool setUpWritable(int lockWaitMs);
   void fillChecksums();
-  void setUpReading();       // the word index's terms, the file's sanity
+  void setUpReading();       // the search's set-up, the file's sanity
+  void setUpSearch();        // contains_word, the word index's terms
   // Takes the verdict of the check beside (waiting for it); tells at once or
   // through the event loop.
   void finishCheck(bool notifyNow);
@@ -323,8 +330,8 @@ class CasebookStore : public QObject {
   void requireWritable();
   void openList(const QString& text, const QList<SearchBinding>& bindings = {});
   void search(const SearchCondition& condition, bool useIndex);
-  // The statement that finds the condition's records through the word index,
-  // or an empty text when the index cannot narrow the search.
+  // What finds the condition's records through the word index (the text
+  // after WHERE), or an empty text when the index cannot narrow the search.
   QString indexedSearch(const SearchCondition& condition, QList<SearchBinding>* bindings);
   // The record's text (null when there is no such record) and what its
   // checksum says of it.

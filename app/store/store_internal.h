@@ -128,15 +128,23 @@ struct FileCheck {
 // The word index of the search (casebook_search.cpp)
 
 // The version of the index that PRAGMA user_version holds once it is built.
-inline constexpr int kWordIndexVersion = 1;
+// 1: the trigram tables and their triggers; 2: also OmenryNulTexts.
+inline constexpr int kWordIndexVersion = 2;
 // The index's tables, of the titles and of the texts, and the term tables
 // (fts5vocab) over them that each connection makes for itself.
 inline constexpr const char* kWordIndexTables[] = {"OmenryTitleWords", "OmenryTextWords"};
 inline constexpr const char* kWordIndexTerms[] = {"OmenryTitleTerms", "OmenryTextTerms"};
+// The IDs of the records whose title or text holds a U+0000, which the
+// trigram tables see only up to there.
+inline constexpr const char* kNulTexts = "OmenryNulTexts";
 
-// Builds the index from the records and the triggers that keep it in step,
-// running each statement through `exec` (within the caller's transaction).
-void CreateWordIndex(const std::function<void(const QString&)>& exec);
+// Builds what the index lacks, and the triggers that keep it in step, on the
+// store's connection (within the caller's transaction).
+void CreateWordIndex(const QSqlDatabase& db);
+
+// The name of the search's comparison, contains_word(value, word), an SQL
+// function of the store's own that every connection of the store has.
+inline constexpr const char* kContainsWord = "contains_word";
 
 // The clauses of the condition that have words, joined by " or ", without
 // " where " (search_condition.cpp).

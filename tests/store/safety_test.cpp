@@ -4,6 +4,7 @@
 
 #include "casebook_store.h"
 #include "damage.h"
+#include "literal_search.h"
 #include "sqlite_helpers.h"
 
 #include <QCryptographicHash>
@@ -363,4 +364,47 @@ TEST_F(SafetyTest, LargeDamagedCasebookIsFoundBesideAndNeverWritten) {
   QCoreApplication::processEvents();
   EXPECT_EQ(reports, 1);  // the earlier opening's report, nothing from this one
   EXPECT_EQ(FileHash(dbPath()), before);
+}
+
+// ---------------------------------------------------------------------------
+// The search on the connections that only read
+
+// The search is literal on every connection the store reads through: the
+// read-only one while a large casebook is checked beside, and the one of a
+// damaged casebook.
+TEST_F(SafetyTest, SearchIsLiteralOnReadOnlyConnections) {
+  const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
+  std::vector<literal_search::Record> records;
+  auto add = [&](const QString& title, const QString& text) {
+    records.push_back({store_.InsertRecord(title, QString(), false, text, QDate(2024, 1, 1), folder), title, text});
+  };
+  for (const QString& v : literal_search::OddValues()) add(v, v);
+  QString longText;  // for the damage
+  for (int i = 0; i < 2000; ++i) longText += QStringLiteral("卦%1 ").arg(i);
+  add(QStringLiteral("长"), longText);
+  store_.close();
+
+  // Title words (a title is read even where the damage lies), through the
+  // index and by scanning.
+  std::vector<SearchCondition> conditions;
+  for (const QString& w : literal_search::OddWords()) {
+    conditions.emplace_back();
+    conditions.back().clauses = {{SearchField::Title, {w}, true}};
+  }
+  auto check = [&](const char* state) {
+    literal_search::ExpectAsTheOracle(store_, records, conditions, state);
+  };
+  {
+    CheckBeside beside;
+    store_.OpenStore(dir_);
+    ASSERT_TRUE(store_.isChecking());
+    check("read while checked beside: ");
+    store_.close();
+  }
+  store_.OpenStore(dir_);  // writable: closing removes the log the reader left
+  store_.close();
+  ASSERT_TRUE(DamageRecordsPage(dbPath()));
+  store_.OpenStore(dir_);
+  ASSERT_TRUE(store_.isDamaged());
+  check("damaged: ");
 }
