@@ -149,7 +149,7 @@ void CasebookStore::ListRecycledRecords() {
     openList(kListFields + QStringLiteral(" WHERE 0"));
     return;
   }
-  openList(kListFields + QStringLiteral(" WHERE ") + kAloneInBin + QStringLiteral(" ORDER BY DT DESC, ID DESC"));
+  openList(kListFields + QStringLiteral(" WHERE ") + kAloneInBin, {}, QStringLiteral("DT DESC, ID DESC"));
 }
 
 void CasebookStore::ListRecycledFolderRecords(RowId folderId) {
@@ -159,7 +159,7 @@ void CasebookStore::ListRecycledFolderRecords(RowId folderId) {
   }
   openList(kListFields + QStringLiteral(" WHERE FL=") + Num(folderId) +
            QStringLiteral(" AND DT=(SELECT DT FROM Folder WHERE ID=") + Num(folderId) +
-           QStringLiteral(" AND DT IS NOT NULL) ORDER BY ID DESC"));
+           QStringLiteral(" AND DT IS NOT NULL)"));
 }
 
 int CasebookStore::RecycleBinCount() {

@@ -29,7 +29,12 @@ using namespace store_detail;
 
 // ---- a folder's listing and a record's text
 
-void CasebookStore::openList(const QString& text, const QList<SearchBinding>& bindings) {
+void CasebookStore::openList(const QString& base, const QList<SearchBinding>& bindings,
+                             const QString& newest) {
+  d_->listText = base;
+  d_->listBindings = bindings;
+  d_->listNewest = newest;
+  const QString text = base + orderBy(newest);
   try {
     d_->requireOpen();
     auto data = std::make_unique<RecordList::Data>();
@@ -50,6 +55,8 @@ void CasebookStore::openList(const QString& text, const QList<SearchBinding>& bi
       r.sj = DateValue(q.value(3));
       r.fl = q.value(4).toLongLong();
       r.fk = BoolValue(q.value(5));
+      r.folderName = TextColumn(q.value(6));
+      if (r.folderName.isNull()) r.folderName = QString(QLatin1String(""));
       data->rows.push_back(std::move(r));
     }
     if (q.lastError().isValid()) Fail(q.lastError());
@@ -61,8 +68,7 @@ void CasebookStore::openList(const QString& text, const QList<SearchBinding>& bi
 }
 
 void CasebookStore::ListFolderRecords(RowId folderId) {
-  openList(kListFields + QStringLiteral(" WHERE FL=") + Num(folderId) + d_->live() +
-           QStringLiteral(" ORDER BY ID DESC"));
+  openList(kListFields + QStringLiteral(" WHERE FL=") + Num(folderId) + d_->live());
 }
 RecordList* CasebookStore::records() noexcept { return d_->list; }
 

@@ -133,22 +133,6 @@ void ContainsWord(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
 }
 
-// The SQLite connection under a Qt SQL one. Qt's SQLite driver and the store
-// must use one and the same SQLite library (on Debian both use the system's
-// libsqlite3): the source IDs of the two are compared.
-sqlite3* Handle(const QSqlDatabase& db) {
-  const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
-  sqlite3* handle = nullptr;
-  if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0) handle = *static_cast<sqlite3* const*>(v.constData());
-  QSqlQuery q(db);
-  const bool same = handle && q.exec(QStringLiteral("SELECT sqlite_source_id()")) && q.next() &&
-                    q.value(0).toString() == QLatin1String(sqlite3_sourceid());
-  if (!same)
-    throw StoreError(QStringLiteral("数据库驱动所用的 SQLite 不是本程序的 SQLite，无法查找记录。(%1)")
-                         .arg(QLatin1String(sqlite3_sourceid())));
-  return handle;
-}
-
 }  // namespace
 
 void CasebookStore::setUpSearch() {

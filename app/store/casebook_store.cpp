@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QSqlDriver>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -99,6 +100,22 @@ QString UserText(int code, const QString& detail) {
   const int code = PrimaryCode(e);
   throw StoreError(IsDamage(e) ? StoreProblem::Damaged : StoreProblem::Engine,
                    UserText(code, EngineText(e)), code);
+}
+
+// The SQLite connection under a Qt SQL one. Qt's SQLite driver and the store
+// must use one and the same SQLite library (on Debian both use the system's
+// libsqlite3): the source IDs of the two are compared.
+sqlite3* Handle(const QSqlDatabase& db) {
+  const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+  sqlite3* handle = nullptr;
+  if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0) handle = *static_cast<sqlite3* const*>(v.constData());
+  QSqlQuery q(db);
+  const bool same = handle && q.exec(QStringLiteral("SELECT sqlite_source_id()")) && q.next() &&
+                    q.value(0).toString() == QLatin1String(sqlite3_sourceid());
+  if (!same)
+    throw StoreError(QStringLiteral("数据库驱动所用的 SQLite 不是本程序的 SQLite，无法打开数据库。(%1)")
+                         .arg(QLatin1String(sqlite3_sourceid())));
+  return handle;
 }
 
 QByteArray RecordChecksum(const QByteArray& bt, const QByteArray& qzr, const QByteArray& sj,
@@ -770,6 +787,7 @@ void CasebookStore::fillChecksums() {
 
 void CasebookStore::setUpReading() {
   setUpSearch();
+  setUpOrder();
   // What of the schema is there: a casebook made before the bin and the
   // checksums, and only read, lacks them.
   d_->hasBin = d_->hasColumn(QStringLiteral("Omenry"), QStringLiteral("DT")) &&

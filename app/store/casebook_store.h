@@ -279,6 +279,25 @@ class CasebookStore : public QObject {
   // without the word index (for comparison and measurement).
   void SearchRecordsByScan(const SearchCondition& condition);
   RecordList* records() noexcept;
+  // The order of the record list, for every listing and search from now on;
+  // the list open now is read again in it, its current record staying
+  // current. Descending for Newest is newest first; for the fields,
+  // Ascending is A to Z (pinyin), the earliest date, × before √.
+  void SetListOrder(ListOrder order, Qt::SortOrder direction);
+  ListOrder listOrder() const noexcept;
+  Qt::SortOrder listDirection() const noexcept;
+
+  // ---- moving
+  // Files the records into folder `to` (a live folder, not the root), in
+  // one transaction; returns how many moved. Records in the bin stay there.
+  // Closes the record list.
+  int MoveRecords(const QList<RowId>& ids, RowId to);
+  // Hangs the folder under `to` (0: the root). Refused with a StoreError
+  // when `to` is the folder itself or one of its sub-folders, or not a live
+  // folder. Returns false when there is no such live folder.
+  bool MoveFolder(RowId id, RowId to);
+  // Whether `folder` is `ancestor` or lies anywhere below it.
+  bool FolderIsWithin(RowId folder, RowId ancestor);
 
   // ---- records (table Omenry). Each closes the record list first.
   // Inserts a record into folder fl and returns its new ID (larger than any
@@ -328,7 +347,12 @@ class CasebookStore : public QObject {
   void finishCheck(bool notifyNow);
   // Every modifying operation begins here.
   void requireWritable();
-  void openList(const QString& text, const QList<SearchBinding>& bindings = {});
+  // Opens the record list with the statement (without ORDER BY) in the
+  // list's order; `newest` is the listing's own newest-first order.
+  void openList(const QString& text, const QList<SearchBinding>& bindings = {},
+                const QString& newest = QStringLiteral("ID DESC"));
+  QString orderBy(const QString& newest) const;
+  void setUpOrder();  // the collation of Chinese names
   void search(const SearchCondition& condition, bool useIndex);
   // What finds the condition's records through the word index (the text
   // after WHERE), or an empty text when the index cannot narrow the search.

@@ -9,7 +9,7 @@
 namespace {
 
 // The fields' names, in the order of the columns.
-const char* const kFieldNames[RecordList::ColumnCount] = {"ID", "BT", "QZR", "SJ", "FL", "FK", "LR"};
+const char* const kFieldNames[RecordList::ColumnCount] = {"ID", "BT", "QZR", "SJ", "FL", "FK", "LR", "Folder"};
 
 int FieldIndex(const QString& name) {
   for (int i = 0; i < RecordList::ColumnCount; ++i)
@@ -25,6 +25,7 @@ QVariant RawValue(const store_detail::ListRow& r, int column) {
     case RecordList::ColSJ: return r.sj;
     case RecordList::ColFL: return QVariant::fromValue<qint64>(r.fl);
     case RecordList::ColFK: return r.fk;
+    case RecordList::ColFolder: return r.folderName;
     default: return QVariant();
   }
 }
@@ -173,4 +174,38 @@ void RecordList::close() noexcept {
   open_ = false;
   endResetModel();
   if (hadRows || wasOpen) emit currentChanged(-1);
+}
+
+ListOrder RecordList::OrderOfColumn(int column) {
+  switch (column) {
+    case ColBT: return ListOrder::Title;
+    case ColQZR: return ListOrder::Querent;
+    case ColSJ: return ListOrder::Date;
+    case ColFK: return ListOrder::Feedback;
+    case ColFolder: return ListOrder::Folder;
+    default: return ListOrder::Newest;
+  }
+}
+
+int RecordList::ColumnOfOrder(ListOrder order) {
+  switch (order) {
+    case ListOrder::Title: return ColBT;
+    case ListOrder::Querent: return ColQZR;
+    case ListOrder::Date: return ColSJ;
+    case ListOrder::Feedback: return ColFK;
+    case ListOrder::Folder: return ColFolder;
+    case ListOrder::Newest: break;
+  }
+  return ColID;
+}
+
+void RecordList::sort(int column, Qt::SortOrder order) {
+  const ListOrder by = OrderOfColumn(column);
+  if (by == store_->listOrder() && order == store_->listDirection()) return;
+  try {
+    store_->SetListOrder(by, order);
+  } catch (const StoreError&) {
+    // Qt's model interface cannot throw; the list is left closed or as it
+    // was, and the next listing tells the error.
+  }
 }

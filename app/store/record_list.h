@@ -20,7 +20,8 @@ class RecordList : public QAbstractTableModel {
   // Model columns, in the order of the main window's list. ID, FL and LR are
   // meant to be hidden by the view. Column LR's data() is always empty (the
   // text is not held by the list; ask value("LR")).
-  enum Column { ColID = 0, ColBT, ColQZR, ColSJ, ColFL, ColFK, ColLR, ColumnCount };
+  // ColFolder: the name of the record's folder (shown with search hits).
+  enum Column { ColID = 0, ColBT, ColQZR, ColSJ, ColFL, ColFK, ColLR, ColFolder, ColumnCount };
 
   ~RecordList() override;
 
@@ -85,6 +86,13 @@ class RecordList : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
+  // Sorts by a column (a click on its title): the store lists again in that
+  // order (CasebookStore::SetListOrder); a store error is swallowed, the
+  // list then stays as it was. Column ID is newest first (descending).
+  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+  // The list order a column stands for (Newest for the columns without one).
+  static ListOrder OrderOfColumn(int column);
+  static int ColumnOfOrder(ListOrder order);
 
  signals:
   // After every change of the current row: a move, the first row becoming

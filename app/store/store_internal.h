@@ -18,6 +18,8 @@
 
 #include "casebook_store.h"
 
+struct sqlite3;
+
 namespace store_detail {
 
 // ---------------------------------------------------------------------------
@@ -38,6 +40,11 @@ inline bool IsDamageCode(int code) { return code == kSqliteCorrupt || code == kS
 
 // Throws the error as a StoreError.
 [[noreturn]] void Fail(const QSqlError& e);
+
+// The SQLite connection under a Qt SQL one. Qt's SQLite driver and the store
+// must use one and the same SQLite library (on Debian both use the system's
+// libsqlite3); a StoreError says so when they do not.
+sqlite3* Handle(const QSqlDatabase& db);
 
 // What the user reads for an error of SQLite's primary result code `code`:
 // a Chinese sentence, then the engine's own text as the detail.
@@ -155,8 +162,9 @@ QString ConditionPredicate(const SearchCondition& condition);
 
 // The listed fields of the records, read as their bytes (see TextColumn),
 // in the order of ListRow; a condition follows.
-inline const QString kListFields =
-    QStringLiteral("SELECT ID,CAST(BT AS BLOB),CAST(QZR AS BLOB),SJ,FL,FK FROM Omenry");
+inline const QString kListFields = QStringLiteral(
+    "SELECT ID,CAST(BT AS BLOB),CAST(QZR AS BLOB),SJ,FL,FK,"
+    "(SELECT CAST(Name AS BLOB) FROM Folder WHERE Folder.ID=Omenry.FL) FROM Omenry");
 
 struct ListRow {
   RowId id = 0;
@@ -165,6 +173,7 @@ struct ListRow {
   QVariant sj;  // QDate, or null
   RowId fl = 0;
   QVariant fk;  // bool, or null
+  QString folderName;  // the name of folder FL ("" when there is none)
 };
 
 // SJ as read: a QDate, or null when empty or not a date.
@@ -205,6 +214,14 @@ struct CasebookStore::Impl {
   // casebook made before them and only read lacks them.
   bool hasBin = false;
   bool hasChecks = false;
+  // The record list's order, and the listing it was last opened with (its
+  // statement without the order, its parameters, its own newest-first
+  // order), so that a new order lists it again.
+  ListOrder order = ListOrder::Newest;
+  Qt::SortOrder direction = Qt::DescendingOrder;
+  QString listText;
+  QList<SearchBinding> listBindings;
+  QString listNewest;
   QStringList problems;
   // The check of a large casebook runs on `checker` while the connection
   // reads, read-only; `checkError` is set when the check could not run.

@@ -61,6 +61,11 @@ enum class ReadOnlyReason {
 // none (or the casebook keeps none), Damaged when they no longer agree with it.
 enum class RecordIntegrity { Unchecked, Sound, Damaged };
 
+// The order of the record list: newest first (the default), or by one of
+// the listed fields (title and querent in the order of their pinyin,
+// then newest first within equal values).
+enum class ListOrder { Newest, Title, Querent, Date, Feedback, Folder };
+
 // A row of table Folder, as FolderChildren gives it.
 struct FolderRow {
   RowId id = 0;
