@@ -444,10 +444,11 @@ TEST_F(StoreTest, ListsNewestFirstWithEveryField) {
     EXPECT_EQ(cell(2, RecordList::ColFK), QVariant(true));
     EXPECT_EQ(cell(1, RecordList::ColFK), QVariant(false));
     EXPECT_FALSE(cell(1, RecordList::ColLR).isValid());  // the list holds no texts
+    EXPECT_EQ(cell(2, RecordList::ColFolder).toString(), QStringLiteral("甲"));
   }
-  EXPECT_EQ(list->columnCount(), 7);
-  const QStringList headers = {"ID", "BT", "QZR", "SJ", "FL", "FK", "LR"};
-  for (int c = 0; c < 7; ++c)
+  EXPECT_EQ(list->columnCount(), 8);
+  const QStringList headers = {"ID", "BT", "QZR", "SJ", "FL", "FK", "LR", "Folder"};
+  for (int c = 0; c < 8; ++c)
     EXPECT_EQ(list->headerData(c, Qt::Horizontal).toString(), headers[c]);
 }
 
