@@ -14,22 +14,11 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 omenry=${1:-/usr/bin/Omenry}
-for tool in Xvfb xdotool sqlite3; do
-  command -v $tool >/dev/null || { echo "omenry_casts_a_chart: $tool is missing (scripts/install-deps)" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
+name=omenry_casts_a_chart
+tools="xdotool sqlite3"
+. "$root/tests/app/xvfb_display.sh"
 fail() {
-  echo "omenry_casts_a_chart: $1" >&2
+  echo "$name: $1" >&2
   cat "$work/app.log" >&2 2>/dev/null || true
   exit 1
 }
@@ -39,28 +28,9 @@ chmod 700 "$work/run"
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
 unset XDG_CONFIG_HOME XDG_DATA_HOME LD_LIBRARY_PATH
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-i=0
-until [ -s "$work/display" ]; do
-  i=$((i + 1)); [ $i -gt 50 ] && fail "Xvfb did not start"
-  sleep 0.2
-done
-export DISPLAY=":$(head -n 1 "$work/display")"
-
 # The loader writes down every library it opens (LD_DEBUG_OUTPUT.<pid>).
 LD_DEBUG=files LD_DEBUG_OUTPUT="$work/loader" QT_QPA_PLATFORM=xcb "$omenry" >"$work/app.log" 2>&1 &
 app_pid=$!
-
-window_of() {
-  i=0
-  while :; do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    i=$((i + 1)); [ $i -gt 100 ] && return 1
-    sleep 0.2
-  done
-}
 
 main=$(window_of '^Hexalore [0-9]+\.[0-9]+$') || fail "the main window did not appear"
 xdotool windowsize "$main" 1280 800 windowmove "$main" 0 0

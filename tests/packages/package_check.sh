@@ -67,7 +67,7 @@ expect_first_line() {
 }
 
 echo "== orvchart"
-(cd / && env -u LD_LIBRARY_PATH orvchart bazi 1984-02-04 12 --male) | expect_first_line orvchart
+(cd / && env -u LD_LIBRARY_PATH /usr/bin/orvchart bazi 1984-02-04 12 --male) | expect_first_line orvchart
 
 echo "== Omenry"
 "$here/omenry_casts_a_chart.sh" /usr/bin/Omenry
