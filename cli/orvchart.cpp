@@ -1,8 +1,8 @@
 // orvchart: charts and the calendar in the terminal, in UTF-8.
 //
-// The calendar comes from the engine linked in; the charts come from
-// liborv.so, loaded by file name from this program's own directory first,
-// exactly as the desktop program loads it.
+// The calendar comes from the engine's calendar core linked in; the charts
+// come from liborv.so, loaded by file name from this program's own directory
+// first, exactly as the desktop program loads it.
 #include <unistd.h>
 
 #include <array>
@@ -171,15 +171,6 @@ Args Parse(int argc, char** argv, int first, const std::vector<std::string>& all
 
 void Exclusive(const Args& args, const char* a, const char* b) {
   if (args.Has(a) && args.Has(b)) throw UsageError(std::string(a) + " and " + b + " exclude each other");
-}
-
-// The directory of this program, with its trailing slash.
-std::string ProgramDirectory() {
-  std::vector<char> path(PATH_MAX + 1, '\0');
-  const ssize_t n = readlink("/proc/self/exe", path.data(), PATH_MAX);
-  if (n <= 0) return {};
-  std::string p(path.data(), static_cast<std::size_t>(n));
-  return p.substr(0, p.rfind('/') + 1);
 }
 
 // The engine's solar-term question, asked on the terminal: "y" answers 是

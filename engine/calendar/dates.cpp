@@ -136,7 +136,11 @@ long long WholeDays(double value) {
 double Now() {
   const std::time_t t = std::time(nullptr);
   std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &t);  // the C runtime's thread-safe form, arguments swapped
+#else
   localtime_r(&t, &local);
+#endif
   return EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                         local.tm_min, local.tm_sec > 59 ? 59 : local.tm_sec);
 }

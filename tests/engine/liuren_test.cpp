@@ -501,7 +501,7 @@ TEST_F(Liuren, ThreadsKeepTheirOwnRules) {
 
 int32_t answer = 2;
 std::vector<std::string> asked;
-int32_t Answer(const char* question) {
+int32_t ORV_CALL Answer(const char* question) {
   asked.push_back(question);
   return answer;
 }
