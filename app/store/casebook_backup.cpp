@@ -147,10 +147,38 @@ QList<BackupFile> BackupsToKeep(const QList<BackupFile>& backups) {
     keep.insert(b.path);
     ++weeks;
   }
+  // Besides those, the fullest copy of the last days up to the newest copy.
+  if (!newestFirst.isEmpty()) {
+    const QDateTime since = newestFirst.first().time.addDays(-kFullestBackupDays);
+    const BackupFile* fullest = nullptr;
+    for (const BackupFile& b : newestFirst) {
+      if (b.time < since) break;
+      if (b.records >= 0 && (!fullest || b.records > fullest->records)) fullest = &b;
+    }
+    if (fullest) keep.insert(fullest->path);
+  }
   QList<BackupFile> kept;
   for (const BackupFile& b : backups)
     if (keep.contains(b.path)) kept.append(b);
   return kept;
+}
+
+CopyContents ReadCopyContents(const QString& path) {
+  CopyContents contents;
+  Connection db(path, SQLITE_OPEN_READONLY);
+  sqlite3_stmt* st = nullptr;
+  if (db.ok() &&
+      sqlite3_prepare_v2(db.handle(),
+                         "SELECT (SELECT COUNT(*) FROM Omenry), (SELECT COUNT(*) FROM Folder)", -1,
+                         &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW) {
+    contents.records = sqlite3_column_int64(st, 0);
+    contents.folders = sqlite3_column_int64(st, 1);
+  } else {
+    contents.error = db.error();
+  }
+  sqlite3_finalize(st);
+  return contents;
 }
 
 // ---------------------------------------------------------------------------
@@ -248,7 +276,8 @@ AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTim
   result.outcome = CopyDatabase(source, target, cancel, {}, &result.error);
   if (result.outcome != CopyOutcome::Done) return result;
   result.path = target;
-  const QList<BackupFile> all = ListBackups(dataDir);
+  QList<BackupFile> all = ListBackups(dataDir);
+  for (BackupFile& b : all) b.records = ReadCopyContents(b.path).records;
   QSet<QString> keep;
   for (const BackupFile& b : BackupsToKeep(all)) keep.insert(b.path);
   keep.insert(target);

@@ -32,8 +32,12 @@
 // How many copies the rotation keeps: the newest copy of each of the last
 // kDailyBackups days that have one, and besides those the newest copy of
 // each of the last kWeeklyBackups weeks (Monday to Sunday) that have one.
+// Besides those again, the copy with the most records of the
+// kFullestBackupDays days up to the newest copy, so that a casebook emptied
+// or shrunk by mistake can never push its last full copy out.
 inline constexpr int kDailyBackups = 7;
 inline constexpr int kWeeklyBackups = 4;
+inline constexpr int kFullestBackupDays = 30;
 
 // The directory of the automatic backups: "<dataDir>/backup".
 QString BackupDir(const QString& dataDir);
@@ -45,6 +49,9 @@ QString BackupFileName(const QDateTime& time);
 struct BackupFile {
   QString path;
   QDateTime time;  // from the file name, local time
+  // The records (rows of Omenry) the copy holds; -1 when not counted, or
+  // when the copy cannot be read as a casebook.
+  qint64 records = -1;
 };
 
 // The automatic backups of the data directory, newest first: the files of
@@ -56,7 +63,20 @@ QList<BackupFile> ListBackups(const QString& dataDir);
 bool BackupDue(const QList<BackupFile>& backups, const QDateTime& now);
 
 // The backups the rotation keeps (see kDailyBackups), in the order given.
+// The fullest copy is the one with the largest `records` among the copies
+// made at most kFullestBackupDays days before the newest one (the newest of
+// them on a tie); copies whose records are -1 are never it.
 QList<BackupFile> BackupsToKeep(const QList<BackupFile>& backups);
+
+// What a copy of the casebook holds, read from the file itself through a
+// read-only connection.
+struct CopyContents {
+  qint64 records = -1;  // rows of Omenry
+  qint64 folders = -1;  // rows of Folder
+  QString error;        // SQLite's message when it cannot be read as a casebook
+  bool readable() const { return error.isEmpty(); }
+};
+CopyContents ReadCopyContents(const QString& path);
 
 // ---------------------------------------------------------------------------
 // Copying and restoring

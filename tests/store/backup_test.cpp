@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <functional>
 #include <set>
 
 namespace {
@@ -128,6 +129,56 @@ TEST(BackupRotation, KeepsSevenDailyAndFourWeeklyCopies) {
         "2026-01-16 08:00", "2026-01-15 08:00", "2026-01-14 08:00", "2026-01-02 08:00",
         "2025-12-28 08:00", "2025-12-20 08:00", "2025-12-10 08:00"}},
       {"none", {}, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Names(BackupsToKeep(c.backups)), c.kept) << c.what;
+}
+
+// One copy a day at 08:00 from `first` to `last`, holding records(day).
+QList<BackupFile> DailyCopies(QDate first, QDate last, const std::function<qint64(QDate)>& records) {
+  QList<BackupFile> list;
+  for (QDate d = first; d <= last; d = d.addDays(1))
+    list.append({d.toString(Qt::ISODate), QDateTime(d, QTime(8, 0)), records(d)});
+  return list;
+}
+
+TEST(BackupRotation, AlwaysKeepsTheFullestCopyOfTheLastThirtyDays) {
+  // Monday 2025-06-30 is the newest copy in every case; the plain rotation
+  // keeps 06-24 … 06-30 and the Sundays 06-22, 06-15, 06-08, 06-01.
+  const QDate first(2025, 5, 1), last(2025, 6, 30);
+  const std::set<std::string> plain{"2025-06-30", "2025-06-29", "2025-06-28", "2025-06-27",
+                                    "2025-06-26", "2025-06-25", "2025-06-24", "2025-06-22",
+                                    "2025-06-15", "2025-06-08", "2025-06-01"};
+  auto plus = [&](std::initializer_list<const char*> more) {
+    std::set<std::string> kept = plain;
+    kept.insert(more.begin(), more.end());
+    return kept;
+  };
+  const struct {
+    const char* what;
+    QList<BackupFile> backups;
+    std::set<std::string> kept;
+  } cases[] = {
+      {"emptied on Wednesday 06-11: the last full copy (Tuesday 06-10) stays",
+       DailyCopies(first, last, [](QDate d) { return d <= QDate(2025, 6, 10) ? 11 : 0; }),
+       plus({"2025-06-10"})},
+      {"shrunk by half on Friday 06-20: Thursday's copy stays",
+       DailyCopies(first, last, [](QDate d) { return d < QDate(2025, 6, 20) ? 400 : 200; }),
+       plus({"2025-06-19"})},
+      {"the fullest a month and a day back: none extra (the newest is the fullest since)",
+       DailyCopies(first, last, [](QDate d) { return d == QDate(2025, 5, 30) ? 900 : 5; }),
+       plain},
+      {"the fullest exactly thirty days back (Saturday 05-31 08:00) still counts",
+       DailyCopies(first, last, [](QDate d) { return d == QDate(2025, 5, 31) ? 900 : 5; }),
+       plus({"2025-05-31"})},
+      {"a tie: the newest of the fullest, already kept as a day's",
+       DailyCopies(first, last, [](QDate d) { return d.day() % 2 ? 30 : 3; }),
+       plain},
+      {"records not counted, or unreadable copies: never the fullest",
+       DailyCopies(first, last, [](QDate d) { return d == QDate(2025, 6, 10) ? -1 : 0; }),
+       plus({"2025-06-30"})},
+      {"a copy that grows every day: the newest is the fullest",
+       DailyCopies(first, last, [](QDate d) { return d.toJulianDay(); }),
+       plain},
   };
   for (const auto& c : cases) EXPECT_EQ(Names(BackupsToKeep(c.backups)), c.kept) << c.what;
 }
@@ -269,6 +320,31 @@ TEST_F(BackupTest, AutomaticBackupCopiesThenRotates) {
   EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), expected);
   EXPECT_EQ(result.removed.size(), 30 - 10);
   EXPECT_FALSE(BackupDue(ListBackups(dir_), now.addSecs(3600)));
+}
+
+TEST_F(BackupTest, AutomaticBackupsKeepTheLastFullCopyWhenTheCasebookShrinks) {
+  folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
+  QList<RowId> ids;
+  for (int i = 0; i < 11; ++i)
+    ids << store_.InsertRecord(QStringLiteral("例%1").arg(i), QString(), false, QStringLiteral("正文"),
+                               QDate(2025, 6, 1), folder_);
+  // Wednesday 06-11: the copy of the full casebook. Then ten records go,
+  // and a copy is made every day until Monday 06-30.
+  const QString full = BackupDir(dir_) + QStringLiteral("/casebook-20250611-090000.sqlite");
+  ASSERT_EQ(MakeAutomaticBackup(dir_, QDateTime(QDate(2025, 6, 11), QTime(9, 0))).path, full);
+  for (int i = 0; i < 10; ++i) store_.DeleteRecord(ids[i]);
+  for (QDate d(2025, 6, 12); d <= QDate(2025, 6, 30); d = d.addDays(1))
+    ASSERT_EQ(MakeAutomaticBackup(dir_, QDateTime(d, QTime(9, 0))).outcome, CopyOutcome::Done);
+  // 06-11 is neither one of the last seven days nor the newest copy of its
+  // week (06-15 is), and it stays: the only copy that holds all 11.
+  QStringList kept;
+  for (const BackupFile& b : ListBackups(dir_)) kept << QFileInfo(b.path).fileName().mid(13, 4);
+  EXPECT_EQ(kept.join(QLatin1Char(' ')).toStdString(),
+            "0630 0629 0628 0627 0626 0625 0624 0622 0615 0611");
+  EXPECT_EQ(ReadCopyContents(full).records, 11);
+  EXPECT_EQ(ReadCopyContents(full).folders, 1);
+  // A file that is no casebook has no contents to count.
+  EXPECT_FALSE(ReadCopyContents(tmp_.path() + QStringLiteral("/none.sqlite")).readable());
 }
 
 TEST_F(BackupTest, RestorePutsTheCopyInPlaceAndKeepsTheOldFile) {
