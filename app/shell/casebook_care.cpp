@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QTimer>
 
 #include <atomic>
@@ -42,6 +43,17 @@ QString AskFileName(QWidget* parent, const QString& suggested) {
 QString RealDir(const QString& dir) {
   const QString real = QFileInfo(dir).canonicalFilePath();
   return real.isEmpty() ? QDir::cleanPath(QFileInfo(dir).absoluteFilePath()) : real;
+}
+
+// Puts a copy that 备份数据库… wrote first in the remembered list.
+void RememberBackupCopy(const QString& path) {
+  QStringList copies = RememberedBackupCopies();
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  copies.removeAll(absolute);
+  copies.prepend(absolute);
+  while (copies.size() > kRememberedCopies) copies.removeLast();
+  QSettings settings;
+  settings.setValue(QStringLiteral("BackupCopies"), copies);
 }
 
 }  // namespace
@@ -117,26 +129,44 @@ bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {
     return false;
   }
 
-  // The copy runs on a thread of its own; the window goes on drawing itself
-  // and the progress box offers 取消.
-  std::atomic<bool> cancel{false};
-  std::atomic<int> done{0}, total{0};
-  std::atomic<bool> finished{false};
   CopyOutcome outcome = CopyOutcome::Failed;
   QString error;
   const QString source = store.databasePath();
+  RunBeside(parent, QStringLiteral("备份数据库"), QStringLiteral("正在备份数据库…"),
+            [&](const std::atomic<bool>& cancel, const CopyProgress& progress) {
+              outcome = CopyDatabase(source, target, &cancel, progress, &error);
+            });
+  switch (outcome) {
+    case CopyOutcome::Done:
+      RememberBackupCopy(target);
+      skin::Message(parent, QStringLiteral("提示"),
+                    QStringLiteral("数据库已备份到：\n%1").arg(Native(target)), skin::Buttons::Ok,
+                    skin::Icon::Information);
+      return true;
+    case CopyOutcome::Cancelled:
+    case CopyOutcome::Skipped:
+      return false;
+    case CopyOutcome::Failed:
+      skin::ShowError(parent, QStringLiteral("备份数据库失败：%1").arg(error));
+      return false;
+  }
+  return false;
+}
+
+void RunBeside(QWidget* parent, const QString& title, const QString& label, const BesideWork& work) {
+  std::atomic<bool> cancel{false};
+  std::atomic<int> done{0}, total{0};
+  std::atomic<bool> finished{false};
   std::thread worker([&] {
-    outcome = CopyDatabase(source, target, &cancel,
-                           [&](int d, int t) {
-                             done = d;
-                             total = t;
-                           },
-                           &error);
+    work(cancel, [&](int d, int t) {
+      done = d;
+      total = t;
+    });
     finished = true;
   });
   {
-    QProgressDialog progress(QStringLiteral("正在备份数据库…"), QStringLiteral("取消"), 0, 0, parent);
-    progress.setWindowTitle(QStringLiteral("备份数据库"));
+    QProgressDialog progress(label, QStringLiteral("取消"), 0, 0, parent);
+    progress.setWindowTitle(title);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
@@ -156,17 +186,25 @@ bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {
     if (!finished) loop.exec();
   }
   worker.join();
-  switch (outcome) {
-    case CopyOutcome::Done:
-      skin::Message(parent, QStringLiteral("提示"),
-                    QStringLiteral("数据库已备份到：\n%1").arg(Native(target)), skin::Buttons::Ok,
-                    skin::Icon::Information);
-      return true;
-    case CopyOutcome::Cancelled:
-      return false;
-    case CopyOutcome::Failed:
-      skin::ShowError(parent, QStringLiteral("备份数据库失败：%1").arg(error));
-      return false;
-  }
-  return false;
+}
+
+QStringList RememberedBackupCopies() {
+  return QSettings().value(QStringLiteral("BackupCopies")).toStringList();
+}
+
+CopyOutcome BackUpOnClose(QWidget* parent, CasebookStore& store) {
+  if (!store.isOpen() || store.isDamaged() || store.isChecking() || !store.checkError().isEmpty())
+    return CopyOutcome::Skipped;
+  const QString dir = store.dataDir();
+  store.close();
+  if (!CasebookChangedSinceBackup(dir)) return CopyOutcome::Skipped;
+  AutomaticBackupResult result;
+  const QDateTime now = QDateTime::currentDateTime();
+  RunBeside(parent, QStringLiteral("备份数据库"), QStringLiteral("正在备份数据库，请稍候…"),
+            [&](const std::atomic<bool>& cancel, const CopyProgress& progress) {
+              result = MakeAutomaticBackup(dir, now, &cancel, progress);
+            });
+  if (result.outcome == CopyOutcome::Failed)
+    skin::ShowError(parent, QStringLiteral("关闭前自动备份数据库失败：%1").arg(result.error));
+  return result.outcome;
 }

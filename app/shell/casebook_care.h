@@ -3,7 +3,11 @@
 // start-up, and the command "备份数据库…" of the 文件 menu.
 
 #include <QString>
+#include <QStringList>
+#include <atomic>
 #include <functional>
+
+#include "casebook_backup.h"
 
 class CasebookStore;
 class QWidget;
@@ -25,6 +29,32 @@ bool OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const 
 // directory itself is refused. Tells the user where the copy went, or why
 // it failed. Returns true when a copy was written.
 bool BackupCasebookTo(QWidget* parent, CasebookStore& store);
+
+// The copies that 备份数据库… wrote, newest first, as remembered in the
+// settings (value "BackupCopies", at most kRememberedCopies paths); the
+// recovery dialog lists those that are still there.
+inline constexpr int kRememberedCopies = 20;
+QStringList RememberedBackupCopies();
+
+// At the main window's close. When the store has a sound casebook open (not
+// damaged, its check done, writable), closes the store, so that its last
+// checkpoint is in the file, and, when the casebook has changed since its
+// newest automatic backup (CasebookChangedSinceBackup), makes one
+// (MakeAutomaticBackup, with the rotation). The copy runs beside the window:
+// after half a second a progress box says "正在备份数据库…" and offers 取消,
+// so that closing never hangs without a word on a large casebook. A failed
+// backup is told in a message box. Otherwise does nothing. Returns the
+// backup's outcome (Skipped when none was made).
+CopyOutcome BackUpOnClose(QWidget* parent, CasebookStore& store);
+
+// Runs `work` on a thread of its own and returns once it has returned; the
+// windows go on drawing themselves meanwhile. When the work takes more than
+// half a second, a progress box (modal over parent, caption `title`) shows
+// `label` and "取消", which raises the flag the work is given; progress the
+// work reports moves the box's bar.
+using BesideWork =
+    std::function<void(const std::atomic<bool>& cancel, const CopyProgress& progress)>;
+void RunBeside(QWidget* parent, const QString& title, const QString& label, const BesideWork& work);
 
 // The save dialog's filter and default extension for copies of the casebook.
 inline const char16_t kBackupFilter[] = u"数据库文件(*.sqlite)";

@@ -633,6 +633,10 @@ void TMainForm::WriteSettings() {
 void TMainForm::closeEvent(QCloseEvent* event) {
   highlight_.clear();
   WriteSettings();
+  // A start-up backup still running gives way to the one at close, which
+  // takes in everything.
+  autoBackup_.reset();
+  BackUpOnClose(this, store_);
   event->accept();
 }
 

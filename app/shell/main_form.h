@@ -105,6 +105,8 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // Writes the view settings, then backs the casebook up when it changed
+  // since its newest backup (BackUpOnClose; the store is closed then).
   void closeEvent(QCloseEvent* event) override;
   QMenu* createPopupMenu() override { return nullptr; }
 

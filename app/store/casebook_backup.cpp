@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSet>
 
 #include <sqlite3.h>
@@ -21,6 +22,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "casebook_store.h"
@@ -57,6 +60,12 @@ bool ReplaceFile(const QString& from, const QString& to, QString* error) {
     return true;
   if (error) *error = SystemError();
   return false;
+}
+
+// Removes what an unfinished copy left: the file and its journal.
+void RemovePart(const QString& part) {
+  QFile::remove(part);
+  QFile::remove(part + QStringLiteral("-journal"));
 }
 
 // A plain SQLite connection, closed on every path.
@@ -184,15 +193,16 @@ CopyContents ReadCopyContents(const QString& path) {
 // ---------------------------------------------------------------------------
 // Copying and restoring
 
-CopyOutcome CopyDatabase(const QString& source, const QString& target,
-                         const std::atomic<bool>* cancel, const CopyProgress& progress,
-                         QString* error) {
-  QString failure;
+namespace {
+
+// Writes a consistent copy of `source` into `part`, complete and synced;
+// leaves nothing behind unless the outcome is Done.
+CopyOutcome CopyToPart(const QString& source, const QString& part, const std::atomic<bool>* cancel,
+                       const CopyProgress& progress, QString* failure) {
   auto fail = [&](const QString& text) {
-    failure = text;
+    *failure = text;
     return CopyOutcome::Failed;
   };
-  const QString part = target + kPartSuffix;
   CopyOutcome outcome = [&] {
     Connection from(source, SQLITE_OPEN_READONLY);
     if (!from.ok()) return fail(from.error());
@@ -241,21 +251,141 @@ CopyOutcome CopyDatabase(const QString& source, const QString& target,
     if (!to.exec("PRAGMA journal_mode=DELETE")) return fail(to.error());
     return CopyOutcome::Done;
   }();
-  if (outcome == CopyOutcome::Done) {
-    if (!SyncFile(part)) outcome = fail(SystemError());
-    else if (!ReplaceFile(part, target, &failure)) outcome = CopyOutcome::Failed;
-    else QFile::setPermissions(target, kOwnerFile);
+  if (outcome == CopyOutcome::Done && !SyncFile(part)) outcome = fail(SystemError());
+  if (outcome != CopyOutcome::Done) RemovePart(part);
+  return outcome;
+}
+
+// SQLite's verdict on a copy's structure (PRAGMA quick_check): "" when it
+// is sound, else its first complaint.
+QString CheckCopy(const QString& path) {
+  Connection db(path, SQLITE_OPEN_READONLY);
+  sqlite3_stmt* st = nullptr;
+  QString problem;
+  if (!db.ok() || sqlite3_prepare_v2(db.handle(), "PRAGMA quick_check(1)", -1, &st, nullptr) != SQLITE_OK) {
+    problem = db.error();
+  } else if (sqlite3_step(st) != SQLITE_ROW) {
+    problem = db.error();
+  } else {
+    const QString line = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    if (line != QLatin1String("ok")) problem = line;
   }
-  if (outcome != CopyOutcome::Done) {
-    QFile::remove(part);
-    QFile::remove(part + QStringLiteral("-journal"));
+  sqlite3_finalize(st);
+  return problem;
+}
+
+// ---------------------------------------------------------------------------
+// Whether the casebook changed since its newest automatic backup.
+//
+// When a backup is made, the state of the casebook's files just before the
+// copy began (size and modification time, to the nanosecond, of the file and
+// of its write-ahead log) is written into kStateFile together with the
+// backup's name. The casebook has changed since that backup when its files'
+// state differs. This needs no clock to be right: a change after the copy
+// began changes a file, and a session that changes nothing changes neither
+// (a log without frames counts as no log). For a newest backup without such
+// a record (made by an older Omenry, or the record lost), a file modified at
+// or after the backup's time counts as a change.
+
+const QString kStateFile = QStringLiteral("casebook.state");
+
+struct FileState {
+  qint64 size = -1;  // -1: no such file
+  qint64 mtimeNs = 0;
+  bool operator==(const FileState&) const = default;
+};
+
+FileState StatFile(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+  return {static_cast<qint64>(st.st_size),
+          static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+struct CasebookFiles {
+  FileState db;
+  FileState wal;  // size -1 also when the log holds nothing
+  bool operator==(const CasebookFiles&) const = default;
+};
+
+QString DatabasePath(const QString& dataDir) {
+  return QDir::cleanPath(dataDir) + QLatin1Char('/') + CasebookStore::DatabaseFileName();
+}
+
+CasebookFiles StatCasebook(const QString& dataDir) {
+  const QString db = DatabasePath(dataDir);
+  CasebookFiles files{StatFile(db), StatFile(db + QStringLiteral("-wal"))};
+  if (files.wal.size <= 0) files.wal = {};
+  return files;
+}
+
+void WriteState(const QString& dataDir, const QString& backupName, const CasebookFiles& files) {
+  QSaveFile f(BackupDir(dataDir) + QLatin1Char('/') + kStateFile);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return;
+  f.write(QStringLiteral("%1\n%2 %3\n%4 %5\n")
+              .arg(backupName)
+              .arg(files.db.size)
+              .arg(files.db.mtimeNs)
+              .arg(files.wal.size)
+              .arg(files.wal.mtimeNs)
+              .toUtf8());
+  f.commit();
+}
+
+// The recorded state of the casebook's files for the backup `backupName`;
+// nullopt when there is no record for that backup.
+std::optional<CasebookFiles> ReadState(const QString& dataDir, const QString& backupName) {
+  QFile f(BackupDir(dataDir) + QLatin1Char('/') + kStateFile);
+  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
+  const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+  if (lines.size() < 3 || lines[0] != backupName) return std::nullopt;
+  CasebookFiles files;
+  FileState* parts[] = {&files.db, &files.wal};
+  for (int i = 0; i < 2; ++i) {
+    const QStringList fields = lines[i + 1].split(QLatin1Char(' '));
+    bool sizeOk = false, timeOk = false;
+    if (fields.size() != 2) return std::nullopt;
+    parts[i]->size = fields[0].toLongLong(&sizeOk);
+    parts[i]->mtimeNs = fields[1].toLongLong(&timeOk);
+    if (!sizeOk || !timeOk) return std::nullopt;
+  }
+  return files;
+}
+
+}  // namespace
+
+bool CasebookChangedSinceBackup(const QString& dataDir) {
+  const QList<BackupFile> backups = ListBackups(dataDir);
+  if (backups.isEmpty()) return true;
+  const BackupFile& newest = backups.first();
+  const CasebookFiles now = StatCasebook(dataDir);
+  if (const auto recorded = ReadState(dataDir, QFileInfo(newest.path).fileName()))
+    return *recorded != now;
+  const qint64 since = newest.time.toMSecsSinceEpoch() * 1000000;
+  return now.db.mtimeNs >= since || (now.wal.size > 0 && now.wal.mtimeNs >= since);
+}
+
+CopyOutcome CopyDatabase(const QString& source, const QString& target,
+                         const std::atomic<bool>* cancel, const CopyProgress& progress,
+                         QString* error) {
+  QString failure;
+  const QString part = target + kPartSuffix;
+  CopyOutcome outcome = CopyToPart(source, part, cancel, progress, &failure);
+  if (outcome == CopyOutcome::Done) {
+    if (ReplaceFile(part, target, &failure)) {
+      QFile::setPermissions(target, kOwnerFile);
+    } else {
+      outcome = CopyOutcome::Failed;
+      RemovePart(part);
+    }
   }
   if (error) *error = outcome == CopyOutcome::Failed ? failure : QString();
   return outcome;
 }
 
 AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTime& now,
-                                          const std::atomic<bool>* cancel) {
+                                          const std::atomic<bool>* cancel,
+                                          const CopyProgress& progress) {
   AutomaticBackupResult result;
   const QString dir = BackupDir(dataDir);
   if (!QDir().mkpath(dir)) {
@@ -272,10 +402,32 @@ AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTim
     }
   }
   const QString target = backupDir.filePath(BackupFileName(now));
-  const QString source = QDir::cleanPath(dataDir) + QLatin1Char('/') + CasebookStore::DatabaseFileName();
-  result.outcome = CopyDatabase(source, target, cancel, {}, &result.error);
+  const QString part = target + kPartSuffix;
+  const CasebookFiles before = StatCasebook(dataDir);
+  result.outcome = CopyToPart(DatabasePath(dataDir), part, cancel, progress, &result.error);
   if (result.outcome != CopyOutcome::Done) return result;
+  // The copy is looked at before it counts as a backup: a damaged casebook
+  // and one that holds nothing never become the newest backup.
+  const QString problem = CheckCopy(part);
+  const CopyContents contents = ReadCopyContents(part);
+  if (!problem.isEmpty()) {
+    result.outcome = CopyOutcome::Failed;
+    result.error = QStringLiteral("数据库文件没有通过完整性检查，不能作为备份（%1）").arg(problem);
+  } else if (!contents.readable()) {
+    result.outcome = CopyOutcome::Failed;
+    result.error = contents.error;
+  } else if (contents.records == 0 && contents.folders == 0) {
+    result.outcome = CopyOutcome::Skipped;
+  } else if (!ReplaceFile(part, target, &result.error)) {
+    result.outcome = CopyOutcome::Failed;
+  }
+  if (result.outcome != CopyOutcome::Done) {
+    RemovePart(part);
+    return result;
+  }
+  QFile::setPermissions(target, kOwnerFile);
   result.path = target;
+  WriteState(dataDir, QFileInfo(target).fileName(), before);
   QList<BackupFile> all = ListBackups(dataDir);
   for (BackupFile& b : all) b.records = ReadCopyContents(b.path).records;
   QSet<QString> keep;
@@ -355,7 +507,8 @@ AutomaticBackup::~AutomaticBackup() {
 }
 
 bool AutomaticBackup::StartIfDue(const QString& dataDir, const QDateTime& now) {
-  if (running_ || !BackupDue(ListBackups(dataDir), now)) return false;
+  if (running_ || !BackupDue(ListBackups(dataDir), now) || !CasebookChangedSinceBackup(dataDir))
+    return false;
   if (thread_.joinable()) thread_.join();  // the last one has reported already
   running_ = true;
   cancel_ = false;

@@ -62,6 +62,14 @@ QList<BackupFile> ListBackups(const QString& dataDir);
 // True when none of the backups was made in the 24 hours up to `now`.
 bool BackupDue(const QList<BackupFile>& backups, const QDateTime& now);
 
+// True when the casebook in dataDir has changed since its newest automatic
+// backup was taken, or when it has none. MakeAutomaticBackup records the
+// state of the casebook's files (size and modification time of the file and
+// of its write-ahead log) as they were when the copy began; any difference
+// is a change, whatever the clock says. For a newest backup with no such
+// record, a file modified at or after the backup's time is a change.
+bool CasebookChangedSinceBackup(const QString& dataDir);
+
 // The backups the rotation keeps (see kDailyBackups), in the order given.
 // The fullest copy is the one with the largest `records` among the copies
 // made at most kFullestBackupDays days before the newest one (the newest of
@@ -81,7 +89,9 @@ CopyContents ReadCopyContents(const QString& path);
 // ---------------------------------------------------------------------------
 // Copying and restoring
 
-enum class CopyOutcome { Done, Cancelled, Failed };
+// Skipped: MakeAutomaticBackup found nothing to back up (the casebook holds
+// no folder and no record); CopyDatabase never gives it.
+enum class CopyOutcome { Done, Cancelled, Failed, Skipped };
 
 // Progress of a copy: pages copied so far and pages in all.
 using CopyProgress = std::function<void(int done, int total)>;
@@ -104,9 +114,14 @@ struct AutomaticBackupResult {
 // Makes the automatic backup of the casebook in dataDir: a copy named
 // BackupFileName(now) in BackupDir (made, owner-only, if missing); then the
 // copies the rotation does not keep, and pieces of copies that never
-// finished, are deleted. Does not look whether a backup is due.
+// finished, are deleted. Does not look whether a backup is due. The copy is
+// looked at before it takes its name: one that fails PRAGMA quick_check is
+// dropped (Failed, with a Chinese message and SQLite's words), and so is one
+// that holds no folder and no record (Skipped): neither a damaged nor an
+// empty casebook ever becomes the newest backup.
 AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTime& now,
-                                          const std::atomic<bool>* cancel = nullptr);
+                                          const std::atomic<bool>* cancel = nullptr,
+                                          const CopyProgress& progress = {});
 
 // Puts the copy `backup` in place of the casebook in dataDir, which no store
 // may have open: the casebook file and its -wal and -shm files are renamed
@@ -130,8 +145,9 @@ class AutomaticBackup : public QObject {
   ~AutomaticBackup() override;
 
   // Starts the backup of the casebook in dataDir if one is due
-  // (BackupDue(ListBackups(dataDir), now)); returns whether it started.
-  // Does nothing while a backup runs.
+  // (BackupDue(ListBackups(dataDir), now)) and the casebook has changed
+  // since the newest backup (CasebookChangedSinceBackup); returns whether
+  // it started. Does nothing while a backup runs.
   bool StartIfDue(const QString& dataDir, const QDateTime& now = QDateTime::currentDateTime());
   bool isRunning() const noexcept { return running_; }
 

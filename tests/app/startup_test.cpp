@@ -357,6 +357,74 @@ class StartupTest : public QObject {
     QCOMPARE(ListBackups(dataDir_).size(), 1);
   }
 
+  // Closing the window backs up what changed since the newest backup; a
+  // session that changed nothing, a damaged casebook and an empty one make
+  // no backup.
+  void closingBacksUpWhatChanged() {
+    auto newestFolders = [this] {
+      const QList<BackupFile> backups = ListBackups(dataDir_);
+      return backups.isEmpty() ? -1 : ReadCopyContents(backups.first().path).folders;
+    };
+    // An empty casebook: nothing at start, nothing at close.
+    {
+      const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+      QVERIFY(program);
+      QTRY_VERIFY(!program->form->Backup() || !program->form->Backup()->isRunning());
+      program->form->close();
+    }
+    QVERIFY(ListBackups(dataDir_).isEmpty());
+
+    MakeCasebook();
+    {
+      const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+      QVERIFY(program);
+      TMainForm& form = *program->form;
+      QTRY_VERIFY(!form.Backup()->isRunning());
+      QCOMPARE(newestFolders(), 1);  // the start-up backup
+      boxes_->names << QStringLiteral("新");
+      form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
+      form.close();
+      QVERIFY(!form.Store().isOpen());
+    }
+    QVERIFY(boxes_->shown.isEmpty());
+    QCOMPARE(newestFolders(), 2);  // the new folder is in the newest backup
+
+    // Nothing changed: no new backup.
+    const QString newest = ListBackups(dataDir_).first().path;
+    const QByteArray newestHash = FileHash(newest);
+    const int count = int(QDir(BackupDir(dataDir_)).entryList(QDir::Files).size());
+    {
+      const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+      QVERIFY(program);
+      program->form->close();
+    }
+    QCOMPARE(ListBackups(dataDir_).first().path, newest);
+    QCOMPARE(FileHash(newest), newestHash);
+    QCOMPARE(int(QDir(BackupDir(dataDir_)).entryList(QDir::Files).size()), count);
+
+    // A change this session did not make (a session that ended without
+    // closing, a tool) is backed up at close too.
+    AddFolder(QStringLiteral("外来"));
+    {
+      TMainForm form(dataDir_);
+      form.close();
+    }
+    QCOMPARE(newestFolders(), 3);
+
+    // A damaged casebook: no backup at close, the last good one stays.
+    AddFolder(QStringLiteral("损坏前"));
+    QVERIFY(DamageRecordsPage(dbPath()));
+    const QString good = ListBackups(dataDir_).first().path;
+    {
+      TMainForm form(dataDir_);
+      boxes_->shown.clear();
+      form.close();
+      QVERIFY(boxes_->shown.isEmpty());
+    }
+    QCOMPARE(ListBackups(dataDir_).first().path, good);
+    QCOMPARE(newestFolders(), 3);
+  }
+
   void backupCommandWritesACopyWhereTheUserChooses() {
     MakeCasebook();
     TMainForm form(dataDir_);

@@ -3,6 +3,7 @@
 
 #include "casebook_backup.h"
 #include "casebook_store.h"
+#include "damage.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -315,7 +316,9 @@ TEST_F(BackupTest, AutomaticBackupCopiesThenRotates) {
                           "0625-090000", "0624-090000", "0622-090000", "0615-090000", "0608-090000",
                           "0601-090000"})
     expected << QStringLiteral("casebook-2025%1.sqlite").arg(QLatin1String(day));
-  expected << QStringLiteral("mine.sqlite");
+  // The user's file stays; the state of the casebook's files when the copy
+  // began is recorded beside the copies.
+  expected << QStringLiteral("mine.sqlite") << QStringLiteral("casebook.state");
   expected.sort();
   EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), expected);
   EXPECT_EQ(result.removed.size(), 30 - 10);
@@ -345,6 +348,66 @@ TEST_F(BackupTest, AutomaticBackupsKeepTheLastFullCopyWhenTheCasebookShrinks) {
   EXPECT_EQ(ReadCopyContents(full).folders, 1);
   // A file that is no casebook has no contents to count.
   EXPECT_FALSE(ReadCopyContents(tmp_.path() + QStringLiteral("/none.sqlite")).readable());
+}
+
+TEST_F(BackupTest, ChangedSinceTheNewestBackupFollowsTheCasebooksFiles) {
+  folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
+  EXPECT_TRUE(CasebookChangedSinceBackup(dir_)) << "no backup yet";
+  store_.close();
+  store_.OpenStore(dir_);  // a new session
+  const QDateTime now = QDateTime::currentDateTime();
+  ASSERT_EQ(MakeAutomaticBackup(dir_, now).outcome, CopyOutcome::Done);
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "open, nothing written";
+  store_.close();
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "closed, nothing written";
+  store_.OpenStore(dir_);
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "opened again";
+  store_.AddFolder(0, QStringLiteral("新"));
+  EXPECT_TRUE(CasebookChangedSinceBackup(dir_)) << "a folder added: in the log";
+  store_.close();
+  EXPECT_TRUE(CasebookChangedSinceBackup(dir_)) << "a folder added: in the file";
+  ASSERT_EQ(MakeAutomaticBackup(dir_, now.addSecs(1)).outcome, CopyOutcome::Done);
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "backed up";
+
+  // A newest backup with no record of the files' state (made by an older
+  // Omenry): a file modified at or after the backup's time is a change.
+  ASSERT_TRUE(QFile::remove(BackupDir(dir_) + QStringLiteral("/casebook.state")));
+  const QString future = BackupDir(dir_) + QLatin1Char('/') + BackupFileName(now.addSecs(3600));
+  ASSERT_TRUE(QFile::copy(ListBackups(dir_).first().path, future));
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "the file is older than the backup";
+  ASSERT_TRUE(QFile::remove(future));
+  const QString past = BackupDir(dir_) + QLatin1Char('/') + BackupFileName(now.addSecs(-3600));
+  for (const BackupFile& b : ListBackups(dir_)) ASSERT_TRUE(QFile::rename(b.path, past));
+  EXPECT_TRUE(CasebookChangedSinceBackup(dir_)) << "the file is newer than the backup";
+}
+
+TEST_F(BackupTest, NeitherAnEmptyNorADamagedCasebookBecomesTheNewestBackup) {
+  // A casebook with no folder and no record is not backed up.
+  const QDateTime now(QDate(2025, 6, 30), QTime(10, 0));
+  const AutomaticBackupResult empty = MakeAutomaticBackup(dir_, now);
+  EXPECT_EQ(empty.outcome, CopyOutcome::Skipped);
+  EXPECT_TRUE(empty.path.isEmpty());
+  EXPECT_TRUE(ListBackups(dir_).isEmpty());
+  EXPECT_TRUE(QDir(BackupDir(dir_)).entryList(QDir::Files).isEmpty());
+  // A folder alone is worth a copy.
+  folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
+  ASSERT_EQ(MakeAutomaticBackup(dir_, now).outcome, CopyOutcome::Done);
+  const QString good = ListBackups(dir_).first().path;
+  const QByteArray goodHash = FileHash(good);
+
+  // A damaged casebook gives no backup, and the last good one stays the
+  // newest.
+  Fill();
+  store_.close();
+  ASSERT_TRUE(DamageRecordsPage(DbPath(dir_)));
+  const AutomaticBackupResult damaged = MakeAutomaticBackup(dir_, now.addSecs(60));
+  EXPECT_EQ(damaged.outcome, CopyOutcome::Failed);
+  EXPECT_TRUE(damaged.error.contains(QStringLiteral("没有通过完整性检查"))) << damaged.error.toStdString();
+  ASSERT_EQ(ListBackups(dir_).size(), 1);
+  EXPECT_EQ(ListBackups(dir_).first().path, good);
+  EXPECT_EQ(FileHash(good), goodHash);
+  EXPECT_EQ(QDir(BackupDir(dir_)).entryList(QDir::Files),
+            (QStringList{QFileInfo(good).fileName(), QStringLiteral("casebook.state")}));
 }
 
 TEST_F(BackupTest, RestorePutsTheCopyInPlaceAndKeepsTheOldFile) {
