@@ -36,6 +36,9 @@ constexpr auto kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 const QString kNameFormat = QStringLiteral("yyyyMMdd-HHmmss");
 const QString kPartSuffix = QStringLiteral(".part");
+// What a replaced casebook's name gets after the casebook's own name.
+const QString kDamagedInfix = QStringLiteral(".damaged-");
+const QString kReplacedInfix = QStringLiteral(".replaced-");
 
 // "casebook-20250601-083012.sqlite"
 const QRegularExpression& BackupNamePattern() {
@@ -440,60 +443,62 @@ AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTim
   return result;
 }
 
-QString RestoreBackup(const QString& dataDir, const QString& backup, QString* keptAs) {
-  const QString db = QDir::cleanPath(dataDir) + QLatin1Char('/') + CasebookStore::DatabaseFileName();
-  if (!QFileInfo(backup).isFile())
-    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(backup), QStringLiteral("no such file"));
-  // The copy goes in beside the casebook first, complete and synced.
-  const QString part = db + kPartSuffix;
-  QFile::remove(part);
-  {
-    QFile in(backup);
-    QFile out(part);
-    if (!in.open(QIODevice::ReadOnly)) return in.errorString();
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerFile)) return out.errorString();
-    QByteArray block;
-    while (!(block = in.read(1 << 20)).isEmpty()) {
-      if (out.write(block) != block.size()) {
-        const QString e = out.errorString();
-        out.close();
-        QFile::remove(part);
-        return e;
-      }
-    }
-    if (in.error() != QFileDevice::NoError) {
-      out.close();
-      QFile::remove(part);
-      return in.errorString();
-    }
-  }
-  QFile::setPermissions(part, kOwnerFile);
-  if (!SyncFile(part)) {
-    const QString e = SystemError();
-    QFile::remove(part);
-    return e;
-  }
+QString ReplaceCasebook(const QString& dataDir, const QString& prepared, KeptCasebook kind,
+                        QString* keptAs) {
+  const QString db = DatabasePath(dataDir);
+  if (!SyncFile(prepared)) return SystemError();
+  QFile::setPermissions(prepared, kOwnerFile);
   // The old casebook and its log are kept under one new name.
-  const QString kept = db + QStringLiteral(".damaged-") +
+  const QString kept = db + (kind == KeptCasebook::Damaged ? kDamagedInfix : kReplacedInfix) +
                        QDateTime::currentDateTime().toString(kNameFormat);
   QStringList moved;
   QString e;
+  auto undo = [&] {
+    for (const QString& back : moved) ReplaceFile(kept + back, db + back, nullptr);
+    return e;
+  };
   for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
     if (!QFileInfo::exists(db + suffix)) continue;
-    if (!ReplaceFile(db + suffix, kept + suffix, &e)) {
-      for (const QString& back : moved) ReplaceFile(kept + back, db + back, nullptr);
-      QFile::remove(part);
-      return e;
-    }
+    if (!ReplaceFile(db + suffix, kept + suffix, &e)) return undo();
     moved << suffix;
   }
-  if (!ReplaceFile(part, db, &e)) {
-    for (const QString& back : moved) ReplaceFile(kept + back, db + back, nullptr);
-    QFile::remove(part);
-    return e;
-  }
+  if (!ReplaceFile(prepared, db, &e)) return undo();
   if (keptAs) *keptAs = moved.isEmpty() ? QString() : kept;
   return QString();
+}
+
+QString RestoreBackup(const QString& dataDir, const QString& backup, QString* keptAs,
+                      KeptCasebook kind) {
+  if (!QFileInfo(backup).isFile())
+    return QStringLiteral("找不到这个文件：%1").arg(QDir::toNativeSeparators(backup));
+  // The copy goes in beside the casebook first, complete and synced, and is
+  // looked at before anything is moved: it must be a sound casebook.
+  const QString part = DatabasePath(dataDir) + kPartSuffix;
+  QString error;
+  if (CopyToPart(backup, part, nullptr, {}, &error) != CopyOutcome::Done)
+    return QStringLiteral("无法读取这个文件（%1）").arg(error);
+  const CopyContents contents = ReadCopyContents(part);
+  QString problem = CheckCopy(part);
+  if (problem.isEmpty() && !contents.readable())
+    problem = QStringLiteral("这个文件不是 Omenry 的数据库（%1）").arg(contents.error);
+  else if (!problem.isEmpty())
+    problem = QStringLiteral("这个文件没有通过完整性检查（%1）").arg(problem);
+  if (problem.isEmpty()) problem = ReplaceCasebook(dataDir, part, kind, keptAs);
+  if (!problem.isEmpty()) RemovePart(part);
+  return problem;
+}
+
+QList<BackupFile> ListReplacedCasebooks(const QString& dataDir) {
+  const QDir dir(QDir::cleanPath(dataDir));
+  const QString prefix = CasebookStore::DatabaseFileName() + kReplacedInfix;
+  QList<BackupFile> list;
+  for (const QString& name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files)) {
+    const QDateTime time = QDateTime::fromString(name.mid(prefix.size()), kNameFormat);
+    if (time.isValid()) list.append({dir.filePath(name), time});
+  }
+  std::stable_sort(list.begin(), list.end(),
+                   [](const BackupFile& a, const BackupFile& b) { return a.time > b.time; });
+  return list;
 }
 
 // ---------------------------------------------------------------------------

@@ -123,13 +123,35 @@ AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTim
                                           const std::atomic<bool>* cancel = nullptr,
                                           const CopyProgress& progress = {});
 
+// How the casebook that a restored copy takes the place of is kept beside
+// it: "casebook.sqlite.damaged-<yyyyMMdd-HHmmss>" for a damaged one,
+// "casebook.sqlite.replaced-<yyyyMMdd-HHmmss>" for one that was sound (the
+// recovery dialog lists those, so that a restore can be undone). Its -wal and
+// -shm files go with it under the same name.
+enum class KeptCasebook { Damaged, Replaced };
+
 // Puts the copy `backup` in place of the casebook in dataDir, which no store
-// may have open: the casebook file and its -wal and -shm files are renamed
-// to "casebook.sqlite.damaged-<yyyyMMdd-HHmmss>" (and -wal, -shm) and kept;
-// the copy is copied to "casebook.sqlite", owner-only. Returns an empty
-// string on success, else the system's error text; after a failure the
-// casebook is as it was. *keptAs gets the path the old file was renamed to.
-QString RestoreBackup(const QString& dataDir, const QString& backup, QString* keptAs = nullptr);
+// may have open. The copy is made with the backup API (a source in
+// write-ahead-log mode comes with its log) beside the casebook, and must be
+// a casebook that passes PRAGMA quick_check; then the casebook file and its
+// -wal and -shm files are renamed as `kind` says, and the copy takes the
+// name "casebook.sqlite", owner-only. The backup itself stays as it is.
+// Returns an empty string on success, else a Chinese message with the
+// system's or SQLite's words; after a failure the casebook is as it was.
+// *keptAs gets the path the old file was renamed to ("" when there was none).
+QString RestoreBackup(const QString& dataDir, const QString& backup, QString* keptAs = nullptr,
+                      KeptCasebook kind = KeptCasebook::Damaged);
+
+// Puts the file `prepared`, a complete casebook in dataDir's file system,
+// in place of the casebook in dataDir by renaming it, keeping the old one as
+// `kind` says; syncs it first. Returns "" or the system's error text; after
+// a failure the casebook is as it was.
+QString ReplaceCasebook(const QString& dataDir, const QString& prepared, KeptCasebook kind,
+                        QString* keptAs = nullptr);
+
+// The casebooks kept as KeptCasebook::Replaced in dataDir, newest first
+// (time from the name; records not counted).
+QList<BackupFile> ListReplacedCasebooks(const QString& dataDir);
 
 // ---------------------------------------------------------------------------
 // Running the automatic backup without holding up the window

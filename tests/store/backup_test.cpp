@@ -435,3 +435,77 @@ TEST_F(BackupTest, RestorePutsTheCopyInPlaceAndKeepsTheOldFile) {
   store_.AddFolder(0, QStringLiteral("丙"));  // and it is written again as usual
   EXPECT_EQ(store_.FolderChildren(0).size(), 2);
 }
+
+TEST_F(BackupTest, RestoreTakesOnlyASoundCasebookAndLeavesEverythingElseAsItWas) {
+  folder_ = store_.AddFolder(0, QStringLiteral("甲"));
+  const QString copy = tmp_.path() + QStringLiteral("/copy.sqlite");
+  ASSERT_EQ(CopyDatabase(DbPath(dir_), copy), CopyOutcome::Done);
+  Fill();
+  store_.close();
+  const QString damaged = tmp_.path() + QStringLiteral("/damaged.sqlite");
+  ASSERT_TRUE(QFile::copy(DbPath(dir_), damaged));
+  ASSERT_TRUE(DamageRecordsPage(damaged));
+  auto write = [&](const char* name, const QByteArray& bytes) {
+    const QString path = tmp_.path() + QLatin1Char('/') + QLatin1String(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+  };
+  const QString foreign = tmp_.path() + QStringLiteral("/notes.sqlite");
+  Query(foreign, "CREATE TABLE notes(a)", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  const QByteArray before = FileHash(DbPath(dir_));
+  const struct {
+    const char* what;
+    QString path;
+    const char* says;
+  } refused[] = {
+      {"no such file", tmp_.path() + QStringLiteral("/none.sqlite"), "找不到这个文件"},
+      {"a text file", write("notes.txt", "卦例\n"), "无法读取这个文件"},
+      {"an empty file", write("empty.sqlite", QByteArray()), "不是 Omenry 的数据库"},
+      {"another program's database", foreign, "不是 Omenry 的数据库"},
+      {"a damaged casebook", damaged, "没有通过完整性检查"},
+  };
+  for (const auto& c : refused) {
+    const QString error = RestoreBackup(dir_, c.path);
+    EXPECT_TRUE(error.contains(QString::fromUtf8(c.says))) << c.what << ": " << error.toStdString();
+    EXPECT_EQ(FileHash(DbPath(dir_)), before) << c.what;
+    EXPECT_EQ(QDir(dir_).entryList({QStringLiteral("*.part*"), QStringLiteral("*.damaged-*")}, QDir::Files),
+              QStringList())
+        << c.what;
+  }
+
+  // A sound casebook that was replaced is kept as such, and listed.
+  QString kept;
+  EXPECT_EQ(RestoreBackup(dir_, copy, &kept, KeptCasebook::Replaced), QString());
+  EXPECT_TRUE(kept.startsWith(DbPath(dir_) + QStringLiteral(".replaced-"))) << kept.toStdString();
+  EXPECT_EQ(FileHash(kept), before);
+  const QList<BackupFile> replaced = ListReplacedCasebooks(dir_);
+  ASSERT_EQ(replaced.size(), 1);
+  EXPECT_EQ(replaced[0].path, kept);
+  EXPECT_EQ(ReadCopyContents(replaced[0].path).records, 3);
+  EXPECT_EQ(ReadCopyContents(DbPath(dir_)).records, 0);
+}
+
+TEST_F(BackupTest, RestoreOfACasebookInWriteAheadLogModeTakesItsLog) {
+  // Another casebook, still open: what it saved lives in its -wal file. Its
+  // file and log, copied as they are, restore with everything saved.
+  const QString other = tmp_.path() + QStringLiteral("/Other");
+  CasebookStore open;
+  open.OpenStore(other);
+  const RowId f = open.AddFolder(0, QStringLiteral("乙"));
+  open.InsertRecord(QStringLiteral("在日志里"), QString(), false, QStringLiteral("正文"), QDate(2025, 1, 1), f);
+  ASSERT_GT(QFileInfo(DbPath(other) + QStringLiteral("-wal")).size(), 0);
+  const QString loose = tmp_.path() + QStringLiteral("/loose");
+  QDir().mkpath(loose);
+  for (const char* suffix : {"", "-wal"})
+    ASSERT_TRUE(QFile::copy(DbPath(other) + QLatin1String(suffix),
+                            loose + QStringLiteral("/casebook.sqlite") + QLatin1String(suffix)));
+  store_.close();
+  ASSERT_EQ(RestoreBackup(dir_, loose + QStringLiteral("/casebook.sqlite")), QString());
+  store_.OpenStore(dir_);
+  ASSERT_EQ(store_.FolderChildren(0).size(), 1);
+  store_.ListFolderRecords(f);
+  ASSERT_EQ(store_.records()->count(), 1);
+  EXPECT_EQ(store_.records()->value(QStringLiteral("BT")).toString(), QStringLiteral("在日志里"));
+}
