@@ -193,6 +193,22 @@ CopyContents ReadCopyContents(const QString& path) {
   return contents;
 }
 
+QString CheckCopy(const QString& path) {
+  Connection db(path, SQLITE_OPEN_READONLY);
+  sqlite3_stmt* st = nullptr;
+  QString problem;
+  if (!db.ok() || sqlite3_prepare_v2(db.handle(), "PRAGMA quick_check(1)", -1, &st, nullptr) != SQLITE_OK) {
+    problem = db.error();
+  } else if (sqlite3_step(st) != SQLITE_ROW) {
+    problem = db.error();
+  } else {
+    const QString line = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    if (line != QLatin1String("ok")) problem = line;
+  }
+  sqlite3_finalize(st);
+  return problem;
+}
+
 // ---------------------------------------------------------------------------
 // Copying and restoring
 
@@ -257,24 +273,6 @@ CopyOutcome CopyToPart(const QString& source, const QString& part, const std::at
   if (outcome == CopyOutcome::Done && !SyncFile(part)) outcome = fail(SystemError());
   if (outcome != CopyOutcome::Done) RemovePart(part);
   return outcome;
-}
-
-// SQLite's verdict on a copy's structure (PRAGMA quick_check): "" when it
-// is sound, else its first complaint.
-QString CheckCopy(const QString& path) {
-  Connection db(path, SQLITE_OPEN_READONLY);
-  sqlite3_stmt* st = nullptr;
-  QString problem;
-  if (!db.ok() || sqlite3_prepare_v2(db.handle(), "PRAGMA quick_check(1)", -1, &st, nullptr) != SQLITE_OK) {
-    problem = db.error();
-  } else if (sqlite3_step(st) != SQLITE_ROW) {
-    problem = db.error();
-  } else {
-    const QString line = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    if (line != QLatin1String("ok")) problem = line;
-  }
-  sqlite3_finalize(st);
-  return problem;
 }
 
 // ---------------------------------------------------------------------------

@@ -86,6 +86,11 @@ struct CopyContents {
 };
 CopyContents ReadCopyContents(const QString& path);
 
+// SQLite's verdict on the structure of a copy (PRAGMA quick_check, through a
+// read-only connection): "" when it is sound, else its first complaint or
+// why it cannot be read.
+QString CheckCopy(const QString& path);
+
 // ---------------------------------------------------------------------------
 // Copying and restoring
 
