@@ -14,6 +14,7 @@
 
 #include "casebook_backup.h"
 #include "casebook_store.h"
+#include "recovery_dialog.h"
 #include "skin.h"
 
 namespace {
@@ -61,52 +62,8 @@ void RememberBackupCopy(const QString& path) {
 void SetBackupDialogHook(BackupDialogHook hook) { Hook() = std::move(hook); }
 
 bool OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const QString& dataDir) {
-  const QString dir = QDir::cleanPath(dataDir.isEmpty() ? CasebookStore::DefaultDataDir() : dataDir);
-  const bool readable = store.isOpen();
-  if (readable && !store.isDamaged()) return false;
-  const QString db = dir + QLatin1Char('/') + CasebookStore::DatabaseFileName();
-  QString text = QStringLiteral("数据库文件已损坏，没有通过完整性检查：\n%1\n\n为免损失扩大，Omenry 不会向这个文件写入任何内容")
-                     .arg(Native(db));
-  text += readable ? QStringLiteral("；其中还能读出的记录可以查看，但不能修改。") : QStringLiteral("。");
-  const QList<BackupFile> backups = ListBackups(dir);
-  if (backups.isEmpty()) {
-    text += QStringLiteral("\n\n没有找到数据库的备份（%1）。").arg(Native(BackupDir(dir)));
-    skin::Message(parent, QStringLiteral("提示"), text, skin::Buttons::Ok, skin::Icon::Critical);
-    return false;
-  }
-  const BackupFile& newest = backups.first();
-  text += QStringLiteral(
-              "\n\n最新的备份是 %1 的备份：\n%2\n\n要用这个备份恢复数据库吗？"
-              "备份之后所做的修改不在其中；损坏的文件将改名保留。")
-              .arg(newest.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")), Native(newest.path));
-  if (skin::Message(parent, QStringLiteral("确认"), text, skin::Buttons::OkCancel,
-                    skin::Icon::Critical) != skin::Answer::Ok)
-    return false;
-
-  store.close();
-  QString kept;
-  const QString error = RestoreBackup(dir, newest.path, &kept);
-  if (!error.isEmpty())
-    skin::ShowError(parent, QStringLiteral("恢复备份失败：%1").arg(error));
-  try {
-    store.OpenStore(dir);
-  } catch (const StoreError& e) {
-    skin::ShowError(parent, e.message());
-    return true;
-  }
-  if (!error.isEmpty()) return true;
-  if (store.isDamaged()) {
-    skin::Message(parent, QStringLiteral("提示"),
-                  QStringLiteral("这个备份也没有通过完整性检查，数据库仍然只能查看。\n损坏的原文件已改名为：\n%1")
-                      .arg(Native(kept)),
-                  skin::Buttons::Ok, skin::Icon::Critical);
-    return true;
-  }
-  skin::Message(parent, QStringLiteral("提示"),
-                QStringLiteral("已用 %1 的备份恢复数据库。\n损坏的原文件已改名为：\n%2")
-                    .arg(newest.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")), Native(kept)),
-                skin::Buttons::Ok, skin::Icon::Information);
-  return true;
+  if (store.isOpen() && !store.isDamaged()) return false;
+  return OfferRecovery(parent, store, dataDir);
 }
 
 bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {

@@ -14,13 +14,11 @@ class QWidget;
 
 // Called once the store has tried to open the casebook in dataDir: when the
 // file is damaged (the store opened it read-only, or could not read it as a
-// database at all), says so in Chinese and offers the newest automatic
-// backup. On the user's "确定" the backup is put in place of the casebook
-// (the damaged file is kept under a new name beside it) and the store opens
-// it. Without a backup, or on "取消", the damaged file stays as it is and
-// nothing is written into it. Does nothing while the store has a sound
-// casebook open. Returns true when the store was opened again on a restored
-// copy (what the windows show of the casebook is then out of date).
+// database at all), shows the recovery dialog (OfferRecovery in
+// recovery_dialog.h), which says so and offers every backup and the
+// salvage. Does nothing while the store has a sound casebook open. Returns
+// true when the store was opened again (what the windows show of the
+// casebook is then out of date).
 bool OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const QString& dataDir);
 
 // "备份数据库…": asks where to write a copy of the open casebook (the save

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
@@ -31,6 +32,7 @@
 #include "preview_form.h"
 #include "record_columns.h"
 #include "record_text.h"
+#include "recovery_dialog.h"
 #include "search_form.h"
 #include "skin.h"
 #include "text_export.h"
@@ -66,6 +68,7 @@ TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(pare
   CreateToolBar();
   CreateStatusBar();
   CreateClientArea();
+  casebookDir_ = QDir::cleanPath(dataDir.isEmpty() ? CasebookStore::DefaultDataDir() : dataDir);
   OpenCasebook(dataDir);
   highlight_.clear();
   ShowRecordList();
@@ -136,6 +139,7 @@ void TMainForm::CreateActions() {
   actPrint_->setIconText(QStringLiteral("打印"));
   actExit_ = MakeAction(QStringLiteral("actExit"), QStringLiteral("退出(&X)"));
   actBackup_ = MakeAction(QStringLiteral("actBackupDatabase"), QStringLiteral("备份数据库…"));
+  actRecover_ = MakeAction(QStringLiteral("actRestoreBackup"), QStringLiteral("恢复备份…"));
   actViewToolbar_ = MakeAction(QStringLiteral("actViewToolbar"), QStringLiteral("工具栏(&T)"));
   actViewToolbar_->setCheckable(true);
   actViewToolbar_->setChecked(true);
@@ -161,6 +165,7 @@ void TMainForm::CreateActions() {
   connect(actPrint_, &QAction::triggered, this, &TMainForm::Print);
   connect(actExit_, &QAction::triggered, this, &QWidget::close);
   connect(actBackup_, &QAction::triggered, this, &TMainForm::BackupDatabase);
+  connect(actRecover_, &QAction::triggered, this, &TMainForm::RecoverCasebook);
   connect(actViewToolbar_, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
   connect(actViewStatus_, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
   connect(actSearchTitle_, &QAction::triggered, this, [this] { Search(0); });
@@ -184,6 +189,7 @@ void TMainForm::CreateMenus() {
   file->addAction(actSaveText_);
   file->addAction(actPrint_);
   file->addAction(actBackup_);
+  file->addAction(actRecover_);
   file->addSeparator();
   file->addAction(actExit_);
   QMenu* view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
@@ -702,6 +708,12 @@ void TMainForm::Print() {
 // Backups
 
 void TMainForm::BackupDatabase() { BackupCasebookTo(this, store_); }
+
+void TMainForm::RecoverCasebook() {
+  if (!OfferRecovery(this, store_, casebookDir_)) return;
+  ClearPreview();
+  RebuildTree();
+}
 
 void TMainForm::OnCasebookChecked() {
   statusBar()->clearMessage();

@@ -97,6 +97,9 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void Print();
   // "备份数据库…": a copy of the casebook where the user chooses.
   void BackupDatabase();
+  // "恢复备份…": the recovery dialog (OfferRecovery); the tree is built
+  // again when the casebook was replaced.
+  void RecoverCasebook();
 
  signals:
   // Emitted when a record editor has been filled, right before it runs
@@ -144,6 +147,7 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void OnCasebookChecked();
 
   CasebookStore store_;
+  QString casebookDir_;  // where the casebook is, whether or not it could be opened
   QStringList highlight_;
   bool syncing_ = false;
 
@@ -162,6 +166,7 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QAction* actPrint_ = nullptr;
   QAction* actExit_ = nullptr;
   QAction* actBackup_ = nullptr;
+  QAction* actRecover_ = nullptr;
   QAction* actViewToolbar_ = nullptr;
   QAction* actViewStatus_ = nullptr;
   QAction* actSearchTitle_ = nullptr;

@@ -1,7 +1,7 @@
 // The program's start-up on a casebook: one running Omenry per casebook (a
-// second program, the real Omenry, holds the lock), a damaged file reported,
-// left alone or restored from the newest backup, the day's automatic backup,
-// and the command "备份数据库…".
+// second program, the real Omenry, holds the lock), a damaged file reported
+// in the recovery dialog, left alone or restored from the chosen backup, the
+// day's automatic backup, the backup at close, and the command "备份数据库…".
 
 #include <QAction>
 #include <QCryptographicHash>
@@ -21,11 +21,13 @@
 #include "folder_tree.h"
 #include "main_form.h"
 #include "main_form_parts.h"
+#include "recovery_parts.h"
 #include "skin.h"
 #include "startup.h"
 #include "test_support.h"
 
 using namespace main_form_parts;
+using namespace recovery_parts;
 
 namespace {
 
@@ -107,6 +109,7 @@ class StartupTest : public QObject {
 
   void cleanup() {
     SetBackupDialogHook({});
+    SetRecoveryFormHook({});
     CasebookStore::SetBackgroundCheckBytes(64 * 1024 * 1024);
     boxes_.reset();
     tmp_.reset();
@@ -117,33 +120,38 @@ class StartupTest : public QObject {
     QVERIFY(DamageRecordsPage(dbPath()));
     const QByteArray before = FileHash(dbPath());
     {
+      Recovery recovery;  // 取消
       TMainForm form(dataDir_);
       form.show();
       QVERIFY(QTest::qWaitForWindowExposed(&form));
-      QVERIFY2(Shown(QStringLiteral("损坏")), "no message about the damaged casebook");
-      QCOMPARE(boxes_->shown.size(), 1);
-      QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::Ok);  // nothing to restore
-      QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("不会向这个文件写入任何内容")));
-      QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("没有找到数据库的备份")));
+      QCOMPARE(recovery.seen.size(), 1);
+      const Recovery::Seen& seen = recovery.seen[0];
+      QVERIFY(seen.reason.contains(QStringLiteral("损坏")));
+      QVERIFY(seen.reason.contains(QStringLiteral("不会向这个文件写入任何内容")));
+      QVERIFY(seen.noBackupShown);  // nothing to restore
+      QVERIFY(seen.rows.isEmpty());
+      QVERIFY(!seen.restoreEnabled);
+      QVERIFY(seen.salvageShown);
+      QVERIFY(boxes_->shown.isEmpty());
       // What can be read is shown.
       QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
       // The user goes on and tries to add a folder: it is refused, in
       // Chinese, and nothing reaches the file.
-      boxes_->shown.clear();
       boxes_->names << QStringLiteral("新分类");
       form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
       QCOMPARE(boxes_->shown.size(), 1);
       QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已损坏")));
       QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
-      // No automatic backup is made of a damaged file.
+      // No automatic backup is made of a damaged file, at start or at close.
       form.StartAutomaticBackup();
       QVERIFY(!form.Backup() || !form.Backup()->isRunning());
+      form.close();
     }
     QCOMPARE(FileHash(dbPath()), before);
     QVERIFY(ListBackups(dataDir_).isEmpty());
   }
 
-  void damagedCasebookIsRestoredFromTheNewestBackup() {
+  void damagedCasebookIsRestoredFromTheChosenBackup() {
     MakeCasebook();
     const QDateTime older(QDate(2025, 6, 1), QTime(9, 0)), newer(QDate(2025, 6, 2), QTime(9, 0));
     QCOMPARE(MakeAutomaticBackup(dataDir_, older).outcome, CopyOutcome::Done);
@@ -155,28 +163,39 @@ class StartupTest : public QObject {
 
     // 取消: the damaged file stays and is only read.
     {
-      boxes_->answers << skin::Answer::Cancel;
+      Recovery recovery;
       TMainForm form(dataDir_);
-      QCOMPARE(boxes_->shown.size(), 1);
-      const auto& box = boxes_->shown[0];
-      QCOMPARE(box.caption, QStringLiteral("确认"));
-      QCOMPARE(box.buttons, skin::Buttons::OkCancel);
-      QVERIFY(box.text.contains(QStringLiteral("损坏")));
-      QVERIFY2(box.text.contains(QStringLiteral("2025-06-02 09:00")), qPrintable(box.text));
-      QVERIFY(box.text.contains(QDir::toNativeSeparators(ListBackups(dataDir_).first().path)));
+      QCOMPARE(recovery.seen.size(), 1);
+      const Recovery::Seen& seen = recovery.seen[0];
+      QVERIFY(seen.reason.contains(QStringLiteral("损坏")));
+      // Both backups, newest first, each with its time, size and records;
+      // the newest is chosen.
+      QCOMPARE(seen.rows.size(), 2);
+      QCOMPARE(seen.rows[0].mid(0, 2), (QStringList{"2025-06-02 09:00", "自动备份"}));
+      QCOMPARE(seen.rows[1].mid(0, 2), (QStringList{"2025-06-01 09:00", "自动备份"}));
+      QCOMPARE(seen.rows[0][3], QStringLiteral("2"));
+      QVERIFY(seen.rows[0][2].endsWith(QStringLiteral(" KB")));
+      QCOMPARE(seen.rows[0][4], QDir::toNativeSeparators(ListBackups(dataDir_).first().path));
+      QCOMPARE(seen.chosen, 0);
+      QVERIFY(seen.restoreEnabled);
       QVERIFY(form.Store().isDamaged());
       QCOMPARE(Folders(form), (QStringList{"卦例", "新", "后来"}));
     }
     QCOMPARE(FileHash(dbPath()), damaged);
 
-    // 确定: the newest backup takes the casebook's place.
-    boxes_->shown.clear();
-    boxes_->answers << skin::Answer::Ok;
+    // The older backup, chosen and restored: no question, for the damaged
+    // file is kept.
+    Recovery recovery([](TRecoveryForm& dialog) {
+      ClickRow(dialog, 1);
+      Click(dialog, "btnRestore");
+    });
     TMainForm form(dataDir_);
-    QCOMPARE(boxes_->shown.size(), 2);
-    QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-02 09:00 的备份恢复数据库")));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
+    QVERIFY2(boxes_->shown[0].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")),
+             qPrintable(boxes_->shown[0].text));
     QVERIFY(!form.Store().isDamaged());
-    QCOMPARE(Folders(form), (QStringList{"卦例", "新"}));
+    QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
     // The damaged file is kept, with its log beside it when it had one.
     QStringList kept = QDir(dataDir_).entryList({QStringLiteral("casebook.sqlite.damaged-*")}, QDir::Files);
     kept.removeIf([](const QString& name) {
@@ -184,12 +203,12 @@ class StartupTest : public QObject {
     });
     QCOMPARE(kept.size(), 1);
     QCOMPARE(FileHash(dataDir_ + QLatin1Char('/') + kept.first()), damaged);
-    QVERIFY(boxes_->shown[1].text.contains(kept.first()));
+    QVERIFY(boxes_->shown[0].text.contains(kept.first()));
     // The restored casebook is written as usual.
     boxes_->names << QStringLiteral("再来");
     form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
-    QCOMPARE(Folders(form), (QStringList{"卦例", "新", "再来"}));
-    QCOMPARE(boxes_->shown.size(), 2);
+    QCOMPARE(Folders(form), (QStringList{"卦例", "再来"}));
+    QCOMPARE(boxes_->shown.size(), 1);
   }
 
   // A large casebook is checked beside the window: the window comes up at
@@ -202,17 +221,18 @@ class StartupTest : public QObject {
     QVERIFY(DamageRecordsPage(dbPath()));
     const QByteArray damaged = FileHash(dbPath());
     CasebookStore::SetBackgroundCheckBytes(0);
-    boxes_->answers << skin::Answer::Ok;
+    Recovery recovery([](TRecoveryForm& dialog) { Click(dialog, "btnRestore"); });
     const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
     QVERIFY(program);
     TMainForm& form = *program->form;
-    QVERIFY(boxes_->shown.isEmpty());
+    QVERIFY(recovery.seen.isEmpty());
     QVERIFY(form.Store().isChecking());
     QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("正在检查数据库…"));
     QCOMPARE(Folders(form), (QStringList{"卦例", "后来"}));  // read meanwhile
-    QTRY_COMPARE(boxes_->shown.size(), 2);
-    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("损坏")));
-    QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
+    QTRY_COMPARE(recovery.seen.size(), 1);
+    QVERIFY(recovery.seen[0].reason.contains(QStringLiteral("损坏")));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
     QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});  // the tree shows the restored casebook
     QVERIFY(!form.Store().isDamaged());
     QVERIFY(form.statusBar()->currentMessage() != QStringLiteral("正在检查数据库…"));
@@ -254,12 +274,13 @@ class StartupTest : public QObject {
       QVERIFY(f.open(QIODevice::ReadWrite));
       f.write(QByteArray(4096, 'Z'));  // over the file's header
     }
-    boxes_->answers << skin::Answer::Ok;
+    Recovery recovery([](TRecoveryForm& dialog) { Click(dialog, "btnRestore"); });
     TMainForm form(dataDir_);
-    QCOMPARE(boxes_->shown.size(), 2);
-    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("数据库文件已损坏")));
-    QVERIFY(!boxes_->shown[0].text.contains(QStringLiteral("可以查看")));  // nothing could be read
-    QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
+    QCOMPARE(recovery.seen.size(), 1);
+    QVERIFY(recovery.seen[0].reason.contains(QStringLiteral("数据库文件已损坏，无法读取")));
+    QVERIFY(!recovery.seen[0].reason.contains(QStringLiteral("可以查看")));  // nothing could be read
+    QCOMPARE(boxes_->shown.size(), 1);
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
     QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
   }
 
@@ -416,7 +437,9 @@ class StartupTest : public QObject {
     QVERIFY(DamageRecordsPage(dbPath()));
     const QString good = ListBackups(dataDir_).first().path;
     {
+      Recovery recovery;  // 取消
       TMainForm form(dataDir_);
+      QCOMPARE(recovery.seen.size(), 1);
       boxes_->shown.clear();
       form.close();
       QVERIFY(boxes_->shown.isEmpty());
