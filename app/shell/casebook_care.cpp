@@ -110,7 +110,8 @@ bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {
   return false;
 }
 
-void RunBeside(QWidget* parent, const QString& title, const QString& label, const BesideWork& work) {
+void RunBeside(QWidget* parent, const QString& title, const QString& label, const BesideWork& work,
+               bool cancellable) {
   std::atomic<bool> cancel{false};
   std::atomic<int> done{0}, total{0};
   std::atomic<bool> finished{false};
@@ -124,6 +125,7 @@ void RunBeside(QWidget* parent, const QString& title, const QString& label, cons
   {
     QProgressDialog progress(label, QStringLiteral("取消"), 0, 0, parent);
     progress.setWindowTitle(title);
+    if (!cancellable) progress.setCancelButton(nullptr);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);

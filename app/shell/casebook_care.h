@@ -48,11 +48,12 @@ CopyOutcome BackUpOnClose(QWidget* parent, CasebookStore& store);
 // Runs `work` on a thread of its own and returns once it has returned; the
 // windows go on drawing themselves meanwhile. When the work takes more than
 // half a second, a progress box (modal over parent, caption `title`) shows
-// `label` and "取消", which raises the flag the work is given; progress the
-// work reports moves the box's bar.
+// `label` and, when the work can be cancelled, "取消", which raises the flag
+// the work is given; progress the work reports moves the box's bar.
 using BesideWork =
     std::function<void(const std::atomic<bool>& cancel, const CopyProgress& progress)>;
-void RunBeside(QWidget* parent, const QString& title, const QString& label, const BesideWork& work);
+void RunBeside(QWidget* parent, const QString& title, const QString& label, const BesideWork& work,
+               bool cancellable = true);
 
 // The save dialog's filter and default extension for copies of the casebook.
 inline const char16_t kBackupFilter[] = u"数据库文件(*.sqlite)";

@@ -105,8 +105,8 @@ TRecoveryForm::TRecoveryForm(CasebookStore& store, const QString& dataDir, const
     : QDialog(parent), store_(store), dir_(QDir::cleanPath(dataDir)) {
   setObjectName(QStringLiteral("RecoveryForm"));
   setWindowTitle(QStringLiteral("恢复备份"));
-  sound_ = store.isOpen() && !store.isDamaged() && store.checkError().isEmpty();
-  salvageable_ = !sound_ && QFileInfo(DatabasePath(dir_)).size() > 0;
+  sound_ = store.isOpen() && !store.isDamaged();
+  salvageable_ = (!store.isOpen() || store.isDamaged()) && QFileInfo(DatabasePath(dir_)).size() > 0;
   candidates_ = GatherCopies(dir_, RememberedBackupCopies());
   CreateParts(reason.isEmpty() ? DefaultReason(store, dir_) : reason);
 }
@@ -158,11 +158,11 @@ void TRecoveryForm::CreateParts(const QString& reason) {
   empty_->setWordWrap(true);
   empty_->setVisible(candidates_.isEmpty());
 
-  auto* choose = new QPushButton(QStringLiteral("选择文件…"), this);
+  auto* choose = new QPushButton(QStringLiteral("选择文件(&F)…"), this);
   choose->setObjectName(QStringLiteral("btnChooseFile"));
-  restore_ = new QPushButton(QStringLiteral("恢复所选备份"), this);
+  restore_ = new QPushButton(QStringLiteral("恢复所选备份(&R)"), this);
   restore_->setObjectName(QStringLiteral("btnRestore"));
-  salvage_ = new QPushButton(QStringLiteral("抢救记录"), this);
+  salvage_ = new QPushButton(QStringLiteral("抢救记录(&S)"), this);
   salvage_->setObjectName(QStringLiteral("btnSalvage"));
   salvage_->setVisible(salvageable_);
   auto* cancel = new QPushButton(QStringLiteral("取消"), this);
@@ -245,12 +245,11 @@ void TRecoveryForm::ChooseFile() {
   UpdateButtons();
 }
 
-bool TRecoveryForm::WithStoreClosed(
-    const QString& title, const QString& label,
-    const std::function<void(const std::atomic<bool>&, const CopyProgress&)>& work) {
+bool TRecoveryForm::WithStoreClosed(const QString& title, const QString& label, bool cancellable,
+                                    const BesideWork& work) {
   store_.close();
   reopened_ = true;
-  RunBeside(this, title, label, work);
+  RunBeside(this, title, label, work, cancellable);
   try {
     store_.OpenStore(dir_);
   } catch (const StoreError& e) {
@@ -278,7 +277,7 @@ void TRecoveryForm::RestoreChosen() {
   }
   QString error, kept;
   const KeptCasebook kind = sound_ ? KeptCasebook::Replaced : KeptCasebook::Damaged;
-  WithStoreClosed(QStringLiteral("恢复备份"), QStringLiteral("正在恢复数据库…"),
+  WithStoreClosed(QStringLiteral("恢复备份"), QStringLiteral("正在恢复数据库…"), false,
                   [&](const std::atomic<bool>&, const CopyProgress&) {
                     error = RestoreBackup(dir_, c.path, &kept, kind);
                   });
@@ -310,7 +309,7 @@ void TRecoveryForm::SalvageRecords() {
   }
   SalvageReport report;
   QString kept;
-  WithStoreClosed(QStringLiteral("抢救记录"), QStringLiteral("正在抢救记录…"),
+  WithStoreClosed(QStringLiteral("抢救记录"), QStringLiteral("正在抢救记录…"), true,
                   [&](const std::atomic<bool>& cancel, const CopyProgress& progress) {
                     report = SalvageCasebook(DatabasePath(dir_), backup, fresh, &cancel, progress);
                     if (report.error.isEmpty()) report.error = PutSalvageInPlace(dir_, fresh, &kept);
@@ -325,8 +324,12 @@ void TRecoveryForm::SalvageRecords() {
                            .arg(report.folders)
                            .arg(report.records)
                      : QStringLiteral("损坏的文件已无法读取，没有抢救出任何内容。");
+  if (report.replacedRecords > 0)
+    text += QStringLiteral("\n其中 %1 条记录只能读出一部分，已换用 %2 的备份中完整的记录。")
+                .arg(report.replacedRecords)
+                .arg(backupTime);
   if (withBackup)
-    text += QStringLiteral("\n从 %1 的备份补上了 %2 个分类、%3 条记录。")
+    text += QStringLiteral("\n从 %1 的备份补上了损坏的文件中读不出的 %2 个分类、%3 条记录。")
                 .arg(backupTime)
                 .arg(report.backupFolders)
                 .arg(report.backupRecords);

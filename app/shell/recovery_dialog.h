@@ -28,6 +28,7 @@
 #include <functional>
 
 #include "casebook_backup.h"
+#include "casebook_care.h"
 
 class CasebookStore;
 class QLabel;
@@ -81,11 +82,11 @@ class TRecoveryForm : public QDialog {
   void AddRow(const RecoveryCandidate& c, int at);
   const RecoveryCandidate* Selected() const;
   void UpdateButtons();
-  // Closes the store, runs `work` beside the window, and opens the store
-  // again on whatever casebook is then in place; tells the user of a store
-  // error. Returns whether the store is open on a sound casebook.
-  bool WithStoreClosed(const QString& title, const QString& label,
-                       const std::function<void(const std::atomic<bool>&, const CopyProgress&)>& work);
+  // Closes the store, runs `work` beside the window (RunBeside), and opens
+  // the store again on whatever casebook is then in place; tells the user of
+  // a store error. Returns whether the store is open on a sound casebook.
+  bool WithStoreClosed(const QString& title, const QString& label, bool cancellable,
+                       const BesideWork& work);
 
   CasebookStore& store_;
   QString dir_;

@@ -135,7 +135,9 @@ class Salvage {
   void scanIds(TableRead& t);
   void scanIndexes(TableRead& t);
   qint64 copyRows(TableRead& t);
-  void mergeBackup(const QString& table, qint64* taken);
+  // Adds what the backup holds that is missing; *replaced of those were
+  // read in part, *taken others were not read at all.
+  void mergeBackup(const QString& table, qint64* taken, qint64* replaced);
   qint64 addVariants();
   void raiseSequences();
   qint64 addFolder(const QString& name);
@@ -415,18 +417,19 @@ qint64 Salvage::copyRows(TableRead& t) {
 
 // Rows of the backup that are missing from what was read go in; so do those
 // of which the damaged file gave only a part, in place of that part.
-void Salvage::mergeBackup(const QString& table, qint64* taken) {
+void Salvage::mergeBackup(const QString& table, qint64* taken, qint64* replaced) {
   const QStringList cols = common(db_, "bak", table);
   if (cols.isEmpty()) return;
   const QString t = Quoted(table);
   exec(QStringLiteral("DELETE FROM main.%1 WHERE ID IN (SELECT ID FROM temp.salvage_lost WHERE tbl = '%2') "
                       "AND ID IN (SELECT ID FROM bak.%1)")
            .arg(t, table));
+  *replaced = sqlite3_changes(db_);
   exec(QStringLiteral("DELETE FROM temp.salvage_lost WHERE tbl = '%1' AND ID NOT IN (SELECT ID FROM main.%2)")
            .arg(table, t));
   exec(QStringLiteral("INSERT INTO main.%1(%2) SELECT %2 FROM bak.%1 WHERE ID NOT IN (SELECT ID FROM main.%1) ORDER BY ID")
            .arg(t, QuotedList(cols)));
-  *taken = sqlite3_changes(db_);
+  *taken = sqlite3_changes(db_) - *replaced;
 }
 
 // The backup's versions of records that were read whole and differ in what
@@ -566,8 +569,10 @@ SalvageReport Salvage::run(const QString& damaged, const QString& backup, const 
       report.records = copyRows(records);
     }
     if (haveBackup_) {
-      mergeBackup(QStringLiteral("Folder"), &report.backupFolders);
-      mergeBackup(QStringLiteral("Omenry"), &report.backupRecords);
+      qint64 replacedFolders = 0;
+      mergeBackup(QStringLiteral("Folder"), &report.backupFolders, &replacedFolders);
+      report.backupFolders += replacedFolders;
+      mergeBackup(QStringLiteral("Omenry"), &report.backupRecords, &report.replacedRecords);
     }
     raiseSequences();
     if (haveBackup_) report.variants = addVariants();
@@ -580,7 +585,9 @@ SalvageReport Salvage::run(const QString& damaged, const QString& backup, const 
         scalar(QStringLiteral("SELECT COUNT(DISTINCT ID) FROM temp.salvage_lost WHERE tbl = 'Omenry'"));
     exec(QStringLiteral("COMMIT"));
     detach("bak");
-    if (report.folders + report.records + report.backupFolders + report.backupRecords == 0)
+    if (report.folders + report.records + report.backupFolders + report.backupRecords +
+            report.replacedRecords ==
+        0)
       throw Failed(QStringLiteral("损坏的文件中读不出任何分类或记录") +
                    (haveBackup_ ? QStringLiteral("，备份中也没有") : QStringLiteral("，也没有选定备份")));
     Statement check(db_, QStringLiteral("PRAGMA main.quick_check(1)"));

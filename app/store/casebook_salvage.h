@@ -50,8 +50,9 @@ struct SalvageReport {
   qint64 folders = 0;            // folders read from the damaged file
   qint64 records = 0;            // records read from the damaged file, whole or in part
   qint64 partialRecords = 0;     // records in the result with a field that could not be read
-  qint64 backupFolders = 0;      // folders taken from the backup
-  qint64 backupRecords = 0;      // records taken from the backup (missing, or read in part)
+  qint64 backupFolders = 0;      // folders taken from the backup (missing, or read in part)
+  qint64 backupRecords = 0;      // records taken from the backup that the damaged file did not give
+  qint64 replacedRecords = 0;    // records read in part, taken whole from the backup instead
   qint64 variants = 0;           // the backup's other versions, under kVariantFolderName
   qint64 lostFolderRecords = 0;  // records under kLostFolderName
 };

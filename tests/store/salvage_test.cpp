@@ -108,7 +108,9 @@ struct Expected {
   Casebook book;
   std::vector<std::vector<std::string>> variants;  // the backup's other versions (FL left out)
   std::set<qint64> lostFolder;                      // records filed under kLostFolderName
-  qint64 partial = 0;
+  qint64 partial = 0;   // records read in part, not in the backup: marked
+  qint64 replaced = 0;  // records read in part, taken from the backup
+  qint64 added = 0;     // records the damaged file did not give, taken from the backup
 };
 
 Expected Expect(const Casebook& now, const Casebook& bak, const Lost& lost) {
@@ -121,6 +123,7 @@ Expected Expect(const Casebook& now, const Casebook& bak, const Lost& lost) {
         e.book.records[id] = rec;
       } else if (bak.records.count(id)) {
         e.book.records[id] = bak.records.at(id);
+        ++e.replaced;
       } else {
         std::vector<std::string> r = rec;
         r[kLR] = Utf8(kUnreadableText);
@@ -142,7 +145,7 @@ Expected Expect(const Casebook& now, const Casebook& bak, const Lost& lost) {
       }
     }
   }
-  for (const auto& [id, rec] : bak.records) e.book.records.emplace(id, rec);
+  for (const auto& [id, rec] : bak.records) e.added += e.book.records.emplace(id, rec).second ? 1 : 0;
   for (const auto& [id, folder] : bak.folders) e.book.folders.emplace(id, folder);
   for (const auto& [id, rec] : now.records) {
     if (lost.everything || lost.gone.count(id) || partial(id) || !bak.records.count(id)) continue;
@@ -274,6 +277,8 @@ TEST_P(SalvageTest, GivesEveryReadableRowAndWhatTheBackupAdds) {
     EXPECT_EQ(report.variants, qint64(want.variants.size()));
     EXPECT_EQ(report.lostFolderRecords, qint64(want.lostFolder.size()));
     EXPECT_EQ(report.partialRecords, want.partial);
+    EXPECT_EQ(report.replacedRecords, want.replaced);
+    EXPECT_EQ(report.backupRecords, want.added);
   }
 }
 
