@@ -3,6 +3,7 @@
 // that answers the dialog when it shows (it is modal: OfferRecovery runs it
 // in its own event loop).
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -48,6 +49,16 @@ inline void ClickRow(TRecoveryForm& form, int row) {
 }
 inline void Click(TRecoveryForm& form, const char* button) {
   QTest::mouseClick(Button(form, button), Qt::LeftButton);
+}
+
+// The damaged casebooks kept in the data directory (their -wal and -shm
+// files aside), by name.
+inline QStringList KeptDamagedFiles(const QString& dataDir) {
+  QStringList kept = QDir(dataDir).entryList({QStringLiteral("casebook.sqlite.damaged-*")}, QDir::Files);
+  kept.removeIf([](const QString& name) {
+    return name.endsWith(QStringLiteral("-wal")) || name.endsWith(QStringLiteral("-shm"));
+  });
+  return kept;
 }
 
 // While it lives, answers every recovery dialog that shows: records what

@@ -27,22 +27,9 @@
 
 using namespace main_form_parts;
 using namespace recovery_parts;
+using testing_support::FileHash;
 
 namespace {
-
-QByteArray FileHash(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return QByteArray();
-  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
-}
-
-// The folders of the tree below its root, in tree order.
-QStringList Folders(TMainForm& form) {
-  QStringList names;
-  for (QTreeWidgetItemIterator it(Tree(form)); *it; ++it)
-    if ((*it)->parent()) names << (*it)->text(0);
-  return names;
-}
 
 // The titles of a folder's records, as the window lists them.
 QStringList Titles(TMainForm& form, const QString& folder) {
@@ -143,7 +130,7 @@ class RecoveryTest : public QObject {
     boxes_->names << QStringLiteral("八字");
     Tree(*form)->setCurrentItem(Tree(*form)->topLevelItem(0));
     form->findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
-    QCOMPARE(Folders(*form), (QStringList{"卦例", "六爻", "八字"}));
+    QCOMPARE(FolderNames(*form), (QStringList{"卦例", "六爻", "八字"}));
     const QByteArray current = FileHash(dbPath());
 
     QAction* command = form->findChild<QAction*>(QStringLiteral("actRestoreBackup"));
@@ -172,7 +159,7 @@ class RecoveryTest : public QObject {
     QVERIFY2(boxes_->shown[0].text.contains(QStringLiteral("要用 2025-06-01 09:00 的备份（3 条记录）替换当前的数据库（4 条记录）吗？")),
              qPrintable(boxes_->shown[0].text));
     QCOMPARE(FileHash(dbPath()), current);
-    QCOMPARE(Folders(*form), (QStringList{"卦例", "六爻", "八字"}));
+    QCOMPARE(FolderNames(*form), (QStringList{"卦例", "六爻", "八字"}));
 
     // 确定: restored, and the tree is built anew.
     boxes_->shown.clear();
@@ -182,7 +169,7 @@ class RecoveryTest : public QObject {
     QVERIFY2(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库（3 条记录）")),
              qPrintable(boxes_->shown[1].text));
     QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("原来的数据库已改名为")));
-    QCOMPARE(Folders(*form), QStringList{QStringLiteral("卦例")});
+    QCOMPARE(FolderNames(*form), QStringList{QStringLiteral("卦例")});
     QVERIFY(form->Store().isOpen() && !form->Store().isDamaged());
 
     // The replaced casebook is listed; choosing it undoes the restore.
@@ -198,7 +185,7 @@ class RecoveryTest : public QObject {
     QCOMPARE(recovery.seen.size(), 3);
     QCOMPARE(recovery.seen[2].rows.size(), 3);
     QCOMPARE(boxes_->shown.size(), 2);
-    QCOMPARE(Folders(*form), (QStringList{"卦例", "六爻", "八字"}));
+    QCOMPARE(FolderNames(*form), (QStringList{"卦例", "六爻", "八字"}));
     QCOMPARE(Titles(*form, QStringLiteral("六爻")), QStringList{QStringLiteral("新一")});
   }
 
@@ -303,20 +290,17 @@ class RecoveryTest : public QObject {
     QVERIFY(!told.contains(QStringLiteral("部分内容无法读出")));  // the backup had the long text whole
     QVERIFY(told.contains(QStringLiteral("损坏的原文件已改名保留为")));
     QVERIFY(!form.Store().isDamaged());
-    QCOMPARE(Folders(form), (QStringList{"卦例", "六爻"}));
+    QCOMPARE(FolderNames(form), (QStringList{"卦例", "六爻"}));
     QCOMPARE(Titles(form, QStringLiteral("卦例")),
              (QStringList{"例1", "例2", "例3", "例4", "备份之后", "长文"}));
     QCOMPARE(Titles(form, QStringLiteral("六爻")), QStringList{QStringLiteral("新分类里")});
-    QStringList kept = QDir(dataDir_).entryList({QStringLiteral("casebook.sqlite.damaged-*")}, QDir::Files);
-    kept.removeIf([](const QString& name) {
-      return name.endsWith(QStringLiteral("-wal")) || name.endsWith(QStringLiteral("-shm"));
-    });
+    const QStringList kept = KeptDamagedFiles(dataDir_);
     QCOMPARE(kept.size(), 1);
     QCOMPARE(FileHash(dataDir_ + QLatin1Char('/') + kept.first()), damaged);
     QVERIFY(QDir(dataDir_).entryList({QStringLiteral("salvage-*")}, QDir::Dirs).isEmpty());
     boxes_->names << QStringLiteral("抢救之后");
     form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
-    QCOMPARE(Folders(form).last(), QStringLiteral("抢救之后"));
+    QCOMPARE(FolderNames(form).last(), QStringLiteral("抢救之后"));
   }
 
   // Without any backup, what cannot be read is marked in the record.

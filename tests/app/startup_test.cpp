@@ -28,25 +28,12 @@
 
 using namespace main_form_parts;
 using namespace recovery_parts;
+using testing_support::FileHash;
 
 namespace {
 
-QByteArray FileHash(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return QByteArray();
-  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
-}
-
 constexpr auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-
-// The folders of the tree below its root, in tree order.
-QStringList Folders(TMainForm& form) {
-  QStringList names;
-  for (QTreeWidgetItemIterator it(Tree(form)); *it; ++it)
-    if ((*it)->parent()) names << (*it)->text(0);
-  return names;
-}
 
 QList<TMainForm*> MainWindows() {
   QList<TMainForm*> forms;
@@ -134,14 +121,14 @@ class StartupTest : public QObject {
       QVERIFY(seen.salvageShown);
       QVERIFY(boxes_->shown.isEmpty());
       // What can be read is shown.
-      QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
+      QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});
       // The user goes on and tries to add a folder: it is refused, in
       // Chinese, and nothing reaches the file.
       boxes_->names << QStringLiteral("新分类");
       form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
       QCOMPARE(boxes_->shown.size(), 1);
       QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已损坏")));
-      QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
+      QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});
       // No automatic backup is made of a damaged file, at start or at close.
       form.StartAutomaticBackup();
       QVERIFY(!form.Backup() || !form.Backup()->isRunning());
@@ -179,7 +166,7 @@ class StartupTest : public QObject {
       QCOMPARE(seen.chosen, 0);
       QVERIFY(seen.restoreEnabled);
       QVERIFY(form.Store().isDamaged());
-      QCOMPARE(Folders(form), (QStringList{"卦例", "新", "后来"}));
+      QCOMPARE(FolderNames(form), (QStringList{"卦例", "新", "后来"}));
     }
     QCOMPARE(FileHash(dbPath()), damaged);
 
@@ -195,19 +182,16 @@ class StartupTest : public QObject {
     QVERIFY2(boxes_->shown[0].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")),
              qPrintable(boxes_->shown[0].text));
     QVERIFY(!form.Store().isDamaged());
-    QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
+    QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});
     // The damaged file is kept, with its log beside it when it had one.
-    QStringList kept = QDir(dataDir_).entryList({QStringLiteral("casebook.sqlite.damaged-*")}, QDir::Files);
-    kept.removeIf([](const QString& name) {
-      return name.endsWith(QStringLiteral("-wal")) || name.endsWith(QStringLiteral("-shm"));
-    });
+    const QStringList kept = KeptDamagedFiles(dataDir_);
     QCOMPARE(kept.size(), 1);
     QCOMPARE(FileHash(dataDir_ + QLatin1Char('/') + kept.first()), damaged);
     QVERIFY(boxes_->shown[0].text.contains(kept.first()));
     // The restored casebook is written as usual.
     boxes_->names << QStringLiteral("再来");
     form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
-    QCOMPARE(Folders(form), (QStringList{"卦例", "再来"}));
+    QCOMPARE(FolderNames(form), (QStringList{"卦例", "再来"}));
     QCOMPARE(boxes_->shown.size(), 1);
   }
 
@@ -228,19 +212,16 @@ class StartupTest : public QObject {
     QVERIFY(recovery.seen.isEmpty());
     QVERIFY(form.Store().isChecking());
     QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("正在检查数据库…"));
-    QCOMPARE(Folders(form), (QStringList{"卦例", "后来"}));  // read meanwhile
+    QCOMPARE(FolderNames(form), (QStringList{"卦例", "后来"}));  // read meanwhile
     QTRY_COMPARE(recovery.seen.size(), 1);
     QVERIFY(recovery.seen[0].reason.contains(QStringLiteral("损坏")));
     QCOMPARE(boxes_->shown.size(), 1);
     QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
-    QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});  // the tree shows the restored casebook
+    QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});  // the tree shows the restored casebook
     QVERIFY(!form.Store().isDamaged());
     QVERIFY(form.statusBar()->currentMessage() != QStringLiteral("正在检查数据库…"));
     // The damaged file was never written; the restored casebook is backed up.
-    QStringList kept = QDir(dataDir_).entryList({QStringLiteral("casebook.sqlite.damaged-*")}, QDir::Files);
-    kept.removeIf([](const QString& name) {
-      return name.endsWith(QStringLiteral("-wal")) || name.endsWith(QStringLiteral("-shm"));
-    });
+    const QStringList kept = KeptDamagedFiles(dataDir_);
     QCOMPARE(kept.size(), 1);
     QCOMPARE(FileHash(dataDir_ + QLatin1Char('/') + kept.first()), damaged);
     QTRY_COMPARE(ListBackups(dataDir_).size(), 2);
@@ -262,7 +243,7 @@ class StartupTest : public QObject {
     // And it is written as usual.
     boxes_->names << QStringLiteral("新");
     form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
-    QCOMPARE(Folders(form), (QStringList{"卦例", "新"}));
+    QCOMPARE(FolderNames(form), (QStringList{"卦例", "新"}));
   }
 
   void unreadableCasebookIsRestoredToo() {
@@ -281,7 +262,7 @@ class StartupTest : public QObject {
     QVERIFY(!recovery.seen[0].reason.contains(QStringLiteral("可以查看")));  // nothing could be read
     QCOMPARE(boxes_->shown.size(), 1);
     QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
-    QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
+    QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});
   }
 
   void secondStartOnOneCasebookIsRefused() {
