@@ -1,6 +1,8 @@
 #pragma once
 // Looking after the casebook from the windows: a damaged casebook found at
-// start-up, and the command "备份数据库…" of the 文件 menu.
+// start-up (the recovery dialog, recovery_dialog.h), the command
+// "备份数据库…" of the 文件 menu, the backup at close, and long work on the
+// casebook's files run beside the window.
 
 #include <QString>
 #include <QStringList>

@@ -330,7 +330,7 @@ void WriteState(const QString& dataDir, const QString& backupName, const Caseboo
               .arg(files.wal.size)
               .arg(files.wal.mtimeNs)
               .toUtf8());
-  f.commit();
+  if (f.commit()) QFile::setPermissions(f.fileName(), kOwnerFile);
 }
 
 // The recorded state of the casebook's files for the backup `backupName`;
