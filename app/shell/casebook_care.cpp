@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -112,6 +113,7 @@ bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {
 
 void RunBeside(QWidget* parent, const QString& title, const QString& label, const BesideWork& work,
                bool cancellable) {
+  constexpr int kShowAfterMs = 500;
   std::atomic<bool> cancel{false};
   std::atomic<int> done{0}, total{0};
   std::atomic<bool> finished{false};
@@ -127,9 +129,11 @@ void RunBeside(QWidget* parent, const QString& title, const QString& label, cons
     progress.setWindowTitle(title);
     if (!cancellable) progress.setCancelButton(nullptr);
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(kShowAfterMs);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
+    QElapsedTimer running;
+    running.start();
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(50);
@@ -138,6 +142,8 @@ void RunBeside(QWidget* parent, const QString& title, const QString& label, cons
         progress.setMaximum(total);
         progress.setValue(done);
       }
+      // Work that tells no progress gets the box too (running to and fro).
+      if (!progress.isVisible() && !finished && running.hasExpired(kShowAfterMs)) progress.show();
       if (progress.wasCanceled()) cancel = true;
       if (finished) loop.quit();
     });

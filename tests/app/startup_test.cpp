@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -25,6 +28,9 @@
 #include "skin.h"
 #include "startup.h"
 #include "test_support.h"
+
+#include <chrono>
+#include <thread>
 
 using namespace main_form_parts;
 using namespace recovery_parts;
@@ -427,6 +433,70 @@ class StartupTest : public QObject {
     }
     QCOMPARE(ListBackups(dataDir_).first().path, good);
     QCOMPARE(newestFolders(), 3);
+  }
+
+  // Long work on the casebook's files (the backup at close, a restore, a
+  // salvage) runs beside the window: after half a second a progress box
+  // says what is going on, and its 取消 reaches the work.
+  void longWorkShowsItsProgressAndCanBeCancelled() {
+    TMainForm form(dataDir_);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QProgressDialog* seen = nullptr;
+    QString label;
+    QTimer look;
+    look.setInterval(100);
+    connect(&look, &QTimer::timeout, this, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QProgressDialog*>(w);
+        if (!box || !box->isVisible() || seen) continue;
+        seen = box;
+        label = box->labelText();
+        QPushButton* cancel = box->findChild<QPushButton*>();
+        QVERIFY(cancel);
+        QCOMPARE(cancel->text(), QStringLiteral("取消"));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+      }
+    });
+    look.start();
+    QElapsedTimer clock;
+    clock.start();
+    bool cancelled = false;
+    RunBeside(&form, QStringLiteral("备份数据库"), QStringLiteral("正在备份数据库，请稍候…"),
+              [&](const std::atomic<bool>& cancel, const CopyProgress& progress) {
+                for (int i = 0; i < 100 && !cancel; ++i) {
+                  progress(i, 100);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+                cancelled = cancel;
+              });
+    look.stop();
+    QVERIFY(seen);
+    QCOMPARE(label, QStringLiteral("正在备份数据库，请稍候…"));
+    QVERIFY(cancelled);
+    QVERIFY(clock.elapsed() < 4000);  // it stopped at 取消, not after the 5 s of work
+
+    // Work that cannot be cancelled and tells no progress (a restore): the
+    // box shows all the same, without 取消.
+    bool shown = false, withCancel = true;
+    connect(&look, &QTimer::timeout, this, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QProgressDialog*>(w);
+        if (!box || !box->isVisible() || box->labelText() != QStringLiteral("正在恢复数据库…")) continue;
+        shown = true;
+        withCancel = box->findChild<QPushButton*>() && box->findChild<QPushButton*>()->isVisible();
+      }
+    });
+    look.start();
+    RunBeside(
+        &form, QStringLiteral("恢复备份"), QStringLiteral("正在恢复数据库…"),
+        [](const std::atomic<bool>&, const CopyProgress&) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        },
+        false);
+    look.stop();
+    QVERIFY(shown);
+    QVERIFY(!withCancel);
   }
 
   void backupCommandWritesACopyWhereTheUserChooses() {
