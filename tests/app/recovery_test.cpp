@@ -1,7 +1,7 @@
 // The recovery dialog, worked as the user works it: 文件 → "恢复备份…" on a
-// sound casebook (choose a backup, asked first, undo), a file pointed to, the
-// issue of an empty newest backup beside a full copy of the user's, and the
-// salvage of a damaged casebook at start, with and without a backup.
+// sound casebook (choose a backup, asked first, undo), a file pointed to, an
+// empty newest backup beside a full copy of the user's, and the salvage of a
+// damaged casebook at start, with and without a backup.
 
 #include <QAction>
 #include <QCryptographicHash>
@@ -189,10 +189,10 @@ class RecoveryTest : public QObject {
     QCOMPARE(Titles(*form, QStringLiteral("六爻")), QStringList{QStringLiteral("新一")});
   }
 
-  // The case of the report: the newest automatic backup holds nothing (made
-  // of an empty casebook by an older Omenry), the user's own copy holds the
-  // records. Both are listed with their record counts, and the copy that
-  // holds something is the one chosen.
+  // The newest automatic backup holds nothing (made of an empty casebook by
+  // an older Omenry), the user's own copy holds the records. Both are listed
+  // with their record counts, and the copy that holds something is the one
+  // chosen.
   void anEmptyNewestBackupIsNotTheOneChosen() {
     MakeCasebook(11);
     const QString mine = Copy("mine.sqlite");
