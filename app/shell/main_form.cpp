@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
@@ -39,6 +40,7 @@
 #include "record_text.h"
 #include "record_versions.h"
 #include "folder_picker.h"
+#include "recovery_dialog.h"
 #include "search_form.h"
 #include "skin.h"
 #include "text_export.h"
@@ -107,7 +109,7 @@ void TMainForm::OpenCasebook(const QString& dataDir) {
     failure = e;
   }
   if ((failure && failure->damaged()) || store_.isDamaged()) {
-    OfferBackupForDamagedCasebook(this, store_, dataDir_);
+    OfferRecovery(this, store_, dataDir_, failure ? failure->message() : QString());
     if (!store_.isOpen() && failure &&
         (failure->problem() == StoreProblem::Missing || failure->problem() == StoreProblem::Empty))
       OfferNewCasebook(failure->problem());
@@ -195,6 +197,11 @@ void TMainForm::UpdateCommands() {
   actRestoreFolder_->setEnabled(writable && kind == TFolderTree::BinFolderNode && inBin);
   actPurgeFolder_->setEnabled(writable && kind == TFolderTree::BinFolderNode && inBin);
   actEmptyBin_->setEnabled(writable && binNode_ != nullptr);
+  // A backup replaces the casebook's file: not under another program's
+  // feet, nor where the file cannot be replaced.
+  const ReadOnlyReason reason = store_.readOnlyReason();
+  actRecover_->setEnabled(!store_.isOpen() || reason == ReadOnlyReason::None ||
+                          reason == ReadOnlyReason::Damaged);
 }
 
 void TMainForm::ShowRecordList() {
@@ -231,6 +238,7 @@ void TMainForm::CreateActions() {
   actPrint_->setIconText(QStringLiteral("打印"));
   actExit_ = MakeAction(QStringLiteral("actExit"), QStringLiteral("退出(&X)"));
   actBackup_ = MakeAction(QStringLiteral("actBackupDatabase"), QStringLiteral("备份数据库…"));
+  actRecover_ = MakeAction(QStringLiteral("actRestoreBackup"), QStringLiteral("恢复备份…"));
   actViewToolbar_ = MakeAction(QStringLiteral("actViewToolbar"), QStringLiteral("工具栏(&T)"));
   actViewToolbar_->setCheckable(true);
   actViewToolbar_->setChecked(true);
@@ -263,6 +271,7 @@ void TMainForm::CreateActions() {
   connect(actPrint_, &QAction::triggered, this, &TMainForm::Print);
   connect(actExit_, &QAction::triggered, this, &QWidget::close);
   connect(actBackup_, &QAction::triggered, this, &TMainForm::BackupDatabase);
+  connect(actRecover_, &QAction::triggered, this, &TMainForm::RecoverCasebook);
   connect(actViewToolbar_, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
   connect(actViewStatus_, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
   connect(actSearchTitle_, &QAction::triggered, this, [this] { Search(0); });
@@ -292,6 +301,7 @@ void TMainForm::CreateMenus() {
   file->addAction(actSaveText_);
   file->addAction(actPrint_);
   file->addAction(actBackup_);
+  file->addAction(actRecover_);
   file->addSeparator();
   file->addAction(actExit_);
   QMenu* view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
@@ -985,6 +995,10 @@ void TMainForm::WriteSettings() {
 void TMainForm::closeEvent(QCloseEvent* event) {
   highlight_.clear();
   WriteSettings();
+  // A start-up backup still running gives way to the one at close, which
+  // takes in everything.
+  autoBackup_.reset();
+  BackUpOnClose(this, store_);
   event->accept();
 }
 
@@ -1097,12 +1111,20 @@ void TMainForm::Print() {
 
 void TMainForm::BackupDatabase() { BackupCasebookTo(this, store_); }
 
+void TMainForm::RecoverCasebook() {
+  if (!OfferRecovery(this, store_, dataDir_)) return;
+  openFailure_.clear();
+  ClearPreview();
+  RebuildTree();
+  ShowAccess();
+}
+
 void TMainForm::OnCasebookChecked() {
   statusBar()->clearMessage();
   ShowAccess();
   if (store_.isDamaged()) {
     const QString dir = store_.dataDir();
-    if (OfferBackupForDamagedCasebook(this, store_, dir)) {
+    if (OfferRecovery(this, store_, dir)) {
       ClearPreview();
       RebuildTree();
       ShowAccess();

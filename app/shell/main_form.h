@@ -112,6 +112,9 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void Print();
   // "备份数据库…": a copy of the casebook where the user chooses.
   void BackupDatabase();
+  // "恢复备份…": the recovery dialog (OfferRecovery); the tree is built
+  // again when the casebook was replaced.
+  void RecoverCasebook();
 
  signals:
   // Emitted when a record editor has been filled, right before it runs
@@ -122,6 +125,8 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // Writes the view settings, then backs the casebook up when it changed
+  // since its newest backup (BackUpOnClose; the store is closed then).
   void closeEvent(QCloseEvent* event) override;
   QMenu* createPopupMenu() override { return nullptr; }
 
@@ -197,6 +202,7 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QAction* actPrint_ = nullptr;
   QAction* actExit_ = nullptr;
   QAction* actBackup_ = nullptr;
+  QAction* actRecover_ = nullptr;
   QAction* actViewToolbar_ = nullptr;
   QAction* actViewStatus_ = nullptr;
   QAction* actSearchTitle_ = nullptr;
