@@ -259,16 +259,15 @@ void TEditForm::OpenNew(const QDate& today) {
   UpdateEditActions();
 }
 
-void TEditForm::OpenEdit(RowId id, const QString& bt, const QString& qzr, bool fk,
-                         const QString& lr, const QDate& sj) {
+void TEditForm::OpenEdit(RowId id, const RecordFields& fields) {
   editMode_ = true;
   id_ = id;
   setWindowTitle(QStringLiteral("编辑"));
-  edtBT_->setText(bt);
-  edtQZR_->setText(qzr);
-  cbFK_->setChecked(fk);
-  reText_->setPlainText(ToDisplayText(lr));
-  SetDate(sj);
+  edtBT_->setText(fields.title);
+  edtQZR_->setText(fields.querent);
+  cbFK_->setChecked(fields.feedback);
+  reText_->setPlainText(ToDisplayText(fields.text));
+  SetDate(fields.date);
   // Filling the fields has set the flag; an opened record starts clean.
   dirty_ = false;
   UpdateEditActions();
@@ -322,24 +321,20 @@ bool TEditForm::Save() {
   // A date that does not exist is not saved, and nothing else is either.
   const std::optional<QDate> date = DateFromSelectors();
   if (!date) return false;
-  const QDate sj = *date;
-  const QString bt = edtBT_->text();
-  const QString qzr = edtQZR_->text();
-  const bool fk = cbFK_->isChecked();
-  const QString lr = RecordText();
+  const RecordFields fields{edtBT_->text(), edtQZR_->text(), *date, cbFK_->isChecked(), RecordText()};
   CasebookStore& store = host_.Store();
   try {
     if (editMode_) {
-      if (!store.UpdateRecord(bt, qzr, fk, sj, lr, id_)) {
+      if (!store.UpdateRecord(id_, fields)) {
         // The record is gone from the casebook (deleted meanwhile): what the
         // user wrote is kept as a new record.
-        id_ = store.InsertRecord(bt, qzr, fk, lr, sj, folder);
+        id_ = store.InsertRecord(folder, fields);
         skin::Message(this, QStringLiteral("提示"),
                       QStringLiteral("这条记录已经被删除了，现在的内容已另存为一条新记录。"),
                       skin::Buttons::Ok, skin::Icon::Information);
       }
     } else {
-      id_ = store.InsertRecord(bt, qzr, fk, lr, sj, folder);
+      id_ = store.InsertRecord(folder, fields);
       editMode_ = true;  // the record exists from now on
     }
   } catch (const StoreError& e) {
@@ -347,7 +342,7 @@ bool TEditForm::Save() {
     return false;
   }
   dirty_ = false;
-  date_ = sj;
+  date_ = fields.date;
   dateTouched_ = false;
   try {
     host_.ListFolderRecords(folder);

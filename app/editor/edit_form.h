@@ -40,8 +40,7 @@ class TEditForm : public QDialog {
   void OpenNew(const QDate& today);
   // Edit mode for record `id`: fields from the record, caption "编辑".
   // Leaves the editor clean.
-  void OpenEdit(RowId id, const QString& bt, const QString& qzr, bool fk,
-                const QString& lr, const QDate& sj);
+  void OpenEdit(RowId id, const RecordFields& fields);
 
   // Saves the record (insert in new mode, then update) and re-lists the
   // host's folder. Returns false when nothing could be stored (no folder,

@@ -274,9 +274,9 @@ void TMainForm::CreateActions() {
   connect(actRecover_, &QAction::triggered, this, &TMainForm::RecoverCasebook);
   connect(actViewToolbar_, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
   connect(actViewStatus_, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-  connect(actSearchTitle_, &QAction::triggered, this, [this] { Search(0); });
-  connect(actSearchText_, &QAction::triggered, this, [this] { Search(1); });
-  connect(actSearchAll_, &QAction::triggered, this, [this] { Search(2); });
+  connect(actSearchTitle_, &QAction::triggered, this, [this] { Search(SearchMode::Title); });
+  connect(actSearchText_, &QAction::triggered, this, [this] { Search(SearchMode::Text); });
+  connect(actSearchAll_, &QAction::triggered, this, [this] { Search(SearchMode::Both); });
   connect(actNewRecord_, &QAction::triggered, this, &TMainForm::NewRecord);
   connect(actOpenRecord_, &QAction::triggered, this, &TMainForm::OpenRecord);
   connect(actDeleteRecord_, &QAction::triggered, this, &TMainForm::DeleteRecord);
@@ -673,7 +673,7 @@ void TMainForm::RestoreRecord() {
   RecordList* list = store_.records();
   if (list->currentRow() < 0) return;
   const RowId id = list->currentId();
-  const QString title = list->value(QStringLiteral("BT")).toString();
+  const QString title = list->currentTitle();
   try {
     const RowId from = store_.RecycledRecordFolder(id);
     if (from < 0) return;
@@ -705,7 +705,7 @@ void TMainForm::PurgeRecord() {
   const RowId id = list->currentId();
   if (skin::Message(this, QStringLiteral("确认"),
                     QStringLiteral("确认要彻底删除记录%1吗？\n彻底删除后不能还原。")
-                        .arg(Quoted(list->value(QStringLiteral("BT")).toString())),
+                        .arg(Quoted(list->currentTitle())),
                     skin::Buttons::OkCancelDestructive, skin::Icon::Warning) != skin::Answer::Ok)
     return;
   try {
@@ -828,23 +828,20 @@ void TMainForm::OpenRecord() {
   if (SelectedFolderId() <= 0 || list->count() == 0 || list->currentRow() < 0) return;
   // A casebook that is only read is not edited: nothing typed could be kept.
   if (!store_.isWritable() && !store_.isChecking()) return;
-  QString text;
+  RecordFields fields;
   try {
-    text = list->currentText();
+    list->currentText();
     // A damaged record is told of before it is edited: saving it would take
     // the damage for the record's content.
     CheckCurrentRecord(true);
     if (list->currentRow() < 0) return;
-    text = list->currentText();
+    fields = list->currentFields();
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
     return;
   }
   TEditForm editor(*this, this);
-  editor.OpenEdit(list->currentId(), list->value(QStringLiteral("BT")).toString(),
-                  list->value(QStringLiteral("QZR")).toString(),
-                  list->value(QStringLiteral("FK")).toBool(), text,
-                  list->value(QStringLiteral("SJ")).toDate());
+  editor.OpenEdit(list->currentId(), fields);
   RunEditor(editor);
 }
 
@@ -856,7 +853,7 @@ void TMainForm::DeleteRecord() {
   if (rows >= 1 &&
       skin::Message(this, QStringLiteral("确认"),
                     QStringLiteral("确认要删除记录%1吗？\n删除的记录会放进回收站，可以还原。")
-                        .arg(Quoted(list->value(QStringLiteral("BT")).toString())),
+                        .arg(Quoted(list->currentTitle())),
                     skin::Buttons::OkCancelDestructive, skin::Icon::Question) != skin::Answer::Ok)
     return;
   if (rows == 1) ClearPreview();
@@ -1005,7 +1002,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------------------
 // Search, text export, printing
 
-void TMainForm::Search(int mode) {
+void TMainForm::Search(SearchMode mode) {
   TfrmSearch* form = TfrmSearch::Find();
   if (!form) form = new TfrmSearch(*this, this);
   form->ShowForMode(mode);
@@ -1047,7 +1044,7 @@ void TMainForm::CheckCurrentRecord(bool always) {
   const RowId id = list->currentId();
   if (!always && warnedDamaged_.contains(id)) return;
   warnedDamaged_.insert(id);
-  const QString title = list->value(QStringLiteral("BT")).toString();
+  const QString title = list->currentTitle();
   QString text = QStringLiteral("这条记录的内容可能已损坏：%1\n（它和保存时记下的校验值不符。）").arg(Quoted(title));
   const std::optional<RecordVersion> version = NewestBackedUpVersion(store_.dataDir(), id);
   if (!version) {
@@ -1068,14 +1065,14 @@ void TMainForm::CheckCurrentRecord(bool always) {
   if (skin::Message(this, QStringLiteral("确认"), text, skin::Buttons::OkCancel, skin::Icon::Warning) !=
       skin::Answer::Ok)
     return;
-  const RowId folder = list->value(QStringLiteral("FL")).toLongLong();
+  const RowId folder = list->currentFolder();
   const QString damagedText = list->currentText();
-  const QString qzr = list->value(QStringLiteral("QZR")).toString();
-  const bool fk = list->value(QStringLiteral("FK")).toBool();
-  const QDate sj = list->value(QStringLiteral("SJ")).toDate();
+  const QString qzr = list->currentQuerent();
+  const bool fk = list->currentFeedback().value_or(false);
+  const QDate sj = list->currentDate();
   try {
-    store_.InsertRecord(title + QStringLiteral("（可能已损坏）"), qzr, fk, damagedText, sj, folder);
-    store_.UpdateRecord(version->bt, version->qzr, version->fk, version->sj, version->lr, id);
+    store_.InsertRecord(folder, {title + QStringLiteral("（可能已损坏）"), qzr, sj, fk, damagedText});
+    store_.UpdateRecord(id, {version->bt, version->qzr, version->sj, version->fk, version->lr});
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
   }

@@ -103,9 +103,9 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void PurgeFolder();
   void EmptyRecycleBin();
 
-  // The search commands (mode 0 title, 1 text, 2 both): show the one
+  // The search commands (按标题, 按内容, 全部): show the one
   // search window, made on first use.
-  void Search(int mode);
+  void Search(SearchMode mode);
   // "保存为文本(&S)": the current record's text to a text file.
   void SaveAsText();
   // "打印(&P)...": the current record's text in the print window.

@@ -110,14 +110,13 @@ namespace {
 
 // The fields an insert and an update both write; title and querent cut at
 // their byte sizes as a last resort.
-void BindRecordFields(QSqlQuery& q, const QString& bt, const QString& qzr, bool fk,
-                      const QString& lr, const QDate& sj) {
-  q.bindValue(QStringLiteral(":BT"), TextParameter(CutToGbkBytes(StorableText(bt), kTitleBytes)));
-  q.bindValue(QStringLiteral(":QZR"), TextParameter(CutToGbkBytes(StorableText(qzr), kQuerentBytes)));
-  q.bindValue(QStringLiteral(":FK"), fk ? 1 : 0);
-  q.bindValue(QStringLiteral(":LR"), TextParameter(lr.isNull() ? QString(QLatin1String("")) : lr));
-  q.bindValue(QStringLiteral(":SJ"),
-              sj.isValid() ? QVariant(sj.toString(Qt::ISODate)) : QVariant(QMetaType(QMetaType::QString)));
+void BindRecordFields(QSqlQuery& q, const RecordFields& f) {
+  q.bindValue(QStringLiteral(":BT"), TextParameter(CutToGbkBytes(StorableText(f.title), kTitleBytes)));
+  q.bindValue(QStringLiteral(":QZR"), TextParameter(CutToGbkBytes(StorableText(f.querent), kQuerentBytes)));
+  q.bindValue(QStringLiteral(":FK"), f.feedback ? 1 : 0);
+  q.bindValue(QStringLiteral(":LR"), TextParameter(f.text.isNull() ? QString(QLatin1String("")) : f.text));
+  q.bindValue(QStringLiteral(":SJ"), f.date.isValid() ? QVariant(f.date.toString(Qt::ISODate))
+                                                      : QVariant(QMetaType(QMetaType::QString)));
 }
 
 // Writes the record's checksum from its fields as stored (within the
@@ -145,8 +144,7 @@ void StoreChecksum(QSqlDatabase db, RowId id) {
 
 }  // namespace
 
-RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk,
-                                  const QString& lr, const QDate& sj, RowId fl) {
+RowId CasebookStore::InsertRecord(RowId fl, const RecordFields& fields) {
   d_->list->close();
   requireWritable();
   Transaction t(d_->db());
@@ -155,7 +153,7 @@ RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk
           "Insert into Omenry (BT,QZR,FK,LR,SJ,FL) VALUES (CAST(:BT AS TEXT),CAST(:QZR AS TEXT),"
           ":FK,CAST(:LR AS TEXT),:SJ,:FL)")))
     Fail(q.lastError());
-  BindRecordFields(q, bt, qzr, fk, lr, sj);
+  BindRecordFields(q, fields);
   q.bindValue(QStringLiteral(":FL"), QVariant::fromValue<qint64>(fl));
   if (!q.exec()) Fail(q.lastError());
   const RowId id = q.lastInsertId().toLongLong();
@@ -166,8 +164,7 @@ RowId CasebookStore::InsertRecord(const QString& bt, const QString& qzr, bool fk
   return id;
 }
 
-bool CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
-                                 const QDate& sj, const QString& lr, RowId id) {
+bool CasebookStore::UpdateRecord(RowId id, const RecordFields& fields) {
   d_->list->close();
   requireWritable();
   Transaction t(d_->db());
@@ -176,7 +173,7 @@ bool CasebookStore::UpdateRecord(const QString& bt, const QString& qzr, bool fk,
           "Update Omenry set BT=CAST(:BT AS TEXT),QZR=CAST(:QZR AS TEXT),FK=:FK,"
           "LR=CAST(:LR AS TEXT),SJ=:SJ where (ID=:ID)") + d_->live()))
     Fail(q.lastError());
-  BindRecordFields(q, bt, qzr, fk, lr, sj);
+  BindRecordFields(q, fields);
   q.bindValue(QStringLiteral(":ID"), QVariant::fromValue<qint64>(id));
   if (!q.exec()) Fail(q.lastError());
   const bool found = q.numRowsAffected() > 0;

@@ -22,7 +22,7 @@
 // table model over Omenry that the main window shows and navigates. It is
 // opened by ListFolderRecords or SearchRecords and holds, for each row, only
 // ID, BT, QZR, SJ, FL and FK; the text LR is read from the database on demand
-// for the row that is asked for (value("LR") of the current row, cached for
+// for the row that is asked for (text() of the current row, cached for
 // that row only). A folder of 10,000 records therefore costs its titles, not
 // its texts.
 //
@@ -300,14 +300,12 @@ class CasebookStore : public QObject {
   bool FolderIsWithin(RowId folder, RowId ancestor);
 
   // ---- records (table Omenry). Each closes the record list first.
-  // Inserts a record into folder fl and returns its new ID (larger than any
-  // before). BT and QZR are cut to their byte sizes if longer.
-  RowId InsertRecord(const QString& bt, const QString& qzr, bool fk,
-                     const QString& lr, const QDate& sj, RowId fl);
-  // Rewrites BT, QZR, FK, LR and SJ of record id; FL never changes. Returns
-  // false, changing nothing, when no record outside the bin has that ID.
-  bool UpdateRecord(const QString& bt, const QString& qzr, bool fk,
-                    const QDate& sj, const QString& lr, RowId id);
+  // Inserts a record into the folder and returns its new ID (larger than any
+  // before). The title and querent are cut to their byte sizes if longer.
+  RowId InsertRecord(RowId folder, const RecordFields& fields);
+  // Rewrites the record's fields; its folder does not change. Returns false,
+  // changing nothing, when no record outside the bin has that ID.
+  bool UpdateRecord(RowId id, const RecordFields& fields);
   // Moves record id to the recycle bin. No record with that ID outside the
   // bin: nothing happens, nothing is thrown.
   void DeleteRecord(RowId id);

@@ -8,14 +8,8 @@
 
 namespace {
 
-// The fields' names, in the order of the columns.
+// The fields' names, in the order of the columns (the model's header).
 const char* const kFieldNames[RecordList::ColumnCount] = {"ID", "BT", "QZR", "SJ", "FL", "FK", "LR", "Folder"};
-
-int FieldIndex(const QString& name) {
-  for (int i = 0; i < RecordList::ColumnCount; ++i)
-    if (name.compare(QLatin1String(kFieldNames[i]), Qt::CaseInsensitive) == 0) return i;
-  return -1;
-}
 
 QVariant RawValue(const store_detail::ListRow& r, int column) {
   switch (column) {
@@ -85,34 +79,69 @@ void RecordList::setCurrent(int row) noexcept {
   emit currentChanged(row);
 }
 
-QVariant RecordList::value(const QString& field) const {
-  return value(d_->current, field);
+const store_detail::ListRow* RecordList::row(int index) const noexcept {
+  if (index < 0 || index >= count()) return nullptr;
+  return &d_->rows[static_cast<size_t>(index)];
 }
 
-QVariant RecordList::value(int row, const QString& field) const {
-  if (row < 0 || row >= count()) return QVariant();
-  const int column = FieldIndex(field);
-  if (column < 0) return QVariant();
-  const store_detail::ListRow& r = d_->rows[static_cast<size_t>(row)];
-  if (column != ColLR) return RawValue(r, column);
-  if (d_->cached && d_->cachedId == r.id) return d_->cachedText;
+RowId RecordList::id(int index) const noexcept {
+  const auto* r = row(index);
+  return r ? r->id : 0;
+}
+QString RecordList::title(int index) const {
+  const auto* r = row(index);
+  return r ? r->bt : QString();
+}
+QString RecordList::querent(int index) const {
+  const auto* r = row(index);
+  return r ? r->qzr : QString();
+}
+QDate RecordList::date(int index) const {
+  const auto* r = row(index);
+  return r ? r->sj.toDate() : QDate();
+}
+std::optional<bool> RecordList::feedback(int index) const {
+  const auto* r = row(index);
+  if (!r || r->fk.isNull()) return std::nullopt;
+  return r->fk.toBool();
+}
+RowId RecordList::folder(int index) const noexcept {
+  const auto* r = row(index);
+  return r ? r->fl : 0;
+}
+QString RecordList::folderName(int index) const {
+  const auto* r = row(index);
+  return r ? r->folderName : QString();
+}
+
+QString RecordList::text(int index) const {
+  const auto* r = row(index);
+  if (!r) return QString();
+  if (d_->cached && d_->cachedId == r->id) return d_->cachedText.toString();
   RecordIntegrity integrity = RecordIntegrity::Unchecked;
-  QVariant text = store_->readText(r.id, &integrity);
-  if (row == d_->current) {
+  const QVariant text = store_->readText(r->id, &integrity);
+  if (index == d_->current) {
     d_->cached = true;
-    d_->cachedId = r.id;
+    d_->cachedId = r->id;
     d_->cachedText = text;
     d_->cachedIntegrity = integrity;
   }
-  return text;
+  return text.toString();
 }
 
-RowId RecordList::currentId() const noexcept {
-  if (d_->current < 0) return 0;
-  return d_->rows[static_cast<size_t>(d_->current)].id;
-}
+RowId RecordList::currentId() const noexcept { return id(d_->current); }
 
-QString RecordList::currentText() const { return value(QStringLiteral("LR")).toString(); }
+QString RecordList::currentText() const { return text(d_->current); }
+
+RecordFields RecordList::currentFields() const {
+  RecordFields f;
+  f.title = currentTitle();
+  f.querent = currentQuerent();
+  f.date = currentDate();
+  f.feedback = currentFeedback().value_or(false);
+  f.text = currentText();
+  return f;
+}
 
 RecordIntegrity RecordList::currentIntegrity() const noexcept {
   return d_->cached && d_->cachedId == currentId() ? d_->cachedIntegrity : RecordIntegrity::Unchecked;

@@ -240,8 +240,7 @@ class ChartLinesTest : public QObject {
 
   // The text as a record, current in the main window: its preview.
   QImage Preview(TMainForm& form, const QStringList& text) {
-    const RowId record = form.Store().InsertRecord(QStringLiteral("格"), QString(), false,
-                                                   Stored(text), QDate(2025, 1, 3), folder_);
+    const RowId record = form.Store().InsertRecord(folder_, {QStringLiteral("格"), QString(), QDate(2025, 1, 3), false, Stored(text)});
     const auto found = main_form_parts::Tree(form)->findItems(QStringLiteral("卦例"), Qt::MatchExactly | Qt::MatchRecursive);
     main_form_parts::Tree(form)->setCurrentItem(found.value(0));
     form.Records()->locate(record);
@@ -250,7 +249,7 @@ class ChartLinesTest : public QObject {
 
   // The text in the record editor.
   static QImage Edited(TEditForm& editor, const QStringList& text) {
-    editor.OpenEdit(1, QStringLiteral("格"), QString(), false, Stored(text), QDate(2025, 1, 3));
+    editor.OpenEdit(1, {QStringLiteral("格"), QString(), QDate(2025, 1, 3), false, Stored(text)});
     QApplication::processEvents();
     return editor.reText()->viewport()->grab().toImage();
   }

@@ -107,8 +107,7 @@ class EditorTest : public QObject {
     QVERIFY(!ed.isEditMode());
 
     TEditForm ed2(*host_);
-    ed2.OpenEdit(7, QStringLiteral("标题"), QStringLiteral("张三"), true,
-                 QStringLiteral("一\r\n二"), QDate(1999, 12, 31));
+    ed2.OpenEdit(7, {QStringLiteral("标题"), QStringLiteral("张三"), QDate(1999, 12, 31), true, QStringLiteral("一\r\n二")});
     QCOMPARE(ed2.windowTitle(), QStringLiteral("编辑"));
     QCOMPARE(ed2.edtBT()->text(), QStringLiteral("标题"));
     QCOMPARE(ed2.edtQZR()->text(), QStringLiteral("张三"));
@@ -213,10 +212,9 @@ class EditorTest : public QObject {
   // A date that does not exist stops the save: nothing is written, the
   // record keeps its real date, and the editor keeps what was typed.
   void badDateSavesNothing() {
-    const RowId id = host_->store.InsertRecord(QStringLiteral("旧题"), QStringLiteral("某"), false,
-                                               QStringLiteral("旧文"), QDate(2020, 5, 6), folder_);
+    const RowId id = host_->store.InsertRecord(folder_, {QStringLiteral("旧题"), QStringLiteral("某"), QDate(2020, 5, 6), false, QStringLiteral("旧文")});
     TEditForm ed(*host_);
-    ed.OpenEdit(id, QStringLiteral("旧题"), QStringLiteral("某"), false, QStringLiteral("旧文"), QDate(2020, 5, 6));
+    ed.OpenEdit(id, {QStringLiteral("旧题"), QStringLiteral("某"), QDate(2020, 5, 6), false, QStringLiteral("旧文")});
     ed.show();
     QVERIFY(QTest::qWaitForWindowActive(&ed));
     ed.edtBT()->setText(QStringLiteral("新题"));
@@ -230,8 +228,8 @@ class EditorTest : public QObject {
     QVERIFY(ed.isDirty());
     host_->store.ListFolderRecords(folder_);
     QVERIFY(host_->store.records()->locate(id));
-    QCOMPARE(host_->store.records()->value(QStringLiteral("SJ")).toDate(), QDate(2020, 5, 6));
-    QCOMPARE(host_->store.records()->value(QStringLiteral("BT")).toString(), QStringLiteral("旧题"));
+    QCOMPARE(host_->store.records()->currentDate(), QDate(2020, 5, 6));
+    QCOMPARE(host_->store.records()->currentTitle(), QStringLiteral("旧题"));
     QCOMPARE(ed.cbDay()->currentIndex(), 29);  // the editor shows what the user chose
 
     // Mended, it saves.
@@ -239,7 +237,7 @@ class EditorTest : public QObject {
     QVERIFY(ed.Save());
     host_->store.ListFolderRecords(folder_);
     QVERIFY(host_->store.records()->locate(id));
-    QCOMPARE(host_->store.records()->value(QStringLiteral("SJ")).toDate(), QDate(2023, 2, 28));
+    QCOMPARE(host_->store.records()->currentDate(), QDate(2023, 2, 28));
   }
 
   // A date the lists cannot show (before 1920, after 2050) or no date at all
@@ -253,16 +251,15 @@ class EditorTest : public QObject {
 
   void untouchedDateIsKept() {
     QFETCH(QDate, date);
-    const RowId id = host_->store.InsertRecord(QStringLiteral("题"), QString(), false, QStringLiteral("文"), date,
-                                               folder_);
+    const RowId id = host_->store.InsertRecord(folder_, {QStringLiteral("题"), QString(), date, false, QStringLiteral("文")});
     TEditForm ed(*host_);
-    ed.OpenEdit(id, QStringLiteral("题"), QString(), false, QStringLiteral("文"), date);
+    ed.OpenEdit(id, {QStringLiteral("题"), QString(), date, false, QStringLiteral("文")});
     ed.reText()->setPlainText(QStringLiteral("改过的文"));
     QVERIFY(ed.Save());
     QVERIFY(boxes_->shown.isEmpty());
     host_->store.ListFolderRecords(folder_);
     QVERIFY(host_->store.records()->locate(id));
-    QCOMPARE(host_->store.records()->value(QStringLiteral("SJ")).toDate(), date);
+    QCOMPARE(host_->store.records()->currentDate(), date);
     QCOMPARE(host_->store.records()->currentText(), QStringLiteral("改过的文"));
   }
 
@@ -281,8 +278,7 @@ class EditorTest : public QObject {
     QFETCH(bool, editMode);
     TEditForm ed(*host_);
     if (editMode)
-      ed.OpenEdit(1, QStringLiteral("t"), QStringLiteral("q"), false, QStringLiteral("x"),
-                  QDate(2001, 2, 3));
+      ed.OpenEdit(1, {QStringLiteral("t"), QStringLiteral("q"), QDate(2001, 2, 3), false, QStringLiteral("x")});
     else
       ed.OpenNew(QDate(2001, 2, 3));
     ed.show();
@@ -317,11 +313,11 @@ class EditorTest : public QObject {
     RecordList* list = host_->store.records();
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->currentId(), id);
-    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("失物"));
-    QCOMPARE(list->value(QStringLiteral("QZR")).toString(), QStringLiteral("李四"));
-    QCOMPARE(list->value(QStringLiteral("SJ")).toDate(), QDate(2026, 1, 2));
-    QCOMPARE(list->value(QStringLiteral("FK")).toBool(), false);
-    QCOMPARE(list->value(QStringLiteral("FL")).toLongLong(), folder_);
+    QCOMPARE(list->currentTitle(), QStringLiteral("失物"));
+    QCOMPARE(list->currentQuerent(), QStringLiteral("李四"));
+    QCOMPARE(list->currentDate(), QDate(2026, 1, 2));
+    QCOMPARE(list->currentFeedback().value_or(false), false);
+    QCOMPARE(list->currentFolder(), folder_);
     QCOMPARE(list->currentText(), QStringLiteral("第一行\r\n第二行"));
 
     ed.edtBT()->setText(QStringLiteral("失物已得"));
@@ -331,8 +327,8 @@ class EditorTest : public QObject {
     QCOMPARE(RecordCount(host_->store, folder_), 1);
     list = host_->store.records();
     QCOMPARE(list->currentId(), id);
-    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("失物已得"));
-    QCOMPARE(list->value(QStringLiteral("FK")).toBool(), true);
+    QCOMPARE(list->currentTitle(), QStringLiteral("失物已得"));
+    QCOMPARE(list->currentFeedback().value_or(false), true);
     QVERIFY(boxes_->shown.isEmpty());
   }
 
@@ -340,11 +336,11 @@ class EditorTest : public QObject {
   // is not the newest one.
   void saveKeepsTheSavedRowCurrent() {
     CasebookStore& s = host_->store;
-    const RowId a = s.InsertRecord(QStringLiteral("a"), {}, false, {}, QDate(2020, 1, 1), folder_);
-    s.InsertRecord(QStringLiteral("b"), {}, false, {}, QDate(2020, 1, 1), folder_);
-    s.InsertRecord(QStringLiteral("c"), {}, false, {}, QDate(2020, 1, 1), folder_);
+    const RowId a = s.InsertRecord(folder_, {QStringLiteral("a"), {}, QDate(2020, 1, 1), false, {}});
+    s.InsertRecord(folder_, {QStringLiteral("b"), {}, QDate(2020, 1, 1), false, {}});
+    s.InsertRecord(folder_, {QStringLiteral("c"), {}, QDate(2020, 1, 1), false, {}});
     TEditForm ed(*host_);
-    ed.OpenEdit(a, QStringLiteral("a"), {}, false, {}, QDate(2020, 1, 1));
+    ed.OpenEdit(a, {QStringLiteral("a"), {}, QDate(2020, 1, 1), false, {}});
     ed.edtBT()->setText(QStringLiteral("a2"));
     QVERIFY(ed.Save());
     QCOMPARE(s.records()->count(), 3);
@@ -357,10 +353,10 @@ class EditorTest : public QObject {
   void saveOfARecordFromAnotherFolder() {
     CasebookStore& s = host_->store;
     const RowId other = s.AddFolder(0, QStringLiteral("其他"));
-    const RowId elsewhere = s.InsertRecord(QStringLiteral("x"), {}, false, {}, QDate(2020, 1, 1), other);
-    const RowId here = s.InsertRecord(QStringLiteral("h"), {}, false, {}, QDate(2020, 1, 1), folder_);
+    const RowId elsewhere = s.InsertRecord(other, {QStringLiteral("x"), {}, QDate(2020, 1, 1), false, {}});
+    const RowId here = s.InsertRecord(folder_, {QStringLiteral("h"), {}, QDate(2020, 1, 1), false, {}});
     TEditForm ed(*host_);
-    ed.OpenEdit(elsewhere, QStringLiteral("x"), {}, false, {}, QDate(2020, 1, 1));
+    ed.OpenEdit(elsewhere, {QStringLiteral("x"), {}, QDate(2020, 1, 1), false, {}});
     ed.edtBT()->setText(QStringLiteral("x2"));
     QVERIFY(ed.Save());
     QVERIFY(ed.Save());
@@ -369,7 +365,7 @@ class EditorTest : public QObject {
     s.ListFolderRecords(other);
     QCOMPARE(s.records()->count(), 1);
     QCOMPARE(s.records()->currentId(), elsewhere);
-    QCOMPARE(s.records()->value(QStringLiteral("BT")).toString(), QStringLiteral("x2"));
+    QCOMPARE(s.records()->currentTitle(), QStringLiteral("x2"));
   }
 
   // A new record with a date that does not exist is not inserted at all.
@@ -459,7 +455,7 @@ class EditorTest : public QObject {
   // not close the editor.
   void titleBarCloseAsksAndEscapeDoesNothing() {
     TEditForm ed(*host_);
-    ed.OpenEdit(1, QStringLiteral("t"), {}, false, QStringLiteral("x"), QDate(2020, 1, 1));
+    ed.OpenEdit(1, {QStringLiteral("t"), {}, QDate(2020, 1, 1), false, QStringLiteral("x")});
     ed.show();
     QVERIFY(QTest::qWaitForWindowExposed(&ed));
     QTest::keyClick(&ed, Qt::Key_Escape);
@@ -512,7 +508,7 @@ class EditorTest : public QObject {
   // the record dirty.
   void chartTextGoesOnTop() {
     TEditForm ed(*host_);
-    ed.OpenEdit(1, QStringLiteral("t"), {}, false, QStringLiteral("旧文\r\n第二行"), QDate(2020, 1, 1));
+    ed.OpenEdit(1, {QStringLiteral("t"), {}, QDate(2020, 1, 1), false, QStringLiteral("旧文\r\n第二行")});
     QVERIFY(!ed.isDirty());
     host_->chartText = QStringLiteral("乾造　━━━\r\n┃　甲子");
     Action(&ed, "actBazi")->trigger();

@@ -40,7 +40,7 @@ QLineEdit* NameEditor(TMainForm& form) {
 QStringList Titles(TMainForm& form) {
   QStringList titles;
   RecordList* list = form.Records();
-  for (int r = 0; r < list->count(); ++r) titles << list->value(r, QStringLiteral("BT")).toString();
+  for (int r = 0; r < list->count(); ++r) titles << list->title(r);
   return titles;
 }
 
@@ -59,8 +59,8 @@ class EverydayPathsTest : public QObject {
     s.OpenStore(dir_);
     const RowId bazi = s.AddFolder(0, QStringLiteral("八字命例（男）"));
     s.AddFolder(0, QStringLiteral("六爻"));
-    s.InsertRecord(QStringLiteral("甲"), QStringLiteral("张"), false, QStringLiteral("甲的正文"), QDate(2024, 1, 1), bazi);
-    s.InsertRecord(QStringLiteral("乙"), QStringLiteral("李"), true, QStringLiteral("乙的正文"), QDate(2024, 1, 2), bazi);
+    s.InsertRecord(bazi, {QStringLiteral("甲"), QStringLiteral("张"), QDate(2024, 1, 1), false, QStringLiteral("甲的正文")});
+    s.InsertRecord(bazi, {QStringLiteral("乙"), QStringLiteral("李"), QDate(2024, 1, 2), true, QStringLiteral("乙的正文")});
   }
 
   void Select(TMainForm& form, const QString& caption) {
@@ -319,9 +319,9 @@ class EverydayPathsTest : public QObject {
     QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("要用备份中的版本替换它吗？")));
     QTRY_COMPARE(Preview(*form)->toPlainText(), QStringLiteral("乙的正文"));
     QCOMPARE(Titles(*form), (QStringList{"乙（可能已损坏）", "乙", "甲"}));
-    form->Records()->locate(form->Records()->value(0, QStringLiteral("ID")).toLongLong());
+    form->Records()->locate(form->Records()->id(0));
     QCOMPARE(form->Records()->currentText(), QStringLiteral("丙的正文"));  // nothing lost
-    QCOMPARE(form->Store().CheckRecord(form->Records()->value(1, QStringLiteral("ID")).toLongLong()),
+    QCOMPARE(form->Store().CheckRecord(form->Records()->id(1)),
              RecordIntegrity::Sound);
   }
 };

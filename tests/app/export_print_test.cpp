@@ -208,10 +208,8 @@ class ExportPrintTest : public QObject {
     CasebookStore s;
     s.OpenStore(dataDir_->path());
     folder_ = s.AddFolder(0, QStringLiteral("卦例"));
-    chart_ = s.InsertRecord(QStringLiteral("长"), QString(), false, LongText(150), QDate(2025, 1, 1), folder_);
-    note_ = s.InsertRecord(QStringLiteral("短"), QString(), false,
-                           QStringLiteral("一行 {braces} back\\slash\r\n￥ 12 和 tab\tend"),
-                           QDate(2025, 1, 2), folder_);
+    chart_ = s.InsertRecord(folder_, {QStringLiteral("长"), QString(), QDate(2025, 1, 1), false, LongText(150)});
+    note_ = s.InsertRecord(folder_, {QStringLiteral("短"), QString(), QDate(2025, 1, 2), false, QStringLiteral("一行 {braces} back\\slash\r\n￥ 12 和 tab\tend")});
     boxes_ = std::make_unique<testing_support::Boxes>();
   }
 

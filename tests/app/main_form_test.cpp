@@ -105,8 +105,7 @@ class MainFormTest : public QObject {
     CasebookStore& s = form.Store();
     const RowId id = s.AddFolder(0, name);
     for (const QString& t : titles)
-      s.InsertRecord(t, QStringLiteral("某人"), false, t + QStringLiteral("的正文"),
-                     QDate(2025, 6, 1), id);
+      s.InsertRecord(id, {t, QStringLiteral("某人"), QDate(2025, 6, 1), false, t + QStringLiteral("的正文")});
     return id;
   }
 
@@ -201,11 +200,9 @@ class MainFormTest : public QObject {
       CasebookStore s;
       s.OpenStore(dataDir_->path());
       const RowId folder = s.AddFolder(0, QStringLiteral("甲"));
-      s.InsertRecord(QStringLiteral("一"), QStringLiteral("甲某"), true, QStringLiteral("text 1"),
-                     QDate(1920, 1, 1), folder);
-      s.InsertRecord(QStringLiteral("二"), QString(), false, QStringLiteral("text 2"),
-                     QDate(2050, 12, 31), folder);
-      s.InsertRecord(QStringLiteral("三"), QStringLiteral("丙"), false, QString(), QDate(), folder);
+      s.InsertRecord(folder, {QStringLiteral("一"), QStringLiteral("甲某"), QDate(1920, 1, 1), true, QStringLiteral("text 1")});
+      s.InsertRecord(folder, {QStringLiteral("二"), QString(), QDate(2050, 12, 31), false, QStringLiteral("text 2")});
+      s.InsertRecord(folder, {QStringLiteral("三"), QStringLiteral("丙"), QDate(), false, QString()});
     }
     auto form = MakeForm();
     QVERIFY(form);
@@ -365,9 +362,9 @@ class MainFormTest : public QObject {
     // recycle bin with its records and without a further question.
     const RowId bing = TFolderTree::FolderId(Node(*form, "丙"));
     CasebookStore& s = form->Store();
-    s.InsertRecord(QStringLiteral("r1"), {}, false, {}, QDate(2025, 1, 1), bing);
-    s.InsertRecord(QStringLiteral("r2"), {}, false, {}, QDate(2025, 1, 1), bing);
-    s.InsertRecord(QStringLiteral("r3"), {}, false, {}, QDate(2025, 1, 1), jia);
+    s.InsertRecord(bing, {QStringLiteral("r1"), {}, QDate(2025, 1, 1), false, {}});
+    s.InsertRecord(bing, {QStringLiteral("r2"), {}, QDate(2025, 1, 1), false, {}});
+    s.InsertRecord(jia, {QStringLiteral("r3"), {}, QDate(2025, 1, 1), false, {}});
     Select(*form, QStringLiteral("丙"));
     if (QTest::currentTestFailed()) return;
     QCOMPARE(form->Records()->count(), 2);
@@ -500,7 +497,7 @@ class MainFormTest : public QObject {
     RecordList* list = form->Records();
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->currentId(), savedId);
-    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("寻人"));
+    QCOMPARE(list->currentTitle(), QStringLiteral("寻人"));
     const QAbstractItemModel* shown = RecordView(*form)->model();
     QCOMPARE(shown->data(shown->index(0, RecordList::ColFK)).toString(), QStringLiteral("×"));
     QCOMPARE(list->currentText(), QStringLiteral("定稿\r\n第二行"));
@@ -536,7 +533,7 @@ class MainFormTest : public QObject {
     QCOMPARE(boxes_->shown.size(), 2);
     QCOMPARE(boxes_->shown[0].text, QStringLiteral("是否保存对当前记录的修改？"));
     QCOMPARE(form->Records()->count(), 1);
-    QCOMPARE(form->Records()->value(QStringLiteral("FK")).toBool(), true);
+    QCOMPARE(form->Records()->currentFeedback().value_or(false), true);
     QCOMPARE(shown->data(shown->index(0, RecordList::ColFK)).toString(), QStringLiteral("√"));
 
     // A new editor closed untouched asks nothing and stores nothing.
@@ -635,7 +632,7 @@ class MainFormTest : public QObject {
     if (QTest::currentTestFailed()) return;
     RecordList* list = form->Records();
     QCOMPARE(list->count(), 3);
-    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("三"));  // newest first
+    QCOMPARE(list->currentTitle(), QStringLiteral("三"));  // newest first
     // The user clicks the middle row.
     QTableView* view = RecordView(*form);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
@@ -646,7 +643,7 @@ class MainFormTest : public QObject {
     Action(form.get(), "actDeleteRecord")->trigger();
     QCOMPARE(boxes_->shown.size(), 1);
     QStringList left;
-    for (int r = 0; r < list->count(); ++r) left << list->value(r, QStringLiteral("BT")).toString();
+    for (int r = 0; r < list->count(); ++r) left << list->title(r);
     QCOMPARE(left, (QStringList{"三", "一"}));
     QCOMPARE(list->currentRow(), 0);
     QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("三的正文"));
@@ -697,9 +694,7 @@ class MainFormTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     const RowId f = form->Store().AddFolder(0, QStringLiteral("亮"));
-    form->Store().InsertRecord(QStringLiteral("t"), {}, false,
-                               QString::fromUtf8("ABC 甲子 xabcx 乙丑\r\n丙abcAbC甲子丑\r\n无"),
-                               QDate(2025, 1, 1), f);
+    form->Store().InsertRecord(f, {QStringLiteral("t"), {}, QDate(2025, 1, 1), false, QString::fromUtf8("ABC 甲子 xabcx 乙丑\r\n丙abcAbC甲子丑\r\n无")});
     form.reset();
     form = MakeForm();
     QVERIFY(form);

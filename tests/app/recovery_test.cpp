@@ -39,7 +39,7 @@ QStringList Titles(TMainForm& form, const QString& folder) {
     QStringList titles;
     for (int i = 0; i < form.Records()->count(); ++i) {
       form.Records()->setCurrentRow(i);
-      titles << form.Records()->value(QStringLiteral("BT")).toString();
+      titles << form.Records()->currentTitle();
     }
     titles.sort();
     return titles;
@@ -64,10 +64,9 @@ class RecoveryTest : public QObject {
     CasebookStore s;
     s.OpenStore(dataDir_);
     const RowId f = s.AddFolder(0, QStringLiteral("卦例"));
-    s.InsertRecord(QStringLiteral("长文"), QString(), false, QString(20000, QChar(0x5366)), QDate(2024, 1, 1), f);
+    s.InsertRecord(f, {QStringLiteral("长文"), QString(), QDate(2024, 1, 1), false, QString(20000, QChar(0x5366))});
     for (int i = 1; i < records; ++i)
-      s.InsertRecord(QStringLiteral("例%1").arg(i), QString(), false, QStringLiteral("正文%1").arg(i),
-                     QDate(2024, 1, 2), f);
+      s.InsertRecord(f, {QStringLiteral("例%1").arg(i), QString(), QDate(2024, 1, 2), false, QStringLiteral("正文%1").arg(i)});
   }
 
   void AddRecord(const QString& folder, const QString& title) {
@@ -77,7 +76,7 @@ class RecoveryTest : public QObject {
     for (const FolderRow& row : s.FolderChildren(0))
       if (row.name == folder) id = row.id;
     if (id == 0) id = s.AddFolder(0, folder);
-    s.InsertRecord(title, QString(), false, QStringLiteral("后来写的"), QDate(2024, 3, 1), id);
+    s.InsertRecord(id, {title, QString(), QDate(2024, 3, 1), false, QStringLiteral("后来写的")});
   }
 
   QString Copy(const char* name) {
@@ -320,7 +319,7 @@ class RecoveryTest : public QObject {
     QCOMPARE(Titles(form, QStringLiteral("卦例")), (QStringList{"例1", "例2", "长文"}));
     for (int i = 0; i < form.Records()->count(); ++i) {
       form.Records()->setCurrentRow(i);
-      if (form.Records()->value(QStringLiteral("BT")).toString() == QStringLiteral("长文"))
+      if (form.Records()->currentTitle() == QStringLiteral("长文"))
         QCOMPARE(Preview(form)->toPlainText(), QString::fromUtf16(kUnreadableText));
     }
   }

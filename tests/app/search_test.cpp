@@ -55,18 +55,12 @@ Casebook Fill(const QString& dir) {
   c.fb = s.AddFolder(c.fa, QStringLiteral("乙类"));
   c.fc = s.AddFolder(0, QStringLiteral("丙类"));
   const QDate d(2025, 5, 1);
-  c.both = s.InsertRecord(QStringLiteral("甲乙同见"), QStringLiteral("张三"), false,
-                          QStringLiteral("无关的正文"), d, c.fa);
-  c.titleJia = s.InsertRecord(QStringLiteral("只有甲"), QStringLiteral("李四"), true,
-                              QStringLiteral("乙在正文"), d, c.fb);
-  c.textBoth = s.InsertRecord(QStringLiteral("无关标题"), QString(), false,
-                              QStringLiteral("第一行甲子\r\n第二行乙丑　│　　│"), d, c.fc);
-  c.quote = s.InsertRecord(QStringLiteral("it's 50% a_b"), QString(), false,
-                           QStringLiteral("it's 50% a_b"), d, c.fc);
-  c.latin = s.InsertRecord(QStringLiteral("HEXAGRAM"), QString(), false,
-                           QStringLiteral("a hexagram and a HexaGram"), d, c.fa);
-  c.plain = s.InsertRecord(QStringLiteral("its 500 axb"), QString(), false,
-                           QStringLiteral("its 500 axb ＡＢＣ"), d, c.fb);
+  c.both = s.InsertRecord(c.fa, {QStringLiteral("甲乙同见"), QStringLiteral("张三"), d, false, QStringLiteral("无关的正文")});
+  c.titleJia = s.InsertRecord(c.fb, {QStringLiteral("只有甲"), QStringLiteral("李四"), d, true, QStringLiteral("乙在正文")});
+  c.textBoth = s.InsertRecord(c.fc, {QStringLiteral("无关标题"), QString(), d, false, QStringLiteral("第一行甲子\r\n第二行乙丑　│　　│")});
+  c.quote = s.InsertRecord(c.fc, {QStringLiteral("it's 50% a_b"), QString(), d, false, QStringLiteral("it's 50% a_b")});
+  c.latin = s.InsertRecord(c.fa, {QStringLiteral("HEXAGRAM"), QString(), d, false, QStringLiteral("a hexagram and a HexaGram")});
+  c.plain = s.InsertRecord(c.fb, {QStringLiteral("its 500 axb"), QString(), d, false, QStringLiteral("its 500 axb ＡＢＣ")});
   return c;
 }
 
@@ -74,7 +68,7 @@ std::vector<RowId> Listed(TMainForm& form) {
   std::vector<RowId> ids;
   RecordList* list = form.Records();
   for (int r = 0; r < list->count(); ++r)
-    ids.push_back(list->value(r, QStringLiteral("ID")).toLongLong());
+    ids.push_back(list->id(r));
   std::sort(ids.begin(), ids.end());
   return ids;
 }
@@ -278,13 +272,12 @@ class SearchTest : public QObject {
       CasebookStore s;
       s.OpenStore(dataDir_->path());
       const QDate d(2025, 6, 1);
-      afterNul = s.InsertRecord(QStringLiteral("空字符"), QString(), false,
-                                QStringLiteral("前") + nul + QStringLiteral("后文"), d, book_.fc);
-      fffd = s.InsertRecord(QStringLiteral("怪\uFFFD字"), QString(), false, QString(), d, book_.fc);
-      fffe = s.InsertRecord(QStringLiteral("怪\uFFFE字"), QString(), false, QString(), d, book_.fc);
-      ffff = s.InsertRecord(QStringLiteral("怪\uFFFF字"), QString(), false, QString(), d, book_.fc);
-      emoji = s.InsertRecord(QStringLiteral("笑\U0001F600"), QString(), false, QString(), d, book_.fc);
-      syntax = s.InsertRecord(QStringLiteral("NEAR(甲 乙) \"引\" *"), QString(), false, QString(), d, book_.fc);
+      afterNul = s.InsertRecord(book_.fc, {QStringLiteral("空字符"), QString(), d, false, QStringLiteral("前") + nul + QStringLiteral("后文")});
+      fffd = s.InsertRecord(book_.fc, {QStringLiteral("怪\uFFFD字"), QString(), d, false, QString()});
+      fffe = s.InsertRecord(book_.fc, {QStringLiteral("怪\uFFFE字"), QString(), d, false, QString()});
+      ffff = s.InsertRecord(book_.fc, {QStringLiteral("怪\uFFFF字"), QString(), d, false, QString()});
+      emoji = s.InsertRecord(book_.fc, {QStringLiteral("笑\U0001F600"), QString(), d, false, QString()});
+      syntax = s.InsertRecord(book_.fc, {QStringLiteral("NEAR(甲 乙) \"引\" *"), QString(), d, false, QString()});
     }
     auto form = MakeForm();
     QVERIFY(form);
@@ -579,8 +572,7 @@ class SearchTest : public QObject {
     {
       CasebookStore s;
       s.OpenStore(dataDir_->path());
-      s.InsertRecord(QStringLiteral("长"), QString(), false, many.join(QLatin1Char(' ')),
-                     QDate(2025, 1, 1), book_.fc);
+      s.InsertRecord(book_.fc, {QStringLiteral("长"), QString(), QDate(2025, 1, 1), false, many.join(QLatin1Char(' '))});
     }
     SearchCondition where;
     where.clauses = {LikeClause(SearchField::Text, many.join(QLatin1Char(' ')), true)};

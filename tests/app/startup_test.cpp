@@ -70,8 +70,8 @@ class StartupTest : public QObject {
     CasebookStore s;
     s.OpenStore(dataDir_);
     const RowId f = s.AddFolder(0, QStringLiteral("卦例"));
-    s.InsertRecord(QStringLiteral("长"), QString(), false, LongText(), QDate(2024, 1, 1), f);
-    s.InsertRecord(QStringLiteral("短"), QString(), false, QStringLiteral("正文"), QDate(2024, 1, 2), f);
+    s.InsertRecord(f, {QStringLiteral("长"), QString(), QDate(2024, 1, 1), false, LongText()});
+    s.InsertRecord(f, {QStringLiteral("短"), QString(), QDate(2024, 1, 2), false, QStringLiteral("正文")});
   }
 
   bool Shown(const QString& part) const {

@@ -43,8 +43,7 @@ void MakeCasebook(const QString& dir, int records = 3) {
   store.OpenStore(dir);
   const RowId folder = store.AddFolder(0, QStringLiteral("八字命例"));
   for (int i = 0; i < records; ++i)
-    store.InsertRecord(QStringLiteral("例%1").arg(i), QStringLiteral("某"), i % 2 == 0,
-                       QStringLiteral("正文%1").arg(i), QDate(2024, 1, 1 + i), folder);
+    store.InsertRecord(folder, {QStringLiteral("例%1").arg(i), QStringLiteral("某"), QDate(2024, 1, 1 + i), i % 2 == 0, QStringLiteral("正文%1").arg(i)});
 }
 
 // What stands at a path, as far as the tests can tell a change: kind, mode
@@ -232,7 +231,7 @@ TEST_P(CasebookStates, OpenAsTheStateAllowsAndChangeNothingElse) {
       for (const auto& write : std::vector<std::function<void()>>{
                [&] { store.AddFolder(0, QStringLiteral("新")); },
                [&] { store.RenameFolder(1, QStringLiteral("新")); },
-               [&] { store.InsertRecord(QStringLiteral("x"), {}, false, {}, {}, 1); },
+               [&] { store.InsertRecord(1, {QStringLiteral("x"), {}, {}, false, {}}); },
                [&] { store.DeleteRecord(1); },
                [&] { store.DeleteFolder(1); },
            }) {

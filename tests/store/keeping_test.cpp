@@ -30,12 +30,12 @@ class KeepingTest : public ::testing::Test {
   }
   QString dbPath() const { return DbPath(dir_); }
   RowId add(RowId folder, const QString& title, const QString& text = QStringLiteral("正文")) {
-    return store_.InsertRecord(title, QStringLiteral("某"), false, text, QDate(2024, 3, 1), folder);
+    return store_.InsertRecord(folder, {title, QStringLiteral("某"), QDate(2024, 3, 1), false, text});
   }
   std::set<RowId> listed() {
     std::set<RowId> ids;
     RecordList* list = store_.records();
-    for (int r = 0; r < list->count(); ++r) ids.insert(list->value(r, QStringLiteral("ID")).toLongLong());
+    for (int r = 0; r < list->count(); ++r) ids.insert(list->id(r));
     return ids;
   }
   std::set<RowId> folderIds(RowId parent) {
@@ -77,7 +77,7 @@ TEST_F(KeepingTest, DeletedRecordGoesToTheBinAndComesBack) {
   EXPECT_EQ(store_.records()->currentText(), QStringLiteral("正文"));  // readable in the bin
   EXPECT_EQ(store_.RecycleBinCount(), 1);
   EXPECT_EQ(store_.RecycledRecordFolder(a), f);
-  EXPECT_FALSE(store_.UpdateRecord(QStringLiteral("x"), {}, false, {}, {}, a));  // not while in the bin
+  EXPECT_FALSE(store_.UpdateRecord(a, {QStringLiteral("x"), {}, {}, false, {}}));  // not while in the bin
 
   EXPECT_TRUE(store_.RestoreRecord(a));
   store_.ListFolderRecords(f);
@@ -201,7 +201,7 @@ TEST_F(KeepingTest, DamageInsideATextIsFoundThatSqliteDoesNotSee) {
   EXPECT_EQ(store_.records()->currentIntegrity(), RecordIntegrity::Damaged);
 
   // Saving the record (its repair) gives it a checksum that fits again.
-  ASSERT_TRUE(store_.UpdateRecord(QStringLiteral("乾卦"), QStringLiteral("某"), false, QDate(2024, 3, 1), text, r));
+  ASSERT_TRUE(store_.UpdateRecord(r, {QStringLiteral("乾卦"), QStringLiteral("某"), QDate(2024, 3, 1), false, text}));
   EXPECT_EQ(store_.CheckRecord(r), RecordIntegrity::Sound);
 }
 
@@ -209,7 +209,7 @@ TEST_F(KeepingTest, EveryFieldIsCoveredAndOddTextsCheckSound) {
   const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
   const QString odd = QStringLiteral("A") + QChar(0) + QStringLiteral("B") + QChar(0xFEFF) + QChar(0xFFFE) +
                       QChar(0xFFFF) + QStringLiteral("😀");
-  const RowId r = store_.InsertRecord(odd, odd.left(3), true, odd, QDate(), f);
+  const RowId r = store_.InsertRecord(f, {odd, odd.left(3), QDate(), true, odd});
   EXPECT_EQ(store_.CheckRecord(r), RecordIntegrity::Sound);
   store_.close();
   // A change of any one field behind the store's back is noticed.
@@ -230,7 +230,7 @@ TEST_F(KeepingTest, EveryFieldIsCoveredAndOddTextsCheckSound) {
     store.close();
     // Back as it was for the next field.
     store.OpenStore(dir_);
-    ASSERT_TRUE(store.UpdateRecord(odd, odd.left(3), true, QDate(), odd, r));
+    ASSERT_TRUE(store.UpdateRecord(r, {odd, odd.left(3), QDate(), true, odd}));
     store.close();
   }
 }

@@ -64,7 +64,7 @@ inline std::vector<RowId> Search(const std::vector<Record>& records, const Searc
 inline std::vector<RowId> Listed(CasebookStore& store) {
   std::vector<RowId> ids;
   RecordList* list = store.records();
-  for (int r = 0; r < list->count(); ++r) ids.push_back(list->value(r, QStringLiteral("ID")).toLongLong());
+  for (int r = 0; r < list->count(); ++r) ids.push_back(list->id(r));
   std::sort(ids.begin(), ids.end());
   return ids;
 }

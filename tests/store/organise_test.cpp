@@ -22,7 +22,7 @@ class OrganiseTest : public ::testing::Test {
   QStringList titles() {
     QStringList out;
     RecordList* list = store_.records();
-    for (int r = 0; r < list->count(); ++r) out << list->value(r, QStringLiteral("BT")).toString();
+    for (int r = 0; r < list->count(); ++r) out << list->title(r);
     return out;
   }
   std::vector<RowId> children(RowId parent) {
@@ -39,9 +39,9 @@ class OrganiseTest : public ::testing::Test {
 TEST_F(OrganiseTest, RecordsMoveTogetherInOneTransaction) {
   const RowId a = store_.AddFolder(0, QStringLiteral("甲"));
   const RowId b = store_.AddFolder(0, QStringLiteral("乙"));
-  const RowId r1 = store_.InsertRecord(QStringLiteral("一"), {}, false, QStringLiteral("x"), {}, a);
-  const RowId r2 = store_.InsertRecord(QStringLiteral("二"), {}, false, QStringLiteral("y"), {}, a);
-  const RowId r3 = store_.InsertRecord(QStringLiteral("三"), {}, false, QStringLiteral("z"), {}, a);
+  const RowId r1 = store_.InsertRecord(a, {QStringLiteral("一"), {}, {}, false, QStringLiteral("x")});
+  const RowId r2 = store_.InsertRecord(a, {QStringLiteral("二"), {}, {}, false, QStringLiteral("y")});
+  const RowId r3 = store_.InsertRecord(a, {QStringLiteral("三"), {}, {}, false, QStringLiteral("z")});
   EXPECT_EQ(store_.MoveRecords({r1, r3}, b), 2);
   store_.ListFolderRecords(b);
   EXPECT_EQ(titles(), (QStringList{"三", "一"}));
@@ -64,7 +64,7 @@ TEST_F(OrganiseTest, RecordsMoveTogetherInOneTransaction) {
                        "BEGIN SELECT RAISE(ABORT, 'stop'); END"),
               SQLITE_OK);
   }
-  const RowId r4 = store_.InsertRecord(QStringLiteral("四"), {}, false, {}, {}, a);
+  const RowId r4 = store_.InsertRecord(a, {QStringLiteral("四"), {}, {}, false, {}});
   EXPECT_THROW(store_.MoveRecords({r4, r2}, c), StoreError);
   store_.ListFolderRecords(c);
   EXPECT_TRUE(titles().isEmpty());
@@ -103,10 +103,10 @@ TEST_F(OrganiseTest, TheListIsSortedByTheDatabase) {
                       {"财运", "张", QDate(2025, 7, 9), true},
                       {"八字", "陈", QDate(), false}};
   for (const Row& r : rows)
-    store_.InsertRecord(QString::fromUtf8(r.title), QString::fromUtf8(r.querent), r.feedback, {}, r.date, f);
+    store_.InsertRecord(f, {QString::fromUtf8(r.title), QString::fromUtf8(r.querent), r.date, r.feedback, {}});
   store_.ListFolderRecords(f);
   EXPECT_EQ(titles(), (QStringList{"八字", "财运", "阿姨", "婚姻"}));  // newest first
-  ASSERT_TRUE(store_.records()->locate(store_.records()->value(1, QStringLiteral("ID")).toLongLong()));
+  ASSERT_TRUE(store_.records()->locate(store_.records()->id(1)));
   const RowId current = store_.records()->currentId();
 
   const struct {
@@ -139,7 +139,7 @@ TEST_F(OrganiseTest, TheListIsSortedByTheDatabase) {
   store_.SearchRecordsByScan(any);
   EXPECT_EQ(titles(), (QStringList{"八字", "财运", "婚姻"}));
   // The hits carry their folder's name.
-  EXPECT_EQ(store_.records()->value(0, QStringLiteral("Folder")).toString(), QStringLiteral("甲"));
+  EXPECT_EQ(store_.records()->folderName(0), QStringLiteral("甲"));
 }
 
 }  // namespace

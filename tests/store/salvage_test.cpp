@@ -176,22 +176,16 @@ class SalvageFixture {
     const RowId folders[] = {f1, f2, f3};
     QList<RowId> ids;
     for (int i = 1; i <= 60; ++i)
-      ids << s.InsertRecord(QStringLiteral("标题%1：问近日出行是否顺利，宜往何方，何时动身为佳").arg(i),
-                            QStringLiteral("求占人%1").arg(i), i % 2 != 0,
-                            QStringLiteral("正文%1：问事").arg(i), QDate(2024, 1, 1 + i % 28), folders[i % 3]);
-    const RowId long1 = s.InsertRecord(QStringLiteral("长文一"), QString(), true,
-                                       QString(20000, QChar(0x5366)), QDate(2024, 2, 1), f1);
-    s.InsertRecord(QStringLiteral("长文二"), QString(), false, QString(20000, QChar(0x723B)),
-                   QDate(2024, 2, 2), f3);
+      ids << s.InsertRecord(folders[i % 3], {QStringLiteral("标题%1：问近日出行是否顺利，宜往何方，何时动身为佳").arg(i), QStringLiteral("求占人%1").arg(i), QDate(2024, 1, 1 + i % 28), i % 2 != 0, QStringLiteral("正文%1：问事").arg(i)});
+    const RowId long1 = s.InsertRecord(f1, {QStringLiteral("长文一"), QString(), QDate(2024, 2, 1), true, QString(20000, QChar(0x5366))});
+    s.InsertRecord(f3, {QStringLiteral("长文二"), QString(), QDate(2024, 2, 2), false, QString(20000, QChar(0x723B))});
     EXPECT_EQ(CopyDatabase(db(), backup()), CopyOutcome::Done);
-    s.UpdateRecord(QStringLiteral("标题5：问近日出行是否顺利，宜往何方，何时动身为佳"),
-                   QStringLiteral("求占人5"), true, QDate(2024, 1, 6),
-                   QStringLiteral("改过的正文"), ids[4]);
+    s.UpdateRecord(ids[4], {QStringLiteral("标题5：问近日出行是否顺利，宜往何方，何时动身为佳"), QStringLiteral("求占人5"), QDate(2024, 1, 6), true, QStringLiteral("改过的正文")});
     s.DeleteRecord(ids[6]);
     s.PurgeRecord(ids[6]);  // gone for good, not only into the recycle bin
-    s.InsertRecord(QStringLiteral("新一"), QString(), false, QStringLiteral("备份之后"), QDate(2024, 3, 1), f3);
+    s.InsertRecord(f3, {QStringLiteral("新一"), QString(), QDate(2024, 3, 1), false, QStringLiteral("备份之后")});
     const RowId f4 = s.AddFolder(f3, QStringLiteral("新分类"));
-    s.InsertRecord(QStringLiteral("新二"), QString(), false, QStringLiteral("备份之后"), QDate(2024, 3, 2), f4);
+    s.InsertRecord(f4, {QStringLiteral("新二"), QString(), QDate(2024, 3, 2), false, QStringLiteral("备份之后")});
     return long1;
   }
 

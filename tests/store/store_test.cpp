@@ -79,11 +79,11 @@ class StoreTest : public ::testing::Test {
   std::vector<RowId> listedIds() {
     std::vector<RowId> ids;
     RecordList* list = store_.records();
-    for (int r = 0; r < list->count(); ++r) ids.push_back(list->value(r, QStringLiteral("ID")).toLongLong());
+    for (int r = 0; r < list->count(); ++r) ids.push_back(list->id(r));
     return ids;
   }
   RowId addRecord(RowId folder, const QString& title, const QString& text = QStringLiteral("t")) {
-    return store_.InsertRecord(title, QStringLiteral("某人"), false, text, QDate(2024, 3, 5), folder);
+    return store_.InsertRecord(folder, {title, QStringLiteral("某人"), QDate(2024, 3, 5), false, text});
   }
 
   QTemporaryDir tmp_;
@@ -188,8 +188,7 @@ TEST_F(StoreTest, FirstOpenCreatesSchemaOwnerOnly) {
 
 TEST_F(StoreTest, EverythingSurvivesReopening) {
   const RowId folder = store_.AddFolder(0, QStringLiteral("卦例"));
-  const RowId record = store_.InsertRecord(QStringLiteral("问事业"), QStringLiteral("张三"), true,
-                                           kChart, QDate(2026, 1, 31), folder);
+  const RowId record = store_.InsertRecord(folder, {QStringLiteral("问事业"), QStringLiteral("张三"), QDate(2026, 1, 31), true, kChart});
   store_.OpenStore(dir_);  // closes and opens again
   CasebookStore other;
   other.OpenStore(dir_);
@@ -202,11 +201,11 @@ TEST_F(StoreTest, EverythingSurvivesReopening) {
     RecordList* list = s->records();
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->currentId(), record);
-    EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), QStringLiteral("问事业"));
-    EXPECT_EQ(list->value(QStringLiteral("QZR")).toString(), QStringLiteral("张三"));
-    EXPECT_EQ(list->value(QStringLiteral("SJ")).toDate(), QDate(2026, 1, 31));
-    EXPECT_EQ(list->value(QStringLiteral("FK")).toBool(), true);
-    EXPECT_EQ(list->value(QStringLiteral("FL")).toLongLong(), folder);
+    EXPECT_EQ(list->currentTitle(), QStringLiteral("问事业"));
+    EXPECT_EQ(list->currentQuerent(), QStringLiteral("张三"));
+    EXPECT_EQ(list->currentDate(), QDate(2026, 1, 31));
+    EXPECT_EQ(list->currentFeedback().value_or(false), true);
+    EXPECT_EQ(list->currentFolder(), folder);
     EXPECT_EQ(list->currentText(), kChart);  // byte for byte, CR LF and full-width spaces kept
   }
 }
@@ -271,8 +270,8 @@ TEST(StoreOpen, FailuresSurfaceAsStoreErrors) {
   anything.clauses = {{SearchField::Title, {QStringLiteral("x")}, true}};
   EXPECT_THROW(store.SearchRecords(anything), StoreError);
   EXPECT_THROW(store.SearchRecordsByScan(anything), StoreError);
-  EXPECT_THROW(store.InsertRecord(QString(), QString(), false, QString(), QDate(), 1), StoreError);
-  EXPECT_THROW(store.UpdateRecord(QString(), QString(), false, QDate(), QString(), 1), StoreError);
+  EXPECT_THROW(store.InsertRecord(1, {QString(), QString(), QDate(), false, QString()}), StoreError);
+  EXPECT_THROW(store.UpdateRecord(1, {QString(), QString(), QDate(), false, QString()}), StoreError);
   EXPECT_THROW(store.DeleteRecord(1), StoreError);
   EXPECT_FALSE(store.records()->isOpen());
 }
@@ -402,13 +401,10 @@ TEST_F(StoreTest, DeleteFolderIsWhollyOrNotAtAll) {
 TEST_F(StoreTest, ListsNewestFirstWithEveryField) {
   const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
   const RowId g = store_.AddFolder(0, QStringLiteral("乙"));
-  const RowId r1 = store_.InsertRecord(QStringLiteral("一"), QStringLiteral("甲某"), true,
-                                       QStringLiteral("text 1"), QDate(1920, 1, 1), f);
+  const RowId r1 = store_.InsertRecord(f, {QStringLiteral("一"), QStringLiteral("甲某"), QDate(1920, 1, 1), true, QStringLiteral("text 1")});
   const RowId other = addRecord(g, QStringLiteral("elsewhere"));
-  const RowId r2 = store_.InsertRecord(QStringLiteral("二"), QString(), false,
-                                       kChart, QDate(2050, 12, 31), f);
-  const RowId r3 = store_.InsertRecord(QStringLiteral("三"), QStringLiteral("丙"), false,
-                                       QString(), QDate(), f);  // no valid date: SJ stays empty
+  const RowId r2 = store_.InsertRecord(f, {QStringLiteral("二"), QString(), QDate(2050, 12, 31), false, kChart});
+  const RowId r3 = store_.InsertRecord(f, {QStringLiteral("三"), QStringLiteral("丙"), QDate(), false, QString()});  // no valid date: SJ stays empty
   EXPECT_LT(r1, other);
   EXPECT_LT(other, r2);
   EXPECT_LT(r2, r3);
@@ -420,15 +416,18 @@ TEST_F(StoreTest, ListsNewestFirstWithEveryField) {
   EXPECT_EQ(list->currentRow(), 0);
   EXPECT_EQ(list->currentId(), r3);
 
-  // Raw values by name (any letter case), and what the list's columns hold.
-  EXPECT_TRUE(list->value(0, QStringLiteral("SJ")).isNull());
-  EXPECT_EQ(list->value(1, QStringLiteral("sj")).toDate(), QDate(2050, 12, 31));
-  EXPECT_EQ(list->value(2, QStringLiteral("Qzr")).toString(), QStringLiteral("甲某"));
-  EXPECT_EQ(list->value(2, QStringLiteral("LR")).toString(), QStringLiteral("text 1"));
-  EXPECT_EQ(list->value(1, QStringLiteral("LR")).toString(), kChart);
-  EXPECT_EQ(list->value(0, QStringLiteral("LR")).toString(), QString());
-  EXPECT_FALSE(list->value(0, QStringLiteral("nope")).isValid());
-  EXPECT_FALSE(list->value(3, QStringLiteral("ID")).isValid());
+  // The rows' fields, and what the list's columns hold.
+  EXPECT_TRUE(list->date(0).isNull());
+  EXPECT_EQ(list->date(1), QDate(2050, 12, 31));
+  EXPECT_EQ(list->querent(2), QStringLiteral("甲某"));
+  EXPECT_EQ(list->feedback(2), std::optional<bool>(true));
+  EXPECT_EQ(list->folder(2), f);
+  EXPECT_EQ(list->folderName(2), QStringLiteral("甲"));
+  EXPECT_EQ(list->text(2), QStringLiteral("text 1"));
+  EXPECT_EQ(list->text(1), kChart);
+  EXPECT_EQ(list->text(0), QString());
+  EXPECT_EQ(list->id(3), 0);  // out of range: empty
+  EXPECT_TRUE(list->title(3).isNull());
 
   // The model's cells hold the same values, for both roles; how they show
   // is the window's business.
@@ -464,7 +463,7 @@ TEST_F(StoreTest, RootListIsOpenAndEmpty) {
   EXPECT_TRUE(list->bof());
   EXPECT_TRUE(list->eof());
   EXPECT_EQ(list->currentId(), 0);
-  EXPECT_FALSE(list->value(QStringLiteral("BT")).isValid());
+  EXPECT_TRUE(list->currentTitle().isNull());
   EXPECT_EQ(log.rows, (std::vector<int>{-1}));  // an empty list tells the preview to clear
   list->next();
   list->prior();
@@ -505,7 +504,7 @@ TEST_F(StoreTest, NavigationMovesAndNotifies) {
   EXPECT_TRUE(list->setCurrentRow(2));
   EXPECT_FALSE(list->setCurrentRow(4));
   EXPECT_EQ(log.rows, (std::vector<int>{0, 1, 2, 3, 0, 1, 2}));
-  EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), QStringLiteral("r1"));
+  EXPECT_EQ(list->currentTitle(), QStringLiteral("r1"));
   EXPECT_EQ(list->currentText(), QStringLiteral("text 1"));
 }
 
@@ -516,7 +515,7 @@ TEST_F(StoreTest, ModifyingStatementsCloseTheList) {
   using Op = std::function<void()>;
   const std::vector<std::pair<const char*, Op>> ops = {
       {"insert", [&] { addRecord(f, QStringLiteral("y")); }},
-      {"update", [&] { store_.UpdateRecord(QStringLiteral("z"), QString(), false, QDate(), QString(), r); }},
+      {"update", [&] { store_.UpdateRecord(r, {QStringLiteral("z"), QString(), QDate(), false, QString()}); }},
       {"delete", [&] { store_.DeleteRecord(r + 1000); }},
   };
   for (const auto& [name, op] : ops) {
@@ -534,27 +533,26 @@ TEST_F(StoreTest, ModifyingStatementsCloseTheList) {
 TEST_F(StoreTest, UpdateRewritesFieldsButNeverFolder) {
   const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
   const RowId g = store_.AddFolder(0, QStringLiteral("乙"));
-  const RowId r = store_.InsertRecord(QStringLiteral("旧"), QStringLiteral("某"), false,
-                                      QStringLiteral("old"), QDate(2000, 2, 29), f);
+  const RowId r = store_.InsertRecord(f, {QStringLiteral("旧"), QStringLiteral("某"), QDate(2000, 2, 29), false, QStringLiteral("old")});
   const RowId s = addRecord(g, QStringLiteral("other"));
-  store_.UpdateRecord(QStringLiteral("新"), QStringLiteral("张"), true, QDate(2026, 7, 1), kChart, r);
+  store_.UpdateRecord(r, {QStringLiteral("新"), QStringLiteral("张"), QDate(2026, 7, 1), true, kChart});
 
   store_.ListFolderRecords(f);
   RecordList* list = store_.records();
   ASSERT_EQ(listedIds(), std::vector<RowId>{r});
-  EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), QStringLiteral("新"));
-  EXPECT_EQ(list->value(QStringLiteral("QZR")).toString(), QStringLiteral("张"));
-  EXPECT_TRUE(list->value(QStringLiteral("FK")).toBool());
-  EXPECT_EQ(list->value(QStringLiteral("SJ")).toDate(), QDate(2026, 7, 1));
-  EXPECT_EQ(list->value(QStringLiteral("FL")).toLongLong(), f);
+  EXPECT_EQ(list->currentTitle(), QStringLiteral("新"));
+  EXPECT_EQ(list->currentQuerent(), QStringLiteral("张"));
+  EXPECT_TRUE(list->currentFeedback().value_or(false));
+  EXPECT_EQ(list->currentDate(), QDate(2026, 7, 1));
+  EXPECT_EQ(list->currentFolder(), f);
   EXPECT_EQ(list->currentText(), kChart);
   store_.ListFolderRecords(g);
   EXPECT_EQ(listedIds(), std::vector<RowId>{s});
-  EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), QStringLiteral("other"));
+  EXPECT_EQ(list->currentTitle(), QStringLiteral("other"));
 
   // An ID that no record has: nothing changes, nothing is thrown.
   RawDb raw(dbPath());
-  EXPECT_NO_THROW(store_.UpdateRecord(QStringLiteral("ghost"), QString(), true, QDate(), QString(), s + 50));
+  EXPECT_NO_THROW(store_.UpdateRecord(s + 50, {QStringLiteral("ghost"), QString(), QDate(), true, QString()}));
   EXPECT_EQ(raw.count(), 2);
   EXPECT_EQ(raw.count(QStringLiteral(" WHERE BT='ghost'")), 0);
 }
@@ -563,15 +561,14 @@ TEST_F(StoreTest, TitleAndQuerentAreCutAtTheirByteSizes) {
   const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
   const QString fifty = QString(50, QChar(0x7532));  // 50 × 甲 = 100 bytes
   const QString ten = QString(10, QChar(0x4E59));    // 10 × 乙 = 20 bytes
-  const RowId r = store_.InsertRecord(fifty + QStringLiteral("丙"), QStringLiteral("a") + ten,
-                                      false, QString(), QDate(2024, 1, 1), f);
+  const RowId r = store_.InsertRecord(f, {fifty + QStringLiteral("丙"), QStringLiteral("a") + ten, QDate(2024, 1, 1), false, QString()});
   store_.ListFolderRecords(f);
-  EXPECT_EQ(store_.records()->value(QStringLiteral("BT")).toString(), fifty);
-  EXPECT_EQ(store_.records()->value(QStringLiteral("QZR")).toString(), QStringLiteral("a") + ten.left(9));
-  store_.UpdateRecord(QStringLiteral("x") + fifty, ten + QStringLiteral("y"), false, QDate(), QString(), r);
+  EXPECT_EQ(store_.records()->currentTitle(), fifty);
+  EXPECT_EQ(store_.records()->currentQuerent(), QStringLiteral("a") + ten.left(9));
+  store_.UpdateRecord(r, {QStringLiteral("x") + fifty, ten + QStringLiteral("y"), QDate(), false, QString()});
   store_.ListFolderRecords(f);
-  EXPECT_EQ(store_.records()->value(QStringLiteral("BT")).toString(), QStringLiteral("x") + fifty.left(49));
-  EXPECT_EQ(store_.records()->value(QStringLiteral("QZR")).toString(), ten);
+  EXPECT_EQ(store_.records()->currentTitle(), QStringLiteral("x") + fifty.left(49));
+  EXPECT_EQ(store_.records()->currentQuerent(), ten);
 }
 
 TEST_F(StoreTest, DeleteRecordRemovesOnlyThatRecord) {
@@ -611,7 +608,7 @@ TEST_F(StoreTest, LargeIdsAreStoredAndListedIntact) {
     RecordList* list = store_.records();
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->currentId(), r);
-    EXPECT_EQ(list->value(QStringLiteral("FL")).toLongLong(), child);
+    EXPECT_EQ(list->currentFolder(), child);
     EXPECT_EQ(list->data(list->index(0, RecordList::ColID), Qt::EditRole).toLongLong(), r);
     EXPECT_EQ(list->currentText(), QStringLiteral("大号"));
     EXPECT_TRUE(list->locate(r));
@@ -621,7 +618,7 @@ TEST_F(StoreTest, LargeIdsAreStoredAndListedIntact) {
     store_.ListFolderRecords(static_cast<qint16>(child));
     EXPECT_EQ(store_.records()->count(), 0);
 
-    store_.UpdateRecord(QStringLiteral("big2"), QString(), false, QDate(), QString(), r);
+    store_.UpdateRecord(r, {QStringLiteral("big2"), QString(), QDate(), false, QString()});
     EXPECT_TRUE(store_.DeleteFolder(child));
     EXPECT_EQ(raw.count(QStringLiteral(" WHERE ID=%1 AND DT IS NULL").arg(r)), 0);
   }
@@ -702,10 +699,10 @@ TEST(SearchCondition, ClausesBindEveryWordAsAParameter) {
 TEST_F(StoreTest, SearchSpansFoldersWithTheSearchWindowsConditions) {
   const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
   const RowId g = store_.AddFolder(0, QStringLiteral("乙"));
-  const RowId both = store_.InsertRecord(QStringLiteral("甲乙同见"), QString(), false, QStringLiteral("无"), QDate(), f);
-  const RowId titleOne = store_.InsertRecord(QStringLiteral("只有甲"), QString(), false, QStringLiteral("乙在文中"), QDate(), g);
-  const RowId textBoth = store_.InsertRecord(QStringLiteral("无关"), QString(), false, kChart + QStringLiteral("甲乙"), QDate(), g);
-  store_.InsertRecord(QStringLiteral("无关"), QString(), false, QStringLiteral("无关"), QDate(), f);
+  const RowId both = store_.InsertRecord(f, {QStringLiteral("甲乙同见"), QString(), QDate(), false, QStringLiteral("无")});
+  const RowId titleOne = store_.InsertRecord(g, {QStringLiteral("只有甲"), QString(), QDate(), false, QStringLiteral("乙在文中")});
+  const RowId textBoth = store_.InsertRecord(g, {QStringLiteral("无关"), QString(), QDate(), false, kChart + QStringLiteral("甲乙")});
+  store_.InsertRecord(f, {QStringLiteral("无关"), QString(), QDate(), false, QStringLiteral("无关")});
 
   const QStringList jiaYi = {QStringLiteral("甲"), QStringLiteral("乙")};
   const struct {
@@ -815,7 +812,7 @@ TEST_F(StoreTest, WordIndexFindsExactlyTheRecordsThatHoldTheWords) {
                             QStringLiteral("无"), QString()};
   std::vector<literal_search::Record> records;
   auto add = [&](const QString& title, const QString& text, RowId folder) {
-    records.push_back({store_.InsertRecord(title, QString(), false, text, QDate(), folder), title, text});
+    records.push_back({store_.InsertRecord(folder, {title, QString(), QDate(), false, text}), title, text});
   };
   int n = 0;
   for (const QString& t : texts)
@@ -878,7 +875,7 @@ TEST_F(StoreTest, OddWordsAreFoundLiterallyThroughTheIndexAndByScan) {
   const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
   std::vector<literal_search::Record> records;
   auto add = [&](const QString& title, const QString& text) {
-    records.push_back({store_.InsertRecord(title, QString(), false, text, QDate(), f), title, text});
+    records.push_back({store_.InsertRecord(f, {title, QString(), QDate(), false, text}), title, text});
   };
   for (const QString& v : literal_search::OddValues()) {
     add(v, QStringLiteral("正文"));
@@ -930,7 +927,7 @@ TEST_F(StoreTest, RandomTextsOfTheOddCharactersAreSearchedLiterally) {
   for (int i = 0; i < 240; ++i) {
     const QString title = draw(0, 6);
     const QString text = draw(0, 14);
-    records.push_back({store_.InsertRecord(title, QString(), false, text, QDate(), f), title, text});
+    records.push_back({store_.InsertRecord(f, {title, QString(), QDate(), false, text}), title, text});
   }
   std::vector<SearchCondition> conditions;
   for (int i = 0; i < 150; ++i) {
@@ -956,12 +953,12 @@ TEST_F(StoreTest, WordIndexFollowsEveryChange) {
     return ids;
   };
   using V = std::vector<RowId>;
-  const RowId a = store_.InsertRecord(QStringLiteral("旧题"), QString(), false, QStringLiteral("旧文财运"), QDate(), f);
-  const RowId b = store_.InsertRecord(QStringLiteral("旧题"), QString(), false, QStringLiteral("旧文"), QDate(), g);
+  const RowId a = store_.InsertRecord(f, {QStringLiteral("旧题"), QString(), QDate(), false, QStringLiteral("旧文财运")});
+  const RowId b = store_.InsertRecord(g, {QStringLiteral("旧题"), QString(), QDate(), false, QStringLiteral("旧文")});
   EXPECT_EQ(found(SearchField::Title, QStringLiteral("旧")), (V{a, b}));
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("财运")), (V{a}));
 
-  store_.UpdateRecord(QStringLiteral("新题"), QString(), false, QDate(), QStringLiteral("新文官司"), a);
+  store_.UpdateRecord(a, {QStringLiteral("新题"), QString(), QDate(), false, QStringLiteral("新文官司")});
   EXPECT_EQ(found(SearchField::Title, QStringLiteral("旧")), (V{b}));
   EXPECT_EQ(found(SearchField::Title, QStringLiteral("新题")), (V{a}));
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("财运")), V{});
@@ -969,7 +966,7 @@ TEST_F(StoreTest, WordIndexFollowsEveryChange) {
 
   store_.DeleteRecord(b);
   EXPECT_EQ(found(SearchField::Title, QStringLiteral("旧")), V{});
-  const RowId c = store_.InsertRecord(QStringLiteral("旧题"), QString(), false, QStringLiteral("官司"), QDate(), g);
+  const RowId c = store_.InsertRecord(g, {QStringLiteral("旧题"), QString(), QDate(), false, QStringLiteral("官司")});
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("官司")), (V{a, c}));
   EXPECT_TRUE(store_.DeleteFolder(g));
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("官司")), (V{a}));
@@ -979,7 +976,7 @@ TEST_F(StoreTest, WordIndexFollowsEveryChange) {
     RawDb raw(dbPath());
     raw.exec(QStringLiteral("CREATE TRIGGER noupd BEFORE UPDATE ON Omenry BEGIN SELECT RAISE(ABORT, 'no'); END"));
   }
-  EXPECT_THROW(store_.UpdateRecord(QStringLiteral("x"), QString(), false, QDate(), QStringLiteral("财运"), a), StoreError);
+  EXPECT_THROW(store_.UpdateRecord(a, {QStringLiteral("x"), QString(), QDate(), false, QStringLiteral("财运")}), StoreError);
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("财运")), V{});
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("官司")), (V{a}));
   {
@@ -990,17 +987,15 @@ TEST_F(StoreTest, WordIndexFollowsEveryChange) {
   // What follows a U+0000, which the trigram tables do not see, is found
   // through every change too.
   const QString nul = literal_search::Nul();
-  const RowId d = store_.InsertRecord(QStringLiteral("题") + nul + QStringLiteral("后题"), QString(), false,
-                                      QStringLiteral("前文") + nul + QStringLiteral("后文"), QDate(), f);
+  const RowId d = store_.InsertRecord(f, {QStringLiteral("题") + nul + QStringLiteral("后题"), QString(), QDate(), false, QStringLiteral("前文") + nul + QStringLiteral("后文")});
   EXPECT_EQ(found(SearchField::Title, QStringLiteral("后题")), (V{d}));
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("后文")), (V{d}));
   EXPECT_EQ(found(SearchField::Text, nul), (V{d}));
-  store_.UpdateRecord(QStringLiteral("后题"), QString(), false, QDate(), QStringLiteral("前文后文"), d);
+  store_.UpdateRecord(d, {QStringLiteral("后题"), QString(), QDate(), false, QStringLiteral("前文后文")});
   EXPECT_EQ(found(SearchField::Title, QStringLiteral("后题")), (V{d}));
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("后文")), (V{d}));
   EXPECT_EQ(found(SearchField::Text, nul), V{});
-  store_.UpdateRecord(QStringLiteral("后题"), QString(), false, QDate(),
-                      QStringLiteral("前文") + nul + QStringLiteral("中文"), d);
+  store_.UpdateRecord(d, {QStringLiteral("后题"), QString(), QDate(), false, QStringLiteral("前文") + nul + QStringLiteral("中文")});
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("后文")), V{});
   EXPECT_EQ(found(SearchField::Text, QStringLiteral("中文")), (V{d}));
   EXPECT_EQ(found(SearchField::Text, nul + QStringLiteral("中")), (V{d}));
@@ -1012,7 +1007,7 @@ TEST_F(StoreTest, WordIndexFollowsEveryChange) {
 // A casebook made before the word index gets it when it is opened.
 TEST_F(StoreTest, WordIndexIsBuiltForAnOlderFile) {
   const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
-  const RowId a = store_.InsertRecord(QStringLiteral("题"), QString(), false, QStringLiteral("财运"), QDate(), f);
+  const RowId a = store_.InsertRecord(f, {QStringLiteral("题"), QString(), QDate(), false, QStringLiteral("财运")});
   store_.close();
   {
     RawDb raw(dbPath());
@@ -1043,7 +1038,7 @@ TEST_F(StoreTest, WordIndexIsBuiltForAnOlderFile) {
 // opened; its trigram tables are kept as they are.
 TEST_F(StoreTest, WordIndexOfAnEarlierVersionIsCompletedWhenOpened) {
   const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
-  const RowId a = store_.InsertRecord(QStringLiteral("题"), QString(), false, QStringLiteral("财运"), QDate(), f);
+  const RowId a = store_.InsertRecord(f, {QStringLiteral("题"), QString(), QDate(), false, QStringLiteral("财运")});
   store_.close();
   RowId b = 0;
   {
@@ -1083,8 +1078,7 @@ TEST_F(StoreTest, WordIndexOfAnEarlierVersionIsCompletedWhenOpened) {
   EXPECT_EQ(found(QStringLiteral("后")), (V{b}));  // after the U+0000
   EXPECT_EQ(found(literal_search::Nul()), (V{b}));
   // Saved from now on through the new triggers.
-  store_.UpdateRecord(QStringLiteral("题"), QString(), false, QDate(),
-                      QStringLiteral("财") + literal_search::Nul() + QStringLiteral("运"), a);
+  store_.UpdateRecord(a, {QStringLiteral("题"), QString(), QDate(), false, QStringLiteral("财") + literal_search::Nul() + QStringLiteral("运")});
   EXPECT_EQ(found(QStringLiteral("运")), (V{a}));
   RawDb raw(dbPath());
   EXPECT_EQ(raw.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 2);
@@ -1138,7 +1132,7 @@ TEST_F(StoreTest, FailedStatementsSurfaceTheEnginesText) {
       {QStringLiteral("folder refused"), [&] { store_.AddFolder(0, QStringLiteral("乙")); }},
       {QStringLiteral("rename refused"), [&] { store_.RenameFolder(f, QStringLiteral("乙")); }},
       {QStringLiteral("insert refused"), [&] { addRecord(f, QStringLiteral("y")); }},
-      {QStringLiteral("update refused"), [&] { store_.UpdateRecord(QStringLiteral("z"), QString(), true, QDate(), QString(), r); }},
+      {QStringLiteral("update refused"), [&] { store_.UpdateRecord(r, {QStringLiteral("z"), QString(), QDate(), true, QString()}); }},
       // Deleting moves the record to the bin: an update.
       {QStringLiteral("update refused"), [&] { store_.DeleteRecord(r); }},
   };
@@ -1169,9 +1163,9 @@ TEST_F(StoreTest, LongTextsRoundTrip) {
   const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
   QString big;
   for (int i = 0; i < 2000; ++i) big += kChart;  // about 200,000 characters
-  const RowId r = store_.InsertRecord(QStringLiteral("长"), QString(), false, big, QDate(2024, 2, 29), f);
+  const RowId r = store_.InsertRecord(f, {QStringLiteral("长"), QString(), QDate(2024, 2, 29), false, big});
   store_.ListFolderRecords(f);
   EXPECT_EQ(store_.records()->currentId(), r);
   EXPECT_EQ(store_.records()->currentText(), big);
-  EXPECT_EQ(store_.records()->value(QStringLiteral("SJ")).toDate(), QDate(2024, 2, 29));
+  EXPECT_EQ(store_.records()->currentDate(), QDate(2024, 2, 29));
 }
