@@ -1070,7 +1070,17 @@ void TMainForm::CheckCurrentRecord(bool always) {
   statusBar()->showMessage(QStringLiteral("已用 %1 的备份替换这条记录。").arg(when), 10000);
 }
 
+// Saving and printing need a record: without one they say so instead of
+// writing an empty file or printing a blank page.
+bool TMainForm::RequireCurrentRecord() {
+  RecordList* list = store_.records();
+  if (list->isOpen() && list->currentRow() >= 0) return true;
+  skin::Message(this, QStringLiteral("提示"), QStringLiteral("请先选择一条记录。"));
+  return false;
+}
+
 void TMainForm::SaveAsText() {
+  if (!RequireCurrentRecord()) return;
   try {
     const QString text = CurrentText(*store_.records());
     CheckCurrentRecord(false);
@@ -1081,15 +1091,21 @@ void TMainForm::SaveAsText() {
 }
 
 void TMainForm::Print() {
-  QString text;
+  if (!RequireCurrentRecord()) return;
+  PrintedRecord record;
   try {
-    text = CurrentText(*store_.records());
+    RecordList& list = *store_.records();
+    record.text = CurrentText(list);
+    record.title = list.value(QStringLiteral("BT")).toString();
+    record.querent = list.value(QStringLiteral("QZR")).toString();
+    record.date = list.value(QStringLiteral("SJ")).toDate();
+    record.feedback = list.value(QStringLiteral("FK")).toBool();
     CheckCurrentRecord(false);
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
     return;
   }
-  PrintText(this, text, store_.dataDir());
+  PrintText(this, record, store_.dataDir());
 }
 
 // ---------------------------------------------------------------------------

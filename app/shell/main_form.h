@@ -108,7 +108,7 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void Search(int mode);
   // "保存为文本(&S)": the current record's text to a text file.
   void SaveAsText();
-  // "打印(&P)...": the current record's text in the print window.
+  // "打印(&P)...": the current record in the print window.
   void Print();
   // "备份数据库…": a copy of the casebook where the user chooses.
   void BackupDatabase();
@@ -127,6 +127,8 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
 
  private:
   void ClearPreview();
+  // There is a current record; else says "请先选择一条记录。".
+  bool RequireCurrentRecord();
   // The record list's shown columns (标题, 求占人, 时间, 反馈) take the
   // list's width less 50 pixels, each keeping its share.
   void FitColumns();
