@@ -32,6 +32,7 @@
 #include "chart_lines.h"
 #include "edit_form.h"
 #include "engine_binding.h"
+#include "exchange_form.h"
 #include "folder_tree.h"
 #include "gbk_validator.h"
 #include "preview_form.h"
@@ -195,6 +196,8 @@ void TMainForm::UpdateCommands() {
   actRestoreFolder_->setEnabled(writable && kind == TFolderTree::BinFolderNode && inBin);
   actPurgeFolder_->setEnabled(writable && kind == TFolderTree::BinFolderNode && inBin);
   actEmptyBin_->setEnabled(writable && binNode_ != nullptr);
+  actExport_->setEnabled(store_.isOpen());
+  actImport_->setEnabled(store_.isWritable());
 }
 
 void TMainForm::ShowRecordList() {
@@ -231,6 +234,10 @@ void TMainForm::CreateActions() {
   actPrint_->setIconText(QStringLiteral("打印"));
   actExit_ = MakeAction(QStringLiteral("actExit"), QStringLiteral("退出(&X)"));
   actBackup_ = MakeAction(QStringLiteral("actBackupDatabase"), QStringLiteral("备份数据库…"));
+  actExport_ = MakeAction(QStringLiteral("actExport"), QStringLiteral("导出(&E)…"));
+  actExport_->setToolTip(QStringLiteral("把整个数据库或一个分类写成 JSON 或 CSV 文件"));
+  actImport_ = MakeAction(QStringLiteral("actImport"), QStringLiteral("导入(&I)…"));
+  actImport_->setToolTip(QStringLiteral("把导出的 JSON 文件读入一个分类"));
   actViewToolbar_ = MakeAction(QStringLiteral("actViewToolbar"), QStringLiteral("工具栏(&T)"));
   actViewToolbar_->setCheckable(true);
   actViewToolbar_->setChecked(true);
@@ -263,6 +270,8 @@ void TMainForm::CreateActions() {
   connect(actPrint_, &QAction::triggered, this, &TMainForm::Print);
   connect(actExit_, &QAction::triggered, this, &QWidget::close);
   connect(actBackup_, &QAction::triggered, this, &TMainForm::BackupDatabase);
+  connect(actExport_, &QAction::triggered, this, &TMainForm::ExportCasebook);
+  connect(actImport_, &QAction::triggered, this, &TMainForm::ImportCasebook);
   connect(actViewToolbar_, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
   connect(actViewStatus_, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
   connect(actSearchTitle_, &QAction::triggered, this, [this] { Search(0); });
@@ -292,6 +301,8 @@ void TMainForm::CreateMenus() {
   file->addAction(actSaveText_);
   file->addAction(actPrint_);
   file->addAction(actBackup_);
+  file->addAction(actExport_);
+  file->addAction(actImport_);
   file->addSeparator();
   file->addAction(actExit_);
   QMenu* view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
@@ -1112,6 +1123,30 @@ void TMainForm::Print() {
 // Backups
 
 void TMainForm::BackupDatabase() { BackupCasebookTo(this, store_); }
+
+// ---------------------------------------------------------------------------
+// Export and import
+
+void TMainForm::ExportCasebook() {
+  const QTreeWidgetItem* node = tree_->currentItem();
+  const RowId folder = TFolderTree::Kind(node) == TFolderTree::FolderNode ? TFolderTree::FolderId(node) : 0;
+  ExportCasebookTo(this, store_, folder);
+}
+
+void TMainForm::ImportCasebook() {
+  const std::optional<RowId> into = ImportCasebookFrom(this, store_);
+  if (!into) {
+    // A failed import closed the record list and changed nothing else.
+    if (!store_.records()->isOpen()) ListSelectedNode();
+    return;
+  }
+  // The tree anew, with the new folders, and the folder imported into shown.
+  RebuildTree();
+  if (QTreeWidgetItem* node = tree_->FindFolder(*into)) {
+    tree_->setCurrentItem(node);
+    tree_->scrollToItem(node);
+  }
+}
 
 void TMainForm::OnCasebookChecked() {
   statusBar()->clearMessage();

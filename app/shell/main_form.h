@@ -112,6 +112,11 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void Print();
   // "备份数据库…": a copy of the casebook where the user chooses.
   void BackupDatabase();
+  // "导出…": the casebook, or the selected folder, as JSON or CSV;
+  // "导入…": a JSON file into a folder the user chooses, which is shown
+  // afterwards (exchange_form.h).
+  void ExportCasebook();
+  void ImportCasebook();
 
  signals:
   // Emitted when a record editor has been filled, right before it runs
@@ -199,6 +204,8 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QAction* actPrint_ = nullptr;
   QAction* actExit_ = nullptr;
   QAction* actBackup_ = nullptr;
+  QAction* actExport_ = nullptr;
+  QAction* actImport_ = nullptr;
   QAction* actViewToolbar_ = nullptr;
   QAction* actViewStatus_ = nullptr;
   QAction* actSearchTitle_ = nullptr;

@@ -433,7 +433,11 @@ QWidget* TPreviewForm::CreatePrinterChoice() {
     printers_->addItems(names);
     const int current = printers_->findText(printer_->printerName());
     printers_->setCurrentIndex(current >= 0 ? current : 0);
-    if (current < 0) printer_->setPrinterName(names.first());
+    if (current < 0) {
+      const QPageLayout layout = printer_->pageLayout();
+      printer_->setPrinterName(names.first());
+      printer_->setPageLayout(layout);
+    }
     printers_->setToolTip(QStringLiteral("在哪台打印机上打印"));
   }
   connect(printers_, &QComboBox::textActivated, this, &TPreviewForm::SetPrinterName);
