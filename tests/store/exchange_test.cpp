@@ -72,9 +72,10 @@ struct OddText {
 };
 
 std::vector<OddText> OddTexts() {
+  // A text of more than a million characters (2.6 MB in UTF-8).
   QString megabyte;
-  megabyte.reserve(600000);
-  while (megabyte.size() < 500000) megabyte += QStringLiteral("甲子乙丑丙寅丁卯 ab \"q\" \\ 〇\r\n");
+  megabyte.reserve((1 << 20) + 64);
+  while (megabyte.size() < (1 << 20)) megabyte += QStringLiteral("甲子乙丑丙寅丁卯 ab \"q\" \\ 〇\r\n");
   const QString emoji = QStringLiteral("卦\U0001F600象\U00020000");
   return {
       {"chinese", QStringLiteral("男命：1984年2月4日\r\n┌──┬──┐\r\n│甲子│　　│\r\n"), {}},
