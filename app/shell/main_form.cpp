@@ -33,6 +33,7 @@
 #include "chart_lines.h"
 #include "edit_form.h"
 #include "engine_binding.h"
+#include "exchange_form.h"
 #include "folder_tree.h"
 #include "gbk_validator.h"
 #include "preview_form.h"
@@ -202,6 +203,8 @@ void TMainForm::UpdateCommands() {
   const ReadOnlyReason reason = store_.readOnlyReason();
   actRecover_->setEnabled(!store_.isOpen() || reason == ReadOnlyReason::None ||
                           reason == ReadOnlyReason::Damaged);
+  actExport_->setEnabled(store_.isOpen());
+  actImport_->setEnabled(store_.isWritable());
 }
 
 void TMainForm::ShowRecordList() {
@@ -239,6 +242,10 @@ void TMainForm::CreateActions() {
   actExit_ = MakeAction(QStringLiteral("actExit"), QStringLiteral("退出(&X)"));
   actBackup_ = MakeAction(QStringLiteral("actBackupDatabase"), QStringLiteral("备份数据库…"));
   actRecover_ = MakeAction(QStringLiteral("actRestoreBackup"), QStringLiteral("恢复备份…"));
+  actExport_ = MakeAction(QStringLiteral("actExport"), QStringLiteral("导出(&E)…"));
+  actExport_->setToolTip(QStringLiteral("把整个数据库或一个分类写成 JSON 或 CSV 文件"));
+  actImport_ = MakeAction(QStringLiteral("actImport"), QStringLiteral("导入(&I)…"));
+  actImport_->setToolTip(QStringLiteral("把导出的 JSON 文件读入一个分类"));
   actViewToolbar_ = MakeAction(QStringLiteral("actViewToolbar"), QStringLiteral("工具栏(&T)"));
   actViewToolbar_->setCheckable(true);
   actViewToolbar_->setChecked(true);
@@ -272,6 +279,8 @@ void TMainForm::CreateActions() {
   connect(actExit_, &QAction::triggered, this, &QWidget::close);
   connect(actBackup_, &QAction::triggered, this, &TMainForm::BackupDatabase);
   connect(actRecover_, &QAction::triggered, this, &TMainForm::RecoverCasebook);
+  connect(actExport_, &QAction::triggered, this, &TMainForm::ExportCasebook);
+  connect(actImport_, &QAction::triggered, this, &TMainForm::ImportCasebook);
   connect(actViewToolbar_, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
   connect(actViewStatus_, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
   connect(actSearchTitle_, &QAction::triggered, this, [this] { Search(SearchMode::Title); });
@@ -302,6 +311,8 @@ void TMainForm::CreateMenus() {
   file->addAction(actPrint_);
   file->addAction(actBackup_);
   file->addAction(actRecover_);
+  file->addAction(actExport_);
+  file->addAction(actImport_);
   file->addSeparator();
   file->addAction(actExit_);
   QMenu* view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
@@ -1081,7 +1092,17 @@ void TMainForm::CheckCurrentRecord(bool always) {
   statusBar()->showMessage(QStringLiteral("已用 %1 的备份替换这条记录。").arg(when), 10000);
 }
 
+// Saving and printing need a record: without one they say so instead of
+// writing an empty file or printing a blank page.
+bool TMainForm::RequireCurrentRecord() {
+  RecordList* list = store_.records();
+  if (list->isOpen() && list->currentRow() >= 0) return true;
+  skin::Message(this, QStringLiteral("提示"), QStringLiteral("请先选择一条记录。"));
+  return false;
+}
+
 void TMainForm::SaveAsText() {
+  if (!RequireCurrentRecord()) return;
   try {
     const QString text = CurrentText(*store_.records());
     CheckCurrentRecord(false);
@@ -1092,15 +1113,21 @@ void TMainForm::SaveAsText() {
 }
 
 void TMainForm::Print() {
-  QString text;
+  if (!RequireCurrentRecord()) return;
+  PrintedRecord record;
   try {
-    text = CurrentText(*store_.records());
+    RecordList& list = *store_.records();
+    record.text = CurrentText(list);
+    record.title = list.currentTitle();
+    record.querent = list.currentQuerent();
+    record.date = list.currentDate();
+    record.feedback = list.currentFeedback().value_or(false);
     CheckCurrentRecord(false);
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
     return;
   }
-  PrintText(this, text, store_.dataDir());
+  PrintText(this, record, store_.dataDir());
 }
 
 // ---------------------------------------------------------------------------
@@ -1114,6 +1141,30 @@ void TMainForm::RecoverCasebook() {
   ClearPreview();
   RebuildTree();
   ShowAccess();
+}
+
+// ---------------------------------------------------------------------------
+// Export and import
+
+void TMainForm::ExportCasebook() {
+  const QTreeWidgetItem* node = tree_->currentItem();
+  const RowId folder = TFolderTree::Kind(node) == TFolderTree::FolderNode ? TFolderTree::FolderId(node) : 0;
+  ExportCasebookTo(this, store_, folder);
+}
+
+void TMainForm::ImportCasebook() {
+  const std::optional<RowId> into = ImportCasebookFrom(this, store_);
+  if (!into) {
+    // A failed import closed the record list and changed nothing else.
+    if (!store_.records()->isOpen()) ListSelectedNode();
+    return;
+  }
+  // The tree anew, with the new folders, and the folder imported into shown.
+  RebuildTree();
+  if (QTreeWidgetItem* node = tree_->FindFolder(*into)) {
+    tree_->setCurrentItem(node);
+    tree_->scrollToItem(node);
+  }
 }
 
 void TMainForm::OnCasebookChecked() {

@@ -108,13 +108,18 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void Search(SearchMode mode);
   // "保存为文本(&S)": the current record's text to a text file.
   void SaveAsText();
-  // "打印(&P)...": the current record's text in the print window.
+  // "打印(&P)...": the current record in the print window.
   void Print();
   // "备份数据库…": a copy of the casebook where the user chooses.
   void BackupDatabase();
   // "恢复备份…": the recovery dialog (OfferRecovery); the tree is built
   // again when the casebook was replaced.
   void RecoverCasebook();
+  // "导出…": the casebook, or the selected folder, as JSON or CSV;
+  // "导入…": a JSON file into a folder the user chooses, which is shown
+  // afterwards (exchange_form.h).
+  void ExportCasebook();
+  void ImportCasebook();
 
  signals:
   // Emitted when a record editor has been filled, right before it runs
@@ -132,6 +137,8 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
 
  private:
   void ClearPreview();
+  // There is a current record; else says "请先选择一条记录。".
+  bool RequireCurrentRecord();
   // The record list's shown columns (标题, 求占人, 时间, 反馈) take the
   // list's width less 50 pixels, each keeping its share.
   void FitColumns();
@@ -203,6 +210,8 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QAction* actExit_ = nullptr;
   QAction* actBackup_ = nullptr;
   QAction* actRecover_ = nullptr;
+  QAction* actExport_ = nullptr;
+  QAction* actImport_ = nullptr;
   QAction* actViewToolbar_ = nullptr;
   QAction* actViewStatus_ = nullptr;
   QAction* actSearchTitle_ = nullptr;

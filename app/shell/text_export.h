@@ -27,6 +27,12 @@ QString WriteTextFile(const QString& fileName, const QString& text);
 QString AskSaveFileName(QWidget* parent, const QString& filter, const QString& suffix,
                         bool confirmOverwrite);
 
+// The save dialog as the program's commands use it: a chosen file that is
+// a directory is refused with a message, and an existing file is replaced
+// only after the user says so ("文件已存在，要替换它吗？", 取消 the default).
+// Returns the file name, empty when the user cancelled or refused.
+QString ChooseTargetFile(QWidget* parent, const QString& filter, const QString& suffix);
+
 // The save dialog's filter and default extension.
 inline const char16_t kTextFilter[] = u"文本文档(*.txt)";
 inline const char kTextSuffix[] = "txt";

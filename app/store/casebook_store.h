@@ -104,6 +104,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -111,6 +112,10 @@
 #include "record_list.h"
 #include "search_condition.h"
 #include "store_types.h"
+
+struct CasebookData;
+struct ExchangeCount;
+struct RecordFields;
 
 // ---------------------------------------------------------------------------
 // The store
@@ -309,6 +314,24 @@ class CasebookStore : public QObject {
   // Moves record id to the recycle bin. No record with that ID outside the
   // bin: nothing happens, nothing is thrown.
   void DeleteRecord(RowId id);
+
+  // ---- the casebook as data (casebook_exchange.cpp, casebook_exchange.h)
+  // Hands the records of folder folderId (those outside the bin; not those
+  // of its sub-folders) to `visit`, oldest (smallest ID) first, their fields
+  // as stored. Throws StoreError.
+  void ForEachRecord(RowId folderId, const std::function<void(const RecordFields&)>& visit);
+  // The name of a folder outside the bin; std::nullopt when there is no
+  // such folder (and for the root, which has no row).
+  std::optional<QString> FolderName(RowId id);
+  // Adds the data's folders, with everything in them, under folder
+  // parentId (0: the root), and its records into parentId itself, in one
+  // transaction: all of it or, on any failure, nothing. Each record gets
+  // its checksum as InsertRecord gives it. Throws StoreError, writing
+  // nothing, when parentId is not a live folder (or is the root while
+  // there are records to file in it), a folder name is blank or longer
+  // than kFolderNameBytes, or a title or querent longer than its byte size
+  // (nothing is cut here). Closes the record list.
+  ExchangeCount ImportData(RowId parentId, const CasebookData& data);
 
   // ---- checksums
   // Reads the record and compares its checksum (Unchecked when it has

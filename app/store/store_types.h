@@ -3,6 +3,8 @@
 
 #include <QDate>
 #include <QString>
+
+#include "record_fields.h"
 #include <QtGlobal>
 
 #include <stdexcept>
@@ -56,16 +58,6 @@ enum class ReadOnlyReason {
   FolderReadOnly, // its directory (or the file system) is not writable
   OtherOwner,     // the file belongs to another user
   Locked,         // another program holds the write lock; retried until free
-};
-
-// What a record holds besides its place: the fields the user writes in the
-// editor. (In the table: BT, QZR, SJ, FK, LR.)
-struct RecordFields {
-  QString title;
-  QString querent;
-  QDate date;            // null: no date
-  bool feedback = false;
-  QString text;          // lines separated by CR LF
 };
 
 // What a record's checksum says of its stored fields: Unchecked when it has

@@ -239,7 +239,7 @@ class MainFormTest : public QObject {
     // 新建分类 also in 文件, where a first-time user looks for it.
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions()),
              (QStringList{"新建分类(&N)", "|", "保存为文本(&S)", "打印(&P)...", "备份数据库…", "恢复备份…",
-                          "|", "退出(&X)"}));
+                          "导出(&E)…", "导入(&I)…", "|", "退出(&X)"}));
     QCOMPARE(form->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions().first(),
              Action(form.get(), "actNewFolder"));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuView"))->actions()),
