@@ -1,6 +1,10 @@
 #include "folder_tree.h"
 
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStyle>
@@ -30,6 +34,130 @@ TFolderTree::TFolderTree(QWidget* parent) : QTreeWidget(parent) {
   for (const QSize& size : open.availableSizes())
     folderIcon_.addPixmap(open.pixmap(size), QIcon::Selected);
   binIcon_ = style()->standardIcon(QStyle::SP_TrashIcon);
+  // Folders are dragged onto folders; records come from the record list.
+  setDragEnabled(true);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDropIndicatorShown(true);
+  setDragDropMode(QAbstractItemView::DragDrop);
+  setDragDropOverwriteMode(true);  // onto a node, never between two
+}
+
+namespace {
+
+const QString kFolderMime = QStringLiteral("application/x-hexalore-folder-id");
+const QString kRecordsMime = QStringLiteral("application/x-hexalore-record-ids");
+
+QList<RowId> Ids(const QMimeData* mime, const QString& format) {
+  QList<RowId> ids;
+  if (!mime || !mime->hasFormat(format)) return ids;
+  for (const QByteArray& part : mime->data(format).split(',')) {
+    bool ok = false;
+    const RowId id = part.trimmed().toLongLong(&ok);
+    if (ok && id > 0) ids << id;
+  }
+  return ids;
+}
+
+QByteArray Joined(const QList<RowId>& ids) {
+  QByteArray out;
+  for (const RowId id : ids) {
+    if (!out.isEmpty()) out += ',';
+    out += QByteArray::number(id);
+  }
+  return out;
+}
+
+}  // namespace
+
+QMimeData* TFolderTree::FolderMimeData(RowId id) {
+  auto* mime = new QMimeData;
+  mime->setData(kFolderMime, Joined({id}));
+  return mime;
+}
+
+QMimeData* TFolderTree::RecordsMimeData(const QList<RowId>& ids) {
+  auto* mime = new QMimeData;
+  mime->setData(kRecordsMime, Joined(ids));
+  return mime;
+}
+
+QString TFolderTree::RecordsMimeType() { return kRecordsMime; }
+
+QList<RowId> TFolderTree::DraggedFolders(const QMimeData* mime) { return Ids(mime, kFolderMime); }
+QList<RowId> TFolderTree::DraggedRecords(const QMimeData* mime) { return Ids(mime, kRecordsMime); }
+
+void TFolderTree::SetMovingAllowed(bool allowed) {
+  movingAllowed_ = allowed;
+  setDragEnabled(allowed);
+}
+
+QStringList TFolderTree::mimeTypes() const { return {kFolderMime, kRecordsMime}; }
+
+void TFolderTree::startDrag(Qt::DropActions) {
+  QTreeWidgetItem* item = currentItem();
+  if (!movingAllowed_ || Kind(item) != FolderNode || !item) return;
+  auto* drag = new QDrag(this);
+  drag->setMimeData(FolderMimeData(FolderId(item)));
+  // The owner moves the node when told of the drop; whatever the drag
+  // reports afterwards, nothing is taken out here.
+  drag->exec(Qt::MoveAction, Qt::MoveAction);
+}
+
+QTreeWidgetItem* TFolderTree::DropTarget(const QMimeData* mime, const QPoint& pos) const {
+  if (!movingAllowed_) return nullptr;
+  QTreeWidgetItem* target = itemAt(pos);
+  const NodeKind kind = Kind(target);
+  if (!target || (kind != RootNode && kind != FolderNode)) return nullptr;  // not the bin
+  const QList<RowId> folders = DraggedFolders(mime);
+  if (!folders.isEmpty()) {
+    // Onto itself is no move at all (a drag let go where it began).
+    return FolderId(target) == folders.first() ? nullptr : target;
+  }
+  const QList<RowId> records = DraggedRecords(mime);
+  if (!records.isEmpty() && kind == FolderNode) return target;  // records are never in the root
+  return nullptr;
+}
+
+void TFolderTree::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* mime = event->mimeData();
+  if (!movingAllowed_ || (DraggedFolders(mime).isEmpty() && DraggedRecords(mime).isEmpty())) {
+    event->ignore();
+    return;
+  }
+  setState(DraggingState);
+  event->setDropAction(Qt::MoveAction);
+  event->accept();
+}
+
+void TFolderTree::dragMoveEvent(QDragMoveEvent* event) {
+  // The base draws the place the drop would go and scrolls near the edges;
+  // whether it may go there is decided here.
+  QTreeWidget::dragMoveEvent(event);
+  if (DropTarget(event->mimeData(), event->position().toPoint())) {
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TFolderTree::dropEvent(QDropEvent* event) {
+  setState(NoState);
+  viewport()->update();
+  QTreeWidgetItem* target = DropTarget(event->mimeData(), event->position().toPoint());
+  if (!target) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(Qt::MoveAction);
+  event->accept();
+  const RowId to = FolderId(target);
+  const QList<RowId> folders = DraggedFolders(event->mimeData());
+  if (!folders.isEmpty())
+    emit folderDropped(folders.first(), to);
+  else
+    emit recordsDropped(DraggedRecords(event->mimeData()), to);
 }
 
 RowId TFolderTree::FolderId(const QTreeWidgetItem* item) {
@@ -50,8 +178,8 @@ QTreeWidgetItem* TFolderTree::AddNode(QTreeWidgetItem* parent, const QString& ca
   item->setData(0, kIdRole, QVariant::fromValue<qint64>(id));
   item->setIcon(0, parent ? folderIcon_ : rootIcon_);
   item->setData(0, kKindRole, parent ? FolderNode : RootNode);
-  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (parent) flags |= Qt::ItemIsEditable;
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+  if (parent) flags |= Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
   item->setFlags(flags);
   return item;
 }

@@ -8,7 +8,14 @@
 // double click on the name), never by a single click, and never for the
 // root or the bin; a confirmed rename is handed to the owner instead of
 // being written into the node.
+//
+// A folder is dragged onto another folder or the root, and records of the
+// record list onto a folder; the tree only tells its owner what was dropped
+// where (folderDropped, recordsDropped), it moves nothing itself. The bin
+// and its folders take nothing, and nothing is dragged while moving is not
+// allowed (a read-only casebook).
 
+#include <QList>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -52,6 +59,16 @@ class TFolderTree : public QTreeWidget {
   bool CanRename(const QTreeWidgetItem* item) const;
   // A read-only casebook allows no renaming.
   void SetRenamingAllowed(bool allowed) { renamingAllowed_ = allowed; }
+  // A read-only casebook allows no moves by dragging.
+  void SetMovingAllowed(bool allowed);
+
+  // What a drag carries: a folder's ID, or the IDs of records.
+  static QMimeData* FolderMimeData(RowId id);
+  static QString RecordsMimeType();
+  static QMimeData* RecordsMimeData(const QList<RowId>& ids);
+  // The IDs a drag carries (empty when it carries none of that kind).
+  static QList<RowId> DraggedFolders(const QMimeData* data);
+  static QList<RowId> DraggedRecords(const QMimeData* data);
 
  signals:
   // An in-place edit of the node's caption was confirmed with `text`. The
@@ -60,12 +77,25 @@ class TFolderTree : public QTreeWidget {
   // A left click on the node that was already the current one (which
   // changes no selection).
   void currentNodeClicked(QTreeWidgetItem* item);
+  // A folder was dropped onto the node of folder `to` (0: the root).
+  void folderDropped(RowId id, RowId to);
+  // Records were dropped onto the node of folder `to`.
+  void recordsDropped(const QList<RowId>& ids, RowId to);
 
  protected:
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
+  QStringList mimeTypes() const override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
+  // The node a drop at `pos` would go into, or nullptr when the drag may
+  // not be dropped there.
+  QTreeWidgetItem* DropTarget(const QMimeData* data, const QPoint& pos) const;
+  bool movingAllowed_ = true;
   QIcon rootIcon_;
   QIcon folderIcon_;
   QIcon binIcon_;

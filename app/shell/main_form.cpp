@@ -8,7 +8,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QSettings>
+#include <QShortcut>
+#include <QStyle>
 #include <QSet>
 #include <QSplitter>
 #include <QStatusBar>
@@ -24,6 +27,7 @@
 #include <QDir>
 #include <QFile>
 #include <QDateTime>
+#include <functional>
 #include <optional>
 #include <cmath>
 
@@ -67,6 +71,41 @@ constexpr int kColumnChars[] = {50, 20, 10, 5};
 // Folder table whose links form a loop).
 constexpr int kMaxDepth = 256;
 
+// Settings of the window's state, beside "VT" and "VS".
+const QString kGeometryKey = QStringLiteral("Window/Geometry");
+const QString kMainSplitterKey = QStringLiteral("Window/MainSplitter");
+const QString kRightSplitterKey = QStringLiteral("Window/RightSplitter");
+const QString kColumnsKey = QStringLiteral("Window/Columns");
+const QString kLastFolderKey = QStringLiteral("Window/LastFolder");
+const QString kListOrderKey = QStringLiteral("List/Order");
+const QString kListDirectionKey = QStringLiteral("List/Direction");
+
+// A panel of the status bar: framed while it tells something, and nothing
+// at all (no empty box) while it has no text.
+class TStatusPanel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  bool event(QEvent* event) override {
+    const bool done = QLabel::event(event);
+    // The skin's frame and background are drawn here, by paintEvent, not
+    // behind every panel by the widget itself.
+    if (event->type() == QEvent::Polish) setAttribute(Qt::WA_StyledBackground, false);
+    return done;
+  }
+  void paintEvent(QPaintEvent* event) override {
+    if (text().isEmpty()) return;
+    {
+      QStyleOption option;
+      option.initFrom(this);
+      QPainter painter(this);
+      style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    }
+    QLabel::paintEvent(event);
+  }
+};
+
 }  // namespace
 
 TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(parent) {
@@ -79,10 +118,13 @@ TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(pare
   CreateClientArea();
   OpenCasebook(dataDir);
   highlight_.clear();
+  ReadListOrder();
   ShowRecordList();
   RebuildTree();
   setWindowState(windowState() | Qt::WindowMaximized);
   ReadSettings();
+  ReadWindowState();
+  SelectLastFolder();
   // The chart dialogs live as long as the window; the Qimen and Liu Ren
   // dialogs read their remembered options now.
   charts_ = std::make_unique<TChartDialogs>(this);
@@ -198,6 +240,9 @@ void TMainForm::UpdateCommands() {
   actRestoreFolder_->setEnabled(writable && kind == TFolderTree::BinFolderNode && inBin);
   actPurgeFolder_->setEnabled(writable && kind == TFolderTree::BinFolderNode && inBin);
   actEmptyBin_->setEnabled(writable && binNode_ != nullptr);
+  actMoveRecords_->setEnabled(writable && inFolders && hasRecord);
+  actMoveFolder_->setEnabled(writable && kind == TFolderTree::FolderNode && tree_->currentItem());
+  tree_->SetMovingAllowed(writable);
   // A backup replaces the casebook's file: not under another program's
   // feet, nor where the file cannot be replaced.
   const ReadOnlyReason reason = store_.readOnlyReason();
@@ -219,6 +264,8 @@ void TMainForm::ShowRecordList() {
   const int digit = lvRecords_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
   for (int i = 0; i < 4; ++i)
     lvRecords_->setColumnWidth(kShownColumns[i], kColumnChars[i] * digit + 8);
+  lvRecords_->setColumnWidth(RecordList::ColSJ,
+                             std::max(lvRecords_->columnWidth(RecordList::ColSJ), DateColumnWidth()));
   connect(store_.records(), &RecordList::currentChanged, this,
           &TMainForm::OnRecordCurrentChanged);
   connect(lvRecords_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -273,6 +320,26 @@ void TMainForm::CreateActions() {
   actRestoreFolder_ = MakeAction(QStringLiteral("actRestoreFolder"), QStringLiteral("还原分类(&R)"));
   actPurgeFolder_ = MakeAction(QStringLiteral("actPurgeFolder"), QStringLiteral("彻底删除分类(&D)"));
   actEmptyBin_ = MakeAction(QStringLiteral("actEmptyRecycleBin"), QStringLiteral("清空回收站(&E)"));
+  actMoveRecords_ = MakeAction(QStringLiteral("actMoveRecords"), QStringLiteral("移动到…"));
+  actMoveFolder_ = MakeAction(QStringLiteral("actMoveFolder"), QStringLiteral("移动到…"));
+  actAbout_ = MakeAction(QStringLiteral("actAbout"), QStringLiteral("关于(&A)…"));
+  // Keys: Ctrl+F searches, Ctrl+Q quits; Delete deletes what has the focus
+  // (a record in the list, a folder in the tree), after the question.
+  actSearchAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  actExit_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  actDeleteRecord_->setShortcut(QKeySequence(Qt::Key_Delete));
+  actDeleteRecord_->setShortcutContext(Qt::WidgetShortcut);
+  actDeleteFolder_->setShortcut(QKeySequence(Qt::Key_Delete));
+  actDeleteFolder_->setShortcutContext(Qt::WidgetShortcut);
+  // What the buttons do, beyond their captions.
+  actNewRecord_->setToolTip(QStringLiteral("在选中的分类中写一条新记录（Ctrl+N）"));
+  actOpenRecord_->setToolTip(QStringLiteral("在编辑窗口中打开列表中选中的记录（Enter）"));
+  actPrint_->setToolTip(QStringLiteral("预览并打印选中记录的标题和正文（Ctrl+P）"));
+  actPrior_->setToolTip(QStringLiteral("选中列表中的前一条记录，在下方显示它的正文"));
+  actNext_->setToolTip(QStringLiteral("选中列表中的后一条记录，在下方显示它的正文"));
+  actSearchAll_->setToolTip(QStringLiteral("在所有分类中按标题和正文查找记录（Ctrl+F）"));
+  actMoveRecords_->setToolTip(QStringLiteral("把选中的记录放到另一个分类中"));
+  actMoveFolder_->setToolTip(QStringLiteral("把选中的分类连同其中的记录和子分类放到另一个分类之下"));
 
   connect(actSaveText_, &QAction::triggered, this, &TMainForm::SaveAsText);
   connect(actPrint_, &QAction::triggered, this, &TMainForm::Print);
@@ -299,6 +366,23 @@ void TMainForm::CreateActions() {
   connect(actRestoreFolder_, &QAction::triggered, this, &TMainForm::RestoreFolder);
   connect(actPurgeFolder_, &QAction::triggered, this, &TMainForm::PurgeFolder);
   connect(actEmptyBin_, &QAction::triggered, this, &TMainForm::EmptyRecycleBin);
+  connect(actMoveRecords_, &QAction::triggered, this, &TMainForm::MoveRecordTo);
+  connect(actMoveFolder_, &QAction::triggered, this, &TMainForm::MoveFolderTo);
+  connect(actAbout_, &QAction::triggered, this, &TMainForm::About);
+}
+
+QAction* TMainForm::MenuEntryFor(QAction* of, const QString& name, const QString& text) {
+  // The shortcut stays with `of` (one key, one action); the entry shows it.
+  QString caption = text;
+  if (!of->shortcut().isEmpty())
+    caption += QLatin1Char('\t') + of->shortcut().toString(QKeySequence::NativeText);
+  auto* entry = new QAction(caption, this);
+  entry->setObjectName(name);
+  entry->setToolTip(of->toolTip());
+  entry->setEnabled(of->isEnabled());
+  connect(entry, &QAction::triggered, of, &QAction::trigger);
+  connect(of, &QAction::enabledChanged, entry, &QAction::setEnabled);
+  return entry;
 }
 
 // The menu bar, and the context menus of the tree and of the record list.
@@ -315,6 +399,22 @@ void TMainForm::CreateMenus() {
   file->addAction(actImport_);
   file->addSeparator();
   file->addAction(actExit_);
+  QMenu* records = menuBar()->addMenu(QStringLiteral("记录(&R)"));
+  records->setObjectName(QStringLiteral("mnuRecord"));
+  records->addAction(MenuEntryFor(actNewRecord_, QStringLiteral("actMenuNewRecord"), QStringLiteral("新建(&N)")));
+  records->addAction(MenuEntryFor(actOpenRecord_, QStringLiteral("actMenuOpenRecord"), QStringLiteral("打开(&O)")));
+  records->addAction(actDeleteRecord_);
+  records->addSeparator();
+  records->addAction(actMoveRecords_);
+  connect(records, &QMenu::aboutToShow, this, &TMainForm::UpdateCommands);
+  QMenu* folders = menuBar()->addMenu(QStringLiteral("分类(&C)"));
+  folders->setObjectName(QStringLiteral("mnuFolder"));
+  folders->addAction(actNewFolder_);
+  folders->addAction(actRenameFolder_);
+  folders->addAction(actDeleteFolder_);
+  folders->addSeparator();
+  folders->addAction(actMoveFolder_);
+  connect(folders, &QMenu::aboutToShow, this, &TMainForm::UpdateCommands);
   QMenu* view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
   view->setObjectName(QStringLiteral("mnuView"));
   view->addAction(actViewToolbar_);
@@ -324,6 +424,9 @@ void TMainForm::CreateMenus() {
   search->addAction(actSearchTitle_);
   search->addAction(actSearchText_);
   search->addAction(actSearchAll_);
+  QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+  help->setObjectName(QStringLiteral("mnuHelp"));
+  help->addAction(actAbout_);
 
   treeMenu_ = new QMenu(this);
   treeMenu_->setObjectName(QStringLiteral("mnuTree"));
@@ -332,6 +435,7 @@ void TMainForm::CreateMenus() {
   treeMenu_->addAction(actNewFolder_);
   treeMenu_->addAction(actRenameFolder_);
   treeMenu_->addAction(actDeleteFolder_);
+  treeMenu_->addAction(actMoveFolder_);
   treeMenu_->addSeparator();
   treeMenu_->addAction(actRestoreFolder_);
   treeMenu_->addAction(actPurgeFolder_);
@@ -342,6 +446,7 @@ void TMainForm::CreateMenus() {
   listMenu_->setObjectName(QStringLiteral("mnuList"));
   listMenu_->addAction(actOpenRecord_);
   listMenu_->addAction(actDeleteRecord_);
+  listMenu_->addAction(actMoveRecords_);
   listMenu_->addAction(actRestoreRecord_);
   listMenu_->addAction(actPurgeRecord_);
   connect(listMenu_, &QMenu::aboutToShow, this, &TMainForm::UpdateCommands);
@@ -370,7 +475,7 @@ void TMainForm::CreateStatusBar() {
   bar->setObjectName(QStringLiteral("sbMain"));
   bar->setSizeGripEnabled(false);
   for (int i = 0; i < 4; ++i) {
-    panels_[i] = new QLabel(bar);
+    panels_[i] = new TStatusPanel(bar);
     panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
     // The last panel reaches to the end of the bar, as a status bar's last
     // part does: the search's elapsed time is wider than its 50 pixels.
@@ -435,6 +540,10 @@ void TMainForm::CreateTree() {
           [this](QTreeWidgetItem* node) { OnTreeCurrentChanged(node); });
   connect(tree_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { treeMenu_->popup(tree_->viewport()->mapToGlobal(pos)); });
+  // Dragged onto a folder: a folder of the tree, or records of the list.
+  connect(tree_, &TFolderTree::folderDropped, this, &TMainForm::MoveFolderInto);
+  connect(tree_, &TFolderTree::recordsDropped, this, &TMainForm::MoveRecordsInto);
+  tree_->addAction(actDeleteFolder_);  // Delete in the tree
 }
 
 void TMainForm::CreateRecordView() {
@@ -458,6 +567,42 @@ void TMainForm::CreateRecordView() {
   });
   connect(lvRecords_, &QAbstractItemView::clicked, this, [this] { RefreshPreview(); });
   connect(lvRecords_, &QAbstractItemView::doubleClicked, this, [this] { OpenRecord(); });
+  // Enter opens the record, Delete deletes it (after the question).
+  for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* open = new QShortcut(QKeySequence(key), lvRecords_, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(open, &QShortcut::activated, this, [this] {
+      if (actOpenRecord_->isEnabled()) OpenRecord();
+    });
+  }
+  lvRecords_->addAction(actDeleteRecord_);
+  // A click on a column's title sorts the list by it (in the database), a
+  // second click reverses, a third goes back to newest first.
+  QHeaderView* header = lvRecords_->horizontalHeader();
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  header->setSortIndicatorClearable(true);
+  header->setSortIndicator(-1, Qt::AscendingOrder);
+  connect(header, &QHeaderView::sortIndicatorChanged, this, [this](int section, Qt::SortOrder order) {
+    if (syncing_) return;
+    const ListOrder by = section < 0 ? ListOrder::Newest : RecordList::OrderOfColumn(section);
+    const Qt::SortOrder direction = by == ListOrder::Newest ? Qt::DescendingOrder : order;
+    try {
+      store_.SetListOrder(by, direction);
+    } catch (const StoreError& e) {
+      skin::ShowError(this, e.message());
+      ListSelectedNode();
+    }
+    ShowListOrder();
+  });
+  // A column's width set by the user (or restored) is its share from now on.
+  connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+    if (fittingColumns_) return;
+    for (int i = 0; i < 4; ++i)
+      if (kShownColumns[i] == column) columnShares_[i] = size;
+  });
+  // Records are dragged onto a folder of the tree.
+  lvRecords_->setDragEnabled(true);
+  lvRecords_->setDragDropMode(QAbstractItemView::DragOnly);
 }
 
 void TMainForm::CreatePreview() {
@@ -957,22 +1102,159 @@ void TMainForm::RefreshPreview() {
 }
 
 // ---------------------------------------------------------------------------
+// Moving
+
+void TMainForm::MoveRecordTo() {
+  RecordList* list = store_.records();
+  if (!actMoveRecords_->isEnabled() || list->currentRow() < 0) return;
+  const RowId id = list->currentId();
+  const std::optional<RowId> to =
+      ChooseFolder(this, store_, QStringLiteral("移动记录"),
+                   QStringLiteral("把记录%1移到哪个分类？").arg(Quoted(list->currentTitle())), false);
+  if (to) MoveRecordsInto({id}, *to);
+}
+
+void TMainForm::MoveFolderTo() {
+  QTreeWidgetItem* node = tree_->currentItem();
+  if (!actMoveFolder_->isEnabled() || TFolderTree::Kind(node) != TFolderTree::FolderNode) return;
+  const std::optional<RowId> to =
+      ChooseFolder(this, store_, QStringLiteral("移动分类"),
+                   QStringLiteral("把分类“%1”移到哪个分类之下？").arg(node->text(0)), true);
+  if (to) MoveFolderInto(TFolderTree::FolderId(node), *to);
+}
+
+void TMainForm::MoveRecordsInto(const QList<RowId>& ids, RowId to) {
+  if (ids.isEmpty() || (!store_.isWritable() && !store_.isChecking())) return;
+  QTreeWidgetItem* target = tree_->FindFolder(to);
+  if (to <= 0 || !target) {
+    skin::Message(this, QStringLiteral("提示"), QStringLiteral("记录只能放在一个分类中，不能放在分类目录或回收站中。"),
+                  skin::Buttons::Ok, skin::Icon::Information);
+    return;
+  }
+  RecordList* list = store_.records();
+  // Records already there stay as they are.
+  QList<RowId> moving;
+  for (const RowId id : ids) {
+    const int row = list->rowOfId(id);
+    if (row < 0 || list->folder(row) != to) moving << id;
+  }
+  if (moving.isEmpty()) return;
+  const int row = list->currentRow();
+  const QString title = moving.size() == 1 && list->rowOfId(moving.first()) >= 0
+                            ? Quoted(list->title(list->rowOfId(moving.first())))
+                            : QStringLiteral("%1 条").arg(moving.size());
+  int moved = 0;
+  try {
+    moved = store_.MoveRecords(moving, to);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+  ClearPreview();
+  ListSelectedNode();
+  // The row that took the moved record's place becomes current.
+  if (row > 0) list->setCurrentRow(std::min(row, list->count() - 1));
+  if (moved > 0)
+    statusBar()->showMessage(QStringLiteral("已把记录%1移到“%2”。").arg(title, target->text(0)), 10000);
+}
+
+void TMainForm::MoveFolderInto(RowId id, RowId to) {
+  if (!store_.isWritable() && !store_.isChecking()) return;
+  QTreeWidgetItem* node = tree_->FindFolder(id);
+  QTreeWidgetItem* target = tree_->FindFolder(to);
+  if (!node || id <= 0) return;
+  if (!target) {
+    skin::Message(this, QStringLiteral("提示"), QStringLiteral("分类不能放进回收站，请用“删除分类”。"),
+                  skin::Buttons::Ok, skin::Icon::Information);
+    return;
+  }
+  if (node->parent() == target) return;  // already there
+  for (const QTreeWidgetItem* at = target; at; at = at->parent()) {
+    if (at == node) {
+      skin::Message(this, QStringLiteral("提示"),
+                    QStringLiteral("不能把分类“%1”移到它自己或它的子分类之下。").arg(node->text(0)),
+                    skin::Buttons::Ok, skin::Icon::Information);
+      return;
+    }
+  }
+  try {
+    if (!store_.MoveFolder(id, to)) return;
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  // The node goes under its new parent, among the children in the order of
+  // their IDs, with its own sub-folders; it stays (or becomes) the selected
+  // folder.
+  {
+    const QSignalBlocker block(tree_);
+    node->parent()->removeChild(node);
+    int at = 0;
+    while (at < target->childCount() && TFolderTree::FolderId(target->child(at)) < id) ++at;
+    target->insertChild(at, node);
+    // The tree is kept fully expanded; taken out, the node lost that.
+    std::function<void(QTreeWidgetItem*)> expand = [&expand](QTreeWidgetItem* item) {
+      item->setExpanded(true);
+      for (int i = 0; i < item->childCount(); ++i) expand(item->child(i));
+    };
+    expand(node);
+    target->setExpanded(true);
+    tree_->setCurrentItem(node);
+  }
+  tree_->scrollToItem(node);
+  ClearPreview();
+  ListSelectedNode();
+  statusBar()->showMessage(QStringLiteral("已把分类“%1”移到“%2”之下。").arg(node->text(0), target->text(0)), 10000);
+}
+
+void TMainForm::About() {
+  QString where = QDir::toNativeSeparators(store_.isOpen() ? store_.databasePath() : dataDir_);
+  if (!store_.isOpen()) where += QStringLiteral("（没有打开）");
+  skin::Message(this, QStringLiteral("关于"),
+                QStringLiteral("%1 %2\n占例记录簿\n\n数据库：\n%3")
+                    .arg(QString::fromLatin1(skin::kProductName), VersionText(), where),
+                skin::Buttons::Ok, skin::Icon::Information);
+}
+
+// ---------------------------------------------------------------------------
 // Window
 
 void TMainForm::FitColumns() {
-  int widths[4];
+  // The shares are the widths before the change, except that a date column
+  // widened to a date's width keeps the share it had.
+  const int* widths = columnShares_;
   int sum = 0;
-  for (int i = 0; i < 4; ++i) {
-    widths[i] = lvRecords_->columnWidth(kShownColumns[i]);
-    sum += widths[i];
-  }
+  for (int i = 0; i < 4; ++i) sum += widths[i];
   if (sum <= 0) return;
   const double room = lvRecords_->width() - 50;
+  int fitted[4];
   for (int i = 0; i < 4; ++i) {
     // Nearest pixel, ties to the even pixel (the default rounding mode).
     const double w = std::nearbyint(widths[i] * room / sum);
-    lvRecords_->setColumnWidth(kShownColumns[i], std::max(0, static_cast<int>(w)));
+    fitted[i] = std::max(0, static_cast<int>(w));
   }
+  // A date is never cut ("202…"): 时间 keeps the width of a date, and 标题,
+  // the column that can best spare it, gives up what it lacks.
+  ShowColumnShares(fitted);
+}
+
+void TMainForm::ShowColumnShares(const int (&shares)[4]) {
+  int fitted[4];
+  for (int i = 0; i < 4; ++i) fitted[i] = columnShares_[i] = shares[i];
+  const int date = DateColumnWidth();
+  if (fitted[2] < date) {
+    fitted[0] = std::max(0, fitted[0] - (date - fitted[2]));
+    fitted[2] = date;
+  }
+  fittingColumns_ = true;
+  for (int i = 0; i < 4; ++i) lvRecords_->setColumnWidth(kShownColumns[i], fitted[i]);
+  fittingColumns_ = false;
+}
+
+int TMainForm::DateColumnWidth() const {
+  // The text a cell shows, within the margins the item view leaves on each
+  // side of it and the grid line.
+  const int margin = lvRecords_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lvRecords_) + 1;
+  return lvRecords_->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 2 * margin + 4;
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
@@ -997,7 +1279,72 @@ void TMainForm::WriteSettings() {
   QSettings settings;
   settings.setValue(QStringLiteral("VT"), actViewToolbar_->isChecked() ? 1 : 0);
   settings.setValue(QStringLiteral("VS"), actViewStatus_->isChecked() ? 1 : 0);
+  WriteWindowState();
   settings.sync();
+}
+
+void TMainForm::ReadListOrder() {
+  QSettings settings;
+  if (!settings.contains(kListOrderKey)) return;
+  const int order = settings.value(kListOrderKey).toInt();
+  const int direction = settings.value(kListDirectionKey).toInt();
+  if (order < static_cast<int>(ListOrder::Newest) || order > static_cast<int>(ListOrder::Folder)) return;
+  store_.SetListOrder(static_cast<ListOrder>(order),
+                      direction == Qt::AscendingOrder ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void TMainForm::ShowListOrder() {
+  const ListOrder order = store_.listOrder();
+  const int column = order == ListOrder::Newest ? -1 : RecordList::ColumnOfOrder(order);
+  syncing_ = true;
+  lvRecords_->horizontalHeader()->setSortIndicator(column, store_.listDirection());
+  syncing_ = false;
+}
+
+void TMainForm::ReadWindowState() {
+  ShowListOrder();
+  QSettings settings;
+  // A window of the last session comes back where and as large as it was
+  // (maximised, if it was); without one it starts maximised.
+  if (settings.contains(kGeometryKey)) restoreGeometry(settings.value(kGeometryKey).toByteArray());
+  if (settings.contains(kMainSplitterKey)) splitMain_->restoreState(settings.value(kMainSplitterKey).toByteArray());
+  if (settings.contains(kRightSplitterKey)) splitRight_->restoreState(settings.value(kRightSplitterKey).toByteArray());
+  const QList<QVariant> widths = settings.value(kColumnsKey).toList();
+  if (widths.size() == 4) {
+    int shares[4];
+    for (int i = 0; i < 4; ++i) {
+      const int w = widths[i].toInt();
+      shares[i] = w > 0 && w < 10000 ? w : columnShares_[i];
+    }
+    ShowColumnShares(shares);
+  }
+}
+
+void TMainForm::SelectLastFolder() {
+  QSettings settings;
+  if (!settings.contains(kLastFolderKey) || !store_.isOpen()) return;
+  const RowId id = settings.value(kLastFolderKey).toLongLong();
+  if (id <= 0) return;
+  if (QTreeWidgetItem* node = tree_->FindFolder(id)) {
+    tree_->setCurrentItem(node);
+    tree_->scrollToItem(node);
+  }
+}
+
+void TMainForm::WriteWindowState() {
+  QSettings settings;
+  settings.setValue(kGeometryKey, saveGeometry());
+  settings.setValue(kMainSplitterKey, splitMain_->saveState());
+  settings.setValue(kRightSplitterKey, splitRight_->saveState());
+  QList<QVariant> widths;
+  for (const int share : columnShares_) widths << share;
+  settings.setValue(kColumnsKey, widths);
+  settings.setValue(kListOrderKey, static_cast<int>(store_.listOrder()));
+  settings.setValue(kListDirectionKey, static_cast<int>(store_.listDirection()));
+  const QTreeWidgetItem* node = tree_->currentItem();
+  const TFolderTree::NodeKind kind = TFolderTree::Kind(node);
+  settings.setValue(kLastFolderKey,
+                    QVariant::fromValue<qint64>(node && kind == TFolderTree::FolderNode ? TFolderTree::FolderId(node) : 0));
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

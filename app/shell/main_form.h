@@ -102,6 +102,17 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void RestoreFolder();
   void PurgeFolder();
   void EmptyRecycleBin();
+  // "移动到…": the current record, or the selected folder, into a folder
+  // the user picks. A folder is never moved into itself or one of its
+  // sub-folders; records go into a folder, not the root or the bin.
+  void MoveRecordTo();
+  void MoveFolderTo();
+  // Files the records into folder `to` (dragged onto its node, or picked).
+  void MoveRecordsInto(const QList<RowId>& ids, RowId to);
+  // Hangs the folder under `to` (0: the root), or says why it cannot.
+  void MoveFolderInto(RowId id, RowId to);
+  // "关于(&A)…": the version and where the casebook lies.
+  void About();
 
   // The search commands (按标题, 按内容, 全部): show the one
   // search window, made on first use.
@@ -140,8 +151,11 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   // There is a current record; else says "请先选择一条记录。".
   bool RequireCurrentRecord();
   // The record list's shown columns (标题, 求占人, 时间, 反馈) take the
-  // list's width less 50 pixels, each keeping its share.
+  // list's width less 50 pixels, each keeping its share; 时间 never less
+  // than a date's width, which 标题 gives up.
   void FitColumns();
+  // Sets the shown columns to these shares (时间 widened to a date).
+  void ShowColumnShares(const int (&shares)[4]);
   // The window's parts, made in this order at its creation.
   QAction* MakeAction(const QString& name, const QString& text, const QKeySequence& key = {});
   void CreateActions();
@@ -182,6 +196,20 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void RunEditor(TEditForm& editor);
   void ReadSettings();
   void WriteSettings();
+  // The window's state of the last session: the order of the list (before
+  // the first listing), then geometry, splitters and column widths, and the
+  // folder that was selected.
+  void ReadListOrder();
+  void ReadWindowState();
+  void SelectLastFolder();
+  void WriteWindowState();
+  // The list's sort indicator shows the store's order.
+  void ShowListOrder();
+  // The width a date ("yyyy-MM-dd") needs in the record list.
+  int DateColumnWidth() const;
+  // A menu bar entry with a caption of its own that runs `of` and is
+  // enabled with it.
+  QAction* MenuEntryFor(QAction* of, const QString& name, const QString& text);
   // The verdict of the casebook's check that ran beside the window.
   void OnCasebookChecked();
 
@@ -191,6 +219,11 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QSet<RowId> warnedDamaged_;  // records whose damage was told already
   QStringList highlight_;
   bool syncing_ = false;
+  // The shown columns' shares of the list's width (their widths as last set
+  // by the user or fitted, before 时间 was widened to a date), and whether
+  // FitColumns is setting the widths.
+  int columnShares_[4] = {};
+  bool fittingColumns_ = false;
 
   TFolderTree* tree_ = nullptr;
   QTableView* lvRecords_ = nullptr;
@@ -230,6 +263,9 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QAction* actRestoreFolder_ = nullptr;
   QAction* actPurgeFolder_ = nullptr;
   QAction* actEmptyBin_ = nullptr;
+  QAction* actMoveRecords_ = nullptr;
+  QAction* actMoveFolder_ = nullptr;
+  QAction* actAbout_ = nullptr;
 
   // The five chart dialogs, made at start-up and kept for the window's
   // life, and the chart commands that show them.

@@ -2,6 +2,7 @@
 
 #include <QDate>
 
+#include "folder_tree.h"
 #include "record_list.h"
 
 TRecordColumns::TRecordColumns(QObject* parent) : QIdentityProxyModel(parent) {}
@@ -32,4 +33,23 @@ QVariant TRecordColumns::headerData(int section, Qt::Orientation orientation, in
     case RecordList::ColFK: return QStringLiteral("反馈");
     default: return QString();  // ID, FL and LR, hidden
   }
+}
+
+Qt::ItemFlags TRecordColumns::flags(const QModelIndex& index) const {
+  Qt::ItemFlags f = QIdentityProxyModel::flags(index);
+  if (index.isValid()) f |= Qt::ItemIsDragEnabled;
+  return f;
+}
+
+QStringList TRecordColumns::mimeTypes() const { return {TFolderTree::RecordsMimeType()}; }
+
+QMimeData* TRecordColumns::mimeData(const QModelIndexList& indexes) const {
+  const auto* list = qobject_cast<const RecordList*>(sourceModel());
+  if (!list) return nullptr;
+  QList<RowId> ids;
+  for (const QModelIndex& index : indexes) {
+    const RowId id = list->id(index.row());
+    if (id > 0 && !ids.contains(id)) ids << id;
+  }
+  return ids.isEmpty() ? nullptr : TFolderTree::RecordsMimeData(ids);
 }

@@ -16,6 +16,7 @@
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -235,7 +236,7 @@ class MainFormTest : public QObject {
     QVERIFY(form);
     QStringList menus;
     for (QAction* a : form->menuBar()->actions()) menus << a->text();
-    QCOMPARE(menus, (QStringList{"文件(&F)", "查看(&V)", "搜索(&S)"}));
+    QCOMPARE(menus, (QStringList{"文件(&F)", "记录(&R)", "分类(&C)", "查看(&V)", "搜索(&S)", "帮助(&H)"}));
     // 新建分类 also in 文件, where a first-time user looks for it.
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions()),
              (QStringList{"新建分类(&N)", "|", "保存为文本(&S)", "打印(&P)...", "备份数据库…", "恢复备份…",
@@ -247,10 +248,10 @@ class MainFormTest : public QObject {
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuSearch"))->actions()),
              (QStringList{"按标题(&T)", "按内容(&M)", "全部(&A)"}));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuTree"))->actions()),
-             (QStringList{"新建文章(&A)", "|", "新建分类(&N)", "重命名(&M)", "删除分类(&D)", "|",
+             (QStringList{"新建文章(&A)", "|", "新建分类(&N)", "重命名(&M)", "删除分类(&D)", "移动到…", "|",
                           "还原分类(&R)", "彻底删除分类(&D)", "清空回收站(&E)"}));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuList"))->actions()),
-             (QStringList{"编辑(&E)", "删除(&D)", "还原(&R)", "彻底删除(&D)"}));
+             (QStringList{"编辑(&E)", "删除(&D)", "移动到…", "还原(&R)", "彻底删除(&D)"}));
     QCOMPARE(Action(form.get(), "actRenameFolder")->shortcut(), QKeySequence(Qt::Key_F2));
     QCOMPARE(Captions(ToolBar(*form)->actions(), true),
              (QStringList{"新建", "编辑", "打印", "|", "上一条", "下一条", "搜索"}));
@@ -738,11 +739,12 @@ class MainFormTest : public QObject {
     QCOMPARE(view->width(), target - 100);
 
     // Widths whose shares are exact halves: sum 2·(W−50), so each new width
-    // is half the old one.
+    // is half the old one. (时间 takes the large share: it never gets
+    // narrower than a date, see below.)
     const int room = target - 50;
     const int widths[4] = {101, 103, 105, 2 * room - 309};
-    const int cols[4] = {RecordList::ColBT, RecordList::ColQZR, RecordList::ColSJ,
-                         RecordList::ColFK};
+    const int cols[4] = {RecordList::ColBT, RecordList::ColQZR, RecordList::ColFK,
+                         RecordList::ColSJ};
     for (int i = 0; i < 4; ++i) view->setColumnWidth(cols[i], widths[i]);
     // A splitter move does not run the rule.
     MainSplitter(*form)->setSizes({200, 700});
@@ -758,6 +760,26 @@ class MainFormTest : public QObject {
     QCOMPARE(view->columnWidth(cols[1]), 52);
     QCOMPARE(view->columnWidth(cols[2]), 52);
     QCOMPARE(view->columnWidth(cols[3]), last);
+
+    // Where its share is less than a date, 时间 keeps the width of a date
+    // and 标题 gives up the difference. (The widths already take the room
+    // of the smaller window, so the shares stay as they are.)
+    const int date = view->columnWidth(RecordList::ColSJ);
+    const int smaller = room - 100;
+    view->setColumnWidth(RecordList::ColBT, smaller - 120);
+    view->setColumnWidth(RecordList::ColQZR, 60);
+    view->setColumnWidth(RecordList::ColSJ, 40);
+    view->setColumnWidth(RecordList::ColFK, 20);
+    form->resize(1000, 700);
+    QTRY_COMPARE(view->width(), target - 100);
+    const int sj = view->columnWidth(RecordList::ColSJ);
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    QVERIFY2(sj - 1 - 2 * margin >= view->fontMetrics().horizontalAdvance(QStringLiteral("2025-06-01")),
+             qPrintable(QString::number(sj)));
+    QVERIFY(sj > 40 && sj < date);
+    QCOMPARE(view->columnWidth(RecordList::ColQZR), 60);
+    QCOMPARE(view->columnWidth(RecordList::ColFK), 20);
+    QCOMPARE(view->columnWidth(RecordList::ColBT), smaller - 120 - (sj - 40));
   }
 
   void viewSettings() {
