@@ -9,7 +9,8 @@
 #
 # BUILD_DIR defaults to build (it must hold bin/Omenry and
 # bin/sample_casebook); OUT_PNG defaults to /tmp/omenry-small.png. Needs
-# Xvfb, xdotool and ImageMagick (scripts/install-deps).
+# Xvfb, xdotool and ImageMagick (scripts/install-deps). A second picture
+# shows the list sorted by a click on 时间.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
@@ -26,6 +27,15 @@ sleep 0.5
 # Give the main window the keyboard, then choose the first folder.
 xdotool windowfocus --sync "$main"
 xdotool key Down
-sleep 1
+# The word of the start-up backup leaves the status bar after 10 seconds.
+sleep 11
 import -window "$main" "$out"
 echo "main window: $out"
+
+# A click on the title 时间 sorts by the date (earliest first), with the
+# sort indicator on that column: OUT_PNG with "-sorted" before ".png".
+out_sorted=${out%.png}-sorted.png
+xdotool mousemove 520 110 click 1
+sleep 1
+import -window "$main" "$out_sorted"
+echo "sorted by date: $out_sorted"
