@@ -243,6 +243,9 @@ void TMainForm::UpdateCommands() {
   actMoveRecords_->setEnabled(writable && inFolders && hasRecord);
   actMoveFolder_->setEnabled(writable && kind == TFolderTree::FolderNode && tree_->currentItem());
   tree_->SetMovingAllowed(writable);
+  // Records are dragged out of a folder's list (or a search's), not out of
+  // the bin: they go back from there by 还原.
+  lvRecords_->setDragEnabled(writable && inFolders);
   // A backup replaces the casebook's file: not under another program's
   // feet, nor where the file cannot be replaced.
   const ReadOnlyReason reason = store_.readOnlyReason();

@@ -427,6 +427,11 @@ class OrganiseWindowTest : public QObject {
     // (Among 甲一's sub-folders in the order they were made: 乙 first.)
     QCOMPARE(TreeShape(*form), (QStringList{"分类目录(0)", "甲(1)", "甲一(2)", "乙(3)", "甲一一(3)", "回收站(0)"}));
     QVERIFY(form->Store().FolderIsWithin(FolderIdOf(*form, QStringLiteral("乙")), FolderIdOf(*form, QStringLiteral("甲一"))));
+    // Nothing is dragged out of the bin's list.
+    Select(*form, QStringLiteral("回收站"));
+    QVERIFY(!view->dragEnabled());
+    Select(*form, QStringLiteral("甲"));
+    QVERIFY(view->dragEnabled());
     // A folder dragged from the tree carries its ID.
     QVERIFY(tree->dragEnabled());
     QVERIFY(Node(*form, QStringLiteral("乙"))->flags() & Qt::ItemIsDragEnabled);
@@ -447,6 +452,7 @@ class OrganiseWindowTest : public QObject {
     for (const char* name : {"actMoveRecords", "actMoveFolder", "actMenuNewRecord", "actMenuOpenRecord"})
       QVERIFY2(!Action(form.get(), name)->isEnabled(), name);
     QVERIFY(!Tree(*form)->dragEnabled());
+    QVERIFY(!RecordView(*form)->dragEnabled());
     std::unique_ptr<QMimeData> data(TFolderTree::FolderMimeData(FolderIdOf(*form, QStringLiteral("乙"))));
     QVERIFY(!DropOnto(Tree(*form), Node(*form, QStringLiteral("甲")), data.get()));
     QCOMPARE(TreeShape(*form), (QStringList{"分类目录(0)", "甲(1)", "甲一(2)", "甲一一(3)", "乙(1)", "回收站(0)"}));
