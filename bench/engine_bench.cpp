@@ -11,7 +11,7 @@ void SolarResolutionAndRecompute(benchmark::State& state) {
   orv::TOrvBase base;
   int day = 0;
   for (auto _ : state) {
-    double value = 0;
+    orv::Moment value;
     orv::ResolveDate(true, false, 1984, 2, 1 + day % 28, 12, value);
     base.SetDate(value);
     base.Recompute();
@@ -25,7 +25,7 @@ void LunarResolutionAndRecompute(benchmark::State& state) {
   orv::TOrvBase base;
   int day = 0;
   for (auto _ : state) {
-    double value = 0;
+    orv::Moment value;
     // Late months search furthest into the window.
     orv::ResolveDate(false, false, 1984, 1 + day % 12, 1 + day % 29, 12, value);
     base.SetDate(value);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <optional>
@@ -383,20 +384,29 @@ std::string YearRange() {
   return std::to_string(ORV_FIRST_YEAR) + "-" + std::to_string(ORV_LAST_YEAR);
 }
 
-std::string TimeText(double value) {
-  const orv::DateTimeParts p = orv::DecodeDateTime(value);
+std::string TimeText(orv::Moment value) {
+  const orv::CivilTime p = orv::DecodeDateTime(value);
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour,
                 p.Minute, p.Second);
   return text;
 }
 
+// The local date and time of this computer, to the second.
+orv::Moment LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return orv::EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                             local.tm_min, local.tm_sec > 59 ? 59 : local.tm_sec);
+}
+
 int CalendarCommand(int argc, char** argv) {
   const Args args = Parse(argc, argv, 2, kDateFlags);
-  double date = 0;
+  orv::Moment date;
   if (args.Words.empty()) {
     if (args.Has("--lunar") || args.Has("--leap")) throw UsageError("--lunar needs a date");
-    date = orv::Now();
+    date = LocalNow();
   } else {
     if (args.Words.size() > 2) throw UsageError("expected at most a date and a time");
     if (args.Has("--leap") && !args.Has("--lunar")) throw UsageError("--leap needs --lunar");
@@ -414,7 +424,7 @@ int CalendarCommand(int argc, char** argv) {
       throw UsageError("invalid solar date (years " + YearRange() + ")");
     if (code == orv::kResultLunarNotFound)
       throw UsageError("no such lunar date (years " + YearRange() + ")");
-    date += minute / 1440.0;
+    date += orv::Minutes{minute};
   }
   orv::TOrvBase base;
   base.SetDate(date);

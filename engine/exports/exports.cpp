@@ -25,7 +25,7 @@ int32_t Finish(const std::string& text, char* buffer, std::size_t capacity) {
 int32_t Liuyao(int32_t l6, int32_t l5, int32_t l4, int32_t l3, int32_t l2, int32_t l1,
                uint8_t solar, uint8_t leap, uint8_t manual, int32_t year, int32_t month,
                int32_t day, int32_t hour, char* buffer, bool variant) {
-  double date = 0;
+  Moment date;
   const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
   if (code != kResultOk) return code;
   const std::array<int, 6> lines{l6, l5, l4, l3, l2, l1};
@@ -36,7 +36,7 @@ int32_t Liuyao(int32_t l6, int32_t l5, int32_t l4, int32_t l3, int32_t l2, int32
 
 ORV_EXPORT(int32_t) StrBazi(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                             int32_t month, int32_t day, int32_t hour, char* buffer) {
-  double date = 0;
+  Moment date;
   const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
   if (code != kResultOk) return code;
   return Finish(BaziChartText(date, male != 0), buffer, kChartBufferSize);
@@ -44,7 +44,7 @@ ORV_EXPORT(int32_t) StrBazi(uint8_t solar, uint8_t leap, uint8_t male, int32_t y
 
 ORV_EXPORT(int32_t) StrZiwei(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                              int32_t month, int32_t day, int32_t hour, char* buffer) {
-  double date = 0;
+  Moment date;
   const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
   if (code != kResultOk) return code;
   return Finish(ZiweiChartText(date, male != 0), buffer, kZiweiBufferSize);
@@ -69,7 +69,7 @@ ORV_EXPORT(int32_t) StrLiuyaoL(int32_t line6, int32_t line5, int32_t line4, int3
 ORV_EXPORT(int32_t) StrQimen(uint8_t solar, uint8_t leap, uint8_t flying, int32_t ju,
                              int32_t year, int32_t month, int32_t day, int32_t hour,
                              char* buffer) {
-  double date = 0;
+  Moment date;
   const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
   if (code != kResultOk) return code;
   TOrvQimen chart;
@@ -95,7 +95,7 @@ ORV_EXPORT(int32_t) StrQimen(uint8_t solar, uint8_t leap, uint8_t flying, int32_
 ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                             int32_t month, int32_t day, int32_t hour, char* buffer,
                             uint8_t daytime, uint8_t guiRen, uint8_t sheHai, int32_t birthYear) {
-  double date = 0;
+  Moment date;
   const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
   if (code != kResultOk) return code;
   SetLiurenRules(guiRen, sheHai);

@@ -2,33 +2,31 @@
 
 #include <cstring>
 
-#include "../calendar/dates.h"
 #include "../calendar/lunar.h"
 
 namespace orv {
 namespace {
 
-bool InChartYears(double value) {
-  if (!IsDecodable(value)) return false;
-  const int year = YearOf(value);
-  return year >= kChartFirstYear && year <= kChartLastYear;
-}
+constexpr Moment kChartsBegin = EncodeDate(kChartFirstYear, 1, 1);
+constexpr Moment kChartsEnd = EncodeDate(kChartLastYear + 1, 1, 1);
 
 }  // namespace
 
-int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, double& value) {
+int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, Moment& value) {
   if (solar) {
     if (!IsValidDate(year, month, day) || hour < 0 || hour > 23) return kResultBadSolar;
     if (year < kChartFirstYear || year > kChartLastYear) return kResultBadSolar;
-    value = EncodeDate(year, month, day) + hour / 24.0;
+    value = EncodeDate(year, month, day) + Hours{hour};
     return kResultOk;
   }
   if (month < 1 || month > 12 || day < 1 || day > 30) return kResultLunarNotFound;
   if (year < kLunarFirstYear || year > kLunarLastYear) return kResultLunarNotFound;
   const auto found = LunarToSolar(year, leap ? -month : month, day);
   if (!found) return kResultLunarNotFound;
-  const double resolved = *found + hour * (1.0 / 24);
-  if (!InChartYears(resolved)) return kResultLunarNotFound;
+  // The hour is added as it comes; the moment must stay inside the years of
+  // the tables.
+  const Moment resolved = *found + Hours{hour};
+  if (resolved < kChartsBegin || resolved >= kChartsEnd) return kResultLunarNotFound;
   value = resolved;
   return kResultOk;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "../calendar/dates.h"
 #include "orv.h"
 
 namespace orv {
@@ -18,12 +19,12 @@ constexpr std::size_t kZiweiBufferSize = ORV_ZIWEI_BUFFER_SIZE;
 constexpr int kChartFirstYear = ORV_FIRST_YEAR;
 constexpr int kChartLastYear = ORV_LAST_YEAR;
 
-// Resolves the date block of an export into a date value. Solar input: a
+// Resolves the date block of an export into a moment. Solar input: a
 // valid Gregorian date of 1902-2050 and an hour 0-23, else kResultBadSolar.
 // Lunar input: month 1-12 (negated when leap), day 1-30, a civil day found by
 // the lunar search, and the resulting moment inside 1902-2050, else
 // kResultLunarNotFound.
-int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, double& value);
+int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, Moment& value);
 
 // Length of the longest prefix of text that fits in limit bytes without
 // cutting a GBK double-byte character (lead byte 0x81-0xFE and the byte after

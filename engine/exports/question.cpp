@@ -6,7 +6,8 @@
 
 #include <atomic>
 
-#include "../calendar/dates.h"
+#include <cstdio>
+
 #include "orv.h"
 
 namespace {
@@ -32,21 +33,23 @@ QuestionAnswer AskQuestion(const std::string& gbkText) {
   }
 }
 
-bool SameDoubleHour(double a, double b) {
-  const DateTimeParts p = DecodeDateTime(a);
-  const DateTimeParts q = DecodeDateTime(b);
+bool SameDoubleHour(Moment a, Moment b) {
+  const CivilTime p = DecodeDateTime(a);
+  const CivilTime q = DecodeDateTime(b);
   return p.Year == q.Year && p.Month == q.Month && p.Day == q.Day &&
          (p.Hour + 1) / 2 == (q.Hour + 1) / 2;
 }
 
-std::optional<double> AskTermSide(double date, double instant) {
+std::optional<Moment> AskTermSide(Moment date, Moment instant) {
   if (!SameDoubleHour(date, instant)) return std::nullopt;
-  constexpr double kOneSecond = 1.0 / 86400;
-  switch (AskQuestion("今日" + FormatHHMM(instant) + "交节气，您所用的时间在此之前吗？")) {
+  const CivilTime at = DecodeDateTime(instant);
+  char hhmm[8];
+  std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", at.Hour % 100, at.Minute % 100);
+  switch (AskQuestion(std::string("今日") + hhmm + "交节气，您所用的时间在此之前吗？")) {
     case kAnswerBefore:
-      return instant - kOneSecond;
+      return instant - Seconds{1};
     case kAnswerAfter:
-      return instant + kOneSecond;
+      return instant + Seconds{1};
     default:
       return std::nullopt;
   }

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "../calendar/dates.h"
+
 namespace orv {
 
 enum QuestionAnswer : int {
@@ -20,10 +22,10 @@ enum QuestionAnswer : int {
 // the answer is kAnswerCancel.
 QuestionAnswer AskQuestion(const std::string& gbkText);
 
-// True when both values fall on the same civil day and in the same double
-// hour, the double hour of a value being (hour + 1) div 2 of its hour 0-23:
+// True when both moments fall on the same civil day and in the same double
+// hour, the double hour of a moment being (hour + 1) div 2 of its hour 0-23:
 // so 23:00-23:59 and 00:00-00:59 of one day are different double hours.
-bool SameDoubleHour(double a, double b);
+bool SameDoubleHour(Moment a, Moment b);
 
 // The solar-term question of the Qimen and Liu Ren charts, asked when the
 // chart's moment `date` lies in the double hour of a solar-term change at
@@ -31,6 +33,6 @@ bool SameDoubleHour(double a, double b);
 // Returns the moment the chart moves to: the instant less one second for Yes
 // (before the change), plus one second for No (after it); nothing when the
 // question does not arise or the answer is Cancel.
-std::optional<double> AskTermSide(double date, double instant);
+std::optional<Moment> AskTermSide(Moment date, Moment instant);
 
 }  // namespace orv

@@ -46,7 +46,7 @@ TEST(BaziText, WorkedExample) {
   EXPECT_EQ(lines[24], "11、1995(乙亥)");
   EXPECT_EQ(lines[91], "78、2062(壬午)");
 
-  ExpectSameText(BaziChartText(EncodeDate(1984, 2, 4) + 0.5, true), kWorkedExample);
+  ExpectSameText(BaziChartText(EncodeDateTime(1984, 2, 4, 12, 0), true), kWorkedExample);
   // The lunar input of the same day: 正月初三 1984.
   ExpectSameText(Export(false, false, true, 1984, 1, 3, 12), kWorkedExample);
 }
@@ -169,18 +169,18 @@ TEST(BaziText, LuckStartText) {
   chart.SetDate(EncodeDateTime(1984, 2, 4, 12, 0));
   chart.Derive();
   struct {
-    double offset;
+    Seconds offset;
     const char* line;
   } cases[] = {
-      {540.9, "命主从1岁6月0天开始行大运"},
-      {540.0, "命主从1岁6月0天开始行大运"},
-      {539.99, "命主从1岁5月29天开始行大运"},
-      {0.0, "命主从0岁0月0天开始行大运"},
-      {3779.5, "命主从10岁5月29天开始行大运"},
+      {Days{540} + Hours{21} + Minutes{36}, "命主从1岁6月0天开始行大运"},  // 540.9 days
+      {Days{540}, "命主从1岁6月0天开始行大运"},
+      {Days{540} - Seconds{1}, "命主从1岁5月29天开始行大运"},
+      {Seconds{0}, "命主从0岁0月0天开始行大运"},
+      {Days{3779} + Hours{12}, "命主从10岁5月29天开始行大运"},
   };
   for (const auto& c : cases) {
     chart.LuckOffset = c.offset;
-    EXPECT_EQ(TextLines(BaziText(chart))[19], c.line) << c.offset;
+    EXPECT_EQ(TextLines(BaziText(chart))[19], c.line) << c.offset.count();
   }
 }
 
@@ -222,7 +222,7 @@ TEST(BaziText, LuckStartAgeAndYear) {
 // Born at the 惊蛰 instant of 2024, a man of a 甲辰 year: the luck starts at
 // once, in the month and day of birth.
 TEST(BaziText, BirthAtASectionalTermInstant) {
-  const double jie = SolarTermTable[2024 - kTermFirstYear][2][0];  // 2024-03-05 10:22:xx
+  const Moment jie = SolarTermInstant(2024, 3, 0);  // 2024-03-05 10:22:xx
   const std::vector<std::string> lines = TextLines(BaziChartText(jie, true));
   ASSERT_GT(lines.size(), 22u);
   EXPECT_EQ(lines[0], "男命：2024年3月5日");
@@ -296,14 +296,13 @@ TEST(BaziText, TheLongestTextFitsTheBuffer) {
 
   // Ages have two digits at most: the luck offset is at most the widest gap
   // between two sectional terms.
-  double widest = 0;
+  Seconds widest{0};
   for (int y = kTermFirstYear; y < kTermLastYear; ++y)
-    for (int m = 0; m < 12; ++m) {
-      const double next = m == 11 ? SolarTermTable[y - kTermFirstYear + 1][0][0]
-                                  : SolarTermTable[y - kTermFirstYear][m + 1][0];
-      widest = std::max(widest, next - SolarTermTable[y - kTermFirstYear][m][0]);
+    for (int m = 1; m <= 12; ++m) {
+      const Moment next = m == 12 ? SolarTermInstant(y + 1, 1, 0) : SolarTermInstant(y, m + 1, 0);
+      widest = std::max(widest, next - SolarTermInstant(y, m, 0));
     }
-  EXPECT_LT(widest * 120 / 360 + 69, 100);  // ages of two digits at most
+  EXPECT_LT(widest * 120 / Days{360} + 69, 100);  // ages of two digits at most
 }
 
 }  // namespace

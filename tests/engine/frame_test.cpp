@@ -11,6 +11,9 @@
 namespace orv {
 namespace {
 
+// What a resolution that fails leaves as it was.
+const Moment kUntouched = EncodeDate(1, 1, 1);
+
 TEST(ResolveDate, SolarInput) {
   struct {
     int y, m, d, h;
@@ -22,11 +25,11 @@ TEST(ResolveDate, SolarInput) {
       {1984, INT_MIN, 1, 0, 1},
   };
   for (const auto& c : cases) {
-    double value = -1;
+    Moment value = kUntouched;
     EXPECT_EQ(ResolveDate(true, true, c.y, c.m, c.d, c.h, value), c.code)
         << c.y << "-" << c.m << "-" << c.d << " " << c.h;
-    if (c.code == 0) EXPECT_EQ(value, EncodeDate(c.y, c.m, c.d) + c.h / 24.0);
-    else EXPECT_EQ(value, -1);
+    if (c.code == 0) EXPECT_EQ(value, EncodeDateTime(c.y, c.m, c.d, c.h, 0));
+    else EXPECT_EQ(value, kUntouched);
   }
 }
 
@@ -53,28 +56,28 @@ TEST(ResolveDate, LunarInput) {
       {1984, 1, 3, 23, false, 0, 1984, 2, 4},
   };
   for (const auto& c : cases) {
-    double value = -1;
+    Moment value = kUntouched;
     SCOPED_TRACE(testing::Message() << c.y << "/" << c.m << "/" << c.d << (c.leap ? " leap" : ""));
     EXPECT_EQ(ResolveDate(false, c.leap, c.y, c.m, c.d, c.h, value), c.code);
-    if (c.code == 0) EXPECT_EQ(value, EncodeDate(c.cy, c.cm, c.cd) + c.h * (1.0 / 24));
-    else EXPECT_EQ(value, -1);
+    if (c.code == 0) EXPECT_EQ(value, EncodeDateTime(c.cy, c.cm, c.cd, c.h, 0));
+    else EXPECT_EQ(value, kUntouched);
   }
 }
 
 TEST(ResolveDate, SolarAndLunarGiveTheSameMoment) {
-  double solar = 0, lunar = 0;
+  Moment solar, lunar;
   ASSERT_EQ(ResolveDate(true, false, 1984, 2, 4, 12, solar), 0);
   ASSERT_EQ(ResolveDate(false, false, 1984, 1, 3, 12, lunar), 0);
   EXPECT_EQ(solar, lunar);
 }
 
 TEST(ResolveDate, LunarHourMovingPastTheTablesIsRefused) {
-  double value = -1;
+  Moment value = kUntouched;
   // The hour is added as it comes, but the moment must stay inside the tables.
   EXPECT_EQ(ResolveDate(false, false, 2050, 11, 17, 48, value), 2);
   EXPECT_EQ(ResolveDate(false, false, 1901, 11, 23, -48, value), 2);
   EXPECT_EQ(ResolveDate(false, false, 1984, 1, 3, INT_MAX, value), 2);
-  EXPECT_EQ(value, -1);
+  EXPECT_EQ(value, kUntouched);
   EXPECT_EQ(ResolveDate(false, false, 1984, 1, 3, 24, value), 0);
   EXPECT_EQ(value, EncodeDate(1984, 2, 5));
 }

@@ -12,6 +12,7 @@
 #include "calendar/dates.h"
 #include "calendar/text.h"
 #include "export_text.h"
+#include "moment_text.h"
 #include "exports/orv.h"
 #include "methods/liuren/liuren.h"
 
@@ -167,7 +168,7 @@ TEST(LiurenFacts, LodgingPunishmentHorseAndPositionClass) {
 // The chart
 
 // A chart at a civil moment, derived as the export derives it.
-TOrvDlrStr Chart(double date, bool daytime) {
+TOrvDlrStr Chart(Moment date, bool daytime) {
   TOrvDlrStr chart;
   chart.SetChartDate(date);
   chart.ArrangeDay(daytime);
@@ -204,13 +205,14 @@ TEST_F(Liuren, JiaziDayWithZiAboveYin) {
 // 2000-01-21 02:23:02, 冬至 2050 at 2050-12-22 00:37:54.
 TEST_F(Liuren, MonthlyGeneralChangesAtThePrincipalTerm) {
   struct {
-    double date;
+    Moment date;
     const char* general;
   } cases[] = {
-      {EncodeDateTime(2000, 1, 1, 12, 0), "丑"},     {EncodeDateTime(2000, 1, 21, 2, 23, 2), "丑"},
-      {EncodeDateTime(2000, 1, 21, 2, 23, 3), "子"}, {EncodeDateTime(2000, 1, 31, 12, 0), "子"},
-      {EncodeDateTime(2050, 12, 1, 12, 0), "寅"},    {EncodeDateTime(2050, 12, 22, 0, 37, 54), "寅"},
-      {EncodeDateTime(2050, 12, 22, 0, 37, 55), "丑"}, {EncodeDateTime(2050, 12, 31, 23, 0), "丑"},
+      // 大寒 2000 at 02:23:02, 冬至 2050 at 00:37:54.
+      {EncodeDateTime(2000, 1, 1, 12, 0), "丑"},     {EncodeDateTime(2000, 1, 21, 2, 23, 1), "丑"},
+      {EncodeDateTime(2000, 1, 21, 2, 23, 2), "子"}, {EncodeDateTime(2000, 1, 31, 12, 0), "子"},
+      {EncodeDateTime(2050, 12, 1, 12, 0), "寅"},    {EncodeDateTime(2050, 12, 22, 0, 37, 53), "寅"},
+      {EncodeDateTime(2050, 12, 22, 0, 37, 54), "丑"}, {EncodeDateTime(2050, 12, 31, 23, 0), "丑"},
   };
   for (const auto& c : cases) {
     TOrvDlr chart;
@@ -235,7 +237,7 @@ TEST_F(Liuren, NoblesAndGenerals) {
   for (const auto& t : tables) {
     SetLiurenRules(t.guiRen, 1);
     for (int k = 0; k < 10; ++k) {
-      const TOrvDlrStr chart = Chart(EncodeDate(1984, 1, 31) + k + 0.5, true);
+      const TOrvDlrStr chart = Chart(EncodeDateTime(1984, 1, 31, 12, 0) + Days{k}, true);
       EXPECT_EQ(Name(chart.DayNoble) + Name(chart.NightNoble),
                 std::string(t.stems + 4 * k, 4))
           << int(t.guiRen) << " " << k;

@@ -19,10 +19,10 @@ namespace {
 
 // Days with a known day pillar: 1984-01-31 甲子, 1984-02-01 乙丑, 1984-02-04
 // 戊辰, 1984-02-10 甲戌 (noon, well inside the day).
-const double kJiaZi = EncodeDateTime(1984, 1, 31, 12, 0);
-const double kYiChou = EncodeDateTime(1984, 2, 1, 12, 0);
-const double kWuChen = EncodeDateTime(1984, 2, 4, 12, 0);
-const double kJiaXu = EncodeDateTime(1984, 2, 10, 12, 0);
+const Moment kJiaZi = EncodeDateTime(1984, 1, 31, 12, 0);
+const Moment kYiChou = EncodeDateTime(1984, 2, 1, 12, 0);
+const Moment kWuChen = EncodeDateTime(1984, 2, 4, 12, 0);
+const Moment kJiaXu = EncodeDateTime(1984, 2, 10, 12, 0);
 
 // Trigram numbers.
 enum { kQian = 1, kDui, kLi, kZhen, kXun, kKan, kGen, kKun };
@@ -31,7 +31,7 @@ enum { kQian = 1, kDui, kLi, kZhen, kXun, kKan, kGen, kKun };
 using Cast = std::array<int, 6>;
 
 template <typename Chart = TOrv6yao>
-Chart Manual(double date, const Cast& c) {
+Chart Manual(Moment date, const Cast& c) {
   Chart chart;
   chart.SetDate(date);
   chart.SetLines(c[0], c[1], c[2], c[3], c[4], c[5]);
@@ -40,7 +40,7 @@ Chart Manual(double date, const Cast& c) {
 }
 
 template <typename Chart = TOrv6yao>
-Chart Timed(double date) {
+Chart Timed(Moment date) {
   Chart chart;
   chart.SetDate(date);
   chart.CastFromTime(date);
@@ -276,7 +276,7 @@ TEST(LiuyaoBeasts, StartByTheDayStem) {
   // Ten consecutive days from 甲子: stems 甲 … 癸.
   const int first[10] = {0, 0, 1, 1, 2, 3, 4, 4, 5, 5};
   for (int k = 0; k < 10; ++k) {
-    const TOrv6yao chart = Manual(kJiaZi + k, {1, 1, 1, 1, 1, 1});
+    const TOrv6yao chart = Manual(kJiaZi + Days{k}, {1, 1, 1, 1, 1, 1});
     ASSERT_EQ(chart.DayPillar.Stem, k + 1);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(chart.Beast[i], (first[k] + i) % 6) << k << " " << i;
   }
@@ -334,7 +334,7 @@ TEST(LiuyaoTimeCast, At23HoursTheNextDayCounts) {
 TEST(LiuyaoTimeCast, ExactlyOneMovingLineEveryHour) {
   for (int day = 0; day < 40; ++day)
     for (int hour = 0; hour < 24; ++hour) {
-      const TOrv6yao chart = Timed(EncodeDate(2023, 3, 1) + day + hour / 24.0);
+      const TOrv6yao chart = Timed(EncodeDateTime(2023, 3, 1, hour, 0) + Days{day});
       int moving = 0;
       for (int i = 0; i < 6; ++i) {
         moving += chart.MainLines[i].Moving;
@@ -347,7 +347,7 @@ TEST(LiuyaoTimeCast, ExactlyOneMovingLineEveryHour) {
 // The second chart's attachment.
 TEST(LiuyaoVariant, QianOnThreeDays) {
   const struct {
-    double date;
+    Moment date;
     std::vector<std::string> lines;  // bottom first
   } cases[] = {
       {kJiaZi, {"甲子", "甲寅", "甲辰", "甲午", "甲申", "甲戌"}},
@@ -394,7 +394,7 @@ TEST(LiuyaoVariant, TheXunChangesBranchesRelativesAndHiddenSpirits) {
 }
 
 TEST(LiuyaoVariant, OnlyTheAttachmentDiffers) {
-  for (const double date : {kJiaZi, kYiChou, kWuChen, kJiaXu})
+  for (const Moment date : {kJiaZi, kYiChou, kWuChen, kJiaXu})
     for (int n = 0; n < 4096; n += 37) {
       const Cast cast{n >> 10 & 3, n >> 8 & 3, n >> 6 & 3, n >> 4 & 3, n >> 2 & 3, n & 3};
       const TOrv6yao first = Manual(date, cast);

@@ -76,17 +76,18 @@ TEST_F(Question, RemovingTheHandlerRestoresCancel) {
 // 21:00-22:59; the civil day must be the same too.
 TEST(SameDoubleHour, SplitsAtOddHoursAndAtMidnight) {
   using orv::EncodeDateTime;
-  const double nine = EncodeDateTime(2000, 1, 6, 9, 0, 42);
+  const orv::Moment nine = EncodeDateTime(2000, 1, 6, 9, 0, 42);
   struct {
-    double other;
+    orv::Moment other;
     bool same;
   } cases[] = {
       {EncodeDateTime(2000, 1, 6, 9, 0), true},       {EncodeDateTime(2000, 1, 6, 10, 59), true},
       {EncodeDateTime(2000, 1, 6, 8, 59), false},     {EncodeDateTime(2000, 1, 6, 11, 0), false},
       {EncodeDateTime(2000, 1, 5, 9, 30), false},     {EncodeDateTime(2000, 2, 6, 9, 30), false},
   };
-  for (const auto& c : cases) EXPECT_EQ(orv::SameDoubleHour(nine, c.other), c.same) << c.other;
-  const double lateEvening = EncodeDateTime(2000, 1, 6, 23, 10);
+  for (const auto& c : cases)
+    EXPECT_EQ(orv::SameDoubleHour(nine, c.other), c.same) << c.other.time_since_epoch().count();
+  const orv::Moment lateEvening = EncodeDateTime(2000, 1, 6, 23, 10);
   EXPECT_TRUE(orv::SameDoubleHour(lateEvening, EncodeDateTime(2000, 1, 6, 23, 59)));
   EXPECT_FALSE(orv::SameDoubleHour(lateEvening, EncodeDateTime(2000, 1, 7, 0, 10)));
   EXPECT_TRUE(orv::SameDoubleHour(EncodeDateTime(2000, 1, 7, 0, 0), EncodeDateTime(2000, 1, 7, 0, 59)));
@@ -96,21 +97,21 @@ TEST(SameDoubleHour, SplitsAtOddHoursAndAtMidnight) {
 // 小寒 of 2000 falls at 09:00:42: a chart at 10:00 that day is asked about
 // it; Yes puts the chart one second before the change, No one second after.
 TEST_F(Question, TermSideMovesTheChartAcrossTheChange) {
-  const double instant = orv::EncodeDateTime(2000, 1, 6, 9, 0, 42);
-  const double chart = orv::EncodeDateTime(2000, 1, 6, 10, 0);
-  const double second = 1.0 / 86400;
+  const orv::Moment instant = orv::EncodeDateTime(2000, 1, 6, 9, 0, 42);
+  const orv::Moment chart = orv::EncodeDateTime(2000, 1, 6, 10, 0);
+  const orv::Seconds second{1};
   SetQuestionHandler(&RecordingHandler);
 
   nextAnswer = 0;
   const auto before = orv::AskTermSide(chart, instant);
   ASSERT_TRUE(before.has_value());
-  EXPECT_NEAR(*before, instant - second, 1e-9);
+  EXPECT_EQ(*before, instant - second);
   EXPECT_EQ(seenText, "今日09:00交节气，您所用的时间在此之前吗？");
 
   nextAnswer = 1;
   const auto after = orv::AskTermSide(chart, instant);
   ASSERT_TRUE(after.has_value());
-  EXPECT_NEAR(*after, instant + second, 1e-9);
+  EXPECT_EQ(*after, instant + second);
 
   nextAnswer = 2;
   EXPECT_FALSE(orv::AskTermSide(chart, instant).has_value());

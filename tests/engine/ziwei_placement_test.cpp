@@ -25,7 +25,7 @@ constexpr int kJiangQian = TOrvDouShu::kJiangQianEntry;
 constexpr int kSuiQian = TOrvDouShu::kSuiQianEntry;
 constexpr int kChangSheng = TOrvDouShu::kChangShengEntry;
 
-TOrvDouShu Cast(double date, bool male) {
+TOrvDouShu Cast(Moment date, bool male) {
   TOrvDouShu chart;
   chart.SetDate(date);
   chart.SetMale(male);
@@ -33,10 +33,10 @@ TOrvDouShu Cast(double date, bool male) {
   return chart;
 }
 
-double LunarMoment(int year, int month, int day, int hour) {
+Moment LunarMoment(int year, int month, int day, int hour) {
   const auto found = LunarToSolar(year, month, day);
   EXPECT_TRUE(found.has_value()) << year << "/" << month << "/" << day;
-  return found.value_or(0) + hour / 24.0;
+  return found.value_or(Moment{}) + Hours{hour};
 }
 
 // The symbol code of a name (palace, star, mark, series member, stage).
@@ -283,13 +283,13 @@ TEST(ZiweiPlacement, ComputeMayBeRepeated) {
 // once, each mark right after a star, every series and name once per palace,
 // brightness exactly on the stars that have it.
 TEST(ZiweiPlacement, InvariantsOverAYear) {
-  const double first = *LunarToSolar(1990, 1, 1);
-  const double last = *LunarToSolar(1991, 1, 1);
+  const Moment first = *LunarToSolar(1990, 1, 1);
+  const Moment last = *LunarToSolar(1991, 1, 1);
   int charts = 0;
-  for (double day = first; day < last; day += 1) {
+  for (Moment day = first; day < last; day += Days{1}) {
     for (int hour = 0; hour < 24; hour += 2) {
       for (bool male : {true, false}) {
-        const TOrvDouShu c = Cast(day + hour / 24.0, male);
+        const TOrvDouShu c = Cast(day + Hours{hour}, male);
         ++charts;
         std::array<int, 153> count{};
         for (int p = 1; p <= 12; ++p) {
@@ -324,7 +324,7 @@ TEST(ZiweiPlacement, InvariantsOverAYear) {
       }
     }
   }
-  EXPECT_EQ(charts, static_cast<int>(last - first) * 24);
+  EXPECT_EQ(charts, static_cast<int>(DayNumber(last).count() - DayNumber(first).count()) * 24);
 }
 
 }  // namespace

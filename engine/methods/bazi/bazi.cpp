@@ -2,18 +2,9 @@
 // the sex.
 #include "bazi.h"
 
-#include "calendar/dates.h"
 #include "calendar/solar_terms.h"
 
 namespace orv {
-
-TOrvBazi::TOrvBazi() {
-  LuckStart = 0;
-  Grid = {};
-  Spirits = {};
-  Male = 1;
-  Derive();
-}
 
 void TOrvBazi::Derive() {
   Recompute();
@@ -39,24 +30,24 @@ void TOrvBazi::FillGrid() {
 }
 
 void TOrvBazi::FindLuckStart() {
-  LuckOffset = 0;
+  LuckOffset = Seconds{0};
   LuckStart = DateValue;
   LuckStartAge = 0;
   LuckStartYear = CivilYear;
   const auto around = SurroundingSectionalTerms(DateValue);
   if (!around) return;
-  const double diff = Forward ? around->Next - DateValue : DateValue - around->Previous;
+  const Seconds diff = Forward ? around->Next - DateValue : DateValue - around->Previous;
   // Three days to the term are one year of life, a year counted as 360 days
-  // (twelve months of 30): one day is 120 days of life.
+  // (twelve months of 30): one second is 120 seconds of life.
   LuckOffset = diff * 120;
   // The luck starts that many real days after birth, on the calendar: its
   // year is the civil year of that day, not the birth year plus the age (a
   // December birth with 9 years 8 months reaches the tenth civil year).
   LuckStart = DateValue + LuckOffset;
-  LuckStartYear = YearOf(LuckStart);
+  LuckStartYear = DecodeDate(LuckStart).Year;
   // The age counts the 360-day years, whole ones only: 3,622 days make ten
   // years here, where ten years of 365 days would not be reached.
-  LuckStartAge = static_cast<int>(LuckOffset / 360);
+  LuckStartAge = static_cast<int>(LuckOffset / Days{360});
 }
 
 Pillar TOrvBazi::LuckPillar(int i) const {

@@ -8,6 +8,7 @@
 
 #include "calendar/base.h"
 #include "calendar/codes.h"
+#include "calendar/dates.h"
 
 namespace orv {
 
@@ -57,8 +58,8 @@ class TOrvBazi : public TOrvBase {
   static constexpr int kStemRow = 0, kBranchRow = 1, kHiddenRow = 2, kTenGodRow = 5,
                        kGrowthRow = 11;
 
-  // Starts at the current local date and time, a man, already derived.
-  TOrvBazi();
+  // Starts without a date, a man; nothing derived.
+  TOrvBazi() = default;
 
   void SetMale(bool male) { Male = male ? 1 : 0; }
   // Recomputes the base and everything of the chart from the date and sex.
@@ -70,8 +71,8 @@ class TOrvBazi : public TOrvBase {
   std::array<std::array<int, 4>, 12> Grid{};  // [row][pillar]
   SpiritList Spirits{};
   int LifePalace = 0;
-  double LuckOffset = 0;  // days of life before the first luck pillar
-  double LuckStart = 0;   // date value at which it begins
+  Seconds LuckOffset{};   // life before the first luck pillar
+  Moment LuckStart;       // the moment it begins
   int LuckStartAge = 0;
   int LuckStartYear = 0;
   uint8_t Male = 1;
@@ -84,7 +85,7 @@ class TOrvBazi : public TOrvBase {
 // The chart text (GBK, CR LF line ends) of a derived chart.
 std::string BaziText(const TOrvBazi& chart);
 
-// The finished chart text (GBK, CR LF line ends) of a date value and sex.
-std::string BaziChartText(double date, bool male);
+// The finished chart text (GBK, CR LF line ends) of a moment and sex.
+std::string BaziChartText(Moment date, bool male);
 
 }  // namespace orv

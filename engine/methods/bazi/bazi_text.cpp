@@ -105,8 +105,8 @@ class LineBuffer {
 };
 
 // Term name, then day, hour and minute of its instant.
-void AppendTerm(std::string& text, int term, double instant) {
-  const DateTimeParts at = DecodeDateTime(instant);
+void AppendTerm(std::string& text, int term, Moment instant) {
+  const CivilTime at = DecodeDateTime(instant);
   text += SolarTermName(term);
   AppendInt(text, at.Day);
   text += kDayMark;
@@ -183,7 +183,7 @@ std::string BaziText(const TOrvBazi& chart) {
   AppendTerm(text, chart.QiTerm, chart.QiInstant);
 
   // Luck start as years, months of 30 days and days.
-  const long long whole = WholeDays(chart.LuckOffset);
+  const long long whole = std::chrono::floor<Days>(chart.LuckOffset).count();
   text += kCrLf;
   text += kCrLf;
   text += kLuckFrom;
@@ -195,7 +195,7 @@ std::string BaziText(const TOrvBazi& chart) {
   text += kLuckBegins;
 
   // The civil date of the luck start.
-  const DateTimeParts start = DecodeDateTime(chart.LuckStart);
+  const CivilDate start = DecodeDate(chart.LuckStart);
   text += kCrLf;
   text += kLuckDateLabel;
   AppendInt(text, start.Month);
@@ -221,7 +221,7 @@ std::string BaziText(const TOrvBazi& chart) {
   return text;
 }
 
-std::string BaziChartText(double date, bool male) {
+std::string BaziChartText(Moment date, bool male) {
   TOrvBazi chart;
   chart.SetDate(date);
   chart.SetMale(male);

@@ -1,7 +1,6 @@
 // TOrvDlr: the derivation of a Da Liu Ren chart from the base chart.
 #include "liuren.h"
 
-#include "calendar/dates.h"
 #include "calendar/solar_terms.h"
 
 namespace orv {
@@ -38,13 +37,7 @@ int EarthOf(const std::array<int, 12>& plate, int code) {
 
 }  // namespace
 
-TOrvDlr::TOrvDlr() {
-  HasBirthYear = 0;
-  ComputeMonthGeneral();
-  Compute();
-}
-
-void TOrvDlr::SetChartDate(double value) {
+void TOrvDlr::SetChartDate(Moment value) {
   SetDate(value);
   if (const auto terms = TermsOf(DateValue)) {
     JieInstant = terms->JieInstant;
@@ -53,7 +46,7 @@ void TOrvDlr::SetChartDate(double value) {
     QiTerm = terms->QiTerm;
     CurrentTerm = orv::CurrentTerm(DateValue, *terms);
   } else {
-    JieInstant = QiInstant = 0;
+    JieInstant = QiInstant = Moment{};
     JieTerm = QiTerm = CurrentTerm = 0;
   }
   ComputeMonthGeneral();
@@ -63,18 +56,18 @@ void TOrvDlr::SetChartDate(double value) {
 // before 大寒 in January, 子 from 大寒, 亥 from 雨水, … back to 寅 from 小雪
 // and 丑 again from 冬至.
 void TOrvDlr::ComputeMonthGeneral() {
-  if (!IsDecodable(DateValue)) {
+  if (!InCivilYears(DateValue)) {
     MonthGeneral = 0;
     return;
   }
-  int v = MonthOf(DateValue);
+  int v = DecodeDate(DateValue).Month;
   if (DateValue >= QiInstant) v = Wrap(v + 1, 12);
   MonthGeneral = BranchCode(Wrap(3 - v, 12));
 }
 
 void TOrvDlr::Compute() {
   // The hour branch of the date as it now stands (子 from 23:00).
-  const int h = HourOf(DateValue + 1.0 / 24) / 2 + 1;
+  const int h = DecodeDateTime(DateValue + Hours{1}).Hour / 2 + 1;
   ArrangeDay(h >= 4 && h <= 9);  // 卯 … 申
 }
 

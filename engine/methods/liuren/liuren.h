@@ -84,14 +84,13 @@ constexpr int TransmissionRecordIndex(int dayNumber, int lessonOneUpper) {
 
 class TOrvDlr : public TOrvBase {
  public:
-  // Starts at the current local date and time, already derived, without a
-  // birth year.
-  TOrvDlr();
+  // Starts without a date and without a birth year; nothing derived.
+  TOrvDlr() = default;
   virtual ~TOrvDlr() = default;
 
   // Stores the date, refreshes the solar terms of its civil month and the
   // monthly general; nothing else is recomputed until ArrangeDay.
-  virtual void SetChartDate(double value);
+  virtual void SetChartDate(Moment value);
   // ArrangeDay, daytime when the hour branch is 卯 to 申.
   virtual void Compute();
   // Recomputes the base and the whole chart as a daytime (昼) or night-time
@@ -141,6 +140,6 @@ class TOrvDlrStr : public TOrvDlr {
 
 // The chart text (GBK, CR LF line ends) of a date value with the calling
 // thread's rules; birthYear 0 or less: none. Asks nothing.
-std::string LiurenChartText(double date, bool daytime, bool male, int birthYear);
+std::string LiurenChartText(Moment date, bool daytime, bool male, int birthYear);
 
 }  // namespace orv

@@ -161,7 +161,7 @@ std::string TOrvDlrStr::LiurenText() const {
   return text;
 }
 
-std::string LiurenChartText(double date, bool daytime, bool male, int birthYear) {
+std::string LiurenChartText(Moment date, bool daytime, bool male, int birthYear) {
   TOrvDlrStr chart;
   chart.SetChartDate(date);
   chart.ArrangeDay(daytime);

@@ -111,7 +111,7 @@ void TOrv6yao::SetLines(int line6, int line5, int line4, int line3, int line2, i
   }
 }
 
-void TOrv6yao::CastFromTime(double date) {
+void TOrv6yao::CastFromTime(Moment date) {
   SetDate(date);
   Recompute();
   const int s = LunarYearBranchOrdinal + LunarCount[0] + LunarCount[1];

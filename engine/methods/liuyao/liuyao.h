@@ -79,7 +79,7 @@ class TOrv6yao : public TOrvBase {
   void SetLines(int line6, int line5, int line4, int line3, int line2, int line1);
   // The time hexagram of a date value (lunar year branch, month and day and
   // the hour branch, all of the moment one hour later): one moving line.
-  void CastFromTime(double date);
+  void CastFromTime(Moment date);
   // Derives the whole chart from the cast and the date. Run after a cast.
   virtual void Compute();
 
@@ -148,7 +148,7 @@ class TOrv6YaoStrLongyin : public TOrv6yaoLongyin {
 // The finished chart text of a date value, with the fixed display settings:
 // the hexagram from six line values (top line first) when manual, else cast
 // from the date; variant selects the second chart.
-std::string LiuyaoChartText(const std::array<int, 6>& linesTopFirst, bool manual, double date,
+std::string LiuyaoChartText(const std::array<int, 6>& linesTopFirst, bool manual, Moment date,
                             bool variant);
 
 }  // namespace orv

@@ -225,7 +225,7 @@ std::string YaoText(const TOrv6yao& chart, const TYaoTextOptions& options) {
   return text;
 }
 
-std::string LiuyaoChartText(const std::array<int, 6>& l, bool manual, double date, bool variant) {
+std::string LiuyaoChartText(const std::array<int, 6>& l, bool manual, Moment date, bool variant) {
   const auto cast = [&](TOrv6yao& chart) {
     chart.SetDate(date);
     if (manual)

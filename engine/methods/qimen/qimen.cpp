@@ -98,8 +98,6 @@ int JuOf(int term, int yuan) {
   return kJuTable[term][yuan];
 }
 
-TOrvQimen::TOrvQimen() { Plates = {}; }
-
 void TOrvQimen::SetPlacement(bool flying) {
   const uint8_t fly = flying ? 1 : 0;
   FlyStems = FlyDoors = FlyStars = FlyDeities = fly;

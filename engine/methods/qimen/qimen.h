@@ -80,9 +80,9 @@ class TOrvQimen : public TOrvBase {
   static constexpr int kPlateCount = 6;
   static constexpr int kPalaceCount = 9;
 
-  // The base at the current local date and time, the plates blank; the
-  // placement and the date are set before anything is read.
-  TOrvQimen();
+  // The plates blank, no date; the placement and the date are set before
+  // anything is read.
+  TOrvQimen() = default;
 
   // 1 flying placement for stems, doors, stars and deities alike, 0 rotating.
   void SetPlacement(bool flying);

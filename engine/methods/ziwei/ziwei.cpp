@@ -25,13 +25,6 @@ constexpr int SeriesPos(int start, int k, bool forward) { return Pos(forward ? s
 
 }  // namespace
 
-TOrvDouShu::TOrvDouShu() {
-  Palaces = {};
-  Brightness = {};
-  Male = 1;
-  Clockwise = (Male == 1) == IsYang(LunarYearStemOrdinal);
-}
-
 void TOrvDouShu::SetMale(bool male) {
   Male = male ? 1 : 0;
   Clockwise = (Male == 1) == IsYang(LunarYearStemOrdinal);
@@ -413,7 +406,7 @@ void TOrvDouShu::Compute() {
   BodyMaster = kBodyMaster[Y];
 }
 
-std::string ZiweiChartText(double date, bool male) {
+std::string ZiweiChartText(Moment date, bool male) {
   TOrvDouShu chart;
   chart.SetDate(date);
   chart.SetMale(male);

@@ -41,8 +41,8 @@ class TOrvDouShu : public TOrvBase {
 
   using Rows = std::array<std::array<int32_t, kEntries>, 13>;
 
-  // Starts at the current local date and time, a man; nothing placed yet.
-  TOrvDouShu();
+  // Starts without a date, a man; nothing placed yet.
+  TOrvDouShu() = default;
   virtual ~TOrvDouShu() = default;
 
   // Sets the sex and the direction that follows from it and the current
@@ -81,6 +81,6 @@ class TOrvDouShu : public TOrvBase {
 std::string ZiweiText(const TOrvDouShu& chart);
 
 // The finished chart text of a date value and sex.
-std::string ZiweiChartText(double date, bool male);
+std::string ZiweiChartText(Moment date, bool male);
 
 }  // namespace orv

@@ -296,10 +296,9 @@ std::string ZiweiText(const TOrvDouShu& chart) {
   std::array<Piece<32>, 6> centre;
   centre[1] << "四柱 " << PillarsLine(chart.Pillars(), " ");
   {
-    int year = 0, month = 0, day = 0;
-    DecodeDate(chart.DateValue, year, month, day);
+    const CivilDate date = DecodeDate(chart.DateValue);
     centre[2] << "阳历 ";
-    AppendDate(centre[2], year, month, day);
+    AppendDate(centre[2], date.Year, date.Month, date.Day);
     centre[2] << " ";
   }
   {
