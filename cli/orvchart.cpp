@@ -22,10 +22,9 @@
 #include <vector>
 
 #include "calendar/base.h"
+#include "calendar/calendar_text.h"
 #include "calendar/dates.h"
-#include "calendar/lunar.h"
-#include "calendar/solar_terms.h"
-#include "calendar/text.h"
+#include "calendar/text_writer.h"
 #include "engine_library.h"
 #include "exports/frame.h"
 #include "exports/orv.h"
@@ -384,14 +383,6 @@ std::string YearRange() {
   return std::to_string(ORV_FIRST_YEAR) + "-" + std::to_string(ORV_LAST_YEAR);
 }
 
-std::string TimeText(orv::Moment value) {
-  const orv::CivilTime p = orv::DecodeDateTime(value);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour,
-                p.Minute, p.Second);
-  return text;
-}
-
 // The local date and time of this computer, to the second.
 orv::Moment LocalNow() {
   const std::time_t now = std::time(nullptr);
@@ -428,22 +419,11 @@ int CalendarCommand(int argc, char** argv) {
   }
   orv::TOrvBase base;
   base.SetDate(date);
-  base.Recompute();
-  if (base.JieTerm == 0 || base.Lunar[0] == 0)
+  char text[512];
+  orv::TextWriter out(text, sizeof text);
+  if (!orv::CalendarText(base, out))
     throw UsageError("the calendar covers the years " + YearRange() + " only");
-
-  const auto& lunar = base.GetLunar();
-  const orv::Pillar lunarYear = orv::PillarOfNumber(orv::YearCycleNumber(lunar[0]));
-  const auto u = [](const std::string& gbk) { return ForTerminal(gbk); };
-  std::string out;
-  out += "公历：" + TimeText(date).substr(0, 16) + "\n";
-  out += "农历：" + std::to_string(lunar[0]) + "年（" + u(orv::PillarText(lunarYear)) + "年）" +
-         u(orv::LunarDateText(lunar[1], lunar[2])) + "\n";
-  out += "节气：" + u(orv::SolarTermName(base.CurrentTerm)) + "\n";
-  out += "本月：" + u(orv::SolarTermName(base.JieTerm)) + " " + TimeText(base.JieInstant) + "　" +
-         u(orv::SolarTermName(base.QiTerm)) + " " + TimeText(base.QiInstant) + "\n";
-  out += "四柱：" + u(orv::PillarsLine(base.Pillars(), " ")) + "\n";
-  std::fputs(out.c_str(), stdout);
+  std::fputs(ForTerminal(std::string(out.View())).c_str(), stdout);
   return 0;
 }
 

@@ -5,30 +5,21 @@
 
 namespace orv {
 
-std::array<int, 8> TOrvBase::PillarCodes() const {
-  return {YearPillar.Stem, YearPillar.Branch, MonthPillar.Stem, MonthPillar.Branch,
-          DayPillar.Stem,  DayPillar.Branch,  HourPillar.Stem,  HourPillar.Branch};
+void TOrvBase::SetDate(Moment value) {
+  if (dated_ && value == DateValue) return;
+  DateValue = value;
+  Recompute();
 }
 
 void TOrvBase::Clear() {
   const Moment keep = DateValue;
-  LunarYearStemOrdinal = LunarYearBranchOrdinal = 0;
-  Lunar = {};
-  DayXun = {};
-  CivilYear = CivilMonth = CivilDay = CivilHour = CivilMinute = 0;
-  LunarYearNumber = 0;
-  LunarCount = {};
-  HourOrdinal = 0;
-  LunarYear = 0;
-  LunarYearPillar = {};
-  JieInstant = QiInstant = Moment{};
-  JieTerm = QiTerm = CurrentTerm = 0;
-  YearPillar = MonthPillar = DayPillar = HourPillar = {};
+  static_cast<BaseChart&>(*this) = BaseChart{};
   DateValue = keep;
 }
 
 void TOrvBase::Recompute() {
   Clear();
+  dated_ = true;
   const Moment d = DateValue;
   if (!InCivilYears(d)) return;
   const Moment x = d + Hours{1};

@@ -61,14 +61,4 @@ bool IsVoid(const Pillar& p, int branch) {
   return branch == v[0] || branch == v[1];
 }
 
-int NextCode(int code) {
-  if (code >= kBranchFirst && code <= kBranchLast) return CodeOf(Ordinal(code) + 1, CodeKind::Branch);
-  return CodeOf(code + 1, CodeKind::Stem);
-}
-
-int PrevCode(int code) {
-  if (code >= kBranchFirst && code <= kBranchLast) return CodeOf(Ordinal(code) - 1, CodeKind::Branch);
-  return CodeOf(code - 1, CodeKind::Stem);
-}
-
 }  // namespace orv

@@ -63,11 +63,4 @@ Pillar XunHead(const Pillar& p);
 std::array<int, 2> VoidBranches(const Pillar& p);
 bool IsVoid(const Pillar& p, int branch);
 
-// Branch ordinals 1-12 stepped by one.
-constexpr int NextBranchOrdinal(int n) { return Wrap(n, 12, 1); }
-constexpr int PrevBranchOrdinal(int n) { return Wrap(n, 12, -1); }
-// A stem or branch code stepped within its kind.
-int NextCode(int code);
-int PrevCode(int code);
-
 }  // namespace orv

@@ -6,8 +6,6 @@
 
 #include <atomic>
 
-#include <cstdio>
-
 #include "orv.h"
 
 namespace {
@@ -20,38 +18,16 @@ ORV_EXPORT(void) SetQuestionHandler(OrvQuestionHandler handler) { questionHandle
 
 namespace orv {
 
-QuestionAnswer AskQuestion(const std::string& gbkText) {
+QuestionAnswer AskInstalledHandler(const char* question) {
   const OrvQuestionHandler handler = questionHandler.load();
   if (handler == nullptr) return kAnswerCancel;
-  switch (handler(gbkText.c_str())) {
+  switch (handler(question)) {
     case kAnswerBefore:
       return kAnswerBefore;
     case kAnswerAfter:
       return kAnswerAfter;
     default:
       return kAnswerCancel;
-  }
-}
-
-bool SameDoubleHour(Moment a, Moment b) {
-  const CivilTime p = DecodeDateTime(a);
-  const CivilTime q = DecodeDateTime(b);
-  return p.Year == q.Year && p.Month == q.Month && p.Day == q.Day &&
-         (p.Hour + 1) / 2 == (q.Hour + 1) / 2;
-}
-
-std::optional<Moment> AskTermSide(Moment date, Moment instant) {
-  if (!SameDoubleHour(date, instant)) return std::nullopt;
-  const CivilTime at = DecodeDateTime(instant);
-  char hhmm[8];
-  std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", at.Hour % 100, at.Minute % 100);
-  switch (AskQuestion(std::string("今日") + hhmm + "交节气，您所用的时间在此之前吗？")) {
-    case kAnswerBefore:
-      return instant - Seconds{1};
-    case kAnswerAfter:
-      return instant + Seconds{1};
-    default:
-      return std::nullopt;
   }
 }
 

@@ -70,7 +70,7 @@ TEST(TOrvBase, CivilAndTermFields) {
 TEST(TOrvBase, LunarFieldsFollowTheCivilDayAndTheNextHour) {
   // 23:30: Lunar is the civil day's date, the counted fields follow X (the next day).
   const TOrvBase b = At(1984, 2, 4, 23, 30);
-  EXPECT_EQ(b.GetLunar(), (std::array<int, 3>{1984, 1, 3}));
+  EXPECT_EQ(b.Lunar, (std::array<int, 3>{1984, 1, 3}));
   EXPECT_EQ(b.LunarCount, (std::array<int, 2>{1, 4}));
   EXPECT_EQ(b.LunarYear, 1984);
   EXPECT_EQ(b.LunarYearNumber, 1);
@@ -80,30 +80,30 @@ TEST(TOrvBase, LunarFieldsFollowTheCivilDayAndTheNextHour) {
   EXPECT_EQ(b.HourOrdinal, 1);
   // The last lunar day of 1983 at 23:00 already counts in the new year.
   const TOrvBase eve = At(1984, 2, 1, 23, 0);
-  EXPECT_EQ(eve.GetLunar(), (std::array<int, 3>{1983, 12, 30}));
+  EXPECT_EQ(eve.Lunar, (std::array<int, 3>{1983, 12, 30}));
   EXPECT_EQ(eve.LunarYear, 1984);
   EXPECT_EQ(eve.LunarCount, (std::array<int, 2>{1, 1}));
   // A leap month counts as the month after it.
   const TOrvBase leap = At(2023, 3, 22, 12, 0);
-  EXPECT_EQ(leap.GetLunar(), (std::array<int, 3>{2023, -2, 1}));
+  EXPECT_EQ(leap.Lunar, (std::array<int, 3>{2023, -2, 1}));
   EXPECT_EQ(leap.LunarCount, (std::array<int, 2>{3, 1}));
 }
 
-TEST(TOrvBase, PillarCodesBlock) {
+TEST(TOrvBase, PillarCodes) {
   const TOrvBase b = At(2000, 1, 1, 12, 0);
   // 己卯 丙子 戊午 戊午
-  EXPECT_EQ(b.PillarCodes(), (std::array<int, 8>{6, 14, 3, 11, 5, 17, 5, 17}));
+  EXPECT_EQ(b.Pillars(), (std::array<Pillar, 4>{{{6, 14}, {3, 11}, {5, 17}, {5, 17}}}));
 }
 
 // A chart object reads no clock: it starts without a date and computes
 // nothing until it is given one.
 TEST(TOrvBase, ConstructionReadsNoClockAndComputesNothing) {
   const TOrvBase b;
-  EXPECT_EQ(b.GetDate(), Moment{});
+  EXPECT_EQ(b.DateValue, Moment{});
   EXPECT_EQ(b.CivilYear, 0);
   EXPECT_EQ(b.JieTerm, 0);
   EXPECT_EQ(b.DayPillar, Pillar{});
-  EXPECT_EQ(b.GetLunar(), (std::array<int, 3>{0, 0, 0}));
+  EXPECT_EQ(b.Lunar, (std::array<int, 3>{0, 0, 0}));
 }
 
 // Moments at and past the ends of the tables (solar terms of 1900-2099,
@@ -146,12 +146,12 @@ TEST(TOrvBase, NeverReadsOutsideATable) {
     EXPECT_EQ(b.JieTerm != 0, c.terms);
     EXPECT_EQ(b.YearPillar.Stem != 0, c.terms);
     EXPECT_EQ(b.MonthPillar.Stem != 0, c.terms);
-    EXPECT_EQ(b.GetLunar()[0] != 0, c.lunar);
+    EXPECT_EQ(b.Lunar[0] != 0, c.lunar);
   }
   // Outside the lunar table the lunar fields stay empty; the day pillar is still known.
   b.SetDate(EncodeDateTime(1900, 1, 1, 12, 0));
   b.Recompute();
-  EXPECT_EQ(b.GetLunar(), (std::array<int, 3>{0, 0, 0}));
+  EXPECT_EQ(b.Lunar, (std::array<int, 3>{0, 0, 0}));
   EXPECT_EQ(PillarText(b.DayPillar), "甲戌");
 }
 

@@ -15,6 +15,7 @@
 #include "export_text.h"
 #include "exports/orv.h"
 #include "methods/bazi/bazi.h"
+#include "rendered_text.h"
 
 namespace orv {
 namespace {
@@ -28,6 +29,11 @@ using fixtures::TextLines;
 std::string Export(bool solar, bool leap, bool male, int y, int m, int d, int h) {
   return fixtures::ExportText(
       [&](char* buffer) { return StrBazi(solar, leap, male, y, m, d, h, buffer); });
+}
+
+// The text of the chart cast for a moment (to the second) and sex.
+std::string ChartText(Moment moment, bool male) {
+  return fixtures::TextOf(BaziText, Cast(moment, BaziOptions{male}));
 }
 
 // A man born on 1984-02-04 at 12:00.
@@ -46,7 +52,7 @@ TEST(BaziText, WorkedExample) {
   EXPECT_EQ(lines[24], "11、1995(乙亥)");
   EXPECT_EQ(lines[91], "78、2062(壬午)");
 
-  ExpectSameText(BaziChartText(EncodeDateTime(1984, 2, 4, 12, 0), true), kWorkedExample);
+  ExpectSameText(ChartText(EncodeDateTime(1984, 2, 4, 12, 0), true), kWorkedExample);
   // The lunar input of the same day: 正月初三 1984.
   ExpectSameText(Export(false, false, true, 1984, 1, 3, 12), kWorkedExample);
 }
@@ -83,7 +89,7 @@ TEST(BaziText, ManBornBeforeTheLichunInstant) {
           "",
       }) +
       BaziYearLines(9, 1993, {"甲子", "癸亥", "壬戌", "辛酉", "庚申", "己未", "戊午"});
-  ExpectSameText(BaziChartText(EncodeDateTime(1984, 2, 4, 23, 10), true), expected);
+  ExpectSameText(ChartText(EncodeDateTime(1984, 2, 4, 23, 10), true), expected);
 }
 
 // A woman, lunar input 2023 闰二月初八 at 17:00 (solar 2023-03-29): 癸卯
@@ -165,9 +171,7 @@ TEST(BaziText, TenSpiritsOnOnePillar) {
 }
 
 TEST(BaziText, LuckStartText) {
-  TOrvBazi chart;
-  chart.SetDate(EncodeDateTime(1984, 2, 4, 12, 0));
-  chart.Derive();
+  BaziChart chart = Cast(EncodeDateTime(1984, 2, 4, 12, 0), BaziOptions{});
   struct {
     Seconds offset;
     const char* line;
@@ -180,7 +184,7 @@ TEST(BaziText, LuckStartText) {
   };
   for (const auto& c : cases) {
     chart.LuckOffset = c.offset;
-    EXPECT_EQ(TextLines(BaziText(chart))[19], c.line) << c.offset.count();
+    EXPECT_EQ(TextLines(fixtures::TextOf(BaziText, chart))[19], c.line) << c.offset.count();
   }
 }
 
@@ -223,7 +227,7 @@ TEST(BaziText, LuckStartAgeAndYear) {
 // once, in the month and day of birth.
 TEST(BaziText, BirthAtASectionalTermInstant) {
   const Moment jie = SolarTermInstant(2024, 3, 0);  // 2024-03-05 10:22:xx
-  const std::vector<std::string> lines = TextLines(BaziChartText(jie, true));
+  const std::vector<std::string> lines = TextLines(ChartText(jie, true));
   ASSERT_GT(lines.size(), 22u);
   EXPECT_EQ(lines[0], "男命：2024年3月5日");
   EXPECT_EQ(lines[19], "命主从0岁0月0天开始行大运");

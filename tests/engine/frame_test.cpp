@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "calendar/dates.h"
+#include "calendar/text_writer.h"
 
 namespace orv {
 namespace {
@@ -82,14 +83,21 @@ TEST(ResolveDate, LunarHourMovingPastTheTablesIsRefused) {
   EXPECT_EQ(value, EncodeDate(1984, 2, 5));
 }
 
-TEST(CopyChart, CutsAtTheLastWholeCharacter) {
+// The text written as one piece into a buffer of `capacity` bytes.
+std::size_t Write(std::string_view text, char* buffer, std::size_t capacity) {
+  TextWriter out(buffer, capacity);
+  out << text;
+  return out.Size();
+}
+
+TEST(TextWriter, CutsAtTheLastWholeCharacter) {
   // 2999 bytes of room: a run of double-byte characters is cut before the
   // character that would straddle the limit.
   std::string text;
   text += 'x';
   while (text.size() < 5000) text += "甲";
   std::vector<char> buffer(3100, '\x55');
-  CopyChart(text, buffer.data(), 3000);
+  Write(text, buffer.data(), 3000);
   const std::string copied(buffer.data());
   EXPECT_EQ(copied.size(), 2999u);  // 'x' + 1499 characters
   EXPECT_EQ(copied, text.substr(0, 2999));
@@ -97,25 +105,38 @@ TEST(CopyChart, CutsAtTheLastWholeCharacter) {
   EXPECT_EQ(buffer[3000], '\x55');  // nothing past the capacity
 
   std::string even = text.substr(1);  // characters only: 2998 bytes fit, not 2999
-  CopyChart(even, buffer.data(), 3000);
+  Write(even, buffer.data(), 3000);
   EXPECT_EQ(std::string(buffer.data()).size(), 2998u);
+
+  // Written a character at a time, as the renderers write their pieces, the
+  // text is cut at the same place, and nothing after the cut is written.
+  std::vector<char> pieces(3100, '\x55');
+  TextWriter out(pieces.data(), 3000);
+  out << "x";
+  for (int i = 0; i < 2000; ++i) out << "甲";
+  out << "y";
+  EXPECT_TRUE(out.WasCut());
+  EXPECT_EQ(std::string(pieces.data()), text.substr(0, 2999));
+  EXPECT_EQ(pieces[3000], '\x55');
 }
 
-TEST(CopyChart, ShortTextsAndEdges) {
+TEST(TextWriter, ShortTextsAndEdges) {
   std::vector<char> buffer(16, '\x55');
-  CopyChart("", buffer.data(), 16);
+  Write("", buffer.data(), 16);
   EXPECT_EQ(buffer[0], '\0');
   EXPECT_EQ(buffer[1], '\x55');
-  CopyChart("甲子\r\n", buffer.data(), 16);
+  Write("甲子\r\n", buffer.data(), 16);
   EXPECT_EQ(std::string(buffer.data()), "甲子\r\n");
-  CopyChart("abc", nullptr, 16);  // no buffer: nothing written, no crash
+  EXPECT_EQ(Write("abc", nullptr, 16), 0u);  // no buffer: nothing written, no crash
+  EXPECT_EQ(Write("abc", buffer.data(), 0), 0u);
+  EXPECT_EQ(buffer[0], std::string("甲")[0]);  // a buffer of no bytes is not touched
 }
 
 // GBK: a lead byte 0x81-0xFE and the byte after it (0x40-0xFE, ASCII letters
 // among them) make one character; 0x80 and 0xFF are single bytes. The cut
 // falls before a character that does not fit, and a lead byte with nothing
 // after it is a byte of its own, whether the text fits or not.
-TEST(CopyChart, CutsOnlyBetweenGbkCharacters) {
+TEST(TextWriter, CutsOnlyBetweenGbkCharacters) {
   struct {
     const char* name;
     std::string text;
@@ -136,13 +157,13 @@ TEST(CopyChart, CutsOnlyBetweenGbkCharacters) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(GbkPrefixLength(c.text, c.limit), c.length);
-    // The copy reads the text from a block of exactly its own bytes, so that
-    // a read past its end is a sanitizer error, and writes the prefix and
-    // its zero into a buffer of limit + 1 bytes.
+    // The writer reads the text from a block of exactly its own bytes, so
+    // that a read past its end is a sanitizer error, and writes the prefix
+    // and its zero into a buffer of limit + 1 bytes.
     const std::vector<char> source(c.text.begin(), c.text.end());
     std::vector<char> buffer(c.limit + 2, '\x55');
-    CopyChart(std::string_view(source.data(), source.size()), buffer.data(), c.limit + 1);
+    EXPECT_EQ(Write(std::string_view(source.data(), source.size()), buffer.data(), c.limit + 1),
+              c.length);
     EXPECT_EQ(std::string(buffer.data()), c.text.substr(0, c.length));
     EXPECT_EQ(buffer[c.limit + 1], '\x55');
   }

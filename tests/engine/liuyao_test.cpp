@@ -59,7 +59,7 @@ std::string RelativeName(int r) { return r >= -2 && r <= 2 ? RelativeFullNames[r
 
 // "甲子子孙": stem, branch and relative of a line.
 std::string LineText(const TYaoLine& line) {
-  return PillarText(line.Stem, line.Branch) + RelativeName(line.Relative);
+  return std::string(PillarText(line.Stem, line.Branch)) + RelativeName(line.Relative);
 }
 
 // The six lines, bottom first.
@@ -292,7 +292,7 @@ TEST(LiuyaoBeasts, StartByTheDayStem) {
 TEST(LiuyaoTimeCast, RemaindersOfZeroAreTheModulus) {
   // Lunar 1984 (子, 1) 正月初六 = 1984-02-07, 05:00 (卯, 4): S = 8, T = 12.
   const TOrv6yao chart = Timed(EncodeDateTime(1984, 2, 7, 5, 0));
-  ASSERT_EQ(chart.GetLunar(), (std::array<int, 3>{1984, 1, 6}));
+  ASSERT_EQ(chart.Lunar, (std::array<int, 3>{1984, 1, 6}));
   EXPECT_EQ(HexagramName(chart.MainBits), "地雷复");  // upper 坤 (8), lower 震 (4)
   for (int i = 0; i < 6; ++i) EXPECT_EQ(chart.MainLines[i].Moving, i == 5 ? 1 : 0) << i;
   EXPECT_EQ(HexagramName(chart.ChangedBits), "山雷颐");
@@ -302,7 +302,7 @@ TEST(LiuyaoTimeCast, ALeapMonthCountsAsTheNextMonth) {
   // Lunar 2023 (卯, 4) 闰二月初一 = 2023-03-22, 12:00 (午, 7): M = 3, S = 8,
   // T = 15: upper 坤, lower 艮, third line moving.
   const TOrv6yao chart = Timed(EncodeDateTime(2023, 3, 22, 12, 0));
-  ASSERT_EQ(chart.GetLunar(), (std::array<int, 3>{2023, -2, 1}));
+  ASSERT_EQ(chart.Lunar, (std::array<int, 3>{2023, -2, 1}));
   EXPECT_EQ(HexagramName(chart.MainBits), "地山谦");
   for (int i = 0; i < 6; ++i) EXPECT_EQ(chart.MainLines[i].Moving, i == 2 ? 1 : 0) << i;
   EXPECT_EQ(HexagramName(chart.ChangedBits), "坤为地");
@@ -312,7 +312,7 @@ TEST(LiuyaoTimeCast, At23HoursTheNextDayCounts) {
   // 1984-02-04 23:00 counts as lunar 正月初四 子 hour: S = 1 + 1 + 4 = 6,
   // T = 7: upper 坎, lower 艮, first line moving.
   const TOrv6yao chart = Timed(EncodeDateTime(1984, 2, 4, 23, 0));
-  EXPECT_EQ(chart.GetLunar(), (std::array<int, 3>{1984, 1, 3}));
+  EXPECT_EQ(chart.Lunar, (std::array<int, 3>{1984, 1, 3}));
   EXPECT_EQ(HexagramName(chart.MainBits), "水山蹇");
   for (int i = 0; i < 6; ++i) EXPECT_EQ(chart.MainLines[i].Moving, i == 0 ? 1 : 0) << i;
   EXPECT_EQ(HexagramName(chart.ChangedBits), "水火既济");
@@ -325,7 +325,7 @@ TEST(LiuyaoTimeCast, At23HoursTheNextDayCounts) {
   // The last evening of lunar 1983 (亥, 12) at 23:00 counts as 1984 (子)
   // 正月初一 子: S = 3, T = 4: 火雷噬嗑, fourth line, into 山雷颐.
   const TOrv6yao eve = Timed(EncodeDateTime(1984, 2, 1, 23, 0));
-  EXPECT_EQ(eve.GetLunar(), (std::array<int, 3>{1983, 12, 30}));
+  EXPECT_EQ(eve.Lunar, (std::array<int, 3>{1983, 12, 30}));
   EXPECT_EQ(HexagramName(eve.MainBits), "火雷噬嗑");
   for (int i = 0; i < 6; ++i) EXPECT_EQ(eve.MainLines[i].Moving, i == 3 ? 1 : 0) << i;
   EXPECT_EQ(HexagramName(eve.ChangedBits), "山雷颐");
@@ -357,8 +357,8 @@ TEST(LiuyaoVariant, QianOnThreeDays) {
   for (const auto& c : cases) {
     const TOrv6yaoLongyin chart = Manual<TOrv6yaoLongyin>(c.date, {1, 1, 1, 1, 1, 1});
     std::vector<std::string> lines;
-    for (const TYaoLine& line : chart.MainLines) lines.push_back(PillarText(line.Stem, line.Branch));
-    EXPECT_EQ(lines, c.lines) << PillarText(chart.DayPillar);
+    for (const TYaoLine& line : chart.MainLines) lines.emplace_back(PillarText(line.Stem, line.Branch));
+    EXPECT_EQ(lines, c.lines) << PillarText(chart.DayPillar).View();
   }
 }
 

@@ -37,7 +37,7 @@ const std::string kQuestion = "今日09:47交节气，您所用的时间在此�
 
 TEST_F(Question, WithoutHandlerTheAnswerIsCancel) {
   SetQuestionHandler(nullptr);
-  EXPECT_EQ(orv::AskQuestion(kQuestion), orv::kAnswerCancel);
+  EXPECT_EQ(orv::AskInstalledHandler(kQuestion.c_str()), orv::kAnswerCancel);
 }
 
 TEST_F(Question, HandlerGetsTheGbkTextAndItsAnswerComesBack) {
@@ -54,7 +54,7 @@ TEST_F(Question, HandlerGetsTheGbkTextAndItsAnswerComesBack) {
     SCOPED_TRACE(c.handlerAnswer);
     nextAnswer = c.handlerAnswer;
     seenText.clear();
-    EXPECT_EQ(orv::AskQuestion(kQuestion), c.expected);
+    EXPECT_EQ(orv::AskInstalledHandler(kQuestion.c_str()), c.expected);
     EXPECT_EQ(seenText, kQuestion);
   }
   EXPECT_EQ(seenCalls, 6);
@@ -66,9 +66,9 @@ TEST_F(Question, HandlerGetsTheGbkTextAndItsAnswerComesBack) {
 TEST_F(Question, RemovingTheHandlerRestoresCancel) {
   nextAnswer = 0;
   SetQuestionHandler(&RecordingHandler);
-  EXPECT_EQ(orv::AskQuestion(kQuestion), orv::kAnswerBefore);
+  EXPECT_EQ(orv::AskInstalledHandler(kQuestion.c_str()), orv::kAnswerBefore);
   SetQuestionHandler(nullptr);
-  EXPECT_EQ(orv::AskQuestion(kQuestion), orv::kAnswerCancel);
+  EXPECT_EQ(orv::AskInstalledHandler(kQuestion.c_str()), orv::kAnswerCancel);
   EXPECT_EQ(seenCalls, 1);
 }
 
@@ -103,23 +103,30 @@ TEST_F(Question, TermSideMovesTheChartAcrossTheChange) {
   SetQuestionHandler(&RecordingHandler);
 
   nextAnswer = 0;
-  const auto before = orv::AskTermSide(chart, instant);
+  const auto before = orv::AskTermSide(chart, instant, &orv::AskInstalledHandler);
   ASSERT_TRUE(before.has_value());
   EXPECT_EQ(*before, instant - second);
   EXPECT_EQ(seenText, "今日09:00交节气，您所用的时间在此之前吗？");
 
   nextAnswer = 1;
-  const auto after = orv::AskTermSide(chart, instant);
+  const auto after = orv::AskTermSide(chart, instant, &orv::AskInstalledHandler);
   ASSERT_TRUE(after.has_value());
   EXPECT_EQ(*after, instant + second);
 
   nextAnswer = 2;
-  EXPECT_FALSE(orv::AskTermSide(chart, instant).has_value());
+  EXPECT_FALSE(orv::AskTermSide(chart, instant, &orv::AskInstalledHandler).has_value());
+  EXPECT_EQ(seenCalls, 3);
+
+  // A chart cast without an asker keeps its moment and asks nothing.
+  EXPECT_FALSE(orv::AskTermSide(chart, instant, nullptr).has_value());
   EXPECT_EQ(seenCalls, 3);
 
   // The neighbouring double hour is not asked about.
-  EXPECT_FALSE(orv::AskTermSide(orv::EncodeDateTime(2000, 1, 6, 8, 0), instant).has_value());
-  EXPECT_FALSE(orv::AskTermSide(orv::EncodeDateTime(2000, 1, 6, 11, 0), instant).has_value());
+  for (const int hour : {8, 11})
+    EXPECT_FALSE(orv::AskTermSide(orv::EncodeDateTime(2000, 1, 6, hour, 0), instant,
+                                  &orv::AskInstalledHandler)
+                     .has_value())
+        << hour;
   EXPECT_EQ(seenCalls, 3);
 }
 

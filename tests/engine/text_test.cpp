@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "calendar/names.h"
+#include "rendered_text.h"
 
 namespace orv {
 namespace {
@@ -37,9 +38,9 @@ TEST(Names, PillarsAndNumbers) {
   EXPECT_EQ(PillarsLine(p, " ").size(), 19u);  // 8 characters of two bytes, 3 blanks
   EXPECT_EQ(PillarsLine(p, ""), "甲子丙寅戊辰庚申");
   EXPECT_EQ(PillarText(10, 22), "癸亥");
-  EXPECT_EQ(IntText(0), "0");
-  EXPECT_EQ(IntText(1984), "1984");
-  EXPECT_EQ(IntText(-7), "-7");
+  // Numbers are decimal digits, "-" for negative ones, as the writer writes them.
+  EXPECT_EQ(fixtures::Rendered([](TextWriter& out) { out << 0 << " " << 1984 << " " << -7; }),
+            "0 1984 -7");
 }
 
 TEST(Names, TablesByNumber) {
@@ -63,22 +64,38 @@ TEST(Names, TablesByNumber) {
   EXPECT_EQ(NayinName({10, 22}), "大海水");
 }
 
-TEST(ReplaceToken, FirstOccurrenceOnly) {
-  std::string text = "<1> and <1> and <2>";
-  ReplaceToken(text, "<1>", "甲子");
-  EXPECT_EQ(text, "甲子 and <1> and <2>");
-  ReplaceToken(text, "<1>", "乙丑");
-  EXPECT_EQ(text, "甲子 and 乙丑 and <2>");
-  ReplaceToken(text, "<9>", "x");
-  EXPECT_EQ(text, "甲子 and 乙丑 and <2>");
-  ReplaceToken(text, "<2>", "");
-  EXPECT_EQ(text, "甲子 and 乙丑 and ");
+// Each token of a template line is replaced by its value in one pass: "<1>"
+// is not a part of "<10>", a value may be empty, and what lies outside the
+// tokens (an unclosed "<" among it) stays.
+TEST(ReplaceTokens, AngleTokens) {
+  const auto fill = [](std::string_view line) {
+    return fixtures::Rendered([&](TextWriter& out) {
+      ReplaceAngleTokens(out, line, [&](std::string_view token) {
+        if (token == "1") out << "甲子";
+        if (token == "10") out << "one";
+      });
+    });
+  };
+  EXPECT_EQ(fill("<1> and <10> and <2>."), "甲子 and one and .");
+  EXPECT_EQ(fill("no tokens"), "no tokens");
+  EXPECT_EQ(fill("a < b"), "a < b");
+  EXPECT_EQ(fill("<1>"), "甲子");
 }
 
-TEST(ReplaceToken, LongerAndShorterValues) {
-  std::string text = "a<10>b<1>c";
-  ReplaceToken(text, "<1>", "one");  // "<10>" is not "<1>"
-  EXPECT_EQ(text, "a<10>bonec");
+// A digit 0-8 followed by a letter a-g is a token; other digits and letters
+// stay, and so do the bytes of GBK characters (their second bytes are never
+// ASCII digits).
+TEST(ReplaceTokens, CellTokens) {
+  const auto fill = [](std::string_view line) {
+    return fixtures::Rendered([&](TextWriter& out) {
+      ReplaceCellTokens(out, line, [&](int digit, char letter) {
+        out << "[" << digit << std::string_view(&letter, 1) << "]";
+      });
+    });
+  };
+  EXPECT_EQ(fill("│3a│8g│"), "│[3a]│[8g]│");
+  EXPECT_EQ(fill("9a 3h 0b"), "9a 3h [0b]");
+  EXPECT_EQ(fill("4a4b4c"), "[4a][4b][4c]");
 }
 
 }  // namespace

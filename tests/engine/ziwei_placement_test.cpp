@@ -77,7 +77,7 @@ int AfterStar(const TOrvDouShu& chart, const std::string& star) {
 std::vector<std::string> StarsOf(const TOrvDouShu& chart, int p) {
   std::vector<std::string> names;
   for (int e = TOrvDouShu::kFirstStarEntry; e <= TOrvDouShu::kLastStarEntry; ++e)
-    if (chart.Palaces[p][e] != 0) names.push_back(NameOf(chart.Palaces[p][e]));
+    if (chart.Palaces[p][e] != 0) names.emplace_back(NameOf(chart.Palaces[p][e]));
   return names;
 }
 
@@ -91,9 +91,15 @@ int BrightnessOf(const TOrvDouShu& chart, const std::string& star) {
 
 enum Level { None = 0, Miao = 1, Wang = 2, De = 3, Li = 4, Ping = 5, Xian = 6, Xianluo = 7 };
 
-TEST(ZiweiTables, CodeNamesAreTheSymbolNames) {
-  for (int i = 0; i < ziwei_tables::kCodeNameCount; ++i)
-    EXPECT_EQ(NameOf(ziwei_tables::kFirstNamedCode + i), ziwei_tables::kCodeNames[i]) << i;
+// The tables name stars, marks and palaces by the symbol names of the codes
+// 23-104, which are told apart by name only when each occurs once there.
+TEST(ZiweiTables, NamesOfTheCodesTheTablesUseAreUnique) {
+  for (int a = ziwei_tables::kFirstNamedCode; a <= ziwei_tables::kLastNamedCode; ++a)
+    for (int b = a + 1; b <= ziwei_tables::kLastNamedCode; ++b)
+      EXPECT_NE(NameOf(a), NameOf(b)) << a << " " << b;
+  static_assert(ziwei_tables::Star("命宫") == 23);
+  static_assert(ziwei_tables::Star("天德") == 102);  // not the 岁前 star 138
+  static_assert(ziwei_tables::Star("月德") == 104);
 }
 
 // 甲子 year, first month, first day, 子 hour (1984-02-02 00:00), a man.

@@ -7,10 +7,11 @@
 namespace orv {
 
 void TOrvBazi::Derive() {
-  Recompute();
+  // 1. The base was recomputed when the date was set.
   FillGrid();
   Forward = (Male != 0) == IsYang(YearPillar.Stem) ? 1 : 0;
   FindLuckStart();
+  for (int i = 0; i < kLuckPeriods; ++i) LuckPillars[static_cast<std::size_t>(i)] = LuckPillar(i);
   LifePalace = LifePalaceOf(MonthPillar.Branch, HourPillar.Branch);
   Spirits = SpiritsOf(Pillars(), Forward != 0);
 }
@@ -53,6 +54,14 @@ void TOrvBazi::FindLuckStart() {
 Pillar TOrvBazi::LuckPillar(int i) const {
   const int n = CycleNumber(MonthPillar);
   return PillarOfNumber(Forward ? Wrap(n + i + 1, 60) : Wrap(n - i - 1, 60));
+}
+
+BaziChart Cast(Moment moment, const BaziOptions& options) {
+  TOrvBazi chart;
+  chart.SetDate(moment);
+  chart.SetMale(options.Male);
+  chart.Derive();
+  return {chart, chart};
 }
 
 }  // namespace orv

@@ -278,13 +278,6 @@ bool StemsAreTriple(int a, int b, int c, const ValueList& triple) {
 
 }  // namespace
 
-const char SpiritNames[kSpiritCount][9] = {
-    "　　", "贵人", "太极", "天德", "月德", "三奇", "福星", "文昌", "魁罡", "国印", "学堂",
-    "词馆", "德秀", "驿马", "华盖", "将星", "金舆", "金神", "天医", "禄神", "拱禄",
-    "天赦", "红鸾", "天喜", "天罗", "地网", "羊刃", "亡神", "劫煞", "灾煞", "勾煞",
-    "绞煞", "孤辰", "寡宿", "元辰", "空亡", "十恶大败", "桃花", "孤鸾", "阴差阳错", "四废",
-    "红艳"};
-
 std::array<int, 3> HiddenStems(int branch) {
   if (!IsBranch(branch)) return {0, 0, 0};
   const int k = Ordinal(branch) - 1;
