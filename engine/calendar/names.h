@@ -13,7 +13,7 @@ namespace orv {
 // "none"). SolarTermNames: by term number 1-24. TenGodLongNames and
 // TenGodShortNames: by ten-god number 0-10. GrowthLongNames and
 // GrowthShortNames: by stage ordinal 1-12. NayinNames: by
-// (cycle number - 1) / 2.
+// (cycle number - 1) / 2. RelativeFullNames and RelativeShortNames: below.
 
 inline constexpr char SymbolNames[194][7] = {
     "　",                                                                        // 0
@@ -75,5 +75,11 @@ inline constexpr char NayinNames[30][7] = {
     "白腊金", "杨柳木", "泉中水", "屋上土", "霹雳火", "松柏木", "常流水", "沙中金",
     "山下火", "平地木", "壁上土", "金箔金", "佛灯火", "天河水", "大驿土", "钗钏金",
     "桑松木", "大溪水", "沙中土", "天上火", "石榴木", "大海水"};
+
+// The six relatives by the Relation of a palace's (or a day stem's)
+// element to a line's (or a branch's), stored at relation + 2: 妻财 子孙 兄弟
+// 父母 官鬼, short 财 子 兄 父 官.
+inline constexpr char RelativeFullNames[5][5] = {"妻财", "子孙", "兄弟", "父母", "官鬼"};
+inline constexpr char RelativeShortNames[5][3] = {"财", "子", "兄", "父", "官"};
 
 }  // namespace orv

@@ -33,6 +33,10 @@ struct DateBlock {
 // lunar search, and the resulting moment inside 1902-2050, else
 // kResultLunarNotFound. The moment is left as it was on a nonzero result.
 int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, Moment& value);
+// The same with a time of day to the second: the minutes and seconds are
+// added as they come, like the hour of a lunar date.
+int ResolveMoment(bool solar, bool leap, int year, int month, int day, int hour, int minute,
+                  int second, Moment& value);
 
 // A dated export: resolves the date block and, when it resolves, writes the
 // chart text render(moment, out) into the buffer (capacity bytes, the

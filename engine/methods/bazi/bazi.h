@@ -8,6 +8,7 @@
 #include "calendar/base.h"
 #include "calendar/codes.h"
 #include "calendar/dates.h"
+#include "calendar/json_writer.h"
 #include "calendar/text.h"
 
 namespace orv {
@@ -105,5 +106,8 @@ BaziChart Cast(Moment moment, const BaziOptions& options);
 
 // The chart text (GBK, CR LF line ends).
 void BaziText(const BaziChart& chart, TextWriter& out);
+
+// The chart as data: the "chart" member of the JSON export.
+void BaziJson(const BaziChart& chart, JsonWriter& out);
 
 }  // namespace orv

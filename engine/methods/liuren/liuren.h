@@ -10,6 +10,7 @@
 #include "calendar/base.h"
 #include "calendar/codes.h"
 #include "calendar/term_question.h"
+#include "calendar/json_writer.h"
 #include "calendar/text_writer.h"
 
 namespace orv {
@@ -175,5 +176,8 @@ struct LiurenOptions {
 // SetChartDate and ArrangeDay; the birth year; the solar-term question, each
 // answer that moves the moment arranging again (the birth-year values stay).
 LiurenChart Cast(Moment moment, const LiurenOptions& options);
+
+// The chart as data: the "chart" member of the JSON export.
+void LiurenJson(const LiurenChart& chart, JsonWriter& out);
 
 }  // namespace orv

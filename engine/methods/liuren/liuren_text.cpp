@@ -36,22 +36,11 @@ constexpr std::string_view kTemplate[14] = {
 constexpr std::string_view kVoidMark = "◎";      // the transmission is void
 constexpr std::string_view kVoidSeatMark = "⊙";  // its seat is void
 
-// The relative of a branch seen from the day stem, short form.
+// The relative of a branch seen from the day stem, short form; "　" when
+// there is none.
 std::string_view RelativeName(int dayStem, int branch) {
-  switch (CodeRelation(dayStem, branch)) {
-    case 0:
-      return "兄";
-    case 1:
-      return "父";
-    case 2:
-      return "官";
-    case -2:
-      return "财";
-    case -1:
-      return "子";
-    default:
-      return "　";
-  }
+  const int relation = CodeRelation(dayStem, branch);
+  return relation >= -2 && relation <= 2 ? SlotText(RelativeShortNames[relation + 2]) : kFullSpace;
 }
 
 // Writes the value of the token row + "|" + column.

@@ -193,7 +193,7 @@ LiuyaoChart CastWith(Chart& chart, Moment moment, const LiuyaoOptions& options) 
   else
     chart.CastFromTime(moment);
   chart.Compute();
-  return {chart, chart, options.Attachment, chart.Options};
+  return {chart, chart, options.Attachment, chart.Options, options.Manual};
 }
 
 }  // namespace

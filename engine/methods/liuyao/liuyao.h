@@ -12,40 +12,11 @@
 
 #include "calendar/base.h"
 #include "calendar/codes.h"
+#include "calendar/json_writer.h"
 #include "calendar/text_writer.h"
+#include "liuyao_tables.h"
 
 namespace orv {
-
-// Trigram numbers 1-8: 乾 兑 离 震 巽 坎 艮 坤.
-constexpr int kTrigramCount = 8;
-
-struct Trigram {
-  char Name[3];
-  uint8_t Lines[3];     // bottom, middle, top; 1 yang
-  int Element;          // element number (codes.h)
-  int InnerStem;        // stem code in the lower half of a hexagram
-  int OuterStem;        // stem code in the upper half
-  int Branches[6];      // branch codes of lines 0-5; the upper half uses 3-5
-};
-// Indexed by trigram number; entry 0 is empty.
-extern const Trigram Trigrams[kTrigramCount + 1];
-
-// Indexed (upper - 1) * 8 + (lower - 1).
-extern const char HexagramFullNames[64][9];
-extern const char HexagramShortNames[64][5];
-
-// Relative codes -2..2, stored at code + 2.
-enum Relative { kWealth = -2, kOffspring = -1, kSibling = 0, kParent = 1, kOfficer = 2 };
-extern const char RelativeFullNames[5][5];   // 妻财 子孙 兄弟 父母 官鬼
-extern const char RelativeShortNames[5][3];  // 财 子 兄 父 官
-
-// Beast codes 0-5.
-extern const char BeastFullNames[6][5];   // 青龙 朱雀 勾陈 腾蛇 白虎 玄武
-extern const char BeastShortNames[6][3];
-
-// Line glyphs by line style 0-8: [style][0] yin, [style][1] yang.
-constexpr int kLineStyleCount = 9;
-extern const char LineGlyphs[kLineStyleCount][2][11];
 
 // Trigram number of three lines (bottom first, nonzero is yang).
 int TrigramOf(int bottom, int middle, int top);
@@ -154,6 +125,7 @@ class TOrv6YaoStrLongyin : public TOrv6yaoLongyin {
 struct LiuyaoChart : BaseChart, LiuyaoFields {
   LineAttachment Attachment = LineAttachment::ByTrigrams;
   TYaoTextOptions Options;
+  bool Manual = false;  // cast from six line values, else from the moment
 };
 
 struct LiuyaoOptions {
@@ -172,5 +144,8 @@ LiuyaoChart Cast(Moment moment, const LiuyaoOptions& options);
 // The chart text (GBK, CR LF line ends), written with the chart's options:
 // the rendering of TOrv6YaoStr.
 void YaoText(const LiuyaoChart& chart, TextWriter& out);
+
+// The chart as data: the "chart" member of the JSON export.
+void LiuyaoJson(const LiuyaoChart& chart, JsonWriter& out);
 
 }  // namespace orv

@@ -17,11 +17,12 @@ constexpr std::string_view kResponseMark = "应";
 constexpr std::string_view kMovingYinMark = "×";
 constexpr std::string_view kMovingYangMark = "○";
 
-template <std::size_t N, std::size_t W>
-std::string_view Slot(const char (&table)[N][W], int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= N) return {};
-  return SlotText(table[index]);
-}
+constexpr auto kBeastFullNames = SlotViews(BeastFullNames);
+constexpr auto kBeastShortNames = SlotViews(BeastShortNames);
+constexpr auto kRelativeFullNames = SlotViews(RelativeFullNames);
+constexpr auto kRelativeShortNames = SlotViews(RelativeShortNames);
+constexpr auto kHexagramFullNames = SlotViews(HexagramFullNames);
+constexpr auto kHexagramShortNames = SlotViews(HexagramShortNames);
 
 std::string_view TrigramName(int trigram) {
   if (trigram < 1 || trigram > kTrigramCount) return {};
@@ -59,8 +60,8 @@ class GridWriter {
   void Write(TextWriter& text) {
     // 1. Beasts.
     for (int i = 0; i < 6; ++i)
-      left_[i] << (options_.FullBeastNames ? Slot(BeastFullNames, chart_.Beast[i])
-                                           : Slot(BeastShortNames, chart_.Beast[i]));
+      left_[i] << Entry(options_.FullBeastNames ? kBeastFullNames : kBeastShortNames,
+                        chart_.Beast[i]);
     // 2. The hidden-spirit column, blank where no spirit stands.
     if (chart_.HasHidden) {
       for (int i = 0; i < 6; ++i) {
@@ -134,21 +135,20 @@ class GridWriter {
   std::string_view Glyph(int yang) const {
     const int style = options_.LineStyle;
     if (style < 0 || style >= kLineStyleCount) return {};
-    return Slot(LineGlyphs[style], yang ? 1 : 0);
+    return SlotText(LineGlyphs[style][yang ? 1 : 0]);
   }
   // Stem and branch (or the branch alone), then the relative.
   void Attachment(Row& row, const TYaoLine& line) const {
     if (options_.ShowStems) row << NameOf(line.Stem);
     row << NameOf(line.Branch);
-    row << (options_.FullRelativeNames ? Slot(RelativeFullNames, line.Relative + 2)
-                                       : Slot(RelativeShortNames, line.Relative + 2));
+    row << Entry(options_.FullRelativeNames ? kRelativeFullNames : kRelativeShortNames,
+                 line.Relative + 2);
   }
   std::string_view HexagramName(const std::array<uint8_t, 6>& bits) const {
     const int lower = TrigramOf(bits[0], bits[1], bits[2]);
     const int upper = TrigramOf(bits[3], bits[4], bits[5]);
     const int index = (upper - 1) * 8 + (lower - 1);
-    return options_.FullHexagramNames ? Slot(HexagramFullNames, index)
-                                      : Slot(HexagramShortNames, index);
+    return Entry(options_.FullHexagramNames ? kHexagramFullNames : kHexagramShortNames, index);
   }
 
   const LiuyaoFields& chart_;

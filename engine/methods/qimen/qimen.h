@@ -15,6 +15,7 @@
 #include "calendar/base.h"
 #include "calendar/codes.h"
 #include "calendar/term_question.h"
+#include "calendar/json_writer.h"
 #include "calendar/text_writer.h"
 
 namespace orv {
@@ -148,5 +149,8 @@ void QimenHeader(const QimenChart& chart, TextWriter& out);
 void QimenGrid(const QimenChart& chart, TextWriter& out);
 // The header, an empty line and the grid (GBK).
 void QimenText(const QimenChart& chart, TextWriter& out);
+
+// The chart as data: the "chart" member of the JSON export.
+void QimenJson(const QimenChart& chart, JsonWriter& out);
 
 }  // namespace orv

@@ -7,12 +7,18 @@
 #include <array>
 #include <optional>
 
+#include "calendar/json_writer.h"
 #include "calendar/text_writer.h"
 
 namespace orv {
 
 constexpr int kXuankongPeriods = 9;     // 一运 … 九运, held as 0-8
 constexpr int kXuankongMountains = 24;  // 壬 子 癸 丑 艮 寅 … 戌 乾 亥, held as 0-23
+
+// The 24 mountains by index.
+inline constexpr char MountainNames[kXuankongMountains][3] = {
+    "壬", "子", "癸", "丑", "艮", "寅", "甲", "卯", "乙", "辰", "巽", "巳",
+    "丙", "午", "丁", "未", "坤", "申", "庚", "酉", "辛", "戌", "乾", "亥"};
 
 // One palace of the chart. Stars 一白 … 九紫 are held as star − 1 (0-8).
 struct XuankongPalace {
@@ -49,5 +55,8 @@ std::optional<XuankongChart> Cast(const XuankongOptions& options);
 // The ten-line text of a chart (GBK, CR LF between lines, none after the
 // last).
 void XuankongText(const XuankongChart& chart, TextWriter& out);
+
+// The chart as data: the "chart" member of the JSON export.
+void XuankongJson(const XuankongChart& chart, JsonWriter& out);
 
 }  // namespace orv

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "calendar/base.h"
+#include "calendar/json_writer.h"
 #include "calendar/text_writer.h"
 
 namespace orv {
@@ -25,6 +26,10 @@ enum ZiweiCode : int {
   kSuiJianCode = 129,   // 岁前 series (岁建 …), 12 codes
   kChangShengCode = 141 // 长生 series (growth stages), 12 codes
 };
+
+// Brightness levels 1-7 (0: none) and bureaus 2-6 by name.
+inline constexpr char BrightnessNames[8][3] = {"", "庙", "旺", "得", "利", "平", "闲", "陷"};
+inline constexpr char BureauNames[7][7] = {"", "", "水二局", "木三局", "金四局", "土五局", "火六局"};
 
 // What the placement of a Purple Star chart adds to the base.
 struct ZiweiFields {
@@ -123,5 +128,8 @@ ZiweiChart Cast(Moment moment, const ZiweiOptions& options);
 
 // The chart text (GBK, 45 lines of 66 bytes, each ended by CR LF).
 void ZiweiText(const ZiweiChart& chart, TextWriter& out);
+
+// The chart as data: the "chart" member of the JSON export.
+void ZiweiJson(const ZiweiChart& chart, JsonWriter& out);
 
 }  // namespace orv

@@ -122,8 +122,8 @@ constexpr SlotOffsets kSlots = [] {
 }();
 
 constexpr std::string_view kBodyMark = "◆身";
-constexpr std::string_view kBrightnessNames[8] = {"", "庙", "旺", "得", "利", "平", "闲", "陷"};
-constexpr std::string_view kBureauNames[7] = {"", "", "水二局", "木三局", "金四局", "土五局", "火六局"};
+constexpr auto kBrightnessNames = SlotViews(BrightnessNames);
+constexpr auto kBureauNames = SlotViews(BureauNames);
 
 // Exactly width bytes of text: cut at the last whole GBK character that
 // fits, or filled up with ASCII spaces.
