@@ -29,9 +29,12 @@ FixedText<64> PillarsLine(const std::array<Pillar, 4>& pillars, std::string_view
   return line;
 }
 
+void detail::CopyLong(char* to, const char* from, std::size_t n) { std::memcpy(to, from, n); }
+
 void TextWriter::CutAt(std::string_view piece) {
-  if (cut_) return;
+  if (cut_ || piece.empty()) return;
   cut_ = true;
+  truncated_ = true;
   std::size_t n = 0;
   const std::size_t room = static_cast<std::size_t>(limit_ - at_);
   while (n < piece.size()) {
@@ -43,6 +46,7 @@ void TextWriter::CutAt(std::string_view piece) {
   std::memcpy(at_, piece.data(), n);
   at_ += n;
   *at_ = '\0';
+  limit_ = at_;
 }
 
 void WriteCivilDate(TextWriter& out, const CivilTime& civil) {

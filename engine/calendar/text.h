@@ -91,38 +91,76 @@ inline TextWriter& operator<<(TextWriter& out, const Pillar& p) {
 // The civil date as "%d年%d月%d日" (2024年2月10日).
 void WriteCivilDate(TextWriter& out, const CivilTime& civil);
 
-// A template line written with every token in it replaced by its value, in
-// one pass: the text ReplaceToken gives when it replaces each token of the
-// line in turn, since every token occurs once and no value holds a token.
-// Tokens are "<" ... ">" (ReplaceAngleTokens, value(token without the angle
-// brackets)) or a digit 0-8 followed by a letter a-g (ReplaceCellTokens,
-// value(digit, letter)).
-template <typename Value>
-void ReplaceAngleTokens(TextWriter& out, std::string_view line, Value&& value) {
-  std::size_t at = 0;
-  while (at < line.size()) {
-    const std::size_t open = line.find('<', at);
+// A template line split while compiling into the text between its tokens
+// and the tokens: Text[i] comes before Tokens[i], Text[Count] ends the line.
+// Tokens are "<" ... ">" (AngleTokens; the token is what lies between the
+// brackets) or a digit 0-8 followed by a letter a-g (CellTokens). A line with
+// more than N tokens does not compile.
+template <std::size_t N>
+struct TemplateLine {
+  std::array<std::string_view, N + 1> Text{};
+  std::array<std::string_view, N> Tokens{};
+  std::size_t Count = 0;
+};
+
+template <std::size_t N>
+constexpr TemplateLine<N> AngleTokens(std::string_view line) {
+  TemplateLine<N> t;
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t open = line.find('<', from);
     const std::size_t close = open == std::string_view::npos ? open : line.find('>', open);
     if (close == std::string_view::npos) break;
-    out << line.substr(at, open - at);
-    value(line.substr(open + 1, close - open - 1));
-    at = close + 1;
+    if (t.Count == N) throw "more tokens than the line was given room for";
+    t.Text[t.Count] = line.substr(from, open - from);
+    t.Tokens[t.Count++] = line.substr(open + 1, close - open - 1);
+    from = close + 1;
   }
-  out << line.substr(at);
+  t.Text[t.Count] = line.substr(from);
+  return t;
 }
 
-template <typename Value>
-void ReplaceCellTokens(TextWriter& out, std::string_view line, Value&& value) {
+template <std::size_t N>
+constexpr TemplateLine<N> CellTokens(std::string_view line) {
+  TemplateLine<N> t;
   std::size_t from = 0;
   for (std::size_t at = 0; at + 1 < line.size(); ++at) {
     const char digit = line[at], letter = line[at + 1];
     if (digit < '0' || digit > '8' || letter < 'a' || letter > 'g') continue;
-    out << line.substr(from, at - from);
-    value(digit - '0', letter);
+    if (t.Count == N) throw "more tokens than the line was given room for";
+    t.Text[t.Count] = line.substr(from, at - from);
+    t.Tokens[t.Count++] = line.substr(at, 2);
     from = at + 2;
     ++at;
   }
-  out << line.substr(from);
+  t.Text[t.Count] = line.substr(from);
+  return t;
+}
+
+// A template line written with every token replaced by its value (value
+// writes it): the text ReplaceToken gives when it replaces each token of the
+// line in turn, since every token occurs once and no value holds a token.
+template <std::size_t N, typename Value>
+void ReplaceTokens(TextWriter& out, const TemplateLine<N>& line, Value&& value) {
+  for (std::size_t i = 0; i < line.Count; ++i) {
+    out << line.Text[i];
+    value(line.Tokens[i]);
+  }
+  out << line.Text[line.Count];
+}
+
+// The lines of a template, each split while compiling.
+template <std::size_t N, std::size_t Lines>
+constexpr std::array<TemplateLine<N>, Lines> AngleTemplate(const std::string_view (&lines)[Lines]) {
+  std::array<TemplateLine<N>, Lines> split{};
+  for (std::size_t i = 0; i < Lines; ++i) split[i] = AngleTokens<N>(lines[i]);
+  return split;
+}
+template <std::size_t N, std::size_t Lines>
+constexpr std::array<TemplateLine<N>, Lines> CellTemplate(const std::string_view (&lines)[Lines]) {
+  std::array<TemplateLine<N>, Lines> split{};
+  for (std::size_t i = 0; i < Lines; ++i) split[i] = CellTokens<N>(lines[i]);
+  return split;
 }
 
 }  // namespace orv

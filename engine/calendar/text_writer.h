@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -35,6 +36,53 @@ class FixedText {
   std::size_t size_ = 0;
 };
 
+namespace detail {
+
+// Copies more than 16 bytes.
+void CopyLong(char* to, const char* from, std::size_t n);
+
+// Copies n bytes, without a call for the few bytes of a name or a label:
+// two overlapping words of the right size cover any n up to 16.
+inline void CopyBytes(char* to, const char* from, std::size_t n) {
+  if (n > 16) {
+    CopyLong(to, from, n);
+  } else if (n >= 8) {
+    std::uint64_t a, b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + n - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + n - 8, &b, 8);
+  } else if (n >= 4) {
+    std::uint32_t a, b;
+    std::memcpy(&a, from, 4);
+    std::memcpy(&b, from + n - 4, 4);
+    std::memcpy(to, &a, 4);
+    std::memcpy(to + n - 4, &b, 4);
+  } else if (n >= 2) {
+    std::uint16_t a, b;
+    std::memcpy(&a, from, 2);
+    std::memcpy(&b, from + n - 2, 2);
+    std::memcpy(to, &a, 2);
+    std::memcpy(to + n - 2, &b, 2);
+  } else if (n == 1) {
+    *to = *from;
+  }
+}
+
+// The decimal digits of v at p (at most 20 bytes); the end of what it wrote.
+constexpr char* WriteDigits(char* p, unsigned long long v) {
+  char reversed[20] = {};
+  int count = 0;
+  do {
+    reversed[count++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  while (count > 0) *p++ = reversed[--count];
+  return p;
+}
+
+}  // namespace detail
+
 // n in decimal digits, "-" in front of a negative number; with a width, the
 // digits zero-padded to at least that many.
 constexpr FixedText<24> Decimal(long long n, int width = 0) {
@@ -64,16 +112,17 @@ class TextWriter {
   TextWriter(char* buffer, std::size_t capacity)
       : begin_(buffer),
         at_(buffer),
-        limit_(buffer == nullptr || capacity == 0 ? buffer : buffer + capacity - 1) {
-    if (begin_ != nullptr && capacity > 0) *at_ = '\0';
-    cut_ = begin_ == nullptr || capacity == 0;
+        limit_(buffer == nullptr || capacity == 0 ? buffer : buffer + capacity - 1),
+        cut_(buffer == nullptr || capacity == 0) {
+    if (!cut_) *at_ = '\0';
   }
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
 
+  // A cut text has no room left, so that one test decides every piece.
   TextWriter& operator<<(std::string_view piece) {
-    if (!cut_ && piece.size() <= static_cast<std::size_t>(limit_ - at_)) {
-      std::memcpy(at_, piece.data(), piece.size());
+    if (piece.size() <= static_cast<std::size_t>(limit_ - at_)) {
+      detail::CopyBytes(at_, piece.data(), piece.size());
       at_ += piece.size();
       *at_ = '\0';
     } else {
@@ -81,8 +130,25 @@ class TextWriter {
     }
     return *this;
   }
-  TextWriter& operator<<(char c) { return *this << std::string_view(&c, 1); }
-  TextWriter& operator<<(int n) { return *this << Decimal(n).View(); }
+  TextWriter& operator<<(char c) {
+    if (at_ < limit_) {
+      *at_++ = c;
+      *at_ = '\0';
+    } else {
+      CutAt(std::string_view(&c, 1));
+    }
+    return *this;
+  }
+  TextWriter& operator<<(int n) {
+    if (limit_ - at_ >= 12) {
+      if (n < 0) *at_++ = '-';
+      at_ = detail::WriteDigits(at_, n < 0 ? 0ULL - static_cast<unsigned long long>(n)
+                                           : static_cast<unsigned long long>(n));
+      *at_ = '\0';
+      return *this;
+    }
+    return *this << Decimal(n).View();
+  }
   // The piece `times` times (nothing when times is not positive).
   void Repeat(std::string_view piece, long long times) {
     for (long long k = 0; k < times; ++k) *this << piece;
@@ -100,7 +166,7 @@ class TextWriter {
   std::size_t Size() const { return static_cast<std::size_t>(at_ - begin_); }
   std::string_view View() const { return {begin_, Size()}; }
   // True when a piece did not fit and the text was cut.
-  bool WasCut() const { return cut_ && begin_ != limit_; }
+  bool WasCut() const { return truncated_; }
 
  private:
   void CutAt(std::string_view piece);
@@ -108,7 +174,8 @@ class TextWriter {
   char* begin_;
   char* at_;
   char* limit_;  // the place of the terminating zero of a full buffer
-  bool cut_ = false;
+  bool cut_;      // nothing more is written
+  bool truncated_ = false;
 };
 
 }  // namespace orv

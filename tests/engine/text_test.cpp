@@ -70,7 +70,7 @@ TEST(Names, TablesByNumber) {
 TEST(ReplaceTokens, AngleTokens) {
   const auto fill = [](std::string_view line) {
     return fixtures::Rendered([&](TextWriter& out) {
-      ReplaceAngleTokens(out, line, [&](std::string_view token) {
+      ReplaceTokens(out, AngleTokens<4>(line), [&](std::string_view token) {
         if (token == "1") out << "甲子";
         if (token == "10") out << "one";
       });
@@ -88,14 +88,24 @@ TEST(ReplaceTokens, AngleTokens) {
 TEST(ReplaceTokens, CellTokens) {
   const auto fill = [](std::string_view line) {
     return fixtures::Rendered([&](TextWriter& out) {
-      ReplaceCellTokens(out, line, [&](int digit, char letter) {
-        out << "[" << digit << std::string_view(&letter, 1) << "]";
-      });
+      ReplaceTokens(out, CellTokens<4>(line), [&](std::string_view token) { out << "[" << token << "]"; });
     });
   };
   EXPECT_EQ(fill("│3a│8g│"), "│[3a]│[8g]│");
   EXPECT_EQ(fill("9a 3h 0b"), "9a 3h [0b]");
   EXPECT_EQ(fill("4a4b4c"), "[4a][4b][4c]");
+}
+
+// A template is split while compiling: its lines, their text and tokens are
+// constants.
+TEST(ReplaceTokens, TemplatesSplitWhileCompiling) {
+  static constexpr std::string_view kLines[] = {"<a>-<b>", "3a 9a"};
+  constexpr auto angle = AngleTemplate<2>(kLines);
+  static_assert(angle[0].Count == 2 && angle[0].Tokens[1] == "b" && angle[0].Text[1] == "-");
+  static_assert(angle[1].Count == 0 && angle[1].Text[0] == "3a 9a");
+  constexpr auto cell = CellTemplate<2>(kLines);
+  static_assert(cell[1].Count == 1 && cell[1].Tokens[0] == "3a" && cell[1].Text[1] == " 9a");
+  SUCCEED();
 }
 
 }  // namespace

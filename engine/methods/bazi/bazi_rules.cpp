@@ -5,6 +5,7 @@
 // key position ("·" or "—": no value), and turned into codes while
 // compiling; a character that is not a stem or a branch does not compile.
 #include <cstddef>
+#include <cstdint>
 
 #include "bazi.h"
 
@@ -242,33 +243,58 @@ int KeyPosition(Key kind, const Pillar& p) {
   return -1;
 }
 
-void MarkByTable(SpiritList& spirits, const std::array<Pillar, 4>& pillars, const TableRule& rule) {
-  bool marked[4] = {false, false, false, false};
+// What a table rule marks, made while compiling: for each key position, the
+// codes (as bits of a mask) that any of its value lists holds there.
+using Targets = std::array<std::uint32_t, 12>;
+
+constexpr Targets TargetsOf(const TableRule& rule) {
+  Targets targets{};
+  for (std::size_t position = 0; position < 12; ++position)
+    for (const ValueList& list : rule.Lists)
+      if (static_cast<int>(position) < list.Count && list[static_cast<int>(position)] != 0)
+        targets[position] |= 1u << list[static_cast<int>(position)];
+  return targets;
+}
+
+template <std::size_t N>
+constexpr std::array<Targets, N> TargetsOf(const TableRule (&rules)[N]) {
+  std::array<Targets, N> targets{};
+  for (std::size_t i = 0; i < N; ++i) targets[i] = TargetsOf(rules[i]);
+  return targets;
+}
+
+constexpr auto kFirstTargets = TargetsOf(kFirstTableRules);
+constexpr auto kSecondTargets = TargetsOf(kSecondTableRules);
+
+// The stem and the branch of each pillar as bits of a mask.
+using PillarBits = std::array<std::uint32_t, 4>;
+
+void MarkByTable(SpiritList& spirits, const std::array<Pillar, 4>& pillars, const PillarBits& bits,
+                 const TableRule& rule, const Targets& targets) {
+  unsigned marked = 0;
   for (int key = 0; key < 4; ++key) {
     if ((rule.Keys & (1 << key)) == 0) continue;
-    const int position = KeyPosition(rule.KeyKind, pillars[key]);
+    const int position = KeyPosition(rule.KeyKind, pillars[static_cast<std::size_t>(key)]);
     if (position < 0) continue;
-    for (const ValueList& list : rule.Lists) {
-      if (list.Count == 0) continue;
-      const int value = list[position];
-      if (value == 0) continue;
-      for (int p = 0; p < 4; ++p) {
-        if (rule.OthersOnly && p == key) continue;
-        if (pillars[p].Stem == value || pillars[p].Branch == value) marked[p] = true;
-      }
+    const std::uint32_t mask = targets[static_cast<std::size_t>(position)];
+    for (int p = 0; p < 4; ++p) {
+      if (rule.OthersOnly && p == key) continue;
+      if ((bits[static_cast<std::size_t>(p)] & mask) != 0) marked |= 1u << p;
     }
   }
   for (int p = 0; p < 4; ++p)
-    if (marked[p]) AddSpirit(spirits, rule.Spirit, p);
+    if ((marked >> p & 1u) != 0) AddSpirit(spirits, rule.Spirit, p);
 }
 
-void ApplyTableRules(SpiritList& spirits, const std::array<Pillar, 4>& pillars, bool forward,
-                     const TableRule* rules, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
+template <std::size_t N>
+void ApplyTableRules(SpiritList& spirits, const std::array<Pillar, 4>& pillars,
+                     const PillarBits& bits, bool forward, const TableRule (&rules)[N],
+                     const std::array<Targets, N>& targets) {
+  for (std::size_t i = 0; i < N; ++i) {
     const When direction = rules[i].Direction;
     if ((direction == When::Forward && !forward) || (direction == When::Backward && forward))
       continue;
-    MarkByTable(spirits, pillars, rules[i]);
+    MarkByTable(spirits, pillars, bits, rules[i], targets[i]);
   }
 }
 
@@ -323,7 +349,11 @@ SpiritList SpiritsOf(const std::array<Pillar, 4>& pillars, bool forward) {
   const Pillar& hour = pillars[kHour];
   const int season = IsBranch(month.Branch) ? SeasonOf(month.Branch) : -1;
 
-  ApplyTableRules(spirits, pillars, forward, kFirstTableRules, std::size(kFirstTableRules));
+  PillarBits bits{};
+  for (std::size_t p = 0; p < 4; ++p)
+    bits[p] = (pillars[p].Stem >= 0 && pillars[p].Stem < 32 ? 1u << pillars[p].Stem : 0u) |
+              (pillars[p].Branch >= 0 && pillars[p].Branch < 32 ? 1u << pillars[p].Branch : 0u);
+  ApplyTableRules(spirits, pillars, bits, forward, kFirstTableRules, kFirstTargets);
 
   for (const ValueList& triple : kSanQiTriples) {
     if (StemsAreTriple(year.Stem, month.Stem, day.Stem, triple)) AddSpirit(spirits, kSanQi, kYear);
@@ -341,7 +371,7 @@ SpiritList SpiritsOf(const std::array<Pillar, 4>& pillars, bool forward) {
     }
   }
 
-  ApplyTableRules(spirits, pillars, forward, kSecondTableRules, std::size(kSecondTableRules));
+  ApplyTableRules(spirits, pillars, bits, forward, kSecondTableRules, kSecondTargets);
 
   if (IsStem(day.Stem) && IsBranch(day.Branch)) {
     const std::array<int, 2> voids = VoidBranches(day);

@@ -1,6 +1,7 @@
 // The Four Pillars chart text: a two-line header, the seven-line grid filled
 // from its template, the life palace and the spirits of each pillar, the
 // solar terms of the civil month, the luck start and seventy year lines.
+#include <cstring>
 #include <string_view>
 
 #include "bazi.h"
@@ -20,6 +21,8 @@ constexpr std::string_view kGridTemplate[7] = {
     "　<1!0>　  　<1!1>　  　<1!2>　  　<1!3>",
     "<n!0>  <n!1>  <n!2>  <n!3>",
 };
+
+constexpr auto kGrid = AngleTemplate<12>(kGridTemplate);
 
 constexpr std::string_view kPillarLabels[4] = {"年柱：", "月柱：", "日柱：", "时柱："};
 constexpr auto kSpiritNames = SlotViews(SpiritNames);
@@ -57,8 +60,8 @@ void WriteGridValue(const BaziChart& chart, std::string_view token, TextWriter& 
 // The grid: stems, branches, hidden stems, their short ten gods, the growth
 // stages and the nayin; then an empty line.
 void WriteGrid(const BaziChart& chart, TextWriter& out) {
-  for (const std::string_view line : kGridTemplate) {
-    ReplaceAngleTokens(out, line, [&](std::string_view token) { WriteGridValue(chart, token, out); });
+  for (const auto& line : kGrid) {
+    ReplaceTokens(out, line, [&](std::string_view token) { WriteGridValue(chart, token, out); });
     out << kCrLf;
   }
   out << kCrLf;
@@ -103,17 +106,89 @@ void WriteLuckStart(const BaziChart& chart, TextWriter& out) {
   out << "于交运年的阳历" << start.Month << "月" << start.Day << "日交运" << kCrLf << kCrLf;
 }
 
+// The texts of the sixty pillars by cycle number (甲子 1 … 癸亥 60): four
+// bytes each, every stem and branch being one character.
+constexpr auto kPillarTexts = [] {
+  std::array<std::array<char, 4>, 61> texts{};
+  for (int n = 1; n <= 60; ++n) {
+    const Pillar p = PillarOfNumber(n);
+    const std::string_view stem = NameOf(p.Stem), branch = NameOf(p.Branch);
+    if (stem.size() != 2 || branch.size() != 2) throw "a stem or a branch of more than one character";
+    auto& text = texts[static_cast<std::size_t>(n)];
+    text = {stem[0], stem[1], branch[0], branch[1]};
+  }
+  return texts;
+}();
+
+// Fixed-size pieces of a line at p; the end of what they wrote.
+template <std::size_t N>
+char* PutFixed(char* p, const char (&bytes)[N]) {  // a literal: its N - 1 bytes
+  std::memcpy(p, bytes, N - 1);
+  return p + N - 1;
+}
+char* PutPillar(char* p, int cycle) {
+  std::memcpy(p, kPillarTexts[static_cast<std::size_t>(cycle)].data(), 4);
+  return p + 4;
+}
+
+// A number of decimal digits that counts up by one.
+class Counter {
+ public:
+  explicit Counter(int value)
+      : end_(detail::WriteDigits(digits_, static_cast<unsigned>(value < 0 ? 0 : value))) {}
+  std::string_view View() const { return {digits_, static_cast<std::size_t>(end_ - digits_)}; }
+  // The digits at p (copied eight bytes at a time); the end of them.
+  char* PutAt(char* p) const {
+    const auto n = static_cast<std::size_t>(end_ - digits_);
+    std::memcpy(p, digits_, 8);
+    if (n > 8) std::memcpy(p + 8, digits_ + 8, 16);
+    return p + n;
+  }
+  void Next() {
+    for (char* p = end_; p > digits_;) {
+      --p;
+      if (*p != '9') {
+        ++*p;
+        return;
+      }
+      *p = '0';
+    }
+    std::memmove(digits_ + 1, digits_, static_cast<std::size_t>(end_ - digits_));
+    digits_[0] = '1';
+    ++end_;
+  }
+
+ private:
+  char digits_[24] = {};
+  char* end_;
+};
+
 // Seventy year lines: age, year and its pillar; the first of each decade
-// names its luck pillar.
+// names its luck pillar. Ages, years and their pillars count up line by
+// line; each line is made in a small buffer of its own and written whole.
 void WriteYearLines(const BaziChart& chart, TextWriter& out) {
+  Counter age(chart.LuckStartAge);
+  Counter year(chart.LuckStartYear);
+  int cycle = YearCycleNumber(chart.LuckStartYear);
   for (int i = 0; i < BaziFields::kLuckPeriods; ++i) {
     for (int k = 0; k < 10; ++k) {
-      const int n = 10 * i + k;
-      const int year = chart.LuckStartYear + n;
-      out << chart.LuckStartAge + n << "、" << year << "(" << PillarOfNumber(YearCycleNumber(year))
-          << ")";
-      if (k == 0) out << "交" << chart.LuckPillars[static_cast<std::size_t>(i)] << "运";
-      out << kCrLf;
+      char line[96];
+      char* p = age.PutAt(line);
+      p = PutFixed(p, "、");
+      p = year.PutAt(p);
+      p = PutFixed(p, "(");
+      p = PutPillar(p, cycle);
+      p = PutFixed(p, ")");
+      if (k == 0) {
+        p = PutFixed(p, "交");
+        p = PutPillar(p, CycleNumber(chart.LuckPillars[static_cast<std::size_t>(i)]));
+        p = PutFixed(p, "运");
+      }
+      p = PutFixed(p, "\r\n");
+      out << std::string_view(line, static_cast<std::size_t>(p - line));
+      age.Next();
+      year.Next();
+      cycle = cycle % 60 + 1;
     }
   }
 }

@@ -33,6 +33,8 @@ constexpr std::string_view kTemplate[14] = {
     "　　　<C6|3> <C4|3><C2|3>　<C3|3> <C5|3>",
 };
 
+constexpr auto kLines = AngleTemplate<5>(kTemplate);
+
 constexpr std::string_view kVoidMark = "◎";      // the transmission is void
 constexpr std::string_view kVoidSeatMark = "⊙";  // its seat is void
 
@@ -93,9 +95,9 @@ void TOrvDlrStr::LiurenText(const LiurenChart& chart, TextWriter& out) {
   LiurenHeader(chart, out);
   LifeYearLine(chart, out);
   out << kCrLf;
-  for (int i = 0; i < 14; ++i) {
+  for (std::size_t i = 0; i < kLines.size(); ++i) {
     if (i > 0) out << kCrLf;
-    ReplaceAngleTokens(out, kTemplate[i], [&](std::string_view token) {
+    ReplaceTokens(out, kLines[i], [&](std::string_view token) {
       // row letter and number, "|", column number
       const std::size_t bar = token.find('|');
       if (bar == std::string_view::npos) return;

@@ -51,15 +51,20 @@ constexpr std::string_view kRotatingGrid[] = {
     "└─────┴─────┴─────┘",
 };
 
+constexpr auto kFlyingLines = CellTemplate<9>(kFlyingGrid);
+constexpr auto kRotatingLines = CellTemplate<9>(kRotatingGrid);
+
 struct GridLayout {
-  const std::string_view* Lines;
-  int LineCount;
+  const TemplateLine<9>* Lines;
+  std::size_t LineCount;
   // Letter of each plate (0: not drawn).
   char PlateLetters[QimenFields::kPlateCount];
 };
 
-constexpr GridLayout kFlyingLayout = {kFlyingGrid, 10, {'d', 'a', 'f', 'c', 'e', 'b'}};
-constexpr GridLayout kRotatingLayout = {kRotatingGrid, 13, {'f', 'c', 'e', 'b', 0, 'g'}};
+constexpr GridLayout kFlyingLayout = {kFlyingLines.data(), kFlyingLines.size(),
+                                      {'d', 'a', 'f', 'c', 'e', 'b'}};
+constexpr GridLayout kRotatingLayout = {kRotatingLines.data(), kRotatingLines.size(),
+                                        {'f', 'c', 'e', 'b', 0, 'g'}};
 
 std::string_view Numeral(int n) { return n >= 0 && n <= 10 ? kNumerals[n] : kBlank; }
 
@@ -103,10 +108,10 @@ void QimenHeader(const QimenChart& chart, TextWriter& out) {
 
 void QimenGrid(const QimenChart& chart, TextWriter& out) {
   const GridLayout& layout = chart.FlyStars != 0 ? kFlyingLayout : kRotatingLayout;
-  for (int i = 0; i < layout.LineCount; ++i) {
+  for (std::size_t i = 0; i < layout.LineCount; ++i) {
     if (i > 0) out << kCrLf;
-    ReplaceCellTokens(out, layout.Lines[i], [&](int ring, char letter) {
-      out << CellValue(chart, layout, ring, letter);
+    ReplaceTokens(out, layout.Lines[i], [&](std::string_view token) {
+      out << CellValue(chart, layout, token[0] - '0', token[1]);
     });
   }
 }

@@ -97,6 +97,8 @@ constexpr std::string_view kTemplate =
     "│7b│0b│5b│\r\n"
     "└───┴───┴───┘";
 
+constexpr auto kLines = CellTokens<18>(kTemplate);
+
 // Stars 1-9 as full-width digits, indexed by star − 1.
 constexpr std::string_view kStarDigits[9] = {"１", "２", "３", "４", "５", "６", "７", "８", "９"};
 constexpr std::string_view kSpace = " ";
@@ -146,11 +148,11 @@ std::optional<XuankongChart> Cast(const XuankongOptions& options) {
 }
 
 void XuankongText(const XuankongChart& chart, TextWriter& out) {
-  ReplaceCellTokens(out, kTemplate, [&](int palace, char letter) {
-    const XuankongPalace& p = chart.Palaces[static_cast<std::size_t>(palace)];
-    if (letter == 'a')
+  ReplaceTokens(out, kLines, [&](std::string_view token) {
+    const XuankongPalace& p = chart.Palaces[static_cast<std::size_t>(token[0] - '0')];
+    if (token[1] == 'a')
       out << kSpace << kStarDigits[p.Mountain] << kStarDigits[p.Facing] << kSpace;
-    else if (letter == 'b')
+    else if (token[1] == 'b')
       out << kFullSpace << kStarDigits[p.Period] << kFullSpace;
   });
 }

@@ -33,12 +33,13 @@ void TOrvDouShu::SetMale(bool male) {
 
 void TOrvDouShu::Append(int p, int code) {
   if (code == 0 || p < 1 || p > 12) return;
-  for (int32_t& entry : Palaces[p]) {
-    if (entry == 0) {
-      entry = code;
-      return;
-    }
-  }
+  // Entries fill from the front: the first empty one follows the last
+  // written, kept in used_ (names and stems are written in their places
+  // before the first star is appended).
+  int& used = used_[static_cast<std::size_t>(p)];
+  auto& row = Palaces[static_cast<std::size_t>(p)];
+  while (used < kEntries && row[static_cast<std::size_t>(used)] != 0) ++used;
+  if (used < kEntries) row[static_cast<std::size_t>(used++)] = code;
 }
 
 void TOrvDouShu::InsertMark(int star, int mark) {
@@ -61,7 +62,7 @@ int ZiweiFields::DecadeStart(int p) const {
 
 int ZiweiFields::BodyPalace() const {
   for (int p = 1; p <= 12; ++p)
-    for (int e = kFirstStarEntry; e < kEntries; ++e)
+    for (int e = kFirstStarEntry; e <= kLastStarEntry && Palaces[p][e] != 0; ++e)
       if (Palaces[p][e] == kShenCode) return p;
   return 0;
 }
@@ -71,6 +72,7 @@ void TOrvDouShu::Compute() {
   // direction.
   Palaces = {};
   Brightness = {};
+  used_ = {};
   LifeMaster = BodyMaster = 0;
   if (!TakeInputs()) {
     // Outside the lunar table: nothing to place.

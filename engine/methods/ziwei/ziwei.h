@@ -121,6 +121,8 @@ class TOrvDouShu : public TOrvBase, public ZiweiFields {
   void FindMasters();
 
   Anchors a_;
+  // Per row, how many entries from the front are known to be written.
+  std::array<int, 13> used_{};
 };
 
 // Casts the chart of a moment: SetDate, SetMale, Compute.

@@ -155,7 +155,7 @@ class CellWriter {
   static constexpr std::size_t kMainBytes = 8;
   void Put(std::size_t& at, std::size_t limit, std::string_view s) {
     if (at + s.size() > limit) return;
-    std::memcpy(text_ + at, s.data(), s.size());
+    detail::CopyBytes(text_ + at, s.data(), s.size());
     at += s.size();
   }
   char* text_;
