@@ -34,7 +34,7 @@ void TOrvBase::Recompute() {
   CivilMinute = static_cast<uint16_t>(civil.Minute);
 
   // 2. Terms of the civil month.
-  const auto terms = TermsOf(d);
+  const auto terms = TermsOfMonth(civil.Year, civil.Month);
   if (terms) {
     JieInstant = terms->JieInstant;
     QiInstant = terms->QiInstant;
@@ -73,18 +73,21 @@ void TOrvBase::Recompute() {
   // day pillar just found, so 23:00 already takes the next day's (五鼠遁): a
   // 甲 or 己 day opens with 甲子, 乙 or 庚 with 丙子, 丙 or 辛 with 戊子, 丁 or
   // 壬 with 庚子, 戊 or 癸 with 壬子, i.e. stem 2d - 1, one more each hour.
-  const int h = DecodeDateTime(x).Hour / 2 + 1;
+  // X is one hour after D: the next hour of the same day, or 0 o'clock.
+  const bool sameDay = civil.Hour < 23;
+  const int h = (sameDay ? civil.Hour + 1 : 0) / 2 + 1;
   HourPillar = {Wrap(h + 2 * DayPillar.Stem - 2, 10), CodeOf(h, CodeKind::Branch)};
 
   // 4. Decade head of the day.
   DayXun = XunHead(DayPillar);
 
   // 5. Lunar date of the civil day.
-  if (const auto lunar = SolarToLunar(d)) Lunar = {lunar->Year, lunar->Month, lunar->Day};
+  const auto lunar = SolarToLunar(CivilDate{civil.Year, civil.Month, civil.Day});
+  if (lunar) Lunar = {lunar->Year, lunar->Month, lunar->Day};
 
   // 6. Lunar fields of X.
   HourOrdinal = Ordinal(HourPillar.Branch);
-  if (const auto lx = SolarToLunar(x)) {
+  if (const auto lx = sameDay ? lunar : SolarToLunar(x)) {
     LunarCount = {lx->Month < 0 ? -lx->Month + 1 : lx->Month, lx->Day};
     LunarYear = lx->Year;
     LunarYearNumber = Wrap(LunarYear - 3, 60);

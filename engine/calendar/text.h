@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 #include "codes.h"
 #include "dates.h"
@@ -87,6 +88,9 @@ FixedText<64> PillarsLine(const std::array<Pillar, 4>& pillars, std::string_view
 inline TextWriter& operator<<(TextWriter& out, const Pillar& p) {
   return out << NameOf(p.Stem) << NameOf(p.Branch);
 }
+inline Cursor& operator<<(Cursor& out, const Pillar& p) {
+  return out << NameOf(p.Stem) << NameOf(p.Branch);
+}
 
 // The civil date as "%d年%d月%d日" (2024年2月10日).
 void WriteCivilDate(TextWriter& out, const CivilTime& civil);
@@ -137,16 +141,47 @@ constexpr TemplateLine<N> CellTokens(std::string_view line) {
   return t;
 }
 
-// A template line written with every token replaced by its value (value
-// writes it): the text ReplaceToken gives when it replaces each token of the
-// line in turn, since every token occurs once and no value holds a token.
-template <std::size_t N, typename Value>
-void ReplaceTokens(TextWriter& out, const TemplateLine<N>& line, Value&& value) {
-  for (std::size_t i = 0; i < line.Count; ++i) {
-    out << line.Text[i];
-    value(line.Tokens[i]);
-  }
+// One token of a template split while compiling, as a type: its text
+// (Lines[L].Tokens[I]) is a constant, so that what is written for it is
+// chosen while compiling, and a token its renderer does not know does not
+// compile.
+template <const auto& Lines, std::size_t L, std::size_t I>
+struct Token {
+  static constexpr std::string_view kText = Lines[L].Tokens[I];
+};
+
+// Line L of a template written to out (a TextWriter or a Cursor) with every
+// token replaced by its value, value(Token<Lines, L, I>{}) writing it; the
+// line is unrolled while compiling. This is the text ReplaceToken gives
+// when it replaces each token of the line in turn, since every token
+// occurs once and no value holds a token.
+template <const auto& Lines, std::size_t L, typename Out, typename Value>
+void WriteTemplateLine(Out& out, Value&& value) {
+  constexpr const auto& line = Lines[L];
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    ((out << line.Text[I], value(Token<Lines, L, I>{})), ...);
+  }(std::make_index_sequence<line.Count>{});
   out << line.Text[line.Count];
+}
+
+// Every line of a template, between() called between each two.
+template <const auto& Lines, typename Out, typename Value, typename Between>
+void WriteTemplate(Out& out, Value&& value, Between&& between) {
+  [&]<std::size_t... L>(std::index_sequence<L...>) {
+    ((L > 0 ? between() : void(), WriteTemplateLine<Lines, L>(out, value)), ...);
+  }(std::make_index_sequence<Lines.size()>{});
+}
+
+// The bytes of a template's text with every token's value at most
+// valueMost bytes, and lineEnd bytes after every line.
+template <typename Lines>
+constexpr std::size_t TemplateMost(const Lines& lines, std::size_t valueMost, std::size_t lineEnd) {
+  std::size_t most = 0;
+  for (const auto& line : lines) {
+    for (std::size_t i = 0; i <= line.Count; ++i) most += line.Text[i].size();
+    most += line.Count * valueMost + lineEnd;
+  }
+  return most;
 }
 
 // The lines of a template, each split while compiling.

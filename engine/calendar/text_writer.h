@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 namespace orv {
 
@@ -20,12 +21,7 @@ template <std::size_t N>
 class FixedText {
  public:
   constexpr FixedText() = default;
-  constexpr FixedText& operator<<(std::string_view s) {
-    if (s.size() <= N - size_) {
-      for (char c : s) bytes_[size_++] = c;
-    }
-    return *this;
-  }
+  constexpr FixedText& operator<<(std::string_view s);
   constexpr std::string_view View() const { return {bytes_.data(), size_}; }
   constexpr operator std::string_view() const { return View(); }
   constexpr std::size_t size() const { return size_; }
@@ -69,8 +65,40 @@ inline void CopyBytes(char* to, const char* from, std::size_t n) {
   }
 }
 
+// "00" … "99".
+inline constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t v = 0; v < 100; ++v) {
+    pairs[2 * v] = static_cast<char>('0' + v / 10);
+    pairs[2 * v + 1] = static_cast<char>('0' + v % 10);
+  }
+  return pairs;
+}();
+
 // The decimal digits of v at p (at most 20 bytes); the end of what it wrote.
 constexpr char* WriteDigits(char* p, unsigned long long v) {
+  const auto pair = [](char* at, unsigned long long two) {
+    at[0] = kDigitPairs[2 * two];
+    at[1] = kDigitPairs[2 * two + 1];
+  };
+  if (v < 10) {
+    *p = static_cast<char>('0' + v);
+    return p + 1;
+  }
+  if (v < 100) {
+    pair(p, v);
+    return p + 2;
+  }
+  if (v < 1000) {
+    *p = static_cast<char>('0' + v / 100);
+    pair(p + 1, v % 100);
+    return p + 3;
+  }
+  if (v < 10000) {
+    pair(p, v / 100);
+    pair(p + 2, v % 100);
+    return p + 4;
+  }
   char reversed[20] = {};
   int count = 0;
   do {
@@ -83,23 +111,68 @@ constexpr char* WriteDigits(char* p, unsigned long long v) {
 
 }  // namespace detail
 
+template <std::size_t N>
+constexpr FixedText<N>& FixedText<N>::operator<<(std::string_view s) {
+  if (s.size() > N - size_) return *this;
+  if (std::is_constant_evaluated()) {
+    for (char c : s) bytes_[size_++] = c;
+  } else {
+    detail::CopyBytes(bytes_.data() + size_, s.data(), s.size());
+    size_ += s.size();
+  }
+  return *this;
+}
+
 // n in decimal digits, "-" in front of a negative number; with a width, the
 // digits zero-padded to at least that many.
 constexpr FixedText<24> Decimal(long long n, int width = 0) {
   char digits[20] = {};
-  int count = 0;
-  unsigned long long v = n < 0 ? 0ULL - static_cast<unsigned long long>(n)
-                                : static_cast<unsigned long long>(n);
-  do {
-    digits[count++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  while (count < width && count < 20) digits[count++] = '0';
+  const char* end = detail::WriteDigits(digits, n < 0 ? 0ULL - static_cast<unsigned long long>(n)
+                                                      : static_cast<unsigned long long>(n));
+  const auto count = static_cast<int>(end - digits);
   FixedText<24> text;
   if (n < 0) text << "-";
-  while (count > 0) text << std::string_view(&digits[--count], 1);
+  for (int k = count; k < width && k < 20; ++k) text << "0";
+  text << std::string_view(digits, static_cast<std::size_t>(count));
   return text;
 }
+
+// Pieces of a text written one after another at a place known to have room
+// for them all (TextWriter::WriteInPlace): no test of room for each piece
+// and no terminating zero after it.
+class Cursor {
+ public:
+  explicit Cursor(char* at) : at_(at) {}
+  Cursor& operator<<(std::string_view piece) {
+    detail::CopyBytes(at_, piece.data(), piece.size());
+    at_ += piece.size();
+    return *this;
+  }
+  Cursor& operator<<(char c) {
+    *at_++ = c;
+    return *this;
+  }
+  Cursor& operator<<(int n) {  // at most 11 bytes
+    if (n < 0) *at_++ = '-';
+    at_ = detail::WriteDigits(at_, n < 0 ? 0ULL - static_cast<unsigned long long>(n)
+                                         : static_cast<unsigned long long>(n));
+    return *this;
+  }
+  // The first n (at most N) of N readable bytes: all N are copied and the
+  // place moves on by n, what follows writing over the rest; so the room
+  // must hold N - n bytes more, and the last piece of a text is never one
+  // of these (the bytes after a text stay as they were).
+  template <std::size_t N>
+  Cursor& PutOver(const char* bytes, std::size_t n) {
+    std::memcpy(at_, bytes, N);
+    at_ += n;
+    return *this;
+  }
+  char* End() const { return at_; }
+
+ private:
+  char* at_;
+};
 
 // Writes a chart text into a buffer of the caller's: capacity bytes, the
 // terminating zero included, which always follows what has been written. A
@@ -161,6 +234,24 @@ class TextWriter {
     at_ += n;
     *at_ = '\0';
     return room;
+  }
+
+  // At most Most bytes written in place through a Cursor: write(cursor).
+  // Where Most bytes do not fit they are made apart and appended as one
+  // piece, so that a cut falls where it would.
+  template <std::size_t Most, typename Write>
+  void WriteInPlace(Write&& write) {
+    if (Most <= static_cast<std::size_t>(limit_ - at_)) {
+      Cursor cursor(at_);
+      write(cursor);
+      at_ = cursor.End();
+      *at_ = '\0';
+    } else {
+      char piece[Most];
+      Cursor cursor(piece);
+      write(cursor);
+      *this << std::string_view(piece, static_cast<std::size_t>(cursor.End() - piece));
+    }
   }
 
   std::size_t Size() const { return static_cast<std::size_t>(at_ - begin_); }

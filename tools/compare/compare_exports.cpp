@@ -10,11 +10,16 @@
 // placements with the automatic and every forced ju, every Liu Ren option
 // with and without a birth year, every Xuankong period, mountain and method.
 //
+// When both libraries have StrChartJson, each case is also cast through it
+// (its method's request, now and then with minutes and seconds and a short
+// buffer) and the result and the buffer compared (SameJsonBuffers).
+//
 // Usage: compare_exports OLD.so NEW.so [COUNT [SEED]]
 // Prints the count of charts compared per export and each difference (up to
 // a limit) with its arguments; exits 1 when any call differs.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -38,6 +43,7 @@ struct Library {
   decltype(&Str6Ren) Liuren = nullptr;
   decltype(&StrXuankong) Xuankong = nullptr;
   decltype(&SetQuestionHandler) SetHandler = nullptr;
+  decltype(&StrChartJson) Json = nullptr;  // libraries before it have none
 
   explicit Library(const char* path) {
     Handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
@@ -53,6 +59,7 @@ struct Library {
     Find(Liuren, "Str6Ren");
     Find(Xuankong, "StrXuankong");
     Find(SetHandler, "SetQuestionHandler");
+    Json = reinterpret_cast<decltype(Json)>(dlsym(Handle, "StrChartJson"));
   }
   template <typename F>
   void Find(F& f, const char* name) {
@@ -88,6 +95,8 @@ struct Case {
   std::array<int32_t, 6> Lines{};
   int32_t Ju = 0, BirthYear = -1, Period = 0, Mountain = 0;
   int32_t Answer = 2;
+  int32_t Minute = 0, Second = 0;  // StrChartJson only
+  int32_t JsonCapacity = 32768;    // StrChartJson's buffer
 
   std::string Describe() const {
     char text[256];
@@ -135,6 +144,9 @@ Case RandomCase(std::mt19937_64& random) {
   c.Mountain = pick(0, 23);
   c.Xiagua = static_cast<uint8_t>(pick(0, 1));
   c.Answer = pick(0, 2);
+  c.Minute = pick(0, 3) == 0 ? pick(0, 59) : 0;
+  c.Second = pick(0, 3) == 0 ? pick(0, 59) : 0;
+  if (pick(0, 9) == 0) c.JsonCapacity = pick(0, 4000);
   return c;
 }
 
@@ -182,6 +194,58 @@ Outcome Run(const Library& lib, const Case& c) {
   lib.SetHandler(nullptr);
   out.Asked = asked;
   return out;
+}
+
+// The same case through StrChartJson: the request of its method.
+Outcome RunJson(const Library& lib, const Case& c) {
+  static constexpr int32_t kMethods[kExports] = {
+      ORV_METHOD_BAZI,  ORV_METHOD_ZIWEI,  ORV_METHOD_LIUYAO,  ORV_METHOD_LIUYAO_XUN,
+      ORV_METHOD_QIMEN, ORV_METHOD_LIUREN, ORV_METHOD_XUANKONG};
+  OrvChartRequest r;
+  std::memset(&r, 0, sizeof r);
+  r.size = sizeof r;
+  r.method = kMethods[c.Export];
+  r.solar = c.Solar;
+  r.leap = c.Leap;
+  r.year = c.Year;
+  r.month = c.Month;
+  r.day = c.Day;
+  r.hour = c.Hour;
+  r.minute = c.Minute;
+  r.second = c.Second;
+  r.male = c.Male;
+  r.manualLines = c.Manual;
+  for (int k = 0; k < 6; ++k) r.lines[k] = c.Lines[static_cast<std::size_t>(k)];
+  r.flying = c.Flying;
+  r.ju = c.Ju < 0 ? 0 : c.Ju;
+  r.daytime = c.Daytime;
+  r.guiRen = c.GuiRen;
+  r.sheHai = c.SheHai;
+  r.birthYear = c.BirthYear < 0 ? 0 : c.BirthYear;
+  r.period = c.Period + 1;
+  r.mountain = c.Mountain;
+  r.xiagua = c.Xiagua;
+  Outcome out;
+  out.Buffer.assign(static_cast<std::size_t>(c.JsonCapacity) + 16, '\x7f');
+  answerPlan = c.Answer;
+  asked.clear();
+  lib.SetHandler(&Answer);
+  out.Result = lib.Json(&r, out.Buffer.data(), c.JsonCapacity);
+  lib.SetHandler(nullptr);
+  out.Asked = asked;
+  return out;
+}
+
+// The buffers of a StrChartJson call agree: the whole buffer when the JSON
+// fitted; otherwise its empty text and the bytes past the capacity (the
+// bytes of the capacity that came before the JSON ran out of room are not
+// part of the answer).
+bool SameJsonBuffers(const Outcome& a, const Outcome& b, int32_t capacity) {
+  if (a.Result < 0 || a.Result < capacity) return a.Buffer == b.Buffer;
+  const auto past = static_cast<std::size_t>(capacity);
+  return (capacity == 0 || (a.Buffer[0] == '\0' && b.Buffer[0] == '\0')) &&
+         std::equal(a.Buffer.begin() + static_cast<std::ptrdiff_t>(past), a.Buffer.end(),
+                    b.Buffer.begin() + static_cast<std::ptrdiff_t>(past), b.Buffer.end());
 }
 
 // The first line of each buffer where they part, for the report.
@@ -240,11 +304,27 @@ int main(int argc, char** argv) {
 
   std::array<long, kExports> compared{}, written{}, differing{};
   long asking = 0, shown = 0;
+  // StrChartJson too, when both libraries have it.
+  const bool json = before.Json != nullptr && after.Json != nullptr;
+  long jsonCompared = 0, jsonDiffering = 0;
   for (long i = 0; i < count; ++i) {
     Case c = RandomCase(random);
     // A third of the Qimen and Liu Ren charts fall in the double hour of a
     // solar-term change, so that the question and its three answers count.
     if ((c.Export == kQimen || c.Export == kLiuren) && i % 3 == 0) MoveToAQuestion(before, c);
+    if (json) {
+      const Outcome a = RunJson(before, c);
+      const Outcome b = RunJson(after, c);
+      ++jsonCompared;
+      if (a.Result != b.Result || !SameJsonBuffers(a, b, c.JsonCapacity) || a.Asked != b.Asked) {
+        ++jsonDiffering;
+        if (shown++ < 50) {
+          std::printf("differs: StrChartJson capacity=%d minute=%d second=%d %s\n", c.JsonCapacity,
+                      c.Minute, c.Second, c.Describe().c_str());
+          if (a.Result != b.Result) std::printf("    result %d / %d\n", a.Result, b.Result);
+        }
+      }
+    }
     const Outcome a = Run(before, c);
     const Outcome b = Run(after, c);
     ++compared[c.Export];
@@ -267,5 +347,7 @@ int main(int argc, char** argv) {
   }
   std::printf("all          compared %8ld  charts written %8ld  differing %ld  (asked a question: %ld)\n",
               total, totalWritten, totalDiffering, asking);
-  return totalDiffering == 0 ? 0 : 1;
+  if (json)
+    std::printf("StrChartJson compared %8ld  differing %ld\n", jsonCompared, jsonDiffering);
+  return totalDiffering == 0 && jsonDiffering == 0 ? 0 : 1;
 }

@@ -35,50 +35,57 @@ void WriteHeader(const BaziChart& chart, TextWriter& out) {
 }
 
 // The value of a grid token: "r.c", "r|c", "1!c" or "n!c" (row or tag,
-// separator, column 0-3).
-void WriteGridValue(const BaziChart& chart, std::string_view token, TextWriter& out) {
-  if (token.size() != 3) return;
-  const int column = token[2] - '0';
-  if (column < 0 || column > 3) return;
-  const auto c = static_cast<std::size_t>(column);
+// separator, column 0-3), at most six bytes.
+template <typename GridToken>
+void WriteGridValue(const BaziChart& chart, GridToken, Cursor& out) {
+  constexpr std::string_view token = GridToken::kText;
+  static_assert(token.size() == 3 && token[2] >= '0' && token[2] <= '3');
+  constexpr auto c = static_cast<std::size_t>(token[2] - '0');
   const auto& grid = chart.Grid;
-  if (token[0] == 'n') {
+  if constexpr (token[0] == 'n') {
     out << NayinName(chart.Pillars()[c]);
-    return;
-  }
-  const int row = token[0] - '0';
-  if (row < 0 || row > 4) return;
-  const auto r = static_cast<std::size_t>(row);
-  switch (token[1]) {
-    case '.': out << NameOf(grid[r][c]); break;
-    case '|': out << TenGodShortName(grid[BaziFields::kTenGodRow + r][c]); break;
-    case '!': out << GrowthShortName(grid[BaziFields::kGrowthRow][c]); break;
-    default: break;
+  } else {
+    static_assert(token[0] >= '0' && token[0] <= '4');
+    constexpr auto r = static_cast<std::size_t>(token[0] - '0');
+    if constexpr (token[1] == '.') {
+      out << NameOf(grid[r][c]);
+    } else if constexpr (token[1] == '|') {
+      out << TenGodShortName(grid[BaziFields::kTenGodRow + r][c]);
+    } else {
+      static_assert(token[1] == '!');
+      out << GrowthShortName(grid[BaziFields::kGrowthRow][c]);
+    }
   }
 }
 
 // The grid: stems, branches, hidden stems, their short ten gods, the growth
 // stages and the nayin; then an empty line.
 void WriteGrid(const BaziChart& chart, TextWriter& out) {
-  for (const auto& line : kGrid) {
-    ReplaceTokens(out, line, [&](std::string_view token) { WriteGridValue(chart, token, out); });
-    out << kCrLf;
-  }
-  out << kCrLf;
+  constexpr std::size_t kMost = TemplateMost(kGrid, 6, kCrLf.size()) + kCrLf.size();
+  out.WriteInPlace<kMost>([&](Cursor& text) {
+    WriteTemplate<kGrid>(
+        text, [&](auto token) { WriteGridValue(chart, token, text); },
+        [&] { text << kCrLf; });
+    text << kCrLf << kCrLf;
+  });
 }
 
 // The life palace and the spirits of each pillar, each name followed by a
 // space; then an empty line.
 void WriteSpirits(const BaziChart& chart, TextWriter& out) {
-  out << "命宫：" << NameOf(chart.LifePalace);
-  for (std::size_t p = 0; p < 4; ++p) {
-    out << kCrLf << kPillarLabels[p];
-    for (const auto& slot : chart.Spirits) {
-      const int n = slot[p];
-      if (n > 0 && n < kSpiritCount) out << kSpiritNames[static_cast<std::size_t>(n)] << ' ';
+  constexpr std::size_t kNameMost = sizeof SpiritNames[0] - 1;
+  constexpr std::size_t kMost = 6 + 6 + 4 * (2 + 6 + kSpiritSlots * (kNameMost + 1)) + 4;
+  out.WriteInPlace<kMost>([&](Cursor& text) {
+    text << "命宫：" << NameOf(chart.LifePalace);
+    for (std::size_t p = 0; p < 4; ++p) {
+      text << kCrLf << kPillarLabels[p];
+      for (const auto& slot : chart.Spirits) {
+        const int n = slot[p];
+        if (n > 0 && n < kSpiritCount) text << kSpiritNames[static_cast<std::size_t>(n)] << ' ';
+      }
     }
-  }
-  out << kCrLf << kCrLf;
+    text << kCrLf << kCrLf;
+  });
 }
 
 // Term name, then day, hour and minute of its instant.
@@ -120,76 +127,102 @@ constexpr auto kPillarTexts = [] {
   return texts;
 }();
 
-// Fixed-size pieces of a line at p; the end of what they wrote.
-template <std::size_t N>
-char* PutFixed(char* p, const char (&bytes)[N]) {  // a literal: its N - 1 bytes
-  std::memcpy(p, bytes, N - 1);
-  return p + N - 1;
-}
-char* PutPillar(char* p, int cycle) {
-  std::memcpy(p, kPillarTexts[static_cast<std::size_t>(cycle)].data(), 4);
-  return p + 4;
+// The text of the pillar of cycle number n (1-60), four bytes.
+std::string_view PillarTextOf(int n) {
+  return {kPillarTexts[static_cast<std::size_t>(n)].data(), 4};
 }
 
-// A number of decimal digits that counts up by one.
-class Counter {
+// A year line, "age、year(pillar)" and CR LF, kept from one line to the
+// next: age and year count up in their digits, the pillar follows the
+// cycle, and the line is made anew only when a number grows a digit.
+class YearLine {
  public:
-  explicit Counter(int value)
-      : end_(detail::WriteDigits(digits_, static_cast<unsigned>(value < 0 ? 0 : value))) {}
-  std::string_view View() const { return {digits_, static_cast<std::size_t>(end_ - digits_)}; }
-  // The digits at p (copied eight bytes at a time); the end of them.
-  char* PutAt(char* p) const {
-    const auto n = static_cast<std::size_t>(end_ - digits_);
-    std::memcpy(p, digits_, 8);
-    if (n > 8) std::memcpy(p + 8, digits_ + 8, 16);
-    return p + n;
+  static constexpr std::size_t kMost = 32;  // bytes copied for a line
+
+  // Numbers below zero are written as 0 and count up from there.
+  YearLine(int age, int year)
+      : age_(age < 0 ? 0 : age), year_(year < 0 ? 0 : year), cycle_(YearCycleNumber(year)) {
+    Make();
   }
-  void Next() {
-    for (char* p = end_; p > digits_;) {
-      --p;
-      if (*p != '9') {
-        ++*p;
-        return;
-      }
-      *p = '0';
+
+  // The line; with a luck pillar (cycle number, 0 for none) "交" + pillar
+  // + "运" before its CR LF. At most kMost + 8 bytes of room.
+  void Write(Cursor& out, int luck) const {
+    if (luck == 0) {
+      out.PutOver<kMost>(bytes_, size_);
+      return;
     }
-    std::memmove(digits_ + 1, digits_, static_cast<std::size_t>(end_ - digits_));
-    digits_[0] = '1';
-    ++end_;
+    WriteWithLuck(out, luck);
+  }
+  // The last line of the text: no more than its own bytes.
+  void WriteLast(Cursor& out) const { out << std::string_view(bytes_, size_); }
+
+  void Next() {
+    ++age_;
+    ++year_;
+    cycle_ = cycle_ == 60 ? 1 : cycle_ + 1;
+    if (!CountUp(bytes_, ageEnd_) || !CountUp(bytes_ + yearAt_, yearEnd_ - yearAt_)) {
+      Make();
+      return;
+    }
+    std::memcpy(bytes_ + yearEnd_ + 1, PillarTextOf(cycle_).data(), 4);
   }
 
  private:
-  char digits_[24] = {};
-  char* end_;
+  void WriteWithLuck(Cursor& out, int luck) const {
+    out.PutOver<kMost>(bytes_, size_ - kCrLf.size());
+    out << "交" << PillarTextOf(luck) << "运" << kCrLf;
+  }
+  // Adds one to n decimal digits; false when they were all 9.
+  static bool CountUp(char* digits, std::size_t n) {
+    for (std::size_t i = n; i > 0; --i) {
+      if (digits[i - 1] != '9') {
+        ++digits[i - 1];
+        return true;
+      }
+      digits[i - 1] = '0';
+    }
+    return false;
+  }
+  void Make() {
+    char* p = detail::WriteDigits(bytes_, static_cast<unsigned>(age_));
+    ageEnd_ = static_cast<std::size_t>(p - bytes_);
+    std::memcpy(p, "、", 2);
+    yearAt_ = ageEnd_ + 2;
+    p = detail::WriteDigits(bytes_ + yearAt_, static_cast<unsigned>(year_));
+    yearEnd_ = static_cast<std::size_t>(p - bytes_);
+    *p++ = '(';
+    std::memcpy(p, PillarTextOf(cycle_).data(), 4);
+    p += 4;
+    std::memcpy(p, ")\r\n", 3);
+    size_ = static_cast<std::size_t>(p + 3 - bytes_);
+  }
+
+  int age_, year_, cycle_;
+  // Two numbers of at most ten digits and the fixed pieces fit kMost bytes.
+  char bytes_[kMost] = {};
+  std::size_t ageEnd_ = 0, yearAt_ = 0, yearEnd_ = 0, size_ = 0;
 };
+static_assert(10 + 2 + 10 + 1 + 4 + 3 <= YearLine::kMost);
 
 // Seventy year lines: age, year and its pillar; the first of each decade
-// names its luck pillar. Ages, years and their pillars count up line by
-// line; each line is made in a small buffer of its own and written whole.
+// names its luck pillar. The ten lines of a decade are written in place.
 void WriteYearLines(const BaziChart& chart, TextWriter& out) {
-  Counter age(chart.LuckStartAge);
-  Counter year(chart.LuckStartYear);
-  int cycle = YearCycleNumber(chart.LuckStartYear);
+  YearLine line(chart.LuckStartAge, chart.LuckStartYear);
   for (int i = 0; i < BaziFields::kLuckPeriods; ++i) {
-    for (int k = 0; k < 10; ++k) {
-      char line[96];
-      char* p = age.PutAt(line);
-      p = PutFixed(p, "、");
-      p = year.PutAt(p);
-      p = PutFixed(p, "(");
-      p = PutPillar(p, cycle);
-      p = PutFixed(p, ")");
-      if (k == 0) {
-        p = PutFixed(p, "交");
-        p = PutPillar(p, CycleNumber(chart.LuckPillars[static_cast<std::size_t>(i)]));
-        p = PutFixed(p, "运");
+    out.WriteInPlace<10 * YearLine::kMost + 8>([&](Cursor& text) {
+      line.Write(text, CycleNumber(chart.LuckPillars[static_cast<std::size_t>(i)]));
+      line.Next();
+      for (int k = 1; k < 9; ++k) {
+        line.Write(text, 0);
+        line.Next();
       }
-      p = PutFixed(p, "\r\n");
-      out << std::string_view(line, static_cast<std::size_t>(p - line));
-      age.Next();
-      year.Next();
-      cycle = cycle % 60 + 1;
-    }
+      if (i + 1 < BaziFields::kLuckPeriods)
+        line.Write(text, 0);
+      else
+        line.WriteLast(text);
+      line.Next();
+    });
   }
 }
 

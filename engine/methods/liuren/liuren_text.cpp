@@ -45,30 +45,40 @@ std::string_view RelativeName(int dayStem, int branch) {
   return relation >= -2 && relation <= 2 ? SlotText(RelativeShortNames[relation + 2]) : kFullSpace;
 }
 
-// Writes the value of the token row + "|" + column.
-void WriteValue(TextWriter& out, const LiurenChart& chart, std::string_view row, int column) {
-  const int i = column - 1;
-  const auto at = static_cast<std::size_t>(i);
-  if (row == "P2" && i >= 0 && i < 12) {
-    out << NameOf(chart.HeavenPlate[at]);
-  } else if (row == "P3" && i >= 0 && i < 12) {
-    out << NameOf(chart.GeneralPlate[at]);
-  } else if (row == "K1" && i >= 0 && i < 4) {
-    out << NameOf(chart.LessonLower[at]);
-  } else if (row == "K2" && i >= 0 && i < 4) {
-    out << NameOf(chart.LessonUpper[at]);
-  } else if (row == "K3" && i >= 0 && i < 4) {
-    out << NameOf(chart.LessonGeneral[at]);
-  } else if (row == "C2" && i >= 0 && i < 3) {
-    out << NameOf(chart.Trans[at]);
-  } else if (row == "C3" && i >= 0 && i < 3) {
-    out << NameOf(chart.TransGeneral[at]);
-  } else if (row == "C4" && i >= 0 && i < 3) {
-    out << NameOf(chart.TransStem[at]);
-  } else if (row == "C5" && i >= 0 && i < 3) {
+// The column of a token "RR|i" (i = 1, 2, …).
+constexpr std::size_t ColumnOf(std::string_view token) {
+  if (token.size() < 4 || token[2] != '|') throw "a token is a row, \"|\" and a column";
+  std::size_t column = 0;
+  for (const char c : token.substr(3)) column = column * 10 + static_cast<std::size_t>(c - '0');
+  return column;
+}
+
+// Writes the value of a token, row + "|" + column, at most six bytes.
+template <typename LiurenToken>
+void WriteValue(Cursor& out, const LiurenChart& chart, LiurenToken) {
+  constexpr std::string_view row = LiurenToken::kText.substr(0, 2);
+  constexpr std::size_t column = ColumnOf(LiurenToken::kText);
+  static_assert(column >= 1);
+  constexpr std::size_t at = column - 1;
+  if constexpr (row == "P2" || row == "P3") {
+    static_assert(at < 12);
+    out << NameOf(row == "P2" ? chart.HeavenPlate[at] : chart.GeneralPlate[at]);
+  } else if constexpr (row == "K1" || row == "K2" || row == "K3") {
+    static_assert(at < 4);
+    out << NameOf(row == "K1"   ? chart.LessonLower[at]
+                  : row == "K2" ? chart.LessonUpper[at]
+                                : chart.LessonGeneral[at]);
+  } else if constexpr (row == "C2" || row == "C3" || row == "C4") {
+    static_assert(at < 3);
+    out << NameOf(row == "C2"   ? chart.Trans[at]
+                  : row == "C3" ? chart.TransGeneral[at]
+                                : chart.TransStem[at]);
+  } else if constexpr (row == "C5") {
+    static_assert(at < 3);
     if (IsVoid(chart.DayXun, chart.Trans[at])) out << kVoidMark;
     if (IsVoid(chart.DayXun, chart.TransSeat[at])) out << kVoidSeatMark;
-  } else if (row == "C6" && i >= 0 && i < 3) {
+  } else {
+    static_assert(row == "C6" && at < 3);
     out << RelativeName(chart.DayPillar.Stem, chart.Trans[at]);
   }
 }
@@ -95,17 +105,10 @@ void TOrvDlrStr::LiurenText(const LiurenChart& chart, TextWriter& out) {
   LiurenHeader(chart, out);
   LifeYearLine(chart, out);
   out << kCrLf;
-  for (std::size_t i = 0; i < kLines.size(); ++i) {
-    if (i > 0) out << kCrLf;
-    ReplaceTokens(out, kLines[i], [&](std::string_view token) {
-      // row letter and number, "|", column number
-      const std::size_t bar = token.find('|');
-      if (bar == std::string_view::npos) return;
-      int column = 0;
-      for (const char c : token.substr(bar + 1)) column = column * 10 + (c - '0');
-      WriteValue(out, chart, token.substr(0, bar), column);
-    });
-  }
+  out.WriteInPlace<TemplateMost(kLines, 6, kCrLf.size())>([&](Cursor& text) {
+    WriteTemplate<kLines>(
+        text, [&](auto token) { WriteValue(text, chart, token); }, [&] { text << kCrLf; });
+  });
 }
 
 }  // namespace orv

@@ -55,16 +55,12 @@ constexpr auto kFlyingLines = CellTemplate<9>(kFlyingGrid);
 constexpr auto kRotatingLines = CellTemplate<9>(kRotatingGrid);
 
 struct GridLayout {
-  const TemplateLine<9>* Lines;
-  std::size_t LineCount;
   // Letter of each plate (0: not drawn).
   char PlateLetters[QimenFields::kPlateCount];
 };
 
-constexpr GridLayout kFlyingLayout = {kFlyingLines.data(), kFlyingLines.size(),
-                                      {'d', 'a', 'f', 'c', 'e', 'b'}};
-constexpr GridLayout kRotatingLayout = {kRotatingLines.data(), kRotatingLines.size(),
-                                        {'f', 'c', 'e', 'b', 0, 'g'}};
+constexpr GridLayout kFlyingLayout = {{'d', 'a', 'f', 'c', 'e', 'b'}};
+constexpr GridLayout kRotatingLayout = {{'f', 'c', 'e', 'b', 0, 'g'}};
 
 std::string_view Numeral(int n) { return n >= 0 && n <= 10 ? kNumerals[n] : kBlank; }
 
@@ -106,14 +102,25 @@ void QimenHeader(const QimenChart& chart, TextWriter& out) {
       << kCrLf;
 }
 
+// The grid of one placement, its values at most six bytes each.
+template <const auto& Lines>
+void WriteGrid(const QimenChart& chart, const GridLayout& layout, TextWriter& out) {
+  out.WriteInPlace<TemplateMost(Lines, 6, kCrLf.size())>([&](Cursor& text) {
+    WriteTemplate<Lines>(
+        text,
+        [&](auto token) {
+          constexpr std::string_view cell = decltype(token)::kText;
+          text << CellValue(chart, layout, cell[0] - '0', cell[1]);
+        },
+        [&] { text << kCrLf; });
+  });
+}
+
 void QimenGrid(const QimenChart& chart, TextWriter& out) {
-  const GridLayout& layout = chart.FlyStars != 0 ? kFlyingLayout : kRotatingLayout;
-  for (std::size_t i = 0; i < layout.LineCount; ++i) {
-    if (i > 0) out << kCrLf;
-    ReplaceTokens(out, layout.Lines[i], [&](std::string_view token) {
-      out << CellValue(chart, layout, token[0] - '0', token[1]);
-    });
-  }
+  if (chart.FlyStars != 0)
+    WriteGrid<kFlyingLines>(chart, kFlyingLayout, out);
+  else
+    WriteGrid<kRotatingLines>(chart, kRotatingLayout, out);
 }
 
 void QimenText(const QimenChart& chart, TextWriter& out) {

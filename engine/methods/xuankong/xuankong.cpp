@@ -97,7 +97,8 @@ constexpr std::string_view kTemplate =
     "│7b│0b│5b│\r\n"
     "└───┴───┴───┘";
 
-constexpr auto kLines = CellTokens<18>(kTemplate);
+constexpr std::string_view kTemplateLines[] = {kTemplate};
+constexpr auto kLines = CellTemplate<18>(kTemplateLines);
 
 // Stars 1-9 as full-width digits, indexed by star − 1.
 constexpr std::string_view kStarDigits[9] = {"１", "２", "３", "４", "５", "６", "７", "８", "９"};
@@ -148,12 +149,20 @@ std::optional<XuankongChart> Cast(const XuankongOptions& options) {
 }
 
 void XuankongText(const XuankongChart& chart, TextWriter& out) {
-  ReplaceTokens(out, kLines, [&](std::string_view token) {
-    const XuankongPalace& p = chart.Palaces[static_cast<std::size_t>(token[0] - '0')];
-    if (token[1] == 'a')
-      out << kSpace << kStarDigits[p.Mountain] << kStarDigits[p.Facing] << kSpace;
-    else if (token[1] == 'b')
-      out << kFullSpace << kStarDigits[p.Period] << kFullSpace;
+  out.WriteInPlace<TemplateMost(kLines, 6, 0)>([&](Cursor& text) {
+    WriteTemplate<kLines>(
+        text,
+        [&](auto token) {
+          constexpr std::string_view cell = decltype(token)::kText;
+          const XuankongPalace& p = chart.Palaces[static_cast<std::size_t>(cell[0] - '0')];
+          if constexpr (cell[1] == 'a') {
+            text << kSpace << kStarDigits[p.Mountain] << kStarDigits[p.Facing] << kSpace;
+          } else {
+            static_assert(cell[1] == 'b');
+            text << kFullSpace << kStarDigits[p.Period] << kFullSpace;
+          }
+        },
+        [] {});
   });
 }
 

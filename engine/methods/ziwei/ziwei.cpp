@@ -39,11 +39,18 @@ void TOrvDouShu::Append(int p, int code) {
   int& used = used_[static_cast<std::size_t>(p)];
   auto& row = Palaces[static_cast<std::size_t>(p)];
   while (used < kEntries && row[static_cast<std::size_t>(used)] != 0) ++used;
-  if (used < kEntries) row[static_cast<std::size_t>(used++)] = code;
+  if (used == kEntries) return;
+  row[static_cast<std::size_t>(used++)] = code;
+  if (code >= kFirstStarCode && code <= kLastBrightStarCode)
+    placed_[static_cast<std::size_t>(code - kFirstStarCode)] = static_cast<int8_t>(p);
 }
 
 void TOrvDouShu::InsertMark(int star, int mark) {
-  for (int p = 1; p <= 12; ++p) {
+  // Only the palace of the star when its place is known.
+  const int known = star >= kFirstStarCode && star <= kLastBrightStarCode
+                        ? placed_[static_cast<std::size_t>(star - kFirstStarCode)]
+                        : 0;
+  for (int p = known != 0 ? known : 1; p <= (known != 0 ? known : 12); ++p) {
     auto& row = Palaces[p];
     for (int e = kFirstStarEntry; e < kEntries && row[e] != 0; ++e) {
       if (row[e] != star) continue;
@@ -73,6 +80,7 @@ void TOrvDouShu::Compute() {
   Palaces = {};
   Brightness = {};
   used_ = {};
+  placed_ = {};
   LifeMaster = BodyMaster = 0;
   if (!TakeInputs()) {
     // Outside the lunar table: nothing to place.
@@ -448,8 +456,10 @@ void TOrvDouShu::SetBrightness() {
       if (kBrightness[i].Name != kFirstStarCode + i) return false;
     return sizeof kBrightness / sizeof kBrightness[0] == kLastBrightStarCode - kFirstStarCode + 1;
   }(), "one brightness row per star, in code order");
+  // The stars of a palace are its entries from kFirstStarEntry on up to the
+  // first empty one (the series members after them are not stars).
   for (int p = 1; p <= 12; ++p) {
-    for (int e = kFirstStarEntry; e < kEntries; ++e) {
+    for (int e = kFirstStarEntry; e <= kLastStarEntry && Palaces[p][e] != 0; ++e) {
       const int code = Palaces[p][e];
       if (code >= kFirstStarCode && code <= kLastBrightStarCode)
         Brightness[p][e] = kBrightness[code - kFirstStarCode].Levels[p];

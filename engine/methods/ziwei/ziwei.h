@@ -123,6 +123,9 @@ class TOrvDouShu : public TOrvBase, public ZiweiFields {
   Anchors a_;
   // Per row, how many entries from the front are known to be written.
   std::array<int, 13> used_{};
+  // The palace of each star 紫微 … 天钺 (by code − kFirstStarCode) once it
+  // is placed, else 0.
+  std::array<int8_t, kLastBrightStarCode - kFirstStarCode + 1> placed_{};
 };
 
 // Casts the chart of a moment: SetDate, SetMale, Compute.

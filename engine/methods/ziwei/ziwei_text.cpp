@@ -121,6 +121,22 @@ constexpr SlotOffsets kSlots = [] {
   return slots;
 }();
 
+// The text every chart starts from: the template with each palace cell line
+// blank, its main column (8 bytes) four full-width spaces and the rest ASCII
+// spaces. Every cell line is then written over (the walk of FillCell gives
+// every cell its ten lines).
+constexpr std::array<char, kChartBytes> kBlankText = [] {
+  std::array<char, kChartBytes> text = kTemplateText;
+  constexpr std::string_view kBlankMain = "　　　　";
+  if (kBlankMain.size() != 8) throw "the main column is eight bytes";
+  for (std::size_t i = 1; i <= 12; ++i)
+    for (std::size_t n = 1; n <= kCellLines; ++n) {
+      const std::size_t at = kSlots.Cell[i][n];
+      for (std::size_t k = 0; k < kCellBytes; ++k) text[at + k] = k < 8 ? kBlankMain[k] : ' ';
+    }
+  return text;
+}();
+
 constexpr std::string_view kBodyMark = "◆身";
 constexpr auto kBrightnessNames = SlotViews(BrightnessNames);
 constexpr auto kBureauNames = SlotViews(BureauNames);
@@ -139,15 +155,13 @@ void WriteFixed(char* out, std::string_view text, std::size_t width) {
   std::memset(out + n, ' ', width - n);
 }
 
-// A cell line is written in place: the main column (8 bytes) starts as four
-// full-width spaces and the side column and the rest as ASCII spaces; each
-// column takes whole characters up to its width, the later ones dropped.
+// A cell line is written in place over a blank one (kBlankText): the main
+// column (8 bytes) of four full-width spaces, the side column and the rest
+// ASCII spaces; each column takes whole characters up to its width, the
+// later ones dropped.
 class CellWriter {
  public:
-  explicit CellWriter(char* text) : text_(text) {
-    std::memcpy(text_, "　　　　", kMainBytes);
-    std::memset(text_ + kMainBytes, ' ', kCellBytes - kMainBytes);
-  }
+  explicit CellWriter(char* text) : text_(text) {}
   void Main(std::string_view s) { Put(main_, kMainBytes, s); }
   void Side(std::string_view s) { Put(side_, kCellBytes, s); }
 
@@ -224,10 +238,9 @@ void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
 
 // The chart, written over a copy of the template of kChartBytes bytes.
 void FillChart(const ZiweiChart& chart, char* text) {
-  std::memcpy(text, kTemplateText.data(), kTemplateText.size());
+  std::memcpy(text, kBlankText.data(), kBlankText.size());
 
-  // The palace cells. Cell lines left without an entry keep the template's
-  // text (the walk always gives every cell its ten lines).
+  // The palace cells.
   const int bodyPalace = chart.BodyPalace();
   for (int i = 1; i <= 12; ++i) FillCell(chart, i, bodyPalace, text);
 
