@@ -4,8 +4,8 @@
 // Nothing here allocates.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -16,27 +16,11 @@ namespace orv {
 namespace detail {
 
 // True when a byte of text is below 0x20, '"' or '\\': one a JSON string
-// must escape. Eight bytes at a time; the bytes past the end of the text
-// read as 'A'.
-inline bool NeedsEscape(std::string_view text) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
-  const auto any = [](std::uint64_t w) {
-    const std::uint64_t below = (w - kOnes * 0x20) & ~w;               // a byte < 0x20
-    const std::uint64_t quote = w ^ (kOnes * '"'), slash = w ^ (kOnes * '\\');
-    const std::uint64_t zeroQuote = (quote - kOnes) & ~quote;          // a byte == '"'
-    const std::uint64_t zeroSlash = (slash - kOnes) & ~slash;          // a byte == '\\'
-    return ((below | zeroQuote | zeroSlash) & kHighs) != 0;
-  };
-  std::size_t at = 0;
-  for (; at + 8 <= text.size(); at += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, text.data() + at, 8);
-    if (any(w)) return true;
-  }
-  if (at == text.size()) return false;
-  std::uint64_t w = kOnes * 'A';
-  CopyBytes(reinterpret_cast<char*>(&w), text.data() + at, text.size() - at);
-  return any(w);
+// would have to escape.
+constexpr bool NeedsEscape(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\') return true;
+  return false;
 }
 
 }  // namespace detail
@@ -71,30 +55,19 @@ class JsonWriter {
     return *this;
   }
 
-  // Values.
+  // Values. A string is written as it is: the engine's strings need no
+  // escapes, being names of its UTF-8 tables (utf8::Table refuses a name
+  // that would), texts made of such names and digits, and ASCII literals of
+  // its own.
   JsonWriter& String(std::string_view utf8) {
+    assert(!detail::NeedsEscape(utf8));
     const std::size_t comma = Separate();
-    if (!detail::NeedsEscape(utf8)) {
-      if (char* p = Grow(comma + utf8.size() + 2)) {
-        if (comma != 0) *p++ = ',';
-        *p++ = '"';
-        detail::CopyBytes(p, utf8.data(), utf8.size());
-        p[utf8.size()] = '"';
-      }
-      return *this;
+    if (char* p = Grow(comma + utf8.size() + 2)) {
+      if (comma != 0) *p++ = ',';
+      *p++ = '"';
+      detail::CopyBytes(p, utf8.data(), utf8.size());
+      p[utf8.size()] = '"';
     }
-    if (comma != 0) Put(',');
-    Put('"');
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-      const auto c = static_cast<unsigned char>(utf8[i]);
-      if (c >= 0x20 && c != '"' && c != '\\') continue;
-      Put(utf8.substr(from, i - from));
-      Escape(c);
-      from = i + 1;
-    }
-    Put(utf8.substr(from));
-    Put('"');
     return *this;
   }
   JsonWriter& String(std::u8string_view utf8) {
@@ -114,6 +87,29 @@ class JsonWriter {
   JsonWriter& Null() { return Literal("null"); }
   // A string, or null for an empty text.
   JsonWriter& StringOrNull(std::string_view utf8) { return utf8.empty() ? Null() : String(utf8); }
+
+  // A value the caller writes as JSON text of at most Most bytes through a
+  // Cursor (write(cursor)): in place when there is room, else made apart
+  // and counted like the rest.
+  template <std::size_t Most, typename Write>
+  JsonWriter& Raw(Write&& write) {
+    const std::size_t comma = Separate();
+    if (size_ + comma + Most <= room_) {
+      Cursor cursor(buffer_ + size_);
+      if (comma != 0) cursor << ',';
+      write(cursor);
+      assert(cursor.End() <= buffer_ + size_ + comma + Most);
+      size_ = static_cast<std::size_t>(cursor.End() - buffer_);
+    } else {
+      char piece[Most + 1];
+      Cursor cursor(piece);
+      if (comma != 0) cursor << ',';
+      write(cursor);
+      assert(cursor.End() <= piece + Most + 1);
+      Put(piece, static_cast<std::size_t>(cursor.End() - piece));
+    }
+    return *this;
+  }
 
   // The bytes the whole text needs, the terminating zero not counted.
   std::size_t Needed() const { return size_; }
@@ -155,16 +151,6 @@ class JsonWriter {
     comma_ = true;
     return comma;
   }
-  void Escape(unsigned char c) {
-    if (c == '"' || c == '\\') {
-      const char escaped[2] = {'\\', static_cast<char>(c)};
-      Put(escaped, 2);
-      return;
-    }
-    constexpr char kHex[] = "0123456789abcdef";
-    const char escaped[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
-    Put(escaped, 6);
-  }
   // Room for n more bytes of the text: their place, or nullptr when the
   // buffer has none; the bytes are counted either way.
   char* Grow(std::size_t n) {
@@ -175,7 +161,6 @@ class JsonWriter {
   void Put(char c) {
     if (char* p = Grow(1)) *p = c;
   }
-  void Put(std::string_view s) { Put(s.data(), s.size()); }
   void Put(const char* s, std::size_t n) {
     if (char* p = Grow(n)) detail::CopyBytes(p, s, n);
   }

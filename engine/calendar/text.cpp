@@ -24,7 +24,7 @@ FixedText<64> PillarsLine(const std::array<Pillar, 4>& pillars, std::string_view
   FixedText<64> line;
   for (std::size_t i = 0; i < pillars.size(); ++i) {
     if (i > 0) line << separator;
-    line << PillarText(pillars[i]);
+    line << NameOf(pillars[i].Stem) << NameOf(pillars[i].Branch);
   }
   return line;
 }

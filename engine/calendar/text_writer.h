@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -244,12 +245,14 @@ class TextWriter {
     if (Most <= static_cast<std::size_t>(limit_ - at_)) {
       Cursor cursor(at_);
       write(cursor);
+      assert(cursor.End() <= at_ + Most);
       at_ = cursor.End();
       *at_ = '\0';
     } else {
       char piece[Most];
       Cursor cursor(piece);
       write(cursor);
+      assert(cursor.End() <= piece + Most);
       *this << std::string_view(piece, static_cast<std::size_t>(cursor.End() - piece));
     }
   }

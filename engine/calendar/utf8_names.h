@@ -93,7 +93,9 @@ struct Names {
   }
 };
 
-// The UTF-8 twin of a GBK name table (slots of W bytes; ASCII stays).
+// The UTF-8 twin of a GBK name table (slots of W bytes; ASCII stays). A
+// name JSON would have to escape (a control byte, '"' or '\\') does not
+// compile.
 template <std::size_t N, std::size_t W>
 constexpr Names<N, W / 2 * 3 + 1> Table(const char (&gbk)[N][W]) {
   Names<N, W / 2 * 3 + 1> names;
@@ -110,6 +112,10 @@ constexpr Names<N, W / 2 * 3 + 1> Table(const char (&gbk)[N][W]) {
       k += 2;
     }
     names.Sizes[i] = out;
+    for (std::size_t k = 0; k < out; ++k) {
+      const auto byte = static_cast<unsigned char>(names.Bytes[i][k]);
+      if (byte < 0x20 || byte == '"' || byte == '\\') throw "a name JSON would have to escape";
+    }
   }
   return names;
 }

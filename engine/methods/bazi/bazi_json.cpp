@@ -75,22 +75,23 @@ void BaziJson(const BaziChart& chart, JsonWriter& out) {
   out.Key("startYear").Number(chart.LuckStartYear);
   out.Key("periods").BeginArray();
   for (int i = 0; i < BaziFields::kLuckPeriods; ++i) {
+    const int age = chart.LuckStartAge + 10 * i, year = chart.LuckStartYear + 10 * i;
     out.BeginObject();
     out.Key("pillar");
     json::PillarValue(out, chart.LuckPillars[static_cast<std::size_t>(i)]);
-    out.Key("age").Number(chart.LuckStartAge + 10 * i);
-    out.Key("year").Number(chart.LuckStartYear + 10 * i);
-    out.Key("years").BeginArray();
-    for (int k = 0; k < 10; ++k) {
-      const int year = chart.LuckStartYear + 10 * i + k;
-      out.BeginObject();
-      out.Key("age").Number(chart.LuckStartAge + 10 * i + k);
-      out.Key("year").Number(year);
-      out.Key("pillar");
-      json::PillarValue(out, PillarOfNumber(YearCycleNumber(year)));
-      out.EndObject();
-    }
-    out.EndArray();
+    out.Key("age").Number(age);
+    out.Key("year").Number(year);
+    // The ten years of the period, [{"age":…,"year":…,"pillar":"…"}, …],
+    // made in one piece: each year at most 64 bytes.
+    out.Key("years").Raw<10 * 64 + 2>([&](Cursor& text) {
+      int cycle = YearCycleNumber(year);
+      for (int k = 0; k < 10; ++k) {
+        text << (k == 0 ? "[{\"age\":" : ",{\"age\":") << age + k << ",\"year\":" << year + k
+             << ",\"pillar\":\"" << json::PillarName(cycle) << "\"}";
+        cycle = cycle == 60 ? 1 : cycle + 1;
+      }
+      text << ']';
+    });
     out.EndObject();
   }
   out.EndArray();

@@ -36,8 +36,7 @@ class Row {
  public:
   Row& operator<<(std::string_view s) {
     const std::size_t n = std::min(s.size(), sizeof buffer_ - size_);
-    if (n == 0) return *this;
-    std::memcpy(buffer_ + size_, s.data(), n);
+    detail::CopyBytes(buffer_ + size_, s.data(), n);
     size_ += n;
     return *this;
   }

@@ -27,7 +27,8 @@ void QimenJson(const QimenChart& chart, JsonWriter& out) {
     out.String(kYuan[chart.Yuan]);
   else
     out.Null();
-  out.Key("dun").String(chart.Yang ? u8"阳遁" : u8"阴遁");
+  constexpr std::u8string_view kDun[2] = {u8"阴遁", u8"阳遁"};
+  out.Key("dun").String(kDun[chart.Yang ? 1 : 0]);
   out.Key("ju").Number(chart.Ju);
   out.Key("forcedJu").Bool(chart.ForcedJu);
   out.Key("hourXun");

@@ -63,8 +63,10 @@ void ZiweiJson(const ZiweiChart& chart, JsonWriter& out) {
   out.BeginObject();
   out.Key("sex").String(male ? "male" : "female");
   out.Key("forward").Bool(chart.Clockwise != 0);
-  out.Key("yinYang").String(chart.Clockwise ? (male ? u8"阳男" : u8"阴女")
-                                            : (male ? u8"阴男" : u8"阳女"));
+  // By direction and sex: backward woman, backward man, forward woman,
+  // forward man.
+  constexpr std::u8string_view kYinYang[4] = {u8"阳女", u8"阴男", u8"阴女", u8"阳男"};
+  out.Key("yinYang").String(kYinYang[(chart.Clockwise ? 2 : 0) + (male ? 1 : 0)]);
   out.Key("bureau").StringOrNull(kBureauNames.At(chart.Bureau));
   out.Key("lifePalace");
   json::Symbol(out, chart.LifePalace == 0 ? 0 : CodeOf(chart.LifePalace, CodeKind::Branch));
