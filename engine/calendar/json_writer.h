@@ -83,7 +83,9 @@ class JsonWriter {
     Put(digits, static_cast<std::size_t>(end - digits));
     return *this;
   }
-  JsonWriter& Bool(bool b) { return Literal(b ? std::string_view("true") : std::string_view("false")); }
+  JsonWriter& Bool(bool b) {
+    return Literal(b ? std::string_view("true") : std::string_view("false"));
+  }
   JsonWriter& Null() { return Literal("null"); }
   // A string, or null for an empty text.
   JsonWriter& StringOrNull(std::string_view utf8) { return utf8.empty() ? Null() : String(utf8); }

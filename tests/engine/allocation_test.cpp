@@ -34,8 +34,12 @@ void* Allocate(std::size_t n, std::size_t alignment) {
 // Every allocating form of operator new comes here; the deleting forms free.
 void* operator new(std::size_t n) { return Allocate(n, 0); }
 void* operator new[](std::size_t n) { return Allocate(n, 0); }
-void* operator new(std::size_t n, std::align_val_t a) { return Allocate(n, static_cast<std::size_t>(a)); }
-void* operator new[](std::size_t n, std::align_val_t a) { return Allocate(n, static_cast<std::size_t>(a)); }
+void* operator new(std::size_t n, std::align_val_t a) {
+  return Allocate(n, static_cast<std::size_t>(a));
+}
+void* operator new[](std::size_t n, std::align_val_t a) {
+  return Allocate(n, static_cast<std::size_t>(a));
+}
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
   try {
     return Allocate(n, 0);
@@ -105,11 +109,13 @@ TEST(Allocation, NoExportAllocates) {
               char* b = chart.data();
               written += StrBazi(solar, 0, flag, year, month, 3, hour, b) == 0;
               written += StrZiwei(solar, 0, flag, year, month, 3, hour, b) == 0;
-              written += StrLiuyao(3, 2, 1, 0, 1, 2, solar, 0, flag, year, month, 3, hour, b) == 0;
-              written += StrLiuyaoL(0, 1, 2, 3, 0, 1, solar, 0, flag, year, month, 3, hour, b) == 0;
+              written +=
+                  StrLiuyao(3, 2, 1, 0, 1, 2, solar, 0, flag, year, month, 3, hour, b) == 0;
+              written +=
+                  StrLiuyaoL(0, 1, 2, 3, 0, 1, solar, 0, flag, year, month, 3, hour, b) == 0;
               written += StrQimen(solar, 0, flag, flag ? 7 : -1, year, month, 3, hour, b) == 0;
-              written += Str6Ren(solar, 0, flag, year, month, 3, hour, b, flag, flag, static_cast<uint8_t>(1 - flag),
-                                 flag ? 1960 : -1) == 0;
+              written += Str6Ren(solar, 0, flag, year, month, 3, hour, b, flag, flag,
+                                 static_cast<uint8_t>(1 - flag), flag ? 1960 : -1) == 0;
             }
           }
         }
@@ -117,7 +123,8 @@ TEST(Allocation, NoExportAllocates) {
     }
     for (int32_t period = 0; period < 9; ++period)
       for (int32_t mountain = 0; mountain < 24; mountain += 5)
-        written += StrXuankong(period, mountain, static_cast<uint8_t>(period & 1), chart.data()) == 0;
+        written +=
+            StrXuankong(period, mountain, static_cast<uint8_t>(period & 1), chart.data()) == 0;
     // Refused: no such solar day, no such lunar day.
     StrBazi(1, 0, 1, 2023, 2, 29, 0, chart.data());
     StrZiwei(0, 1, 1, 2023, 1, 30, 0, chart.data());
@@ -127,7 +134,8 @@ TEST(Allocation, NoExportAllocates) {
     SetQuestionHandler(&AnswerFirst);
     for (int32_t day = 3; day <= 5; ++day) {
       for (int32_t hour = 0; hour < 24; ++hour) {
-        written += StrQimen(1, 0, static_cast<uint8_t>(hour & 1), -1, 2024, 2, day, hour, chart.data()) == 0;
+        written += StrQimen(1, 0, static_cast<uint8_t>(hour & 1), -1, 2024, 2, day, hour,
+                            chart.data()) == 0;
         written += Str6Ren(1, 0, 1, 2024, 2, day, hour, chart.data(), 2, 1, 1, -1) == 0;
       }
     }

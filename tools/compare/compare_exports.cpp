@@ -16,7 +16,7 @@
 //
 // Usage: compare_exports OLD.so NEW.so [COUNT [SEED]]
 // Prints the count of charts compared per export and each difference (up to
-// a limit) with its arguments; exits 1 when any call differs.
+// 20 per export) with its arguments; exits 1 when any call differs.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -303,7 +303,9 @@ int main(int argc, char** argv) {
   std::mt19937_64 random(seed);
 
   std::array<long, kExports> compared{}, written{}, differing{};
-  long asking = 0, shown = 0;
+  // Up to 20 differences shown per export (and for StrChartJson).
+  long asking = 0, jsonShown = 0;
+  std::array<long, kExports> shown{};
   // StrChartJson too, when both libraries have it.
   const bool json = before.Json != nullptr && after.Json != nullptr;
   long jsonCompared = 0, jsonDiffering = 0;
@@ -318,7 +320,7 @@ int main(int argc, char** argv) {
       ++jsonCompared;
       if (a.Result != b.Result || !SameJsonBuffers(a, b, c.JsonCapacity) || a.Asked != b.Asked) {
         ++jsonDiffering;
-        if (shown++ < 50) {
+        if (jsonShown++ < 20) {
           std::printf("differs: StrChartJson capacity=%d minute=%d second=%d %s\n", c.JsonCapacity,
                       c.Minute, c.Second, c.Describe().c_str());
           if (a.Result != b.Result) std::printf("    result %d / %d\n", a.Result, b.Result);
@@ -332,7 +334,7 @@ int main(int argc, char** argv) {
     if (!a.Asked.empty()) ++asking;
     if (a.Result == b.Result && a.Buffer == b.Buffer && a.Asked == b.Asked) continue;
     ++differing[c.Export];
-    if (shown++ < 50) {
+    if (shown[c.Export]++ < 20) {
       std::printf("differs: %s\n", c.Describe().c_str());
       ShowDifference(a, b);
     }

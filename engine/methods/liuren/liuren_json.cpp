@@ -3,6 +3,21 @@
 #include "liuren.h"
 
 namespace orv {
+namespace {
+
+// An object of three symbols under their keys.
+void ThreeSymbols(JsonWriter& out, const std::string_view (&keys)[3], int a, int b, int c) {
+  out.BeginObject();
+  out.Key(keys[0]);
+  json::Symbol(out, a);
+  out.Key(keys[1]);
+  json::Symbol(out, b);
+  out.Key(keys[2]);
+  json::Symbol(out, c);
+  out.EndObject();
+}
+
+}  // namespace
 
 void LiurenJson(const LiurenChart& chart, JsonWriter& out) {
   out.BeginObject();
@@ -21,28 +36,15 @@ void LiurenJson(const LiurenChart& chart, JsonWriter& out) {
   out.EndObject();
   // The plate: over each earth branch 子 … 亥 its heaven branch and general.
   out.Key("plate").BeginArray();
-  for (std::size_t i = 0; i < 12; ++i) {
-    out.BeginObject();
-    out.Key("earth");
-    json::Symbol(out, chart.EarthPlate[i]);
-    out.Key("heaven");
-    json::Symbol(out, chart.HeavenPlate[i]);
-    out.Key("general");
-    json::Symbol(out, chart.GeneralPlate[i]);
-    out.EndObject();
-  }
+  constexpr std::string_view kPlateKeys[3] = {"earth", "heaven", "general"};
+  for (std::size_t i = 0; i < 12; ++i)
+    ThreeSymbols(out, kPlateKeys, chart.EarthPlate[i], chart.HeavenPlate[i], chart.GeneralPlate[i]);
   out.EndArray();
   out.Key("lessons").BeginArray();
-  for (std::size_t j = 0; j < 4; ++j) {
-    out.BeginObject();
-    out.Key("lower");
-    json::Symbol(out, chart.LessonLower[j]);
-    out.Key("upper");
-    json::Symbol(out, chart.LessonUpper[j]);
-    out.Key("general");
-    json::Symbol(out, chart.LessonGeneral[j]);
-    out.EndObject();
-  }
+  constexpr std::string_view kLessonKeys[3] = {"lower", "upper", "general"};
+  for (std::size_t j = 0; j < 4; ++j)
+    ThreeSymbols(out, kLessonKeys, chart.LessonLower[j], chart.LessonUpper[j],
+                 chart.LessonGeneral[j]);
   out.EndArray();
   // The initial, middle and final transmission.
   out.Key("transmissions").BeginArray();
