@@ -1,8 +1,8 @@
 // orvchart: charts and the calendar in the terminal, in UTF-8.
 //
-// The calendar comes from the engine linked in; the charts come from
-// liborv.so, loaded by file name from this program's own directory first,
-// exactly as the desktop program loads it.
+// The calendar comes from the engine's calendar core linked in; the charts
+// come from liborv.so, loaded by file name from this program's own directory
+// first, exactly as the desktop program loads it.
 #include <unistd.h>
 
 #include <array>
@@ -175,15 +175,6 @@ Args Parse(int argc, char** argv, int first, const std::vector<std::string>& all
 
 void Exclusive(const Args& args, const char* a, const char* b) {
   if (args.Has(a) && args.Has(b)) throw UsageError(std::string(a) + " and " + b + " exclude each other");
-}
-
-// The directory of this program, with its trailing slash.
-std::string ProgramDirectory() {
-  std::vector<char> path(PATH_MAX + 1, '\0');
-  const ssize_t n = readlink("/proc/self/exe", path.data(), PATH_MAX);
-  if (n <= 0) return {};
-  std::string p(path.data(), static_cast<std::size_t>(n));
-  return p.substr(0, p.rfind('/') + 1);
 }
 
 // The engine's solar-term question, asked on the terminal: "y" answers 是
@@ -488,7 +479,11 @@ std::string YearRange() {
 orv::Moment LocalNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);  // the C runtime's thread-safe form, arguments swapped
+#else
   localtime_r(&now, &local);
+#endif
   return orv::EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                              local.tm_min, local.tm_sec > 59 ? 59 : local.tm_sec);
 }

@@ -392,3 +392,5 @@ TChartDialogs::~TChartDialogs() {
   delete liuren_.data();
   delete xuankong_.data();
 }
+
+bool TLiurenForm::UsesBirthYear() const { return !cbXingNianEnable_->isChecked(); }

@@ -156,6 +156,11 @@ class TLiurenForm : public TDatedForm {
   QRadioButton* rbYe() const { return rbYe_; }
   QComboBox* cbXingNian() const { return cbXingNian_; }
   QCheckBox* cbXingNianEnable() const { return cbXingNianEnable_; }
+  // Whether a birth year is to be used. The box's name says "enable", but
+  // its caption is "不使用" (do not use): ticked means no birth year. The
+  // name is kept, as the dialog's other boxes are named; this says what the
+  // tick means.
+  bool UsesBirthYear() const;
   QRadioButton* rbJWG() const { return rbJWG_; }
   QRadioButton* rbJYW() const { return rbJYW_; }
   QRadioButton* rbMZJ() const { return rbMZJ_; }

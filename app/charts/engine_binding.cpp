@@ -200,9 +200,9 @@ CallResult CallLiuren(const TChartDialogs& dialogs, void* function, QWidget* par
   const TLiurenForm& form = *dialogs.liuren();
   DateBlock d;
   if (const auto refused = ReadDate(form, true, parent, d)) return Refused(*refused);
-  const int32_t birthYear = form.cbXingNianEnable()->isChecked()
-                                ? -1
-                                : TLiurenForm::kFirstBirthYear + form.cbXingNian()->currentIndex();
+  const int32_t birthYear = form.UsesBirthYear()
+                                ? TLiurenForm::kFirstBirthYear + form.cbXingNian()->currentIndex()
+                                : -1;
   auto* call = reinterpret_cast<decltype(Str6Ren)*>(function);
   // The hour of a branch is its first hour: 子 0, 丑 2 … 亥 22.
   return Answered(call(d.solar, d.leap, Flag(form.rbNan()), d.year, d.month, d.day, d.hour * 2,

@@ -229,7 +229,10 @@ void TEditForm::ConnectDirtyFlag() {
   connect(reText_, &QPlainTextEdit::textChanged, this, &TEditForm::SetDirty);
   connect(cbFK_, &QCheckBox::toggled, this, &TEditForm::SetDirty);
   for (QComboBox* cb : {cbYear_, cbMonth_, cbDay_})
-    connect(cb, &QComboBox::currentIndexChanged, this, &TEditForm::SetDirty);
+    connect(cb, &QComboBox::currentIndexChanged, this, [this] {
+      SetDirty();
+      dateTouched_ = true;
+    });
 }
 
 // The editing commands are available only where they can act.
@@ -256,22 +259,23 @@ void TEditForm::OpenNew(const QDate& today) {
   UpdateEditActions();
 }
 
-void TEditForm::OpenEdit(RowId id, const QString& bt, const QString& qzr, bool fk,
-                         const QString& lr, const QDate& sj) {
+void TEditForm::OpenEdit(RowId id, const RecordFields& fields) {
   editMode_ = true;
   id_ = id;
   setWindowTitle(QStringLiteral("编辑"));
-  edtBT_->setText(bt);
-  edtQZR_->setText(qzr);
-  cbFK_->setChecked(fk);
-  reText_->setPlainText(ToDisplayText(lr));
-  SetDate(sj);
+  edtBT_->setText(fields.title);
+  edtQZR_->setText(fields.querent);
+  cbFK_->setChecked(fields.feedback);
+  reText_->setPlainText(ToDisplayText(fields.text));
+  SetDate(fields.date);
   // Filling the fields has set the flag; an opened record starts clean.
   dirty_ = false;
   UpdateEditActions();
 }
 
 void TEditForm::SetDate(const QDate& date) {
+  date_ = date;
+  dateTouched_ = false;
   const QSignalBlocker by(cbYear_), bm(cbMonth_), bd(cbDay_);
   if (!date.isValid()) {
     cbYear_->setCurrentIndex(-1);
@@ -285,7 +289,7 @@ void TEditForm::SetDate(const QDate& date) {
   cbDay_->setCurrentIndex(date.day() - 1);
 }
 
-QDate TEditForm::DateFromSelectors() {
+std::optional<QDate> TEditForm::DateFromSelectors() {
   const int y = cbYear_->currentIndex();
   const int m = cbMonth_->currentIndex();
   const int d = cbDay_->currentIndex();
@@ -293,8 +297,20 @@ QDate TEditForm::DateFromSelectors() {
     const QDate date(kFirstYear + y, m + 1, d + 1);
     if (date.isValid()) return date;
   }
-  skin::PlainMessage(this, QStringLiteral("日期错误，请检查。"));
-  return QDate::currentDate();
+  // Selectors the user has not touched keep the record's own date, even
+  // one the lists cannot show (or none).
+  if (!dateTouched_) return date_;
+  QComboBox* mend = cbDay_;
+  QString text;
+  if (y < 0 || m < 0 || d < 0) {
+    mend = y < 0 ? cbYear_ : m < 0 ? cbMonth_ : cbDay_;
+    text = QStringLiteral("日期不完整，请选择年、月、日。");
+  } else {
+    text = QStringLiteral("%1年%2月%3日不存在，请检查日期。").arg(kFirstYear + y).arg(m + 1).arg(d + 1);
+  }
+  skin::PlainMessage(this, text);
+  mend->setFocus(Qt::OtherFocusReason);
+  return std::nullopt;
 }
 
 QString TEditForm::RecordText() const { return ToStoredText(reText_->toPlainText()); }
@@ -302,17 +318,23 @@ QString TEditForm::RecordText() const { return ToStoredText(reText_->toPlainText
 bool TEditForm::Save() {
   const RowId folder = host_.SelectedFolderId();
   if (folder <= 0) return false;
-  const QDate sj = DateFromSelectors();
-  const QString bt = edtBT_->text();
-  const QString qzr = edtQZR_->text();
-  const bool fk = cbFK_->isChecked();
-  const QString lr = RecordText();
+  // A date that does not exist is not saved, and nothing else is either.
+  const std::optional<QDate> date = DateFromSelectors();
+  if (!date) return false;
+  const RecordFields fields{edtBT_->text(), edtQZR_->text(), *date, cbFK_->isChecked(), RecordText()};
   CasebookStore& store = host_.Store();
   try {
     if (editMode_) {
-      store.UpdateRecord(bt, qzr, fk, sj, lr, id_);
+      if (!store.UpdateRecord(id_, fields)) {
+        // The record is gone from the casebook (deleted meanwhile): what the
+        // user wrote is kept as a new record.
+        id_ = store.InsertRecord(folder, fields);
+        skin::Message(this, QStringLiteral("提示"),
+                      QStringLiteral("这条记录已经被删除了，现在的内容已另存为一条新记录。"),
+                      skin::Buttons::Ok, skin::Icon::Information);
+      }
     } else {
-      id_ = store.InsertRecord(bt, qzr, fk, lr, sj, folder);
+      id_ = store.InsertRecord(folder, fields);
       editMode_ = true;  // the record exists from now on
     }
   } catch (const StoreError& e) {
@@ -320,6 +342,8 @@ bool TEditForm::Save() {
     return false;
   }
   dirty_ = false;
+  date_ = fields.date;
+  dateTouched_ = false;
   try {
     host_.ListFolderRecords(folder);
     // Opened from a search result, the record may live in another folder;

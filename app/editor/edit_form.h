@@ -11,6 +11,8 @@
 #include <QDate>
 #include <QDialog>
 
+#include <optional>
+
 #include "casebook_store.h"
 #include "edit_host.h"
 #include "record_text_edit.h"
@@ -38,8 +40,7 @@ class TEditForm : public QDialog {
   void OpenNew(const QDate& today);
   // Edit mode for record `id`: fields from the record, caption "编辑".
   // Leaves the editor clean.
-  void OpenEdit(RowId id, const QString& bt, const QString& qzr, bool fk,
-                const QString& lr, const QDate& sj);
+  void OpenEdit(RowId id, const RecordFields& fields);
 
   // Saves the record (insert in new mode, then update) and re-lists the
   // host's folder. Returns false when nothing could be stored (no folder,
@@ -54,11 +55,15 @@ class TEditForm : public QDialog {
   // year outside the list leaves the year without a selection). Setting
   // the selectors by program does not make the record dirty.
   void SetDate(const QDate& date);
-  // The date the selectors form; when they form none (2月30日, an empty
-  // selector) says "日期错误，请检查。" and gives today's date.
-  QDate DateFromSelectors();
+  // The date the selectors form. When they form none, the record keeps its
+  // own date if the user has not touched the selectors (a date outside the
+  // year list, or none at all); otherwise the user is told which date is
+  // wrong ("2023年2月30日不存在，请检查日期。"), the focus goes to the
+  // selector to mend, and std::nullopt comes back: nothing may be saved.
+  std::optional<QDate> DateFromSelectors();
 
   bool isDirty() const { return dirty_; }
+
   bool isEditMode() const { return editMode_; }
   RowId recordId() const { return id_; }
 
@@ -112,6 +117,10 @@ class TEditForm : public QDialog {
   bool editMode_ = false;
   RowId id_ = 0;
   bool dirty_ = false;
+  // The record's date as it was filled in or last saved, and whether the
+  // user has touched the date selectors since.
+  QDate date_;
+  bool dateTouched_ = false;
 
   QMenuBar* menuBar_ = nullptr;
   QToolBar* toolBar_ = nullptr;

@@ -2,10 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QTimer>
 
 #include <atomic>
@@ -13,6 +15,7 @@
 
 #include "casebook_backup.h"
 #include "casebook_store.h"
+#include "recovery_dialog.h"
 #include "skin.h"
 
 namespace {
@@ -44,57 +47,24 @@ QString RealDir(const QString& dir) {
   return real.isEmpty() ? QDir::cleanPath(QFileInfo(dir).absoluteFilePath()) : real;
 }
 
+// Puts a copy that 备份数据库… wrote first in the remembered list.
+void RememberBackupCopy(const QString& path) {
+  QStringList copies = RememberedBackupCopies();
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  copies.removeAll(absolute);
+  copies.prepend(absolute);
+  while (copies.size() > kRememberedCopies) copies.removeLast();
+  QSettings settings;
+  settings.setValue(QStringLiteral("BackupCopies"), copies);
+}
+
 }  // namespace
 
 void SetBackupDialogHook(BackupDialogHook hook) { Hook() = std::move(hook); }
 
 bool OfferBackupForDamagedCasebook(QWidget* parent, CasebookStore& store, const QString& dataDir) {
-  const QString dir = QDir::cleanPath(dataDir.isEmpty() ? CasebookStore::DefaultDataDir() : dataDir);
-  const bool readable = store.isOpen();
-  if (readable && !store.isDamaged()) return false;
-  const QString db = dir + QLatin1Char('/') + CasebookStore::DatabaseFileName();
-  QString text = QStringLiteral("数据库文件已损坏，没有通过完整性检查：\n%1\n\n为免损失扩大，Omenry 不会向这个文件写入任何内容")
-                     .arg(Native(db));
-  text += readable ? QStringLiteral("；其中还能读出的记录可以查看，但不能修改。") : QStringLiteral("。");
-  const QList<BackupFile> backups = ListBackups(dir);
-  if (backups.isEmpty()) {
-    text += QStringLiteral("\n\n没有找到数据库的备份（%1）。").arg(Native(BackupDir(dir)));
-    skin::Message(parent, QStringLiteral("提示"), text, skin::Buttons::Ok, skin::Icon::Critical);
-    return false;
-  }
-  const BackupFile& newest = backups.first();
-  text += QStringLiteral(
-              "\n\n最新的备份是 %1 的备份：\n%2\n\n要用这个备份恢复数据库吗？"
-              "备份之后所做的修改不在其中；损坏的文件将改名保留。")
-              .arg(newest.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")), Native(newest.path));
-  if (skin::Message(parent, QStringLiteral("确认"), text, skin::Buttons::OkCancel,
-                    skin::Icon::Critical) != skin::Answer::Ok)
-    return false;
-
-  store.close();
-  QString kept;
-  const QString error = RestoreBackup(dir, newest.path, &kept);
-  if (!error.isEmpty())
-    skin::ShowError(parent, QStringLiteral("恢复备份失败：%1").arg(error));
-  try {
-    store.OpenStore(dir);
-  } catch (const StoreError& e) {
-    skin::ShowError(parent, e.message());
-    return true;
-  }
-  if (!error.isEmpty()) return true;
-  if (store.isDamaged()) {
-    skin::Message(parent, QStringLiteral("提示"),
-                  QStringLiteral("这个备份也没有通过完整性检查，数据库仍然只能查看。\n损坏的原文件已改名为：\n%1")
-                      .arg(Native(kept)),
-                  skin::Buttons::Ok, skin::Icon::Critical);
-    return true;
-  }
-  skin::Message(parent, QStringLiteral("提示"),
-                QStringLiteral("已用 %1 的备份恢复数据库。\n损坏的原文件已改名为：\n%2")
-                    .arg(newest.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")), Native(kept)),
-                skin::Buttons::Ok, skin::Icon::Information);
-  return true;
+  if (store.isOpen() && !store.isDamaged()) return false;
+  return OfferRecovery(parent, store, dataDir);
 }
 
 bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {
@@ -117,30 +87,53 @@ bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {
     return false;
   }
 
-  // The copy runs on a thread of its own; the window goes on drawing itself
-  // and the progress box offers 取消.
-  std::atomic<bool> cancel{false};
-  std::atomic<int> done{0}, total{0};
-  std::atomic<bool> finished{false};
   CopyOutcome outcome = CopyOutcome::Failed;
   QString error;
   const QString source = store.databasePath();
+  RunBeside(parent, QStringLiteral("备份数据库"), QStringLiteral("正在备份数据库…"),
+            [&](const std::atomic<bool>& cancel, const CopyProgress& progress) {
+              outcome = CopyDatabase(source, target, &cancel, progress, &error);
+            });
+  switch (outcome) {
+    case CopyOutcome::Done:
+      RememberBackupCopy(target);
+      skin::Message(parent, QStringLiteral("提示"),
+                    QStringLiteral("数据库已备份到：\n%1").arg(Native(target)), skin::Buttons::Ok,
+                    skin::Icon::Information);
+      return true;
+    case CopyOutcome::Cancelled:
+    case CopyOutcome::Skipped:
+      return false;
+    case CopyOutcome::Failed:
+      skin::ShowError(parent, QStringLiteral("备份数据库失败：%1").arg(error));
+      return false;
+  }
+  return false;
+}
+
+void RunBeside(QWidget* parent, const QString& title, const QString& label, const BesideWork& work,
+               bool cancellable) {
+  constexpr int kShowAfterMs = 500;
+  std::atomic<bool> cancel{false};
+  std::atomic<int> done{0}, total{0};
+  std::atomic<bool> finished{false};
   std::thread worker([&] {
-    outcome = CopyDatabase(source, target, &cancel,
-                           [&](int d, int t) {
-                             done = d;
-                             total = t;
-                           },
-                           &error);
+    work(cancel, [&](int d, int t) {
+      done = d;
+      total = t;
+    });
     finished = true;
   });
   {
-    QProgressDialog progress(QStringLiteral("正在备份数据库…"), QStringLiteral("取消"), 0, 0, parent);
-    progress.setWindowTitle(QStringLiteral("备份数据库"));
+    QProgressDialog progress(label, QStringLiteral("取消"), 0, 0, parent);
+    progress.setWindowTitle(title);
+    if (!cancellable) progress.setCancelButton(nullptr);
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(kShowAfterMs);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
+    QElapsedTimer running;
+    running.start();
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(50);
@@ -149,6 +142,8 @@ bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {
         progress.setMaximum(total);
         progress.setValue(done);
       }
+      // Work that tells no progress gets the box too (running to and fro).
+      if (!progress.isVisible() && !finished && running.hasExpired(kShowAfterMs)) progress.show();
       if (progress.wasCanceled()) cancel = true;
       if (finished) loop.quit();
     });
@@ -156,17 +151,29 @@ bool BackupCasebookTo(QWidget* parent, CasebookStore& store) {
     if (!finished) loop.exec();
   }
   worker.join();
-  switch (outcome) {
-    case CopyOutcome::Done:
-      skin::Message(parent, QStringLiteral("提示"),
-                    QStringLiteral("数据库已备份到：\n%1").arg(Native(target)), skin::Buttons::Ok,
-                    skin::Icon::Information);
-      return true;
-    case CopyOutcome::Cancelled:
-      return false;
-    case CopyOutcome::Failed:
-      skin::ShowError(parent, QStringLiteral("备份数据库失败：%1").arg(error));
-      return false;
-  }
-  return false;
+}
+
+QStringList RememberedBackupCopies() {
+  return QSettings().value(QStringLiteral("BackupCopies")).toStringList();
+}
+
+CopyOutcome BackUpOnClose(QWidget* parent, CasebookStore& store) {
+  if (!store.isOpen() || store.isDamaged() || store.isChecking() || !store.checkError().isEmpty())
+    return CopyOutcome::Skipped;
+  // A casebook in a place that cannot be written has no backup directory
+  // to write into either (one locked by another program has).
+  const ReadOnlyReason reason = store.readOnlyReason();
+  if (reason != ReadOnlyReason::None && reason != ReadOnlyReason::Locked) return CopyOutcome::Skipped;
+  const QString dir = store.dataDir();
+  store.close();
+  if (!CasebookChangedSinceBackup(dir)) return CopyOutcome::Skipped;
+  AutomaticBackupResult result;
+  const QDateTime now = QDateTime::currentDateTime();
+  RunBeside(parent, QStringLiteral("备份数据库"), QStringLiteral("正在备份数据库，请稍候…"),
+            [&](const std::atomic<bool>& cancel, const CopyProgress& progress) {
+              result = MakeAutomaticBackup(dir, now, &cancel, progress);
+            });
+  if (result.outcome == CopyOutcome::Failed)
+    skin::ShowError(parent, QStringLiteral("关闭前自动备份数据库失败：%1").arg(result.error));
+  return result.outcome;
 }

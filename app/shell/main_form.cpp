@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,8 +17,14 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidgetItem>
+#include <QVBoxLayout>
+#include <QDir>
+#include <QFile>
+#include <QDateTime>
+#include <optional>
 #include <cmath>
 
 #include "casebook_backup.h"
@@ -26,11 +33,15 @@
 #include "chart_lines.h"
 #include "edit_form.h"
 #include "engine_binding.h"
+#include "exchange_form.h"
 #include "folder_tree.h"
 #include "gbk_validator.h"
 #include "preview_form.h"
 #include "record_columns.h"
 #include "record_text.h"
+#include "record_versions.h"
+#include "folder_picker.h"
+#include "recovery_dialog.h"
 #include "search_form.h"
 #include "skin.h"
 #include "text_export.h"
@@ -76,6 +87,7 @@ TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(pare
   // dialogs read their remembered options now.
   charts_ = std::make_unique<TChartDialogs>(this);
   chartCommands_ = std::make_unique<TEngineBinding>(*charts_);
+  ShowAccess();
 }
 
 TMainForm::~TMainForm() {
@@ -90,16 +102,109 @@ QString TMainForm::VersionText() {
 }
 
 void TMainForm::OpenCasebook(const QString& dataDir) {
-  bool unreadable = false;
+  dataDir_ = QDir::cleanPath(dataDir.isEmpty() ? CasebookStore::DefaultDataDir() : dataDir);
+  std::optional<StoreError> failure;
   try {
-    store_.OpenStore(dataDir);
+    store_.OpenStore(dataDir_);
   } catch (const StoreError& e) {
-    unreadable = e.damaged();
-    if (!unreadable) skin::ShowError(this, e.message());
+    failure = e;
   }
-  if (unreadable || store_.isDamaged()) OfferBackupForDamagedCasebook(this, store_, dataDir);
+  if ((failure && failure->damaged()) || store_.isDamaged()) {
+    OfferRecovery(this, store_, dataDir_, failure ? failure->message() : QString());
+    if (!store_.isOpen() && failure &&
+        (failure->problem() == StoreProblem::Missing || failure->problem() == StoreProblem::Empty))
+      OfferNewCasebook(failure->problem());
+  } else if (failure) {
+    skin::ShowError(this, failure->message());
+  }
+  openFailure_ = store_.isOpen() || !failure ? QString() : failure->message();
   connect(&store_, &CasebookStore::checkFinished, this, &TMainForm::OnCasebookChecked);
+  connect(&store_, &CasebookStore::accessChanged, this, [this] {
+    ShowAccess();
+    if (store_.isWritable()) statusBar()->showMessage(QStringLiteral("数据库已经可以修改了。"), 10000);
+  });
   if (store_.isChecking()) statusBar()->showMessage(QStringLiteral("正在检查数据库…"));
+}
+
+void TMainForm::OfferNewCasebook(StoreProblem problem) {
+  const QString question =
+      problem == StoreProblem::Empty
+          ? QStringLiteral("数据库文件是空的，没有用备份恢复。\n\n要新建一个空的数据库重新开始吗？"
+                           "空文件会改名保留在原处。")
+          : QStringLiteral("数据库文件不见了，没有用备份恢复。\n\n要新建一个空的数据库重新开始吗？");
+  if (skin::Message(this, QStringLiteral("确认"), question, skin::Buttons::OkCancelDestructive,
+                    skin::Icon::Question) != skin::Answer::Ok)
+    return;
+  const QString db = dataDir_ + QLatin1Char('/') + CasebookStore::DatabaseFileName();
+  if (problem == StoreProblem::Empty) {
+    const QString kept = db + QStringLiteral(".empty-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!QFile::rename(db, kept)) {
+      skin::ShowError(this, QStringLiteral("无法把空的数据库文件改名：\n%1").arg(QDir::toNativeSeparators(db)));
+      return;
+    }
+  }
+  try {
+    store_.OpenStore(dataDir_, /*createMissing=*/true);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+}
+
+void TMainForm::ShowAccess() {
+  QString reason;   // for the title
+  QString bar;      // for the bar above the list
+  if (!store_.isOpen()) {
+    reason = QStringLiteral("数据库没有打开");
+    bar = QStringLiteral("数据库没有打开，什么也不能修改。") +
+          (openFailure_.isEmpty() ? QString() : QStringLiteral("\n") + openFailure_);
+  } else if (store_.readOnlyReason() != ReadOnlyReason::None) {
+    switch (store_.readOnlyReason()) {
+      case ReadOnlyReason::Damaged: reason = QStringLiteral("数据库已损坏"); break;
+      case ReadOnlyReason::FileReadOnly: reason = QStringLiteral("数据库文件是只读的"); break;
+      case ReadOnlyReason::FolderReadOnly: reason = QStringLiteral("数据库所在的目录不能写入"); break;
+      case ReadOnlyReason::OtherOwner: reason = QStringLiteral("数据库属于另一个用户"); break;
+      case ReadOnlyReason::Locked: reason = QStringLiteral("数据库正被其他程序占用"); break;
+      case ReadOnlyReason::None: break;
+    }
+    bar = QStringLiteral("只读：") + store_.readOnlyText() + QStringLiteral("\n") +
+          QDir::toNativeSeparators(store_.databasePath());
+  }
+  QString title = QString::fromLatin1(skin::kProductName) + QLatin1Char(' ') + VersionText();
+  if (!reason.isEmpty()) title += QStringLiteral("（只读：%1）").arg(reason);
+  setWindowTitle(title);
+  lblReadOnly_->setText(bar);
+  lblReadOnly_->setVisible(!bar.isEmpty());
+  tree_->SetRenamingAllowed(store_.isWritable() || store_.isChecking());
+  UpdateCommands();
+  emit accessShown();
+}
+
+void TMainForm::UpdateCommands() {
+  // A casebook being checked beside is written once the check is done.
+  const bool writable = store_.isWritable() || store_.isChecking();
+  const TFolderTree::NodeKind kind = TFolderTree::Kind(tree_->currentItem());
+  const bool inFolders = tree_->currentItem() && (kind == TFolderTree::RootNode || kind == TFolderTree::FolderNode);
+  const bool inBin = tree_->currentItem() && !inFolders;
+  const bool hasRecord = store_.records()->currentRow() >= 0;
+  actNewRecord_->setEnabled(writable && inFolders);
+  actOpenRecord_->setEnabled(writable && inFolders);
+  actDeleteRecord_->setEnabled(writable && inFolders && hasRecord);
+  actNewFolder_->setEnabled(writable && inFolders);
+  actRenameFolder_->setEnabled(writable && kind == TFolderTree::FolderNode && tree_->currentItem());
+  actDeleteFolder_->setEnabled(writable && kind == TFolderTree::FolderNode && tree_->currentItem());
+  actRestoreRecord_->setEnabled(writable && inBin && hasRecord);
+  actPurgeRecord_->setEnabled(writable && inBin && hasRecord);
+  actRestoreFolder_->setEnabled(writable && kind == TFolderTree::BinFolderNode && inBin);
+  actPurgeFolder_->setEnabled(writable && kind == TFolderTree::BinFolderNode && inBin);
+  actEmptyBin_->setEnabled(writable && binNode_ != nullptr);
+  // A backup replaces the casebook's file: not under another program's
+  // feet, nor where the file cannot be replaced.
+  const ReadOnlyReason reason = store_.readOnlyReason();
+  actRecover_->setEnabled(!store_.isOpen() || reason == ReadOnlyReason::None ||
+                          reason == ReadOnlyReason::Damaged);
+  actExport_->setEnabled(store_.isOpen());
+  actImport_->setEnabled(store_.isWritable());
 }
 
 void TMainForm::ShowRecordList() {
@@ -136,6 +241,11 @@ void TMainForm::CreateActions() {
   actPrint_->setIconText(QStringLiteral("打印"));
   actExit_ = MakeAction(QStringLiteral("actExit"), QStringLiteral("退出(&X)"));
   actBackup_ = MakeAction(QStringLiteral("actBackupDatabase"), QStringLiteral("备份数据库…"));
+  actRecover_ = MakeAction(QStringLiteral("actRestoreBackup"), QStringLiteral("恢复备份…"));
+  actExport_ = MakeAction(QStringLiteral("actExport"), QStringLiteral("导出(&E)…"));
+  actExport_->setToolTip(QStringLiteral("把整个数据库或一个分类写成 JSON 或 CSV 文件"));
+  actImport_ = MakeAction(QStringLiteral("actImport"), QStringLiteral("导入(&I)…"));
+  actImport_->setToolTip(QStringLiteral("把导出的 JSON 文件读入一个分类"));
   actViewToolbar_ = MakeAction(QStringLiteral("actViewToolbar"), QStringLiteral("工具栏(&T)"));
   actViewToolbar_->setCheckable(true);
   actViewToolbar_->setChecked(true);
@@ -155,17 +265,27 @@ void TMainForm::CreateActions() {
   actPrior_ = MakeAction(QStringLiteral("actPriorRecord"), QStringLiteral("上一条"));
   actNext_ = MakeAction(QStringLiteral("actNextRecord"), QStringLiteral("下一条"));
   actNewFolder_ = MakeAction(QStringLiteral("actNewFolder"), QStringLiteral("新建分类(&N)"));
+  actRenameFolder_ = MakeAction(QStringLiteral("actRenameFolder"), QStringLiteral("重命名(&M)"),
+                                QKeySequence(Qt::Key_F2));
   actDeleteFolder_ = MakeAction(QStringLiteral("actDeleteFolder"), QStringLiteral("删除分类(&D)"));
+  actRestoreRecord_ = MakeAction(QStringLiteral("actRestoreRecord"), QStringLiteral("还原(&R)"));
+  actPurgeRecord_ = MakeAction(QStringLiteral("actPurgeRecord"), QStringLiteral("彻底删除(&D)"));
+  actRestoreFolder_ = MakeAction(QStringLiteral("actRestoreFolder"), QStringLiteral("还原分类(&R)"));
+  actPurgeFolder_ = MakeAction(QStringLiteral("actPurgeFolder"), QStringLiteral("彻底删除分类(&D)"));
+  actEmptyBin_ = MakeAction(QStringLiteral("actEmptyRecycleBin"), QStringLiteral("清空回收站(&E)"));
 
   connect(actSaveText_, &QAction::triggered, this, &TMainForm::SaveAsText);
   connect(actPrint_, &QAction::triggered, this, &TMainForm::Print);
   connect(actExit_, &QAction::triggered, this, &QWidget::close);
   connect(actBackup_, &QAction::triggered, this, &TMainForm::BackupDatabase);
+  connect(actRecover_, &QAction::triggered, this, &TMainForm::RecoverCasebook);
+  connect(actExport_, &QAction::triggered, this, &TMainForm::ExportCasebook);
+  connect(actImport_, &QAction::triggered, this, &TMainForm::ImportCasebook);
   connect(actViewToolbar_, &QAction::toggled, this, [this](bool on) { toolBar_->setVisible(on); });
   connect(actViewStatus_, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-  connect(actSearchTitle_, &QAction::triggered, this, [this] { Search(0); });
-  connect(actSearchText_, &QAction::triggered, this, [this] { Search(1); });
-  connect(actSearchAll_, &QAction::triggered, this, [this] { Search(2); });
+  connect(actSearchTitle_, &QAction::triggered, this, [this] { Search(SearchMode::Title); });
+  connect(actSearchText_, &QAction::triggered, this, [this] { Search(SearchMode::Text); });
+  connect(actSearchAll_, &QAction::triggered, this, [this] { Search(SearchMode::Both); });
   connect(actNewRecord_, &QAction::triggered, this, &TMainForm::NewRecord);
   connect(actOpenRecord_, &QAction::triggered, this, &TMainForm::OpenRecord);
   connect(actDeleteRecord_, &QAction::triggered, this, &TMainForm::DeleteRecord);
@@ -173,6 +293,12 @@ void TMainForm::CreateActions() {
   connect(actNext_, &QAction::triggered, this, &TMainForm::NextRecord);
   connect(actNewFolder_, &QAction::triggered, this, &TMainForm::NewFolder);
   connect(actDeleteFolder_, &QAction::triggered, this, &TMainForm::DeleteFolder);
+  connect(actRenameFolder_, &QAction::triggered, this, &TMainForm::RenameFolder);
+  connect(actRestoreRecord_, &QAction::triggered, this, &TMainForm::RestoreRecord);
+  connect(actPurgeRecord_, &QAction::triggered, this, &TMainForm::PurgeRecord);
+  connect(actRestoreFolder_, &QAction::triggered, this, &TMainForm::RestoreFolder);
+  connect(actPurgeFolder_, &QAction::triggered, this, &TMainForm::PurgeFolder);
+  connect(actEmptyBin_, &QAction::triggered, this, &TMainForm::EmptyRecycleBin);
 }
 
 // The menu bar, and the context menus of the tree and of the record list.
@@ -184,6 +310,9 @@ void TMainForm::CreateMenus() {
   file->addAction(actSaveText_);
   file->addAction(actPrint_);
   file->addAction(actBackup_);
+  file->addAction(actRecover_);
+  file->addAction(actExport_);
+  file->addAction(actImport_);
   file->addSeparator();
   file->addAction(actExit_);
   QMenu* view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
@@ -201,11 +330,21 @@ void TMainForm::CreateMenus() {
   treeMenu_->addAction(actNewRecord_);
   treeMenu_->addSeparator();
   treeMenu_->addAction(actNewFolder_);
+  treeMenu_->addAction(actRenameFolder_);
   treeMenu_->addAction(actDeleteFolder_);
+  treeMenu_->addSeparator();
+  treeMenu_->addAction(actRestoreFolder_);
+  treeMenu_->addAction(actPurgeFolder_);
+  treeMenu_->addAction(actEmptyBin_);
+  // Each menu enables what applies to the node or row it was opened on.
+  connect(treeMenu_, &QMenu::aboutToShow, this, &TMainForm::UpdateCommands);
   listMenu_ = new QMenu(this);
   listMenu_->setObjectName(QStringLiteral("mnuList"));
   listMenu_->addAction(actOpenRecord_);
   listMenu_->addAction(actDeleteRecord_);
+  listMenu_->addAction(actRestoreRecord_);
+  listMenu_->addAction(actPurgeRecord_);
+  connect(listMenu_, &QMenu::aboutToShow, this, &TMainForm::UpdateCommands);
 }
 
 void TMainForm::CreateToolBar() {
@@ -268,7 +407,21 @@ void TMainForm::CreateClientArea() {
   splitMain_->setStretchFactor(0, 0);
   splitMain_->setStretchFactor(1, 1);
   splitMain_->setSizes({kTreeWidth, 600});
-  setCentralWidget(splitMain_);
+  // The bar above the list that says why the casebook is only read.
+  lblReadOnly_ = new QLabel(this);
+  lblReadOnly_->setObjectName(QStringLiteral("lblReadOnly"));
+  lblReadOnly_->setWordWrap(true);
+  lblReadOnly_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblReadOnly_->setStyleSheet(QStringLiteral(
+      "QLabel { background: #fff3c4; color: #5c4400; border-bottom: 1px solid #d9b84a; padding: 6px 10px; }"));
+  lblReadOnly_->hide();
+  auto* client = new QWidget(this);
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(lblReadOnly_);
+  column->addWidget(splitMain_, 1);
+  setCentralWidget(client);
   resize(960, 640);
 }
 
@@ -328,6 +481,7 @@ void TMainForm::RebuildTree() {
   {
     const QSignalBlocker block(tree_);
     tree_->clear();
+    binNode_ = nullptr;
     root = tree_->AddNode(nullptr, QStringLiteral("分类目录"), 0);
     if (store_.isOpen()) {
       try {
@@ -335,12 +489,28 @@ void TMainForm::RebuildTree() {
       } catch (const StoreError& e) {
         skin::ShowError(this, e.message());
       }
+      FillRecycleBin();
     }
     tree_->expandAll();
     tree_->setCurrentItem(root);
   }
   tree_->setUpdatesEnabled(true);
   OnTreeCurrentChanged(root);
+}
+
+void TMainForm::FillRecycleBin() {
+  if (!binNode_) binNode_ = tree_->AddBinNode();
+  for (QTreeWidgetItem* child : binNode_->takeChildren()) delete child;
+  try {
+    for (const CasebookStore::RecycledFolder& f : store_.RecycledFolders()) {
+      QTreeWidgetItem* node = tree_->AddBinFolderNode(binNode_, f.name, f.id);
+      node->setToolTip(0, QStringLiteral("%1 删除，%2 条记录")
+                              .arg(f.deletedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+                              .arg(f.records));
+    }
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
 }
 
 void TMainForm::FillTree(QTreeWidgetItem* node, RowId id, int depth) {
@@ -355,7 +525,10 @@ void TMainForm::FillTree(QTreeWidgetItem* node, RowId id, int depth) {
 }
 
 RowId TMainForm::SelectedFolderId() const {
-  return tree_ ? TFolderTree::FolderId(tree_->currentItem()) : -1;
+  if (!tree_) return -1;
+  const TFolderTree::NodeKind kind = TFolderTree::Kind(tree_->currentItem());
+  if (kind != TFolderTree::RootNode && kind != TFolderTree::FolderNode) return -1;
+  return TFolderTree::FolderId(tree_->currentItem());
 }
 
 void TMainForm::ListFolderRecords(RowId folderId) {
@@ -374,20 +547,52 @@ void TMainForm::ListFolder(RowId folderId) {
   }
 }
 
+void TMainForm::ListSelectedNode() {
+  QTreeWidgetItem* node = tree_->currentItem();
+  if (!node) return;
+  switch (TFolderTree::Kind(node)) {
+    case TFolderTree::RootNode:
+    case TFolderTree::FolderNode:
+      ListFolder(TFolderTree::FolderId(node));
+      break;
+    case TFolderTree::BinNode:
+    case TFolderTree::BinFolderNode:
+      highlight_.clear();
+      for (QLabel* panel : panels_) panel->clear();
+      try {
+        if (TFolderTree::Kind(node) == TFolderTree::BinNode)
+          store_.ListRecycledRecords();
+        else
+          store_.ListRecycledFolderRecords(TFolderTree::FolderId(node));
+      } catch (const StoreError& e) {
+        ClearPreview();
+        skin::ShowError(this, e.message());
+      }
+      break;
+  }
+  UpdateCommands();
+}
+
 void TMainForm::OnTreeCurrentChanged(QTreeWidgetItem* current) {
   if (!current) return;
   ClearPreview();
-  ListFolder(TFolderTree::FolderId(current));
+  ListSelectedNode();
 }
 
 void TMainForm::NewFolder() {
   QTreeWidgetItem* node = tree_->currentItem();
-  if (!node) return;
+  if (!node || SelectedFolderId() < 0) return;
   QString name;
   GbkLimitValidator limit(kFolderNameBytes, nullptr);
-  if (!skin::InputText(this, QStringLiteral("新建分类"), QStringLiteral("请输入分类名称："), &name,
-                       &limit))
-    return;
+  for (;;) {
+    if (!skin::InputText(this, QStringLiteral("新建分类"), QStringLiteral("请输入分类名称："), &name,
+                         &limit))
+      return;
+    if (!IsBlankName(name)) break;
+    // A folder with no name cannot be made: ask again.
+    skin::Message(this, QStringLiteral("提示"), QStringLiteral("分类名称不能为空，也不能只有空格。"),
+                  skin::Buttons::Ok, skin::Icon::Information);
+  }
   RowId id = 0;
   try {
     id = store_.AddFolder(TFolderTree::FolderId(node), name);
@@ -401,8 +606,22 @@ void TMainForm::NewFolder() {
   tree_->setCurrentItem(child);
 }
 
+void TMainForm::RenameFolder() {
+  QTreeWidgetItem* node = tree_->currentItem();
+  if (!tree_->CanRename(node)) return;
+  tree_->setFocus();
+  tree_->editItem(node, 0);
+}
+
 void TMainForm::OnRenameConfirmed(QTreeWidgetItem* item, const QString& text) {
   if (!tree_->CanRename(item)) return;
+  if (IsBlankName(text)) {
+    // The old name stays.
+    skin::Message(this, QStringLiteral("提示"),
+                  QStringLiteral("分类名称不能为空，也不能只有空格。\n仍然使用原来的名称“%1”。").arg(item->text(0)),
+                  skin::Buttons::Ok, skin::Icon::Information);
+    return;
+  }
   try {
     if (const std::optional<QString> stored =
             store_.RenameFolder(TFolderTree::FolderId(item), text))
@@ -414,17 +633,19 @@ void TMainForm::OnRenameConfirmed(QTreeWidgetItem* item, const QString& text) {
 
 void TMainForm::DeleteFolder() {
   QTreeWidgetItem* node = tree_->currentItem();
-  if (!node || !node->parent()) return;  // nothing, or the root
+  if (!node || TFolderTree::Kind(node) != TFolderTree::FolderNode) return;  // nothing, the root, the bin
   if (node->childCount() > 0) {
     skin::Message(this, QStringLiteral("确认"), QStringLiteral("请先删除子类。"), skin::Buttons::Ok,
                   skin::Icon::Information);
     return;
   }
-  // Say what goes with the folder; Enter keeps it.
-  QString question = QStringLiteral("确认要删除吗？");
+  // Say what goes, and where; Enter keeps it.
+  QString question = QStringLiteral("确认要删除分类“%1”吗？").arg(node->text(0));
   try {
-    if (const int records = store_.FolderRecordCount(TFolderTree::FolderId(node)); records > 0)
-      question += QStringLiteral("\n（其中的 %1 条记录将一并删除）").arg(records);
+    const int records = store_.FolderRecordCount(TFolderTree::FolderId(node));
+    question += records > 0 ? QStringLiteral("\n其中的 %1 条记录将一并放进回收站。").arg(records)
+                            : QStringLiteral("\n这个分类中没有记录。");
+    question += QStringLiteral("\n删除的分类可以从回收站还原。");
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
     return;
@@ -441,10 +662,150 @@ void TMainForm::DeleteFolder() {
   }
   if (!found) return;
   delete node;  // the tree moves its selection on, which lists that folder
+  FillRecycleBin();
   if (!store_.records()->isOpen()) {
     ClearPreview();
-    ListFolder(SelectedFolderId());
+    ListSelectedNode();
   }
+}
+
+// ---- the recycle bin
+
+namespace {
+
+// "“标题”", or "（无标题）" for a record without one.
+QString Quoted(const QString& title) {
+  return title.isEmpty() ? QStringLiteral("（无标题）") : QStringLiteral("“%1”").arg(title);
+}
+
+}  // namespace
+
+void TMainForm::RestoreRecord() {
+  RecordList* list = store_.records();
+  if (list->currentRow() < 0) return;
+  const RowId id = list->currentId();
+  const QString title = list->currentTitle();
+  try {
+    const RowId from = store_.RecycledRecordFolder(id);
+    if (from < 0) return;
+    RowId to = -1;
+    if (from <= 0 || !store_.FolderIsLive(from)) {
+      // Its folder is gone (or in the bin itself): the user says where.
+      const std::optional<RowId> chosen = ChooseFolder(
+          this, store_, QStringLiteral("还原记录"),
+          QStringLiteral("记录%1原来所在的分类已经不在了。\n请选择一个分类来放这条记录：").arg(Quoted(title)), false);
+      if (!chosen) return;
+      to = *chosen;
+    }
+    store_.RestoreRecord(id, to);
+    const RowId where = to < 0 ? from : to;
+    QTreeWidgetItem* folder = tree_->FindFolder(where);
+    statusBar()->showMessage(QStringLiteral("记录%1已还原到“%2”。")
+                                 .arg(Quoted(title), folder ? folder->text(0) : QString()),
+                             10000);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+  ClearPreview();
+  ListSelectedNode();
+}
+
+void TMainForm::PurgeRecord() {
+  RecordList* list = store_.records();
+  if (list->currentRow() < 0) return;
+  const RowId id = list->currentId();
+  if (skin::Message(this, QStringLiteral("确认"),
+                    QStringLiteral("确认要彻底删除记录%1吗？\n彻底删除后不能还原。")
+                        .arg(Quoted(list->currentTitle())),
+                    skin::Buttons::OkCancelDestructive, skin::Icon::Warning) != skin::Answer::Ok)
+    return;
+  try {
+    store_.PurgeRecord(id);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+  ClearPreview();
+  ListSelectedNode();
+}
+
+void TMainForm::RestoreFolder() {
+  QTreeWidgetItem* node = tree_->currentItem();
+  if (TFolderTree::Kind(node) != TFolderTree::BinFolderNode) return;
+  const RowId id = TFolderTree::FolderId(node);
+  const QString name = node->text(0);
+  try {
+    const RowId parent = store_.RecycledFolderParent(id);
+    if (parent < 0) return;
+    RowId to = -1;
+    if (!store_.FolderIsLive(parent)) {
+      const std::optional<RowId> chosen = ChooseFolder(
+          this, store_, QStringLiteral("还原分类"),
+          QStringLiteral("分类“%1”原来的上级分类已经不在了。\n请选择把它放在哪里：").arg(name), true);
+      if (!chosen) return;
+      to = *chosen;
+    }
+    store_.RestoreFolder(id, to);
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  RebuildTree();
+  if (QTreeWidgetItem* restored = tree_->FindFolder(id)) {
+    tree_->scrollToItem(restored);
+    tree_->setCurrentItem(restored);
+  }
+  statusBar()->showMessage(QStringLiteral("分类“%1”已还原。").arg(name), 10000);
+}
+
+void TMainForm::PurgeFolder() {
+  QTreeWidgetItem* node = tree_->currentItem();
+  if (TFolderTree::Kind(node) != TFolderTree::BinFolderNode) return;
+  QString question = QStringLiteral("确认要彻底删除分类“%1”吗？").arg(node->text(0));
+  const int records = store_.records()->count();
+  if (records > 0) question += QStringLiteral("\n其中的 %1 条记录也将彻底删除。").arg(records);
+  question += QStringLiteral("\n彻底删除后不能还原。");
+  if (skin::Message(this, QStringLiteral("确认"), question, skin::Buttons::OkCancelDestructive,
+                    skin::Icon::Warning) != skin::Answer::Ok)
+    return;
+  try {
+    store_.PurgeFolder(TFolderTree::FolderId(node));
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  tree_->setCurrentItem(binNode_);
+  FillRecycleBin();
+  ClearPreview();
+  ListSelectedNode();
+}
+
+void TMainForm::EmptyRecycleBin() {
+  int items = 0;
+  try {
+    items = store_.RecycleBinCount();
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+    return;
+  }
+  if (items == 0) {
+    skin::Message(this, QStringLiteral("提示"), QStringLiteral("回收站是空的。"), skin::Buttons::Ok,
+                  skin::Icon::Information);
+    return;
+  }
+  if (skin::Message(this, QStringLiteral("确认"),
+                    QStringLiteral("确认要清空回收站吗？\n其中的 %1 项（记录和分类）将彻底删除，不能还原。").arg(items),
+                    skin::Buttons::OkCancelDestructive, skin::Icon::Warning) != skin::Answer::Ok)
+    return;
+  try {
+    store_.EmptyRecycleBin();
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+  const TFolderTree::NodeKind kind = TFolderTree::Kind(tree_->currentItem());
+  if (kind == TFolderTree::BinFolderNode) tree_->setCurrentItem(binNode_);
+  FillRecycleBin();
+  ClearPreview();
+  ListSelectedNode();
 }
 
 // ---------------------------------------------------------------------------
@@ -476,18 +837,22 @@ void TMainForm::NewRecord() {
 void TMainForm::OpenRecord() {
   RecordList* list = store_.records();
   if (SelectedFolderId() <= 0 || list->count() == 0 || list->currentRow() < 0) return;
-  QString text;
+  // A casebook that is only read is not edited: nothing typed could be kept.
+  if (!store_.isWritable() && !store_.isChecking()) return;
+  RecordFields fields;
   try {
-    text = list->currentText();
+    list->currentText();
+    // A damaged record is told of before it is edited: saving it would take
+    // the damage for the record's content.
+    CheckCurrentRecord(true);
+    if (list->currentRow() < 0) return;
+    fields = list->currentFields();
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
     return;
   }
   TEditForm editor(*this, this);
-  editor.OpenEdit(list->currentId(), list->value(QStringLiteral("BT")).toString(),
-                  list->value(QStringLiteral("QZR")).toString(),
-                  list->value(QStringLiteral("FK")).toBool(), text,
-                  list->value(QStringLiteral("SJ")).toDate());
+  editor.OpenEdit(list->currentId(), fields);
   RunEditor(editor);
 }
 
@@ -497,7 +862,9 @@ void TMainForm::DeleteRecord() {
   RecordList* list = store_.records();
   const int rows = list->count();
   if (rows >= 1 &&
-      skin::Message(this, QStringLiteral("确认"), QStringLiteral("确认要删除吗？"),
+      skin::Message(this, QStringLiteral("确认"),
+                    QStringLiteral("确认要删除记录%1吗？\n删除的记录会放进回收站，可以还原。")
+                        .arg(Quoted(list->currentTitle())),
                     skin::Buttons::OkCancelDestructive, skin::Icon::Question) != skin::Answer::Ok)
     return;
   if (rows == 1) ClearPreview();
@@ -535,6 +902,7 @@ void TMainForm::OnRecordCurrentChanged(int row) {
     syncing_ = false;
   }
   RefreshPreview();
+  UpdateCommands();
 }
 
 void TMainForm::OnViewCurrentRowChanged(int row) {
@@ -561,6 +929,8 @@ void TMainForm::RefreshPreview() {
   }
   preview_->document()->setPlainText(ToDisplayText(text));
   QTextDocument* doc = preview_->document();
+  // Told once the text is on screen, so that the user sees what is meant.
+  QTimer::singleShot(0, this, [this] { CheckCurrentRecord(false); });
   if (!highlight_.isEmpty()) {
     QTextCursor all(doc);
     all.select(QTextCursor::Document);
@@ -633,13 +1003,17 @@ void TMainForm::WriteSettings() {
 void TMainForm::closeEvent(QCloseEvent* event) {
   highlight_.clear();
   WriteSettings();
+  // A start-up backup still running gives way to the one at close, which
+  // takes in everything.
+  autoBackup_.reset();
+  BackUpOnClose(this, store_);
   event->accept();
 }
 
 // ---------------------------------------------------------------------------
 // Search, text export, printing
 
-void TMainForm::Search(int mode) {
+void TMainForm::Search(SearchMode mode) {
   TfrmSearch* form = TfrmSearch::Find();
   if (!form) form = new TfrmSearch(*this, this);
   form->ShowForMode(mode);
@@ -675,23 +1049,85 @@ static QString CurrentText(RecordList& list) {
   return list.currentText();
 }
 
-void TMainForm::SaveAsText() {
+void TMainForm::CheckCurrentRecord(bool always) {
+  RecordList* list = store_.records();
+  if (list->currentRow() < 0 || list->currentIntegrity() != RecordIntegrity::Damaged) return;
+  const RowId id = list->currentId();
+  if (!always && warnedDamaged_.contains(id)) return;
+  warnedDamaged_.insert(id);
+  const QString title = list->currentTitle();
+  QString text = QStringLiteral("这条记录的内容可能已损坏：%1\n（它和保存时记下的校验值不符。）").arg(Quoted(title));
+  const std::optional<RecordVersion> version = NewestBackedUpVersion(store_.dataDir(), id);
+  if (!version) {
+    text += QStringLiteral("\n\n备份中没有这条记录的完好版本。");
+    skin::Message(this, QStringLiteral("提示"), text, skin::Buttons::Ok, skin::Icon::Warning);
+    return;
+  }
+  const QString when = version->backupTime.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+  if (!store_.isWritable()) {
+    text += QStringLiteral("\n\n%1 的备份中有这条记录的完好版本，但数据库现在只能查看，不能替换。").arg(when);
+    skin::Message(this, QStringLiteral("提示"), text, skin::Buttons::Ok, skin::Icon::Warning);
+    return;
+  }
+  text += QStringLiteral(
+              "\n\n%1 的备份中有这条记录的完好版本。要用备份中的版本替换它吗？\n"
+              "现在的内容会另存为一条新记录%2，不会丢失。")
+              .arg(when, Quoted(title + QStringLiteral("（可能已损坏）")));
+  if (skin::Message(this, QStringLiteral("确认"), text, skin::Buttons::OkCancel, skin::Icon::Warning) !=
+      skin::Answer::Ok)
+    return;
+  const RowId folder = list->currentFolder();
+  const QString damagedText = list->currentText();
+  const QString qzr = list->currentQuerent();
+  const bool fk = list->currentFeedback().value_or(false);
+  const QDate sj = list->currentDate();
   try {
-    ::SaveAsText(this, CurrentText(*store_.records()));
+    store_.InsertRecord(folder, {title + QStringLiteral("（可能已损坏）"), qzr, sj, fk, damagedText});
+    store_.UpdateRecord(id, {version->bt, version->qzr, version->sj, version->fk, version->lr});
+  } catch (const StoreError& e) {
+    skin::ShowError(this, e.message());
+  }
+  ListSelectedNode();
+  store_.records()->locate(id);
+  statusBar()->showMessage(QStringLiteral("已用 %1 的备份替换这条记录。").arg(when), 10000);
+}
+
+// Saving and printing need a record: without one they say so instead of
+// writing an empty file or printing a blank page.
+bool TMainForm::RequireCurrentRecord() {
+  RecordList* list = store_.records();
+  if (list->isOpen() && list->currentRow() >= 0) return true;
+  skin::Message(this, QStringLiteral("提示"), QStringLiteral("请先选择一条记录。"));
+  return false;
+}
+
+void TMainForm::SaveAsText() {
+  if (!RequireCurrentRecord()) return;
+  try {
+    const QString text = CurrentText(*store_.records());
+    CheckCurrentRecord(false);
+    ::SaveAsText(this, text);
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
   }
 }
 
 void TMainForm::Print() {
-  QString text;
+  if (!RequireCurrentRecord()) return;
+  PrintedRecord record;
   try {
-    text = CurrentText(*store_.records());
+    RecordList& list = *store_.records();
+    record.text = CurrentText(list);
+    record.title = list.currentTitle();
+    record.querent = list.currentQuerent();
+    record.date = list.currentDate();
+    record.feedback = list.currentFeedback().value_or(false);
+    CheckCurrentRecord(false);
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
     return;
   }
-  PrintText(this, text, store_.dataDir());
+  PrintText(this, record, store_.dataDir());
 }
 
 // ---------------------------------------------------------------------------
@@ -699,13 +1135,47 @@ void TMainForm::Print() {
 
 void TMainForm::BackupDatabase() { BackupCasebookTo(this, store_); }
 
+void TMainForm::RecoverCasebook() {
+  if (!OfferRecovery(this, store_, dataDir_)) return;
+  openFailure_.clear();
+  ClearPreview();
+  RebuildTree();
+  ShowAccess();
+}
+
+// ---------------------------------------------------------------------------
+// Export and import
+
+void TMainForm::ExportCasebook() {
+  const QTreeWidgetItem* node = tree_->currentItem();
+  const RowId folder = TFolderTree::Kind(node) == TFolderTree::FolderNode ? TFolderTree::FolderId(node) : 0;
+  ExportCasebookTo(this, store_, folder);
+}
+
+void TMainForm::ImportCasebook() {
+  const std::optional<RowId> into = ImportCasebookFrom(this, store_);
+  if (!into) {
+    // A failed import closed the record list and changed nothing else.
+    if (!store_.records()->isOpen()) ListSelectedNode();
+    return;
+  }
+  // The tree anew, with the new folders, and the folder imported into shown.
+  RebuildTree();
+  if (QTreeWidgetItem* node = tree_->FindFolder(*into)) {
+    tree_->setCurrentItem(node);
+    tree_->scrollToItem(node);
+  }
+}
+
 void TMainForm::OnCasebookChecked() {
   statusBar()->clearMessage();
+  ShowAccess();
   if (store_.isDamaged()) {
     const QString dir = store_.dataDir();
-    if (OfferBackupForDamagedCasebook(this, store_, dir)) {
+    if (OfferRecovery(this, store_, dir)) {
       ClearPreview();
       RebuildTree();
+      ShowAccess();
       if (backupWanted_) StartAutomaticBackup();
     }
     return;
@@ -721,6 +1191,10 @@ void TMainForm::StartAutomaticBackup() {
   backupWanted_ = true;
   if (store_.isChecking()) return;  // once the casebook is found sound
   if (!store_.isOpen() || store_.isDamaged() || !store_.checkError().isEmpty()) return;
+  // A casebook in a place that cannot be written has no backup directory
+  // to write into either.
+  const ReadOnlyReason reason = store_.readOnlyReason();
+  if (reason != ReadOnlyReason::None && reason != ReadOnlyReason::Locked) return;
   if (!autoBackup_) {
     autoBackup_ = std::make_unique<AutomaticBackup>();
     connect(autoBackup_.get(), &AutomaticBackup::finished, this,

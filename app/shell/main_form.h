@@ -5,9 +5,13 @@
 // user manages folders and records; records are written in TEditForm.
 //
 // The window owns the casebook store and its record list, and the list of
-// highlight words of the last search.
+// highlight words of the last search. A casebook that is only read (see
+// READ-ONLY in casebook_store.h), or could not be opened, is named in the
+// window's title and in a bar above the list, with the reason, and every
+// command that would write is disabled.
 
 #include <QMainWindow>
+#include <QSet>
 #include <QStringList>
 #include <memory>
 
@@ -87,29 +91,54 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void DeleteRecord();
   void PriorRecord();
   void NextRecord();
+  // Renames the selected folder in place (F2, "重命名"); not the root or the
+  // bin.
+  void RenameFolder();
+  // The recycle bin: the selected record or folder back where it was (or
+  // where the user says, when that is gone), or deleted for good; the whole
+  // bin emptied.
+  void RestoreRecord();
+  void PurgeRecord();
+  void RestoreFolder();
+  void PurgeFolder();
+  void EmptyRecycleBin();
 
-  // The search commands (mode 0 title, 1 text, 2 both): show the one
+  // The search commands (按标题, 按内容, 全部): show the one
   // search window, made on first use.
-  void Search(int mode);
+  void Search(SearchMode mode);
   // "保存为文本(&S)": the current record's text to a text file.
   void SaveAsText();
-  // "打印(&P)...": the current record's text in the print window.
+  // "打印(&P)...": the current record in the print window.
   void Print();
   // "备份数据库…": a copy of the casebook where the user chooses.
   void BackupDatabase();
+  // "恢复备份…": the recovery dialog (OfferRecovery); the tree is built
+  // again when the casebook was replaced.
+  void RecoverCasebook();
+  // "导出…": the casebook, or the selected folder, as JSON or CSV;
+  // "导入…": a JSON file into a folder the user chooses, which is shown
+  // afterwards (exchange_form.h).
+  void ExportCasebook();
+  void ImportCasebook();
 
  signals:
   // Emitted when a record editor has been filled, right before it runs
   // modally.
   void editorOpened(TEditForm* editor);
+  // The casebook's access was shown anew (read-only or writable).
+  void accessShown();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // Writes the view settings, then backs the casebook up when it changed
+  // since its newest backup (BackUpOnClose; the store is closed then).
   void closeEvent(QCloseEvent* event) override;
   QMenu* createPopupMenu() override { return nullptr; }
 
  private:
   void ClearPreview();
+  // There is a current record; else says "请先选择一条记录。".
+  bool RequireCurrentRecord();
   // The record list's shown columns (标题, 求占人, 时间, 反馈) take the
   // list's width less 50 pixels, each keeping its share.
   void FitColumns();
@@ -123,9 +152,24 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void CreateTree();
   void CreateRecordView();
   void CreatePreview();
-  // Opens the casebook in dataDir, offering the newest backup for a damaged
-  // one.
+  // Opens the casebook in dataDir; for a damaged, empty or missing one
+  // offers a backup (and, failing that, a new empty casebook).
   void OpenCasebook(const QString& dataDir);
+  // A missing or empty casebook that no backup replaced: asks whether to
+  // start anew with an empty casebook (an empty file is kept renamed).
+  void OfferNewCasebook(StoreProblem problem);
+  // Shows whether the casebook can be written: title, bar, commands.
+  void ShowAccess();
+  // Enables the commands that can act now.
+  void UpdateCommands();
+  // Lists what the selected node holds: a folder's records, the bin's.
+  void ListSelectedNode();
+  // Adds the bin and its folders to the tree (after the root's nodes).
+  void FillRecycleBin();
+  // The text of the current record has just been read: tells when its
+  // checksum says it is damaged (once per record, unless `always`) and
+  // offers the version of the newest backup that holds it.
+  void CheckCurrentRecord(bool always);
   // The record view shows the store's record list through columns_.
   void ShowRecordList();
   void RebuildTree();
@@ -142,6 +186,9 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void OnCasebookChecked();
 
   CasebookStore store_;
+  QString dataDir_;       // where the casebook is, even when it could not be opened
+  QString openFailure_;   // why it could not be opened ("" when it is open)
+  QSet<RowId> warnedDamaged_;  // records whose damage was told already
   QStringList highlight_;
   bool syncing_ = false;
 
@@ -153,6 +200,8 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QSplitter* splitRight_ = nullptr;
   QToolBar* toolBar_ = nullptr;
   QLabel* panels_[4] = {};
+  QLabel* lblReadOnly_ = nullptr;  // the bar above the list
+  QTreeWidgetItem* binNode_ = nullptr;
   QMenu* treeMenu_ = nullptr;
   QMenu* listMenu_ = nullptr;
 
@@ -160,6 +209,9 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QAction* actPrint_ = nullptr;
   QAction* actExit_ = nullptr;
   QAction* actBackup_ = nullptr;
+  QAction* actRecover_ = nullptr;
+  QAction* actExport_ = nullptr;
+  QAction* actImport_ = nullptr;
   QAction* actViewToolbar_ = nullptr;
   QAction* actViewStatus_ = nullptr;
   QAction* actSearchTitle_ = nullptr;
@@ -171,7 +223,13 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   QAction* actPrior_ = nullptr;
   QAction* actNext_ = nullptr;
   QAction* actNewFolder_ = nullptr;
+  QAction* actRenameFolder_ = nullptr;
   QAction* actDeleteFolder_ = nullptr;
+  QAction* actRestoreRecord_ = nullptr;
+  QAction* actPurgeRecord_ = nullptr;
+  QAction* actRestoreFolder_ = nullptr;
+  QAction* actPurgeFolder_ = nullptr;
+  QAction* actEmptyBin_ = nullptr;
 
   // The five chart dialogs, made at start-up and kept for the window's
   // life, and the chart commands that show them.

@@ -1,6 +1,8 @@
 #include "preview_form.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -9,11 +11,18 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QFile>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QRawFont>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTextOption>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,6 +30,7 @@
 #include <cmath>
 
 #include "chart_lines.h"
+#include "pdf_text_layer.h"
 #include "record_text.h"
 #include "skin.h"
 #include "text_export.h"
@@ -63,6 +73,24 @@ constexpr double kMarginInch = 0.5;
 constexpr double kZoom = 0.34;
 constexpr int kThumbWidth = 72;
 
+// The header and footer, in points: the title's size and the size of the
+// line under it and of the footer; the space between title and line, under
+// the line to the rule, and from the rule to the text; the space from the
+// text to the footer.
+constexpr double kTitlePoints = 11;
+constexpr double kDetailPoints = 8;
+constexpr double kTitleGap = 2;
+constexpr double kRuleGap = 3;
+constexpr double kTextGap = 8;
+constexpr double kFooterGap = 8;
+constexpr double kRulePoints = 0.5;
+const QColor kRuleColour(96, 96, 96);
+
+PrintDialogHook& DialogHook() {
+  static PrintDialogHook hook;
+  return hook;
+}
+
 // Columns and rows of the pages on a sheet, for a sheet that is taller
 // than wide; a wide sheet swaps them.
 std::pair<int, int> Grid(int pages) {
@@ -92,6 +120,28 @@ std::optional<QPageSize> PaperSize(const QString& name) {
 }
 
 QList<int> PagesPerSheetChoices() { return {1, 2, 4, 6, 9, 16}; }
+
+QList<int> ZoomSteps() { return {25, 34, 50, 75, 100, 150, 200, 300}; }
+
+void SetPrintDialogHook(PrintDialogHook hook) { DialogHook() = std::move(hook); }
+
+QString PrintedTitle(const PrintedRecord& record) {
+  return record.title.trimmed().isEmpty() ? QStringLiteral("（无标题）") : record.title;
+}
+
+QString PrintedDetails(const PrintedRecord& record) {
+  QStringList parts;
+  if (!record.querent.trimmed().isEmpty()) parts << QStringLiteral("求占人：") + record.querent;
+  if (record.date.isValid()) parts << QStringLiteral("时间：") + record.date.toString(QStringLiteral("yyyy-MM-dd"));
+  parts << QStringLiteral("反馈：") + (record.feedback ? QStringLiteral("有") : QStringLiteral("无"));
+  return parts.join(QStringLiteral("　　"));
+}
+
+QString PageFooter(int page, int pages) { return QStringLiteral("第 %1 页 / 共 %2 页").arg(page).arg(pages); }
+
+QString PrintedDocumentName(const PrintedRecord& record) {
+  return record.title.trimmed().isEmpty() ? QStringLiteral("无标题记录") : record.title;
+}
 
 QFont PrintFont() {
   QFont f = skin::TextFont();
@@ -136,15 +186,15 @@ QByteArray RtfDocument(const QString& text) {
 // ---------------------------------------------------------------------------
 // TPreviewForm
 
-TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
-    : QDialog(parent), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+TPreviewForm::TPreviewForm(const PrintedRecord& record, QWidget* parent)
+    : QDialog(parent), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)), record_(record) {
   setObjectName(QStringLiteral("PreviewForm"));
   setWindowTitle(QStringLiteral("打印"));
   setFixedSize(695, 568);
   setModal(true);
 
   SetUpPrinter();
-  SetUpDocument(text);
+  SetUpDocument(record.text);
   CreatePreview();
   CreateThumbnails();
   QWidget* navigator = CreateNavigator();
@@ -153,6 +203,7 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   auto* middle = new QVBoxLayout;
   middle->addWidget(preview_, 1);
   middle->addWidget(navigator);
+  middle->addWidget(CreateZoom());
 
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(thumbnails_);
@@ -162,11 +213,12 @@ TPreviewForm::TPreviewForm(const QString& text, QWidget* parent)
   RebuildThumbnails();
   UpdateNavigator();
   UpdatePictures();
+  UpdateZoomText();
 }
 
 // The current printer, set up for the record.
 void TPreviewForm::SetUpPrinter() {
-  printer_->setDocName(QStringLiteral("<document>"));
+  printer_->setDocName(PrintedDocumentName(record_));
   printer_->setCollateCopies(true);
   printer_->setDuplex(QPrinter::DuplexNone);
   printer_->setColorMode(QPrinter::Color);
@@ -186,7 +238,47 @@ void TPreviewForm::SetUpDocument(const QString& text) {
   document_.documentLayout()->setPaintDevice(printer_.get());
   chart_lines::HideGlyphs(&document_);  // DrawSheet draws the chart lines
   document_.setPlainText(ToDisplayText(text));
-  document_.setPageSize(PageRect().size());
+  LayOutHeader();
+}
+
+QFont TPreviewForm::HeaderFont(double points, bool bold) const {
+  QFont f = PrintFont();
+  // In the device's pixels, so that the header scales with the page on
+  // every painter (the preview's small pages, the thumbnails).
+  f.setPixelSize(std::max(1, qRound(points * printer_->resolution() / 72.0)));
+  f.setBold(bold);
+  return f;
+}
+
+// The header's lines laid out for the page's width, the heights of header
+// and footer, and the text's pages between them.
+void TPreviewForm::LayOutHeader() {
+  const QRectF page = PageRect();
+  const double point = printer_->resolution() / 72.0;
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  auto layOut = [&](const QString& text, const QFont& font) {
+    auto layout = std::make_unique<QTextLayout>(text, font, printer_.get());
+    layout->setTextOption(option);
+    layout->beginLayout();
+    qreal y = 0;
+    for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+      line.setLineWidth(page.width());
+      line.setPosition(QPointF(0, y));
+      y += line.height();
+    }
+    layout->endLayout();
+    return layout;
+  };
+  titleLayout_ = layOut(PrintedTitle(record_), HeaderFont(kTitlePoints, true));
+  detailsLayout_ = layOut(PrintedDetails(record_), HeaderFont(kDetailPoints, false));
+  const QFont footer = HeaderFont(kDetailPoints, false);
+  headerHeight_ = titleLayout_->boundingRect().height() + kTitleGap * point +
+                  detailsLayout_->boundingRect().height() + (kRuleGap + kRulePoints + kTextGap) * point;
+  footerHeight_ = kFooterGap * point + QFontMetricsF(footer, printer_.get()).height();
+  // At least a tenth of the page for the text, whatever the paper.
+  const qreal body = std::max(page.height() / 10, page.height() - headerHeight_ - footerHeight_);
+  document_.setPageSize(QSizeF(page.width(), body));
 }
 
 void TPreviewForm::CreatePreview() {
@@ -276,6 +368,11 @@ QWidget* TPreviewForm::CreateOrientation() {
   landscape_->setObjectName(QStringLiteral("btnLandscape"));
   landscape_->setText(QStringLiteral("横向"));
   landscape_->setCheckable(true);
+  // One of the two is always down (the skin shows it), as on the paper.
+  orientationGroup_ = new QButtonGroup(orientation);
+  orientationGroup_->setExclusive(true);
+  orientationGroup_->addButton(portrait_);
+  orientationGroup_->addButton(landscape_);
   connect(portrait_, &QToolButton::clicked, this, [this] { SetOrientation(QPageLayout::Portrait); });
   connect(landscape_, &QToolButton::clicked, this, [this] { SetOrientation(QPageLayout::Landscape); });
   auto* orientationLayout = new QGridLayout(orientation);
@@ -322,15 +419,85 @@ QWidget* TPreviewForm::CreateSheets() {
   return sheets;
 }
 
-// On the right: the paper, the orientation, the margin lines, the pages per
-// sheet, and the buttons "打印" and "输出PDF…".
+// "打印机：" the system's printers, the default one chosen; with none, the
+// list says so.
+QWidget* TPreviewForm::CreatePrinterChoice() {
+  printers_ = new QComboBox(this);
+  printers_->setObjectName(QStringLiteral("cbPrinter"));
+  const QStringList names = QPrinterInfo::availablePrinterNames();
+  if (names.isEmpty()) {
+    printers_->addItem(QStringLiteral("（无打印机）"));
+    printers_->setEnabled(false);
+    printers_->setToolTip(QStringLiteral("系统中没有可用的打印机；可以用“输出PDF…”把它写成 PDF 文件"));
+  } else {
+    printers_->addItems(names);
+    const int current = printers_->findText(printer_->printerName());
+    printers_->setCurrentIndex(current >= 0 ? current : 0);
+    if (current < 0) {
+      const QPageLayout layout = printer_->pageLayout();
+      printer_->setPrinterName(names.first());
+      printer_->setPageLayout(layout);
+    }
+    printers_->setToolTip(QStringLiteral("在哪台打印机上打印"));
+  }
+  connect(printers_, &QComboBox::textActivated, this, &TPreviewForm::SetPrinterName);
+  return printers_;
+}
+
+// Under the navigator: smaller, the zoom, larger.
+QWidget* TPreviewForm::CreateZoom() {
+  auto* bar = new QWidget(this);
+  bar->setObjectName(QStringLiteral("pnlZoom"));
+  auto* row = new QHBoxLayout(bar);
+  row->setContentsMargins(0, 0, 0, 0);
+  auto* out = new QToolButton(bar);
+  out->setObjectName(QStringLiteral("btnZoomOut"));
+  out->setText(QStringLiteral("－"));
+  out->setToolTip(QStringLiteral("缩小预览"));
+  connect(out, &QToolButton::clicked, this, &TPreviewForm::ZoomOut);
+  zoom_ = new QComboBox(bar);
+  zoom_->setObjectName(QStringLiteral("cbZoom"));
+  zoom_->setToolTip(QStringLiteral("预览的大小"));
+  for (const int step : ZoomSteps()) zoom_->addItem(QStringLiteral("%1%").arg(step), step / 100.0);
+  zoom_->addItem(QStringLiteral("适合宽度"), QStringLiteral("width"));
+  zoom_->addItem(QStringLiteral("整页"), QStringLiteral("page"));
+  connect(zoom_, &QComboBox::activated, this, [this](int index) {
+    const QVariant choice = zoom_->itemData(index);
+    if (choice == QStringLiteral("width")) FitWidth();
+    else if (choice == QStringLiteral("page")) FitPage();
+    else SetZoom(choice.toDouble());
+  });
+  auto* in = new QToolButton(bar);
+  in->setObjectName(QStringLiteral("btnZoomIn"));
+  in->setText(QStringLiteral("＋"));
+  in->setToolTip(QStringLiteral("放大预览"));
+  connect(in, &QToolButton::clicked, this, &TPreviewForm::ZoomIn);
+  row->addStretch(1);
+  row->addWidget(new QLabel(QStringLiteral("缩放："), bar));
+  row->addWidget(out);
+  row->addWidget(zoom_);
+  row->addWidget(in);
+  row->addStretch(1);
+  return bar;
+}
+
+// On the right: the printer, the paper, the orientation, the margin lines,
+// the pages per sheet, and the buttons "打印", "选择打印机…" and "输出PDF…".
 QLayout* TPreviewForm::CreateSidePanel() {
+  QWidget* printers = CreatePrinterChoice();
   CreatePaperList();
   QWidget* orientation = CreateOrientation();
   CreateMarginsBox();
   QWidget* sheets = CreateSheets();
   const auto [print, pdf] = CreateButtons();
+  auto* choose = new QPushButton(QStringLiteral("选择打印机…"), this);
+  choose->setObjectName(QStringLiteral("btnPrintDialog"));
+  choose->setAutoDefault(false);
+  choose->setToolTip(QStringLiteral("在系统的打印对话框中选择打印机、份数和页码范围，然后打印"));
+  connect(choose, &QPushButton::clicked, this, &TPreviewForm::ChoosePrinterAndPrint);
   auto* side = new QVBoxLayout;
+  side->addWidget(new QLabel(QStringLiteral("打印机："), this));
+  side->addWidget(printers);
   side->addWidget(new QLabel(QStringLiteral("纸张："), this));
   side->addWidget(paper_);
   side->addWidget(orientation);
@@ -338,6 +505,7 @@ QLayout* TPreviewForm::CreateSidePanel() {
   side->addWidget(sheets);
   side->addStretch(1);
   side->addWidget(print);
+  side->addWidget(choose);
   side->addWidget(pdf);
   return side;
 }
@@ -347,11 +515,13 @@ std::pair<QPushButton*, QPushButton*> TPreviewForm::CreateButtons() {
   auto* print = new QPushButton(QStringLiteral("打印"), this);
   print->setObjectName(QStringLiteral("Button2"));
   print->setAutoDefault(false);
+  print->setToolTip(QStringLiteral("在所选的打印机上打印全部页"));
   connect(print, &QPushButton::clicked, this, &TPreviewForm::PrintAll);
 
   auto* pdf = new QPushButton(QStringLiteral("输出PDF…"), this);
   pdf->setObjectName(QStringLiteral("btnExportPdf"));
   pdf->setAutoDefault(false);
+  pdf->setToolTip(QStringLiteral("把这些页写成 PDF 文件，不需要打印机"));
   connect(pdf, &QPushButton::clicked, this, &TPreviewForm::ExportPdf);
   return {print, pdf};
 }
@@ -374,9 +544,38 @@ int TPreviewForm::SheetCount() const {
   return (PageCount() + pagesPerSheet_ - 1) / pagesPerSheet_;
 }
 
+namespace {
+
+// The lines of the document laid out on one page (`page`, in document
+// coordinates), each drawn whole and once: a line of the page before drawn
+// here and clipped away would still stand in a PDF's text, found twice by
+// a search and copied twice.
+void DrawTextPage(QPainter& painter, const QTextDocument& document, const QRectF& page) {
+  const QAbstractTextDocumentLayout* layout = document.documentLayout();
+  const int hit = layout->hitTest(page.topLeft(), Qt::FuzzyHit);
+  QTextBlock block = hit >= 0 ? document.findBlock(hit) : document.begin();
+  if (!block.isValid()) block = document.begin();
+  if (block.previous().isValid()) block = block.previous();
+  painter.save();
+  painter.setPen(Qt::black);
+  for (; block.isValid(); block = block.next()) {
+    if (layout->blockBoundingRect(block).top() > page.bottom()) break;
+    const QTextLayout* lines = block.layout();
+    if (lines == nullptr || !block.isVisible()) continue;
+    for (int i = 0; i < lines->lineCount(); ++i) {
+      const QTextLine line = lines->lineAt(i);
+      const qreal middle = lines->position().y() + line.y() + line.height() / 2;
+      if (middle >= page.top() && middle < page.bottom()) line.draw(&painter, lines->position());
+    }
+  }
+  painter.restore();
+}
+
+}  // namespace
+
 void TPreviewForm::DrawSheet(QPainter& painter, int sheet, bool marginLines) const {
   const QRectF area = PageRect();
-  const QSizeF page = document_.pageSize();
+  const QSizeF page = area.size();
   auto [cols, rows] = Grid(pagesPerSheet_);
   if (area.width() > area.height()) std::swap(cols, rows);
   const double cw = area.width() / cols;
@@ -390,10 +589,7 @@ void TPreviewForm::DrawSheet(QPainter& painter, int sheet, bool marginLines) con
     painter.translate(cell.left() + (cw - page.width() * scale) / 2,
                       cell.top() + (ch - page.height() * scale) / 2);
     painter.scale(scale, scale);
-    painter.translate(0, -index * page.height());
-    const QRectF contents(0, index * page.height(), page.width(), page.height());
-    document_.drawContents(&painter, contents);
-    chart_lines::DrawDocument(painter, document_, contents, chart_lines::Ink{});
+    DrawPage(painter, index);
     painter.restore();
   }
   if (marginLines) {
@@ -413,6 +609,59 @@ void TPreviewForm::DrawSheet(QPainter& painter, int sheet, bool marginLines) con
   }
 }
 
+// One page, its top-left corner at the painter's origin: the header, a
+// rule, the page's part of the text and the footer.
+void TPreviewForm::DrawPage(QPainter& painter, int index) const {
+  const QRectF area = PageRect();
+  const double point = printer_->resolution() / 72.0;
+  painter.save();
+  painter.setPen(Qt::black);
+  titleLayout_->draw(&painter, QPointF(0, 0));
+  const qreal detailsTop = titleLayout_->boundingRect().height() + kTitleGap * point;
+  detailsLayout_->draw(&painter, QPointF(0, detailsTop));
+  const qreal rule = detailsTop + detailsLayout_->boundingRect().height() + kRuleGap * point;
+  painter.fillRect(QRectF(0, rule, area.width(), kRulePoints * point), kRuleColour);
+  painter.restore();
+
+  const QSizeF body = document_.pageSize();
+  painter.save();
+  painter.translate(0, headerHeight_ - index * body.height());
+  const QRectF contents(0, index * body.height(), body.width(), body.height());
+  DrawTextPage(painter, document_, contents);
+  chart_lines::DrawDocument(painter, document_, contents, chart_lines::Ink{});
+  painter.restore();
+
+  painter.save();
+  painter.setPen(Qt::black);
+  painter.setFont(HeaderFont(kDetailPoints, false));
+  const QRectF foot(0, area.height() - footerHeight_ + kFooterGap * point, area.width(),
+                    footerHeight_ - kFooterGap * point);
+  painter.drawText(foot, Qt::AlignHCenter | Qt::AlignTop, PageFooter(index + 1, PageCount()));
+  painter.restore();
+}
+
+QString TPreviewForm::DrawnText() const {
+  QString text = PrintedTitle(record_) + QLatin1Char('\n') + PrintedDetails(record_) + QLatin1Char('\n') +
+                 record_.text;
+  for (int page = 1; page <= PageCount(); ++page) text += QLatin1Char('\n') + PageFooter(page, PageCount());
+  return text;
+}
+
+QList<QRawFont> TPreviewForm::DrawingFonts() const {
+  QList<QRawFont> fonts;
+  for (const QFont& font : {PrintFont(), HeaderFont(kTitlePoints, true), HeaderFont(kDetailPoints, false)}) {
+    QFont sized = font;
+    if (sized.pixelSize() <= 0) sized.setPixelSize(12);
+    const QRawFont raw = QRawFont::fromFont(sized);
+    if (raw.isValid()) fonts << raw;
+  }
+  return fonts;
+}
+
+QByteArray TPreviewForm::MendedPdf(const QByteArray& pdf) const {
+  return MendPdfTextLayer(pdf, DrawnText(), DrawingFonts());
+}
+
 void TPreviewForm::PaintPreview(QPrinter* printer) {
   QPainter painter(printer);
   for (int s = 0; s < SheetCount(); ++s) {
@@ -421,40 +670,109 @@ void TPreviewForm::PaintPreview(QPrinter* printer) {
   }
 }
 
+void TPreviewForm::PrintSheets(QPainter& painter, QPagedPaintDevice& device, int first, int last) const {
+  for (int s = first; s <= last; ++s) {
+    if (s > first) device.newPage();
+    DrawSheet(painter, s, false);
+  }
+}
+
+namespace {
+
+// A PDF file that a printer wrote (the system's dialog can print to a
+// file): its text layer mended in place. Nothing is said when that fails:
+// the file is a sound PDF either way.
+void MendPdfFile(const QString& fileName, const std::function<QByteArray(const QByteArray&)>& mend) {
+  QFile in(fileName);
+  if (!in.open(QIODevice::ReadOnly)) return;
+  const QByteArray pdf = in.readAll();
+  in.close();
+  const QByteArray mended = mend(pdf);
+  if (mended == pdf) return;
+  QSaveFile out(fileName);
+  if (out.open(QIODevice::WriteOnly) && out.write(mended) == mended.size()) out.commit();
+}
+
+}  // namespace
+
 void TPreviewForm::PrintAll() {
   printer_->setPrintRange(QPrinter::AllPages);
   QPainter painter;
   if (!painter.begin(printer_.get())) {
-    skin::ShowError(this, QStringLiteral("无法在当前打印机上打印。"));
+    skin::ShowError(this, QStringLiteral("无法在当前打印机上打印。可以用“输出PDF…”把它写成 PDF 文件。"));
     return;
   }
-  for (int s = 0; s < SheetCount(); ++s) {
-    if (s > 0) printer_->newPage();
-    DrawSheet(painter, s, false);
-  }
+  PrintSheets(painter, *printer_, 0, SheetCount() - 1);
   painter.end();
+  if (printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty())
+    MendPdfFile(printer_->outputFileName(), [this](const QByteArray& pdf) { return MendedPdf(pdf); });
+}
+
+void TPreviewForm::ChoosePrinterAndPrint() {
+  printer_->setPrintRange(QPrinter::AllPages);
+  printer_->setFromTo(1, SheetCount());
+  bool confirmed = false;
+  if (DialogHook()) {
+    confirmed = DialogHook()(printer_.get());
+  } else {
+    QPrintDialog dialog(printer_.get(), this);
+    dialog.setWindowTitle(QStringLiteral("选择打印机"));
+    dialog.setMinMax(1, SheetCount());
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, true);
+    confirmed = dialog.exec() == QDialog::Accepted;
+  }
+  // The dialog may have chosen another printer, paper or orientation.
+  ShowPrinterSettings();
+  if (!confirmed) return;
+  int first = 0, last = SheetCount() - 1;
+  if (printer_->printRange() == QPrinter::PageRange && printer_->fromPage() > 0) {
+    first = std::clamp(printer_->fromPage() - 1, 0, last);
+    last = std::clamp(printer_->toPage() - 1, first, last);
+  } else if (printer_->printRange() == QPrinter::CurrentPage) {
+    first = last = std::clamp(preview_->currentPage() - 1, 0, last);
+  }
+  QPainter painter;
+  if (!painter.begin(printer_.get())) {
+    skin::ShowError(this, QStringLiteral("无法在所选的打印机上打印。"));
+    return;
+  }
+  PrintSheets(painter, *printer_, first, last);
+  painter.end();
+  if (printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty())
+    MendPdfFile(printer_->outputFileName(), [this](const QByteArray& pdf) { return MendedPdf(pdf); });
+}
+
+QByteArray TPreviewForm::PdfBytes() const {
+  // The current printer's page layout and resolution, so that the sheets
+  // come out as the preview lays them out.
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  {
+    QPdfWriter pdf(&buffer);
+    pdf.setResolution(printer_->resolution());
+    pdf.setPageLayout(printer_->pageLayout());
+    pdf.setTitle(printer_->docName());
+    pdf.setCreator(QString::fromLatin1(skin::kProductName));
+    QPainter painter;
+    if (!painter.begin(&pdf)) return QByteArray();
+    PrintSheets(painter, pdf, 0, SheetCount() - 1);
+    if (!painter.end()) return QByteArray();
+  }
+  return MendedPdf(buffer.data());
 }
 
 QString TPreviewForm::WritePdf(const QString& fileName) const {
-  // A printer of its own with the current printer's page layout and
-  // resolution, so that the sheets come out as the preview lays them out.
-  QPrinter pdf(QPrinter::HighResolution);
-  pdf.setOutputFormat(QPrinter::PdfFormat);
-  pdf.setOutputFileName(fileName);
-  pdf.setResolution(printer_->resolution());
-  pdf.setFullPage(false);
-  pdf.setPageLayout(printer_->pageLayout());
-  pdf.setDocName(printer_->docName());
-  pdf.setCreator(QString::fromLatin1(skin::kProductName));
-  QPainter painter;
-  if (!painter.begin(&pdf))
-    return QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName));
-  for (int s = 0; s < SheetCount(); ++s) {
-    if (s > 0) pdf.newPage();
-    DrawSheet(painter, s, false);
+  const QString cannot = QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName));
+  const QByteArray pdf = PdfBytes();
+  if (pdf.isEmpty()) return cannot;
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly)) return cannot + QStringLiteral("\n") + file.errorString();
+  if (file.write(pdf) != pdf.size() || !file.commit()) {
+    const QString error = file.errorString();
+    file.cancelWriting();
+    return cannot + QStringLiteral("\n") + error;
   }
-  if (!painter.end())
-    return QStringLiteral("无法写入文件：%1").arg(QDir::toNativeSeparators(fileName));
   return QString();
 }
 
@@ -467,7 +785,7 @@ void TPreviewForm::ExportPdf() {
 }
 
 void TPreviewForm::Relayout() {
-  document_.setPageSize(PageRect().size());
+  LayOutHeader();
   preview_->updatePreview();
   RebuildThumbnails();
   UpdateNavigator();
@@ -497,6 +815,80 @@ void TPreviewForm::SetMarginsShown(bool shown) {
   marginsShown_ = shown;
   if (margins_->isChecked() != shown) margins_->setChecked(shown);
   preview_->updatePreview();
+}
+
+void TPreviewForm::SetPrinterName(const QString& name) {
+  const int index = printers_->findText(name);
+  if (index < 0 || !printers_->isEnabled()) return;
+  if (printers_->currentIndex() != index) printers_->setCurrentIndex(index);
+  // A printer of its own keeps the paper and orientation chosen here.
+  const QPageLayout layout = printer_->pageLayout();
+  printer_->setPrinterName(name);
+  printer_->setPageLayout(layout);
+  Relayout();
+}
+
+void TPreviewForm::ShowPrinterSettings() {
+  const int printer = printers_->findText(printer_->printerName());
+  if (printer >= 0 && printers_->isEnabled()) printers_->setCurrentIndex(printer);
+  const QPageSize::PageSizeId current = printer_->pageLayout().pageSize().id();
+  int index = paper_->findText(QStringLiteral("Custom"));
+  for (int i = 0; i < paper_->count(); ++i)
+    if (const auto size = PaperSize(paper_->itemText(i)); size && size->id() == current) index = i;
+  paper_->setCurrentIndex(index);
+  Relayout();
+}
+
+void TPreviewForm::SetZoom(double factor) {
+  preview_->setZoomMode(QPrintPreviewWidget::CustomZoom);
+  preview_->setZoomFactor(std::clamp(factor, ZoomSteps().first() / 100.0, ZoomSteps().last() / 100.0));
+  UpdateZoomText();
+}
+
+void TPreviewForm::FitWidth() {
+  preview_->fitToWidth();
+  UpdateZoomText();
+}
+
+void TPreviewForm::FitPage() {
+  preview_->fitInView();
+  UpdateZoomText();
+}
+
+void TPreviewForm::ZoomIn() {
+  const double now = preview_->zoomFactor();
+  for (const int step : ZoomSteps())
+    if (step / 100.0 > now + 1e-6) return SetZoom(step / 100.0);
+}
+
+void TPreviewForm::ZoomOut() {
+  const double now = preview_->zoomFactor();
+  const QList<int> steps = ZoomSteps();
+  for (auto it = steps.crbegin(); it != steps.crend(); ++it)
+    if (*it / 100.0 < now - 1e-6) return SetZoom(*it / 100.0);
+}
+
+void TPreviewForm::UpdateZoomText() {
+  if (!zoom_) return;
+  const QSignalBlocker block(zoom_);
+  switch (preview_->zoomMode()) {
+    case QPrintPreviewWidget::FitToWidth: zoom_->setCurrentIndex(zoom_->findData(QStringLiteral("width"))); return;
+    case QPrintPreviewWidget::FitInView: zoom_->setCurrentIndex(zoom_->findData(QStringLiteral("page"))); return;
+    default: break;
+  }
+  const double factor = preview_->zoomFactor();
+  const QString text = QStringLiteral("%1%").arg(qRound(factor * 100));
+  int index = zoom_->findText(text);
+  if (index < 0) {
+    // A factor between the steps: shown as it is, in a row of its own
+    // after the fixed ones.
+    const int fixed = static_cast<int>(ZoomSteps().size()) + 2;
+    if (zoom_->count() == fixed) zoom_->addItem(QString());
+    index = fixed;
+    zoom_->setItemText(index, text);
+    zoom_->setItemData(index, factor);
+  }
+  zoom_->setCurrentIndex(index);
 }
 
 void TPreviewForm::RebuildThumbnails() {
@@ -567,11 +959,11 @@ void TPreviewForm::UpdatePictures() {
 // ---------------------------------------------------------------------------
 // PrintText
 
-void PrintText(QWidget* parent, const QString& text, const QString& directory) {
+void PrintText(QWidget* parent, const PrintedRecord& record, const QString& directory) {
   if (!directory.isEmpty()) {
     const QString path = QDir(directory).filePath(QString::fromLatin1(kPrintRtfName));
     QSaveFile rtf(path);
-    const QByteArray bytes = RtfDocument(text);
+    const QByteArray bytes = RtfDocument(record.text);
     // The case's text is private: owner-only before a byte is written (the
     // new file would otherwise take the old one's or the umask's rights).
     if (!rtf.open(QIODevice::WriteOnly) ||
@@ -583,6 +975,6 @@ void PrintText(QWidget* parent, const QString& text, const QString& directory) {
       return;
     }
   }
-  TPreviewForm form(text, parent);
+  TPreviewForm form(record, parent);
   form.exec();
 }

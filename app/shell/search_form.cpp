@@ -123,9 +123,9 @@ TfrmSearch* TfrmSearch::Find() {
   return nullptr;
 }
 
-void TfrmSearch::ShowForMode(int mode) {
-  chkTitle_->setChecked(mode != 1);
-  chkContent_->setChecked(mode != 0);
+void TfrmSearch::ShowForMode(SearchMode mode) {
+  chkTitle_->setChecked(mode != SearchMode::Text);
+  chkContent_->setChecked(mode != SearchMode::Title);
   show();
   raise();
   activateWindow();

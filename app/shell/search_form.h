@@ -32,6 +32,10 @@ SearchClause LikeClause(SearchField field, const QString& typed, bool all,
                         QStringList* highlight = nullptr);
 
 // What the search window needs of the main window.
+// What a search command looks in: the title, the text, or both (the ticks
+// "按标题" and "按内容" it starts with).
+enum class SearchMode { Title, Text, Both };
+
 class TSearchHost {
  public:
   virtual ~TSearchHost() = default;
@@ -58,9 +62,9 @@ class TfrmSearch : public QDialog {
   // The search window among the application's windows, or null.
   static TfrmSearch* Find();
 
-  // Ticks "按标题" unless the mode is 1 and "按内容" unless it is 0, then
-  // shows the window and brings it to the front.
-  void ShowForMode(int mode);
+  // Ticks "按标题" unless the mode is Text and "按内容" unless it is Title,
+  // then shows the window and brings it to the front.
+  void ShowForMode(SearchMode mode);
 
   // What the last confirmed search ran with.
   const SearchCondition& WhereText() const { return where_; }

@@ -1,6 +1,8 @@
 #include "text_export.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
 
@@ -44,10 +46,26 @@ QString WriteTextFile(const QString& fileName, const QString& text) {
   return QString();
 }
 
+QString ChooseTargetFile(QWidget* parent, const QString& filter, const QString& suffix) {
+  // The dialog's own question would come in the dialog's words; the program
+  // asks in its own, with 取消 the default.
+  const QString fileName = AskSaveFileName(parent, filter, suffix, false);
+  if (fileName.isEmpty()) return QString();
+  if (QFileInfo(fileName).isDir()) {
+    skin::ShowError(parent, QStringLiteral("不能保存到这里，它是一个目录：\n%1").arg(QDir::toNativeSeparators(fileName)));
+    return QString();
+  }
+  if (QFileInfo::exists(fileName) &&
+      skin::Message(parent, QStringLiteral("确认"),
+                    QStringLiteral("文件已存在，要替换它吗？\n%1").arg(QDir::toNativeSeparators(fileName)),
+                    skin::Buttons::OkCancelDestructive, skin::Icon::Question) != skin::Answer::Ok)
+    return QString();
+  return fileName;
+}
+
 bool SaveAsText(QWidget* parent, const QString& text) {
-  // The text file is replaced without a question.
-  const QString fileName = AskSaveFileName(parent, QString::fromUtf16(kTextFilter),
-                                           QString::fromLatin1(kTextSuffix), false);
+  const QString fileName =
+      ChooseTargetFile(parent, QString::fromUtf16(kTextFilter), QString::fromLatin1(kTextSuffix));
   if (fileName.isEmpty()) return false;
   const QString error = WriteTextFile(fileName, text);
   if (!error.isEmpty()) {

@@ -10,8 +10,9 @@ class QWidget;
 // extension txt) and writes the text there; does nothing when the dialog is
 // cancelled. The file holds the text exactly as stored (its CR LF line
 // ends), in the system's locale encoding (UTF-8 on a Linux desktop). It is
-// written atomically: a failed write never leaves a half file, and an
-// existing file is replaced without a question. Errors are shown with the
+// written atomically: a failed write never leaves a half file, and leaves
+// an existing file whole. An existing file is replaced only after the user
+// says so ("文件已存在，要替换它吗？", 取消 the default). Errors are shown with the
 // system's text. Returns true when a file was written.
 bool SaveAsText(QWidget* parent, const QString& text);
 
@@ -25,6 +26,12 @@ QString WriteTextFile(const QString& fileName, const QString& text);
 // chosen.
 QString AskSaveFileName(QWidget* parent, const QString& filter, const QString& suffix,
                         bool confirmOverwrite);
+
+// The save dialog as the program's commands use it: a chosen file that is
+// a directory is refused with a message, and an existing file is replaced
+// only after the user says so ("文件已存在，要替换它吗？", 取消 the default).
+// Returns the file name, empty when the user cancelled or refused.
+QString ChooseTargetFile(QWidget* parent, const QString& filter, const QString& suffix);
 
 // The save dialog's filter and default extension.
 inline const char16_t kTextFilter[] = u"文本文档(*.txt)";

@@ -35,6 +35,8 @@ constexpr const char* kInk = "#000000";        // text
 constexpr const char* kAccent = "#9e3b2c";     // selection, focus
 constexpr const char* kAccentSoft = "#e9cfc4"; // hover
 constexpr const char* kMuted = "#8a8070";      // disabled text
+constexpr const char* kHandle = "#9a8b72";     // scroll bar handle
+constexpr const char* kHandleHover = "#7a6c55";
 
 }  // namespace
 
@@ -56,6 +58,8 @@ QToolButton { padding: 3px 8px; border: 1px solid transparent; border-radius: 3p
 QToolButton:hover { background: %ACCENTSOFT%; border-color: %LINE%; }
 QToolButton:pressed { background: %ACCENT%; color: white; }
 QToolButton:disabled { color: %MUTED%; }
+QToolButton:checked { background: %ACCENT%; color: white; border-color: %ACCENT%; }
+QToolButton:checked:hover { background: %ACCENT%; }
 QStatusBar { background: %BAR%; border-top: 1px solid %LINE%; }
 QStatusBar::item { border: none; }
 QStatusBar QLabel { border: 1px solid %LINE%; padding: 0px 4px; background: %PAPER%; }
@@ -79,6 +83,15 @@ QPushButton:default { border: 1px solid %ACCENT%; }
 QLabel { background: transparent; }
 QGroupBox { border: 1px solid %LINE%; margin-top: 8px; padding-top: 6px; }
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; }
+QScrollBar:vertical { background: %PAPER%; width: 14px; margin: 0; border: none; border-left: 1px solid %LINE%; }
+QScrollBar:horizontal { background: %PAPER%; height: 14px; margin: 0; border: none; border-top: 1px solid %LINE%; }
+QScrollBar::handle { background: %HANDLE%; border-radius: 4px; }
+QScrollBar::handle:vertical { min-height: 24px; margin: 2px 2px 2px 3px; }
+QScrollBar::handle:horizontal { min-width: 24px; margin: 3px 2px 2px 2px; }
+QScrollBar::handle:hover { background: %HANDLEHOVER%; }
+QScrollBar::handle:pressed { background: %ACCENT%; }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; background: none; }
+QScrollBar::add-page, QScrollBar::sub-page { background: none; }
 )");
   css.replace("%PAPER%", kPaper)
       .replace("%SHEET%", kSheet)
@@ -87,7 +100,9 @@ QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; }
       .replace("%INK%", kInk)
       .replace("%ACCENTSOFT%", kAccentSoft)
       .replace("%ACCENT%", kAccent)
-      .replace("%MUTED%", kMuted);
+      .replace("%MUTED%", kMuted)
+      .replace("%HANDLEHOVER%", kHandleHover)
+      .replace("%HANDLE%", kHandle);
   return css;
 }
 

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSet>
 
 #include <sqlite3.h>
@@ -21,6 +22,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "casebook_store.h"
@@ -33,6 +36,9 @@ constexpr auto kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 const QString kNameFormat = QStringLiteral("yyyyMMdd-HHmmss");
 const QString kPartSuffix = QStringLiteral(".part");
+// What a replaced casebook's name gets after the casebook's own name.
+const QString kDamagedInfix = QStringLiteral(".damaged-");
+const QString kReplacedInfix = QStringLiteral(".replaced-");
 
 // "casebook-20250601-083012.sqlite"
 const QRegularExpression& BackupNamePattern() {
@@ -57,6 +63,12 @@ bool ReplaceFile(const QString& from, const QString& to, QString* error) {
     return true;
   if (error) *error = SystemError();
   return false;
+}
+
+// Removes what an unfinished copy left: the file and its journal.
+void RemovePart(const QString& part) {
+  QFile::remove(part);
+  QFile::remove(part + QStringLiteral("-journal"));
 }
 
 // A plain SQLite connection, closed on every path.
@@ -147,24 +159,79 @@ QList<BackupFile> BackupsToKeep(const QList<BackupFile>& backups) {
     keep.insert(b.path);
     ++weeks;
   }
+  // Besides those, the fullest copy of the last days up to the newest copy.
+  if (!newestFirst.isEmpty()) {
+    const QDateTime since = newestFirst.first().time.addDays(-kFullestBackupDays);
+    const BackupFile* fullest = nullptr;
+    for (const BackupFile& b : newestFirst) {
+      if (b.time < since) break;
+      if (b.records >= 0 && (!fullest || b.records > fullest->records)) fullest = &b;
+    }
+    if (fullest) keep.insert(fullest->path);
+  }
   QList<BackupFile> kept;
   for (const BackupFile& b : backups)
     if (keep.contains(b.path)) kept.append(b);
   return kept;
 }
 
+CopyContents ReadCopyContents(const QString& path) {
+  CopyContents contents;
+  Connection db(path, SQLITE_OPEN_READONLY);
+  if (!db.ok()) {
+    contents.error = db.error();
+    return contents;
+  }
+  // Every row, and those outside the recycle bin (a copy made before the
+  // bin has nothing in it).
+  auto count = [&](const char* sql, qint64* value) {
+    sqlite3_stmt* st = nullptr;
+    const bool ok = sqlite3_prepare_v2(db.handle(), sql, -1, &st, nullptr) == SQLITE_OK &&
+                    sqlite3_step(st) == SQLITE_ROW;
+    if (ok) *value = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return ok;
+  };
+  if (!count("SELECT COUNT(*) FROM Omenry", &contents.rows) ||
+      !count("SELECT COUNT(*) FROM Folder", &contents.folderRows)) {
+    contents.error = db.error();
+    return contents;
+  }
+  if (!count("SELECT COUNT(*) FROM Omenry WHERE DT IS NULL", &contents.records)) contents.records = contents.rows;
+  if (!count("SELECT COUNT(*) FROM Folder WHERE DT IS NULL", &contents.folders))
+    contents.folders = contents.folderRows;
+  return contents;
+}
+
+QString CheckCopy(const QString& path) {
+  Connection db(path, SQLITE_OPEN_READONLY);
+  sqlite3_stmt* st = nullptr;
+  QString problem;
+  if (!db.ok() || sqlite3_prepare_v2(db.handle(), "PRAGMA quick_check(1)", -1, &st, nullptr) != SQLITE_OK) {
+    problem = db.error();
+  } else if (sqlite3_step(st) != SQLITE_ROW) {
+    problem = db.error();
+  } else {
+    const QString line = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    if (line != QLatin1String("ok")) problem = line;
+  }
+  sqlite3_finalize(st);
+  return problem;
+}
+
 // ---------------------------------------------------------------------------
 // Copying and restoring
 
-CopyOutcome CopyDatabase(const QString& source, const QString& target,
-                         const std::atomic<bool>* cancel, const CopyProgress& progress,
-                         QString* error) {
-  QString failure;
+namespace {
+
+// Writes a consistent copy of `source` into `part`, complete and synced;
+// leaves nothing behind unless the outcome is Done.
+CopyOutcome CopyToPart(const QString& source, const QString& part, const std::atomic<bool>* cancel,
+                       const CopyProgress& progress, QString* failure) {
   auto fail = [&](const QString& text) {
-    failure = text;
+    *failure = text;
     return CopyOutcome::Failed;
   };
-  const QString part = target + kPartSuffix;
   CopyOutcome outcome = [&] {
     Connection from(source, SQLITE_OPEN_READONLY);
     if (!from.ok()) return fail(from.error());
@@ -213,21 +280,123 @@ CopyOutcome CopyDatabase(const QString& source, const QString& target,
     if (!to.exec("PRAGMA journal_mode=DELETE")) return fail(to.error());
     return CopyOutcome::Done;
   }();
-  if (outcome == CopyOutcome::Done) {
-    if (!SyncFile(part)) outcome = fail(SystemError());
-    else if (!ReplaceFile(part, target, &failure)) outcome = CopyOutcome::Failed;
-    else QFile::setPermissions(target, kOwnerFile);
+  if (outcome == CopyOutcome::Done && !SyncFile(part)) outcome = fail(SystemError());
+  if (outcome != CopyOutcome::Done) RemovePart(part);
+  return outcome;
+}
+
+// ---------------------------------------------------------------------------
+// Whether the casebook changed since its newest automatic backup.
+//
+// When a backup is made, the state of the casebook's files just before the
+// copy began (size and modification time, to the nanosecond, of the file and
+// of its write-ahead log) is written into kStateFile together with the
+// backup's name. The casebook has changed since that backup when its files'
+// state differs. This needs no clock to be right: a change after the copy
+// began changes a file, and a session that changes nothing changes neither
+// (a log without frames counts as no log). For a newest backup without such
+// a record (made by an older Omenry, or the record lost), a file modified at
+// or after the backup's time counts as a change.
+
+const QString kStateFile = QStringLiteral("casebook.state");
+
+struct FileState {
+  qint64 size = -1;  // -1: no such file
+  qint64 mtimeNs = 0;
+  bool operator==(const FileState&) const = default;
+};
+
+FileState StatFile(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+  return {static_cast<qint64>(st.st_size),
+          static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+struct CasebookFiles {
+  FileState db;
+  FileState wal;  // size -1 also when the log holds nothing
+  bool operator==(const CasebookFiles&) const = default;
+};
+
+QString DatabasePath(const QString& dataDir) {
+  return QDir::cleanPath(dataDir) + QLatin1Char('/') + CasebookStore::DatabaseFileName();
+}
+
+CasebookFiles StatCasebook(const QString& dataDir) {
+  const QString db = DatabasePath(dataDir);
+  CasebookFiles files{StatFile(db), StatFile(db + QStringLiteral("-wal"))};
+  if (files.wal.size <= 0) files.wal = {};
+  return files;
+}
+
+void WriteState(const QString& dataDir, const QString& backupName, const CasebookFiles& files) {
+  QSaveFile f(BackupDir(dataDir) + QLatin1Char('/') + kStateFile);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Text)) return;
+  f.write(QStringLiteral("%1\n%2 %3\n%4 %5\n")
+              .arg(backupName)
+              .arg(files.db.size)
+              .arg(files.db.mtimeNs)
+              .arg(files.wal.size)
+              .arg(files.wal.mtimeNs)
+              .toUtf8());
+  if (f.commit()) QFile::setPermissions(f.fileName(), kOwnerFile);
+}
+
+// The recorded state of the casebook's files for the backup `backupName`;
+// nullopt when there is no record for that backup.
+std::optional<CasebookFiles> ReadState(const QString& dataDir, const QString& backupName) {
+  QFile f(BackupDir(dataDir) + QLatin1Char('/') + kStateFile);
+  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
+  const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+  if (lines.size() < 3 || lines[0] != backupName) return std::nullopt;
+  CasebookFiles files;
+  FileState* parts[] = {&files.db, &files.wal};
+  for (int i = 0; i < 2; ++i) {
+    const QStringList fields = lines[i + 1].split(QLatin1Char(' '));
+    bool sizeOk = false, timeOk = false;
+    if (fields.size() != 2) return std::nullopt;
+    parts[i]->size = fields[0].toLongLong(&sizeOk);
+    parts[i]->mtimeNs = fields[1].toLongLong(&timeOk);
+    if (!sizeOk || !timeOk) return std::nullopt;
   }
-  if (outcome != CopyOutcome::Done) {
-    QFile::remove(part);
-    QFile::remove(part + QStringLiteral("-journal"));
+  return files;
+}
+
+}  // namespace
+
+bool CasebookChangedSinceBackup(const QString& dataDir) {
+  const QList<BackupFile> backups = ListBackups(dataDir);
+  if (backups.isEmpty()) return true;
+  const BackupFile& newest = backups.first();
+  const CasebookFiles now = StatCasebook(dataDir);
+  if (const auto recorded = ReadState(dataDir, QFileInfo(newest.path).fileName()))
+    return *recorded != now;
+  const qint64 since = newest.time.toMSecsSinceEpoch() * 1000000;
+  return now.db.mtimeNs >= since || (now.wal.size > 0 && now.wal.mtimeNs >= since);
+}
+
+CopyOutcome CopyDatabase(const QString& source, const QString& target,
+                         const std::atomic<bool>* cancel, const CopyProgress& progress,
+                         QString* error) {
+  QString failure;
+  const QString part = target + kPartSuffix;
+  CopyOutcome outcome = CopyToPart(source, part, cancel, progress, &failure);
+  if (outcome == CopyOutcome::Done) {
+    if (ReplaceFile(part, target, &failure)) {
+      QFile::setPermissions(target, kOwnerFile);
+    } else {
+      outcome = CopyOutcome::Failed;
+      RemovePart(part);
+    }
   }
   if (error) *error = outcome == CopyOutcome::Failed ? failure : QString();
   return outcome;
 }
 
 AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTime& now,
-                                          const std::atomic<bool>* cancel) {
+                                          const std::atomic<bool>* cancel,
+                                          const CopyProgress& progress) {
   AutomaticBackupResult result;
   const QString dir = BackupDir(dataDir);
   if (!QDir().mkpath(dir)) {
@@ -244,11 +413,34 @@ AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTim
     }
   }
   const QString target = backupDir.filePath(BackupFileName(now));
-  const QString source = QDir::cleanPath(dataDir) + QLatin1Char('/') + CasebookStore::DatabaseFileName();
-  result.outcome = CopyDatabase(source, target, cancel, {}, &result.error);
+  const QString part = target + kPartSuffix;
+  const CasebookFiles before = StatCasebook(dataDir);
+  result.outcome = CopyToPart(DatabasePath(dataDir), part, cancel, progress, &result.error);
   if (result.outcome != CopyOutcome::Done) return result;
+  // The copy is looked at before it counts as a backup: a damaged casebook
+  // and one that holds nothing never become the newest backup.
+  const QString problem = CheckCopy(part);
+  const CopyContents contents = ReadCopyContents(part);
+  if (!problem.isEmpty()) {
+    result.outcome = CopyOutcome::Failed;
+    result.error = QStringLiteral("数据库文件没有通过完整性检查，不能作为备份（%1）").arg(problem);
+  } else if (!contents.readable()) {
+    result.outcome = CopyOutcome::Failed;
+    result.error = contents.error;
+  } else if (contents.rows == 0 && contents.folderRows == 0) {
+    result.outcome = CopyOutcome::Skipped;
+  } else if (!ReplaceFile(part, target, &result.error)) {
+    result.outcome = CopyOutcome::Failed;
+  }
+  if (result.outcome != CopyOutcome::Done) {
+    RemovePart(part);
+    return result;
+  }
+  QFile::setPermissions(target, kOwnerFile);
   result.path = target;
-  const QList<BackupFile> all = ListBackups(dataDir);
+  WriteState(dataDir, QFileInfo(target).fileName(), before);
+  QList<BackupFile> all = ListBackups(dataDir);
+  for (BackupFile& b : all) b.records = ReadCopyContents(b.path).records;
   QSet<QString> keep;
   for (const BackupFile& b : BackupsToKeep(all)) keep.insert(b.path);
   keep.insert(target);
@@ -259,60 +451,62 @@ AutomaticBackupResult MakeAutomaticBackup(const QString& dataDir, const QDateTim
   return result;
 }
 
-QString RestoreBackup(const QString& dataDir, const QString& backup, QString* keptAs) {
-  const QString db = QDir::cleanPath(dataDir) + QLatin1Char('/') + CasebookStore::DatabaseFileName();
-  if (!QFileInfo(backup).isFile())
-    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(backup), QStringLiteral("no such file"));
-  // The copy goes in beside the casebook first, complete and synced.
-  const QString part = db + kPartSuffix;
-  QFile::remove(part);
-  {
-    QFile in(backup);
-    QFile out(part);
-    if (!in.open(QIODevice::ReadOnly)) return in.errorString();
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerFile)) return out.errorString();
-    QByteArray block;
-    while (!(block = in.read(1 << 20)).isEmpty()) {
-      if (out.write(block) != block.size()) {
-        const QString e = out.errorString();
-        out.close();
-        QFile::remove(part);
-        return e;
-      }
-    }
-    if (in.error() != QFileDevice::NoError) {
-      out.close();
-      QFile::remove(part);
-      return in.errorString();
-    }
-  }
-  QFile::setPermissions(part, kOwnerFile);
-  if (!SyncFile(part)) {
-    const QString e = SystemError();
-    QFile::remove(part);
-    return e;
-  }
+QString ReplaceCasebook(const QString& dataDir, const QString& prepared, KeptCasebook kind,
+                        QString* keptAs) {
+  const QString db = DatabasePath(dataDir);
+  if (!SyncFile(prepared)) return SystemError();
+  QFile::setPermissions(prepared, kOwnerFile);
   // The old casebook and its log are kept under one new name.
-  const QString kept = db + QStringLiteral(".damaged-") +
+  const QString kept = db + (kind == KeptCasebook::Damaged ? kDamagedInfix : kReplacedInfix) +
                        QDateTime::currentDateTime().toString(kNameFormat);
   QStringList moved;
   QString e;
+  auto undo = [&] {
+    for (const QString& back : moved) ReplaceFile(kept + back, db + back, nullptr);
+    return e;
+  };
   for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
     if (!QFileInfo::exists(db + suffix)) continue;
-    if (!ReplaceFile(db + suffix, kept + suffix, &e)) {
-      for (const QString& back : moved) ReplaceFile(kept + back, db + back, nullptr);
-      QFile::remove(part);
-      return e;
-    }
+    if (!ReplaceFile(db + suffix, kept + suffix, &e)) return undo();
     moved << suffix;
   }
-  if (!ReplaceFile(part, db, &e)) {
-    for (const QString& back : moved) ReplaceFile(kept + back, db + back, nullptr);
-    QFile::remove(part);
-    return e;
-  }
+  if (!ReplaceFile(prepared, db, &e)) return undo();
   if (keptAs) *keptAs = moved.isEmpty() ? QString() : kept;
   return QString();
+}
+
+QString RestoreBackup(const QString& dataDir, const QString& backup, QString* keptAs,
+                      KeptCasebook kind) {
+  if (!QFileInfo(backup).isFile())
+    return QStringLiteral("找不到这个文件：%1").arg(QDir::toNativeSeparators(backup));
+  // The copy goes in beside the casebook first, complete and synced, and is
+  // looked at before anything is moved: it must be a sound casebook.
+  const QString part = DatabasePath(dataDir) + kPartSuffix;
+  QString error;
+  if (CopyToPart(backup, part, nullptr, {}, &error) != CopyOutcome::Done)
+    return QStringLiteral("无法读取这个文件（%1）").arg(error);
+  const CopyContents contents = ReadCopyContents(part);
+  QString problem = CheckCopy(part);
+  if (problem.isEmpty() && !contents.readable())
+    problem = QStringLiteral("这个文件不是 Omenry 的数据库（%1）").arg(contents.error);
+  else if (!problem.isEmpty())
+    problem = QStringLiteral("这个文件没有通过完整性检查（%1）").arg(problem);
+  if (problem.isEmpty()) problem = ReplaceCasebook(dataDir, part, kind, keptAs);
+  if (!problem.isEmpty()) RemovePart(part);
+  return problem;
+}
+
+QList<BackupFile> ListReplacedCasebooks(const QString& dataDir) {
+  const QDir dir(QDir::cleanPath(dataDir));
+  const QString prefix = CasebookStore::DatabaseFileName() + kReplacedInfix;
+  QList<BackupFile> list;
+  for (const QString& name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files)) {
+    const QDateTime time = QDateTime::fromString(name.mid(prefix.size()), kNameFormat);
+    if (time.isValid()) list.append({dir.filePath(name), time});
+  }
+  std::stable_sort(list.begin(), list.end(),
+                   [](const BackupFile& a, const BackupFile& b) { return a.time > b.time; });
+  return list;
 }
 
 // ---------------------------------------------------------------------------
@@ -326,7 +520,8 @@ AutomaticBackup::~AutomaticBackup() {
 }
 
 bool AutomaticBackup::StartIfDue(const QString& dataDir, const QDateTime& now) {
-  if (running_ || !BackupDue(ListBackups(dataDir), now)) return false;
+  if (running_ || !BackupDue(ListBackups(dataDir), now) || !CasebookChangedSinceBackup(dataDir))
+    return false;
   if (thread_.joinable()) thread_.join();  // the last one has reported already
   running_ = true;
   cancel_ = false;

@@ -79,3 +79,9 @@ QString TextColumn(const QVariant& value) {
 }
 
 }  // namespace store_detail
+
+bool IsBlankName(const QString& name) {
+  for (const QChar c : name)
+    if (!c.isSpace()) return false;
+  return true;
+}

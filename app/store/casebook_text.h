@@ -26,3 +26,7 @@ QString CutToGbkBytes(const QString& text, int maxBytes);
 // The text as the store keeps it: every surrogate that is not part of a pair
 // replaced by U+FFFD, everything else unchanged.
 QString StorableText(const QString& text);
+
+// A folder name that is empty or holds nothing but white space (spaces,
+// full-width spaces, tabs, line breaks) names nothing and is refused.
+bool IsBlankName(const QString& name);

@@ -8,14 +8,8 @@
 
 namespace {
 
-// The fields' names, in the order of the columns.
-const char* const kFieldNames[RecordList::ColumnCount] = {"ID", "BT", "QZR", "SJ", "FL", "FK", "LR"};
-
-int FieldIndex(const QString& name) {
-  for (int i = 0; i < RecordList::ColumnCount; ++i)
-    if (name.compare(QLatin1String(kFieldNames[i]), Qt::CaseInsensitive) == 0) return i;
-  return -1;
-}
+// The fields' names, in the order of the columns (the model's header).
+const char* const kFieldNames[RecordList::ColumnCount] = {"ID", "BT", "QZR", "SJ", "FL", "FK", "LR", "Folder"};
 
 QVariant RawValue(const store_detail::ListRow& r, int column) {
   switch (column) {
@@ -25,6 +19,7 @@ QVariant RawValue(const store_detail::ListRow& r, int column) {
     case RecordList::ColSJ: return r.sj;
     case RecordList::ColFL: return QVariant::fromValue<qint64>(r.fl);
     case RecordList::ColFK: return r.fk;
+    case RecordList::ColFolder: return r.folderName;
     default: return QVariant();
   }
 }
@@ -84,32 +79,78 @@ void RecordList::setCurrent(int row) noexcept {
   emit currentChanged(row);
 }
 
-QVariant RecordList::value(const QString& field) const {
-  return value(d_->current, field);
+const store_detail::ListRow* RecordList::row(int index) const noexcept {
+  if (index < 0 || index >= count()) return nullptr;
+  return &d_->rows[static_cast<size_t>(index)];
 }
 
-QVariant RecordList::value(int row, const QString& field) const {
-  if (row < 0 || row >= count()) return QVariant();
-  const int column = FieldIndex(field);
-  if (column < 0) return QVariant();
-  const store_detail::ListRow& r = d_->rows[static_cast<size_t>(row)];
-  if (column != ColLR) return RawValue(r, column);
-  if (d_->cached && d_->cachedId == r.id) return d_->cachedText;
-  QVariant text = store_->readText(r.id);
-  if (row == d_->current) {
+RowId RecordList::id(int index) const noexcept {
+  const auto* r = row(index);
+  return r ? r->id : 0;
+}
+QString RecordList::title(int index) const {
+  const auto* r = row(index);
+  return r ? r->bt : QString();
+}
+QString RecordList::querent(int index) const {
+  const auto* r = row(index);
+  return r ? r->qzr : QString();
+}
+QDate RecordList::date(int index) const {
+  const auto* r = row(index);
+  return r ? r->sj.toDate() : QDate();
+}
+std::optional<bool> RecordList::feedback(int index) const {
+  const auto* r = row(index);
+  if (!r || r->fk.isNull()) return std::nullopt;
+  return r->fk.toBool();
+}
+RowId RecordList::folder(int index) const noexcept {
+  const auto* r = row(index);
+  return r ? r->fl : 0;
+}
+QString RecordList::folderName(int index) const {
+  const auto* r = row(index);
+  return r ? r->folderName : QString();
+}
+
+QString RecordList::text(int index) const {
+  const auto* r = row(index);
+  if (!r) return QString();
+  if (d_->cached && d_->cachedId == r->id) return d_->cachedText.toString();
+  RecordIntegrity integrity = RecordIntegrity::Unchecked;
+  const QVariant text = store_->readText(r->id, &integrity);
+  if (index == d_->current) {
     d_->cached = true;
-    d_->cachedId = r.id;
+    d_->cachedId = r->id;
     d_->cachedText = text;
+    d_->cachedIntegrity = integrity;
   }
-  return text;
+  return text.toString();
 }
 
-RowId RecordList::currentId() const noexcept {
-  if (d_->current < 0) return 0;
-  return d_->rows[static_cast<size_t>(d_->current)].id;
+RowId RecordList::currentId() const noexcept { return id(d_->current); }
+
+QString RecordList::currentText() const { return text(d_->current); }
+
+RecordFields RecordList::currentFields() const {
+  RecordFields f;
+  f.title = currentTitle();
+  f.querent = currentQuerent();
+  f.date = currentDate();
+  f.feedback = currentFeedback().value_or(false);
+  f.text = currentText();
+  return f;
 }
 
-QString RecordList::currentText() const { return value(QStringLiteral("LR")).toString(); }
+RecordIntegrity RecordList::currentIntegrity() const noexcept {
+  return d_->cached && d_->cachedId == currentId() ? d_->cachedIntegrity : RecordIntegrity::Unchecked;
+}
+
+void RecordList::dropCachedText() noexcept {
+  d_->cached = false;
+  d_->cachedText = QVariant();
+}
 
 int RecordList::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : count();
@@ -162,4 +203,38 @@ void RecordList::close() noexcept {
   open_ = false;
   endResetModel();
   if (hadRows || wasOpen) emit currentChanged(-1);
+}
+
+ListOrder RecordList::OrderOfColumn(int column) {
+  switch (column) {
+    case ColBT: return ListOrder::Title;
+    case ColQZR: return ListOrder::Querent;
+    case ColSJ: return ListOrder::Date;
+    case ColFK: return ListOrder::Feedback;
+    case ColFolder: return ListOrder::Folder;
+    default: return ListOrder::Newest;
+  }
+}
+
+int RecordList::ColumnOfOrder(ListOrder order) {
+  switch (order) {
+    case ListOrder::Title: return ColBT;
+    case ListOrder::Querent: return ColQZR;
+    case ListOrder::Date: return ColSJ;
+    case ListOrder::Feedback: return ColFK;
+    case ListOrder::Folder: return ColFolder;
+    case ListOrder::Newest: break;
+  }
+  return ColID;
+}
+
+void RecordList::sort(int column, Qt::SortOrder order) {
+  const ListOrder by = OrderOfColumn(column);
+  if (by == store_->listOrder() && order == store_->listDirection()) return;
+  try {
+    store_->SetListOrder(by, order);
+  } catch (const StoreError&) {
+    // Qt's model interface cannot throw; the list is left closed or as it
+    // was, and the next listing tells the error.
+  }
 }

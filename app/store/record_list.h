@@ -8,8 +8,13 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 #include "store_types.h"
+
+namespace store_detail {
+struct ListRow;
+}
 
 class CasebookStore;
 
@@ -19,8 +24,9 @@ class RecordList : public QAbstractTableModel {
  public:
   // Model columns, in the order of the main window's list. ID, FL and LR are
   // meant to be hidden by the view. Column LR's data() is always empty (the
-  // text is not held by the list; ask value("LR")).
-  enum Column { ColID = 0, ColBT, ColQZR, ColSJ, ColFL, ColFK, ColLR, ColumnCount };
+  // text is not held by the list; ask text()).
+  // ColFolder: the name of the record's folder (shown with search hits).
+  enum Column { ColID = 0, ColBT, ColQZR, ColSJ, ColFL, ColFK, ColLR, ColFolder, ColumnCount };
 
   ~RecordList() override;
 
@@ -56,21 +62,33 @@ class RecordList : public QAbstractTableModel {
   // The row whose ID equals id, or -1.
   int rowOfId(RowId id) const noexcept;
 
-  // ---- field values by name ("ID", "BT", "QZR", "SJ", "FL", "FK", "LR";
-  // letter case ignored). Types: ID, FL qint64; BT, QZR, LR QString; SJ
-  // QDate; FK bool. A NULL field gives a null QVariant (an empty SJ or FK
-  // shows empty). An unknown name or a row out of range gives an invalid
-  // QVariant. "LR" is read from the database here (the current row's text is
-  // cached until the next move or re-opening); reading it may throw
-  // StoreError. The other fields never throw.
-  QVariant value(const QString& field) const;            // current row
-  QVariant value(int row, const QString& field) const;   // any row
-  // Shortcuts for the current row; 0 / empty when there is none.
+  // ---- the rows' fields. A row out of range gives an empty value (0, a
+  // null string or date, no feedback). The fields never throw; the text is
+  // read from the database on asking (the current row's is kept until the
+  // next move or re-opening) and may throw StoreError.
+  RowId id(int row) const noexcept;
+  QString title(int row) const;
+  QString querent(int row) const;
+  QDate date(int row) const;                  // null: the record has no date
+  std::optional<bool> feedback(int row) const;  // none: the field is empty
+  RowId folder(int row) const noexcept;
+  QString folderName(int row) const;          // the name of the record's folder
+  QString text(int row) const;
+  // The same for the current row; 0 / empty when there is none.
   RowId currentId() const noexcept;
-  QString currentText() const;  // LR of the current row (may throw StoreError)
-
+  QString currentTitle() const { return title(currentRow()); }
+  QString currentQuerent() const { return querent(currentRow()); }
+  QDate currentDate() const { return date(currentRow()); }
+  std::optional<bool> currentFeedback() const { return feedback(currentRow()); }
+  RowId currentFolder() const noexcept { return folder(currentRow()); }
+  QString currentText() const;  // may throw StoreError
+  // Every field of the current record, its text read (may throw StoreError).
+  RecordFields currentFields() const;
+  // What the record's checksum said when its text was last read
+  // (Unchecked before that).
+  RecordIntegrity currentIntegrity() const noexcept;
   // ---- QAbstractTableModel (read-only; never throws)
-  // DisplayRole and EditRole: the values as value() gives them (ID and FL
+  // DisplayRole and EditRole: the raw values of the fields (ID and FL
   // numbers, BT and QZR texts, SJ a QDate, FK a bool, null when the field is
   // empty); column LR holds nothing (the list holds no texts). How they are
   // shown is the window's business.
@@ -82,6 +100,13 @@ class RecordList : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
+  // Sorts by a column (a click on its title): the store lists again in that
+  // order (CasebookStore::SetListOrder); a store error is swallowed, the
+  // list then stays as it was. Column ID is newest first (descending).
+  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+  // The list order a column stands for (Newest for the columns without one).
+  static ListOrder OrderOfColumn(int column);
+  static int ColumnOfOrder(ListOrder order);
 
  signals:
   // After every change of the current row: a move, the first row becoming
@@ -95,7 +120,10 @@ class RecordList : public QAbstractTableModel {
   explicit RecordList(CasebookStore* store);
   void open(std::unique_ptr<Data> data);  // model reset + first row current
   void close() noexcept;                  // model reset + currentChanged(-1)
+  // Forgets the cached text (the connection it was read through is gone).
+  void dropCachedText() noexcept;
   void setCurrent(int row) noexcept;
+  const store_detail::ListRow* row(int index) const noexcept;
 
   CasebookStore* store_;
   std::unique_ptr<Data> d_;

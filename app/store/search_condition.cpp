@@ -9,19 +9,6 @@ QString FieldName(SearchField field) {
   return field == SearchField::Title ? QStringLiteral("BT") : QStringLiteral("LR");
 }
 
-QString LikePattern(const QString& word) {
-  QString p;
-  p.reserve(word.size() + 8);
-  p += QLatin1Char('%');
-  for (const QChar c : word) {
-    if (c == QChar(kLikeEscape) || c == QLatin1Char('%') || c == QLatin1Char('_'))
-      p += QChar(kLikeEscape);
-    p += c;
-  }
-  p += QLatin1Char('%');
-  return p;
-}
-
 QStringList SearchClause::usedWords() const {
   QStringList used;
   for (const QString& w : words)
@@ -55,8 +42,8 @@ QString SearchClause::text(int first) const {
   const QString name = FieldName(field);
   QStringList terms;
   for (int i = 0; i < used.size(); ++i)
-    terms << name + QStringLiteral(" like ") + ParameterName(field, first + i) +
-                 QStringLiteral(" escape '") + QChar(kLikeEscape) + QLatin1Char('\'');
+    terms << QLatin1String(store_detail::kContainsWord) + QLatin1Char('(') + name +
+                 QStringLiteral(", ") + ParameterName(field, first + i) + QLatin1Char(')');
   return QLatin1Char('(') + terms.join(all ? QStringLiteral(" and ") : QStringLiteral(" or ")) +
          QLatin1Char(')');
 }
@@ -78,7 +65,7 @@ QList<SearchBinding> SearchCondition::bindings() const {
   for (const SearchClause& clause : clauses) {
     int& n = next[static_cast<int>(clause.field)];
     for (const QString& word : clause.usedWords())
-      values.append({ParameterName(clause.field, n++), LikePattern(word)});
+      values.append({ParameterName(clause.field, n++), store_detail::TextParameter(word)});
   }
   return values;
 }

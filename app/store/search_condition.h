@@ -10,12 +10,16 @@
 // A search looks for words in the title (BT), the text (LR) or both. A
 // condition is a list of clauses joined by "or"; a clause names one field and
 // joins its words by "and" (every word) or "or" (any word). Each word matches
-// anywhere in the field's value. Latin letters A-Z match regardless of case;
-// every other character (Chinese, full-width, accented ...) matches exactly.
+// anywhere in the field's value, literally: Latin letters A-Z match
+// regardless of case; every other character (Chinese, full-width, accented,
+// U+0000, U+FFFD, U+FFFE, U+FFFF ...) matches itself alone.
 //
 // The words never become part of a statement's text: each one is bound as a
-// parameter holding its LIKE pattern (LikePattern), so a quote, "%", "_" or
-// any other character is searched for as itself. Empty words are skipped.
+// parameter holding its UTF-8 bytes, and compared by the store's own SQL
+// function contains_word(value, word) (see casebook_search.cpp), so a quote,
+// "%", "_" or any other character is searched for as itself. Empty words are
+// skipped. The statement runs on the store's connections only: a plain SQLite
+// connection does not know contains_word.
 
 enum class SearchField { Title, Text };  // BT, LR
 
@@ -27,8 +31,8 @@ struct SearchClause {
   // The words that take part: the non-empty entries, in order.
   QStringList usedWords() const;
   // The clause as statement text, its parameters named after the field and
-  // numbered from first: "(BT like :BT0 escape '\' and BT like :BT1 escape
-  // '\')". Empty when no word takes part.
+  // numbered from first: "(contains_word(BT, :BT0) and contains_word(BT,
+  // :BT1))". Empty when no word takes part.
   QString text(int first = 0) const;
 };
 
@@ -46,17 +50,10 @@ class SearchCondition {
   // field are numbered on across clauses (:BT0, :BT1, :LR0 ...). Empty when
   // isEmpty().
   QString text() const;
-  // The values of text()'s parameters: the LIKE pattern of each word.
+  // The values of text()'s parameters: each word's UTF-8 bytes (a
+  // QByteArray), as the store stores texts.
   QList<SearchBinding> bindings() const;
 };
 
 // The field's name in the table: "BT" or "LR".
 QString FieldName(SearchField field);
-
-// The escape character of the search's LIKE patterns: a backslash.
-inline constexpr char16_t kLikeEscape = u'\\';
-
-// The LIKE pattern that finds the word anywhere in a value: "%", the word
-// with every backslash, "%" and "_" preceded by the escape character (a
-// backslash), then "%".
-QString LikePattern(const QString& word);

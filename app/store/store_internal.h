@@ -3,6 +3,7 @@
 // in casebook_store.h.
 
 #include <QSqlDatabase>
+#include <QTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
@@ -16,6 +17,8 @@
 #include <vector>
 
 #include "casebook_store.h"
+
+struct sqlite3;
 
 namespace store_detail {
 
@@ -33,9 +36,24 @@ inline constexpr int kSqliteNotADb = 26;
 
 // The error comes from a damaged file.
 bool IsDamage(const QSqlError& e);
+inline bool IsDamageCode(int code) { return code == kSqliteCorrupt || code == kSqliteNotADb; }
 
 // Throws the error as a StoreError.
 [[noreturn]] void Fail(const QSqlError& e);
+
+// The SQLite connection under a Qt SQL one. Qt's SQLite driver and the store
+// must use one and the same SQLite library (on Debian both use the system's
+// libsqlite3); a StoreError says so when they do not.
+sqlite3* Handle(const QSqlDatabase& db);
+
+// What the user reads for an error of SQLite's primary result code `code`:
+// a Chinese sentence, then the engine's own text as the detail.
+QString UserText(int code, const QString& detail);
+
+// The record checksum over the stored bytes of BT, QZR, SJ, FK and LR (each
+// as CAST(x AS BLOB); a null QByteArray stands for NULL).
+QByteArray RecordChecksum(const QByteArray& bt, const QByteArray& qzr, const QByteArray& sj,
+                          const QByteArray& fk, const QByteArray& lr);
 
 // ---------------------------------------------------------------------------
 // Statements
@@ -48,6 +66,15 @@ inline QString Num(RowId n) { return QString::number(n); }
 // SQLite would drop a U+FEFF at its start as a byte-order mark.) A null text
 // is NULL, an empty one ''.
 QVariant TextParameter(const QString& text);
+
+// A value read as CAST(X AS BLOB), as bytes; a null QByteArray for NULL, an
+// empty one (not null) for ''.
+inline QByteArray Bytes(const QVariant& value) {
+  if (value.isNull()) return QByteArray();
+  QByteArray b = value.toByteArray();
+  if (b.isNull()) b = QByteArray("");
+  return b;
+}
 
 // A text read as CAST(X AS BLOB): its UTF-8 bytes exactly as stored. (Read
 // as UTF-16, SQLite would turn U+FFFE and U+FFFF into U+FFFD.) NULL gives a
@@ -99,6 +126,7 @@ class Transaction {
 struct FileCheck {
   QStringList problems;  // SQLite's lines (at most 20); empty: sound
   QString error;         // the check could not run: SQLite's message
+  int code = 0;          // and its primary result code
   bool unreadable = false;  // SQLite cannot read the file as a database
   bool cancelled = false;
 };
@@ -107,15 +135,23 @@ struct FileCheck {
 // The word index of the search (casebook_search.cpp)
 
 // The version of the index that PRAGMA user_version holds once it is built.
-inline constexpr int kWordIndexVersion = 1;
+// 1: the trigram tables and their triggers; 2: also OmenryNulTexts.
+inline constexpr int kWordIndexVersion = 2;
 // The index's tables, of the titles and of the texts, and the term tables
 // (fts5vocab) over them that each connection makes for itself.
 inline constexpr const char* kWordIndexTables[] = {"OmenryTitleWords", "OmenryTextWords"};
 inline constexpr const char* kWordIndexTerms[] = {"OmenryTitleTerms", "OmenryTextTerms"};
+// The IDs of the records whose title or text holds a U+0000, which the
+// trigram tables see only up to there.
+inline constexpr const char* kNulTexts = "OmenryNulTexts";
 
-// Builds the index from the records and the triggers that keep it in step,
-// running each statement through `exec` (within the caller's transaction).
-void CreateWordIndex(const std::function<void(const QString&)>& exec);
+// Builds what the index lacks, and the triggers that keep it in step, on the
+// store's connection (within the caller's transaction).
+void CreateWordIndex(const QSqlDatabase& db);
+
+// The name of the search's comparison, contains_word(value, word), an SQL
+// function of the store's own that every connection of the store has.
+inline constexpr const char* kContainsWord = "contains_word";
 
 // The clauses of the condition that have words, joined by " or ", without
 // " where " (search_condition.cpp).
@@ -126,8 +162,9 @@ QString ConditionPredicate(const SearchCondition& condition);
 
 // The listed fields of the records, read as their bytes (see TextColumn),
 // in the order of ListRow; a condition follows.
-inline const QString kListFields =
-    QStringLiteral("SELECT ID,CAST(BT AS BLOB),CAST(QZR AS BLOB),SJ,FL,FK FROM Omenry");
+inline const QString kListFields = QStringLiteral(
+    "SELECT ID,CAST(BT AS BLOB),CAST(QZR AS BLOB),SJ,FL,FK,"
+    "(SELECT CAST(Name AS BLOB) FROM Folder WHERE Folder.ID=Omenry.FL) FROM Omenry");
 
 struct ListRow {
   RowId id = 0;
@@ -136,6 +173,7 @@ struct ListRow {
   QVariant sj;  // QDate, or null
   RowId fl = 0;
   QVariant fk;  // bool, or null
+  QString folderName;  // the name of folder FL ("" when there is none)
 };
 
 // SJ as read: a QDate, or null when empty or not a date.
@@ -152,6 +190,7 @@ struct RecordList::Data {
   mutable RowId cachedId = 0;
   mutable bool cached = false;
   mutable QVariant cachedText;
+  mutable RecordIntegrity cachedIntegrity = RecordIntegrity::Unchecked;
 };
 
 struct CasebookStore::Impl {
@@ -165,6 +204,24 @@ struct CasebookStore::Impl {
   bool wordIndex = false;
   // The file failed its check at opening: it is open read-only.
   bool damaged = false;
+  // Why the casebook is only read (Damaged with `damaged`).
+  ReadOnlyReason readOnly = ReadOnlyReason::None;
+  // Tries a locked casebook again (ReadOnlyReason::Locked).
+  QTimer* lockRetry = nullptr;
+  // Folds the log back once the program is idle after a write.
+  QTimer* checkpoint = nullptr;
+  // The file has the recycle bin's columns (DT) and the checksums' table: a
+  // casebook made before them and only read lacks them.
+  bool hasBin = false;
+  bool hasChecks = false;
+  // The record list's order, and the listing it was last opened with (its
+  // statement without the order, its parameters, its own newest-first
+  // order), so that a new order lists it again.
+  ListOrder order = ListOrder::Newest;
+  Qt::SortOrder direction = Qt::DescendingOrder;
+  QString listText;
+  QList<SearchBinding> listBindings;
+  QString listNewest;
   QStringList problems;
   // The check of a large casebook runs on `checker` while the connection
   // reads, read-only; `checkError` is set when the check could not run.
@@ -195,7 +252,22 @@ struct CasebookStore::Impl {
     return q.value(0);
   }
 
+  // Whether the table has the column.
+  bool hasColumn(const QString& table, const QString& column) const {
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('%1') WHERE name='%2' COLLATE NOCASE")
+                      .arg(table, column))
+               .toInt() > 0;
+  }
+
   void requireOpen() const {
-    if (!open) throw StoreError(QStringLiteral("database is not open"));
+    if (!open) throw StoreError(QStringLiteral("数据库没有打开。\n详细信息：database is not open"));
+  }
+
+  // " AND DT IS NULL" (outside the bin) on a file that has the bin, for the
+  // table's alias or name given.
+  QString live(const QString& table = QString()) const {
+    if (!hasBin) return QString();
+    return QStringLiteral(" AND ") + (table.isEmpty() ? QString() : table + QLatin1Char('.')) +
+           QStringLiteral("DT IS NULL");
   }
 };

@@ -79,8 +79,9 @@ inline constexpr auto kDigitPairs = [] {
 // The decimal digits of v at p (at most 20 bytes); the end of what it wrote.
 constexpr char* WriteDigits(char* p, unsigned long long v) {
   const auto pair = [](char* at, unsigned long long two) {
-    at[0] = kDigitPairs[2 * two];
-    at[1] = kDigitPairs[2 * two + 1];
+    const auto i = static_cast<std::size_t>(2 * two);  // two < 100
+    at[0] = kDigitPairs[i];
+    at[1] = kDigitPairs[i + 1];
   };
   if (v < 10) {
     *p = static_cast<char>('0' + v);

@@ -28,9 +28,15 @@ enum {
   ORV_LAST_YEAR = 2050
 };
 
+/* The calling convention of the exports and of the question handler:
+ * __stdcall on 32-bit Windows (where orv.dll exports the names undecorated;
+ * the 64-bit compilers ignore it), the platform's own elsewhere. A caller's
+ * handler is declared int32_t ORV_CALL Handler(const char* question). */
 #if defined(_WIN32)
-#define ORV_EXPORT(type) ORV_EXTERN_C __declspec(dllexport) type __stdcall
+#define ORV_CALL __stdcall
+#define ORV_EXPORT(type) ORV_EXTERN_C __declspec(dllexport) type ORV_CALL
 #else
+#define ORV_CALL
 #define ORV_EXPORT(type) ORV_EXTERN_C __attribute__((visibility("default"))) type
 #endif
 
@@ -67,11 +73,7 @@ ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, uint8_t xiagua
  * No (after) or 2 for Cancel (the moment stays as entered). Without a
  * handler the answer is Cancel. The handler is kept until the next call of
  * SetQuestionHandler or until the library is unloaded; pass 0 to remove it. */
-#if defined(_WIN32)
-typedef int32_t(__stdcall* OrvQuestionHandler)(const char* question);
-#else
-typedef int32_t (*OrvQuestionHandler)(const char* question);
-#endif
+typedef int32_t(ORV_CALL* OrvQuestionHandler)(const char* question);
 ORV_EXPORT(void) SetQuestionHandler(OrvQuestionHandler handler);
 
 /* The chart as data: JSON (UTF-8) of any method, from one request.

@@ -149,11 +149,9 @@ class ChartCommandTest : public QObject {
     editor_.reset();
     host_ = std::make_unique<Host>(
         dataDir_.path() + QStringLiteral("/casebook%1").arg(++casebooks_), libraryDir);
-    const RowId id = host_->store.InsertRecord(QStringLiteral("标题"), QStringLiteral("某人"),
-                                               false, existing_, QDate(2026, 1, 2), host_->folder);
+    const RowId id = host_->store.InsertRecord(host_->folder, {QStringLiteral("标题"), QStringLiteral("某人"), QDate(2026, 1, 2), false, existing_});
     editor_ = std::make_unique<TEditForm>(*host_);
-    editor_->OpenEdit(id, QStringLiteral("标题"), QStringLiteral("某人"), false, existing_,
-                      QDate(2026, 1, 2));
+    editor_->OpenEdit(id, {QStringLiteral("标题"), QStringLiteral("某人"), QDate(2026, 1, 2), false, existing_});
     editor_->show();
     QVERIFY(QTest::qWaitForWindowExposed(editor_.get()));
     QVERIFY(!editor_->isDirty());

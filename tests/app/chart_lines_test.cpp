@@ -240,8 +240,7 @@ class ChartLinesTest : public QObject {
 
   // The text as a record, current in the main window: its preview.
   QImage Preview(TMainForm& form, const QStringList& text) {
-    const RowId record = form.Store().InsertRecord(QStringLiteral("格"), QString(), false,
-                                                   Stored(text), QDate(2025, 1, 3), folder_);
+    const RowId record = form.Store().InsertRecord(folder_, {QStringLiteral("格"), QString(), QDate(2025, 1, 3), false, Stored(text)});
     const auto found = main_form_parts::Tree(form)->findItems(QStringLiteral("卦例"), Qt::MatchExactly | Qt::MatchRecursive);
     main_form_parts::Tree(form)->setCurrentItem(found.value(0));
     form.Records()->locate(record);
@@ -250,14 +249,15 @@ class ChartLinesTest : public QObject {
 
   // The text in the record editor.
   static QImage Edited(TEditForm& editor, const QStringList& text) {
-    editor.OpenEdit(1, QStringLiteral("格"), QString(), false, Stored(text), QDate(2025, 1, 3));
+    editor.OpenEdit(1, {QStringLiteral("格"), QString(), QDate(2025, 1, 3), false, Stored(text)});
     QApplication::processEvents();
     return editor.reText()->viewport()->grab().toImage();
   }
 
-  // The first printed page, at `scale` pixels a printer pixel.
+  // The text of the first printed page (the header above it left out), at
+  // `scale` pixels a printer pixel.
   static QImage Printed(const QStringList& text, double scale, double* lineHeight, double* cellWidth) {
-    TPreviewForm p(Stored(text));
+    TPreviewForm p(PrintedRecord{QStringLiteral("格"), QString(), QDate(), false, Stored(text)});
     p.SetPaper(QStringLiteral("A4"));
     const QFontMetricsF metrics(PrintFont(), p.Printer());
     *lineHeight = metrics.lineSpacing() * scale;
@@ -266,6 +266,7 @@ class ChartLinesTest : public QObject {
     page.fill(Qt::white);
     QPainter painter(&page);
     painter.scale(scale, scale);
+    painter.translate(0, -p.TextTop());
     p.DrawSheet(painter, 0, false);
     return page;
   }
@@ -343,7 +344,7 @@ class ChartLinesTest : public QObject {
   // The print window's small pages show the grid's lines too, joined: a
   // line much thinner than a pixel there is drawn faint, not left out.
   void gridJoinsInThePrintWindow() {
-    TPreviewForm p(Stored(QStringList(30, QStringLiteral("│　│　│"))));
+    TPreviewForm p(PrintedRecord{QString(), QString(), QDate(), false, Stored(QStringList(30, QStringLiteral("│　│　│")))});
     p.SetPaper(QStringLiteral("A4"));
     p.SetMarginsShown(false);
     p.show();
@@ -368,7 +369,7 @@ class ChartLinesTest : public QObject {
   // the next page is drawn on this one. (Clipped to the page it is nothing
   // on a screen, but a PDF viewer draws a speck at the foot of the page.)
   void pageBreakLeavesTheFootClear() {
-    TPreviewForm p(Stored(QStringList(200, QStringLiteral("│　│　│"))));
+    TPreviewForm p(PrintedRecord{QString(), QString(), QDate(), false, Stored(QStringList(200, QStringLiteral("│　│　│")))});
     p.SetPaper(QStringLiteral("A4"));
     QVERIFY(p.PageCount() > 1);
     const int dpi = p.Printer()->resolution();

@@ -107,8 +107,7 @@ class EditorTest : public QObject {
     QVERIFY(!ed.isEditMode());
 
     TEditForm ed2(*host_);
-    ed2.OpenEdit(7, QStringLiteral("标题"), QStringLiteral("张三"), true,
-                 QStringLiteral("一\r\n二"), QDate(1999, 12, 31));
+    ed2.OpenEdit(7, {QStringLiteral("标题"), QStringLiteral("张三"), QDate(1999, 12, 31), true, QStringLiteral("一\r\n二")});
     QCOMPARE(ed2.windowTitle(), QStringLiteral("编辑"));
     QCOMPARE(ed2.edtBT()->text(), QStringLiteral("标题"));
     QCOMPARE(ed2.edtQZR()->text(), QStringLiteral("张三"));
@@ -150,24 +149,34 @@ class EditorTest : public QObject {
     QVERIFY(!ed.isDirty());  // set by program
   }
 
-  // Year = 1920 + index, month and day = index + 1; no valid date → the
-  // message and today's date.
+  // Year = 1920 + index, month and day = index + 1. Selectors the user set
+  // to no date give nothing, with a message that names the wrong date, and
+  // the focus goes to the selector to mend.
   void dateFromSelectors_data() {
     QTest::addColumn<int>("yearIndex");
     QTest::addColumn<int>("monthIndex");
     QTest::addColumn<int>("dayIndex");
-    QTest::addColumn<QDate>("expected");  // null: today, with the message
-    QTest::newRow("2026-05-01") << 106 << 4 << 0 << QDate(2026, 5, 1);
-    QTest::newRow("2050-12-31") << 130 << 11 << 30 << QDate(2050, 12, 31);
-    QTest::newRow("leap 2024-02-29") << 104 << 1 << 28 << QDate(2024, 2, 29);
-    QTest::newRow("leap 2000-02-29") << 80 << 1 << 28 << QDate(2000, 2, 29);
-    QTest::newRow("2023-02-29") << 103 << 1 << 28 << QDate();
-    QTest::newRow("1921-02-29") << 1 << 1 << 28 << QDate();
-    QTest::newRow("2026-02-30") << 106 << 1 << 29 << QDate();
-    QTest::newRow("2026-04-31") << 106 << 3 << 30 << QDate();
-    QTest::newRow("no year") << -1 << 0 << 0 << QDate();
-    QTest::newRow("no month") << 106 << -1 << 0 << QDate();
-    QTest::newRow("no day") << 106 << 0 << -1 << QDate();
+    QTest::addColumn<QDate>("expected");  // null: no date, with the message
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("mend");    // the selector that gets the focus
+    QTest::newRow("2026-05-01") << 106 << 4 << 0 << QDate(2026, 5, 1) << QString() << QString();
+    QTest::newRow("2050-12-31") << 130 << 11 << 30 << QDate(2050, 12, 31) << QString() << QString();
+    QTest::newRow("leap 2024-02-29") << 104 << 1 << 28 << QDate(2024, 2, 29) << QString() << QString();
+    QTest::newRow("leap 2000-02-29") << 80 << 1 << 28 << QDate(2000, 2, 29) << QString() << QString();
+    QTest::newRow("2023-02-29") << 103 << 1 << 28 << QDate() << QStringLiteral("2023年2月29日不存在，请检查日期。")
+                                << QStringLiteral("cbDay");
+    QTest::newRow("2023-02-30") << 103 << 1 << 29 << QDate() << QStringLiteral("2023年2月30日不存在，请检查日期。")
+                                << QStringLiteral("cbDay");
+    QTest::newRow("1921-02-29") << 1 << 1 << 28 << QDate() << QStringLiteral("1921年2月29日不存在，请检查日期。")
+                                << QStringLiteral("cbDay");
+    QTest::newRow("2026-04-31") << 106 << 3 << 30 << QDate() << QStringLiteral("2026年4月31日不存在，请检查日期。")
+                                << QStringLiteral("cbDay");
+    QTest::newRow("no year") << -1 << 0 << 0 << QDate() << QStringLiteral("日期不完整，请选择年、月、日。")
+                             << QStringLiteral("cbYear");
+    QTest::newRow("no month") << 106 << -1 << 0 << QDate() << QStringLiteral("日期不完整，请选择年、月、日。")
+                              << QStringLiteral("cbMonth");
+    QTest::newRow("no day") << 106 << 0 << -1 << QDate() << QStringLiteral("日期不完整，请选择年、月、日。")
+                            << QStringLiteral("cbDay");
   }
 
   void dateFromSelectors() {
@@ -175,22 +184,83 @@ class EditorTest : public QObject {
     QFETCH(int, monthIndex);
     QFETCH(int, dayIndex);
     QFETCH(QDate, expected);
+    QFETCH(QString, message);
+    QFETCH(QString, mend);
     TEditForm ed(*host_);
+    ed.OpenNew(QDate(2000, 1, 1));
+    ed.show();
+    QVERIFY(QTest::qWaitForWindowActive(&ed));
+    ed.edtBT()->setFocus();
     ed.cbYear()->setCurrentIndex(yearIndex);
     ed.cbMonth()->setCurrentIndex(monthIndex);
     ed.cbDay()->setCurrentIndex(dayIndex);
-    const QDate before = QDate::currentDate();
-    const QDate got = ed.DateFromSelectors();
+    const std::optional<QDate> got = ed.DateFromSelectors();
     if (expected.isValid()) {
-      QCOMPARE(got, expected);
+      QVERIFY(got.has_value());
+      QCOMPARE(*got, expected);
       QVERIFY(boxes_->shown.isEmpty());
     } else {
-      QVERIFY(got == before || got == QDate::currentDate());
+      QVERIFY(!got.has_value());
       QCOMPARE(boxes_->shown.size(), 1);
-      QCOMPARE(boxes_->shown[0].text, QStringLiteral("日期错误，请检查。"));
+      QCOMPARE(boxes_->shown[0].text, message);
       QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
       QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::Ok);
+      QCOMPARE(QApplication::focusWidget()->objectName(), mend);
     }
+  }
+
+  // A date that does not exist stops the save: nothing is written, the
+  // record keeps its real date, and the editor keeps what was typed.
+  void badDateSavesNothing() {
+    const RowId id = host_->store.InsertRecord(folder_, {QStringLiteral("旧题"), QStringLiteral("某"), QDate(2020, 5, 6), false, QStringLiteral("旧文")});
+    TEditForm ed(*host_);
+    ed.OpenEdit(id, {QStringLiteral("旧题"), QStringLiteral("某"), QDate(2020, 5, 6), false, QStringLiteral("旧文")});
+    ed.show();
+    QVERIFY(QTest::qWaitForWindowActive(&ed));
+    ed.edtBT()->setText(QStringLiteral("新题"));
+    ed.cbYear()->setCurrentIndex(2023 - 1920);
+    ed.cbMonth()->setCurrentIndex(1);
+    ed.cbDay()->setCurrentIndex(29);
+    QVERIFY(!ed.Save());
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("2023年2月30日不存在，请检查日期。"));
+    QCOMPARE(QApplication::focusWidget(), ed.cbDay());
+    QVERIFY(ed.isDirty());
+    host_->store.ListFolderRecords(folder_);
+    QVERIFY(host_->store.records()->locate(id));
+    QCOMPARE(host_->store.records()->currentDate(), QDate(2020, 5, 6));
+    QCOMPARE(host_->store.records()->currentTitle(), QStringLiteral("旧题"));
+    QCOMPARE(ed.cbDay()->currentIndex(), 29);  // the editor shows what the user chose
+
+    // Mended, it saves.
+    ed.cbDay()->setCurrentIndex(27);
+    QVERIFY(ed.Save());
+    host_->store.ListFolderRecords(folder_);
+    QVERIFY(host_->store.records()->locate(id));
+    QCOMPARE(host_->store.records()->currentDate(), QDate(2023, 2, 28));
+  }
+
+  // A date the lists cannot show (before 1920, after 2050) or no date at all
+  // stays the record's date as long as the user leaves the selectors alone.
+  void untouchedDateIsKept_data() {
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("1910-03-04") << QDate(1910, 3, 4);
+    QTest::newRow("2060-01-01") << QDate(2060, 1, 1);
+    QTest::newRow("no date") << QDate();
+  }
+
+  void untouchedDateIsKept() {
+    QFETCH(QDate, date);
+    const RowId id = host_->store.InsertRecord(folder_, {QStringLiteral("题"), QString(), date, false, QStringLiteral("文")});
+    TEditForm ed(*host_);
+    ed.OpenEdit(id, {QStringLiteral("题"), QString(), date, false, QStringLiteral("文")});
+    ed.reText()->setPlainText(QStringLiteral("改过的文"));
+    QVERIFY(ed.Save());
+    QVERIFY(boxes_->shown.isEmpty());
+    host_->store.ListFolderRecords(folder_);
+    QVERIFY(host_->store.records()->locate(id));
+    QCOMPARE(host_->store.records()->currentDate(), date);
+    QCOMPARE(host_->store.records()->currentText(), QStringLiteral("改过的文"));
   }
 
   // Every kind of change marks the record dirty, in both modes.
@@ -208,8 +278,7 @@ class EditorTest : public QObject {
     QFETCH(bool, editMode);
     TEditForm ed(*host_);
     if (editMode)
-      ed.OpenEdit(1, QStringLiteral("t"), QStringLiteral("q"), false, QStringLiteral("x"),
-                  QDate(2001, 2, 3));
+      ed.OpenEdit(1, {QStringLiteral("t"), QStringLiteral("q"), QDate(2001, 2, 3), false, QStringLiteral("x")});
     else
       ed.OpenNew(QDate(2001, 2, 3));
     ed.show();
@@ -244,11 +313,11 @@ class EditorTest : public QObject {
     RecordList* list = host_->store.records();
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->currentId(), id);
-    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("失物"));
-    QCOMPARE(list->value(QStringLiteral("QZR")).toString(), QStringLiteral("李四"));
-    QCOMPARE(list->value(QStringLiteral("SJ")).toDate(), QDate(2026, 1, 2));
-    QCOMPARE(list->value(QStringLiteral("FK")).toBool(), false);
-    QCOMPARE(list->value(QStringLiteral("FL")).toLongLong(), folder_);
+    QCOMPARE(list->currentTitle(), QStringLiteral("失物"));
+    QCOMPARE(list->currentQuerent(), QStringLiteral("李四"));
+    QCOMPARE(list->currentDate(), QDate(2026, 1, 2));
+    QCOMPARE(list->currentFeedback().value_or(false), false);
+    QCOMPARE(list->currentFolder(), folder_);
     QCOMPARE(list->currentText(), QStringLiteral("第一行\r\n第二行"));
 
     ed.edtBT()->setText(QStringLiteral("失物已得"));
@@ -258,8 +327,8 @@ class EditorTest : public QObject {
     QCOMPARE(RecordCount(host_->store, folder_), 1);
     list = host_->store.records();
     QCOMPARE(list->currentId(), id);
-    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("失物已得"));
-    QCOMPARE(list->value(QStringLiteral("FK")).toBool(), true);
+    QCOMPARE(list->currentTitle(), QStringLiteral("失物已得"));
+    QCOMPARE(list->currentFeedback().value_or(false), true);
     QVERIFY(boxes_->shown.isEmpty());
   }
 
@@ -267,11 +336,11 @@ class EditorTest : public QObject {
   // is not the newest one.
   void saveKeepsTheSavedRowCurrent() {
     CasebookStore& s = host_->store;
-    const RowId a = s.InsertRecord(QStringLiteral("a"), {}, false, {}, QDate(2020, 1, 1), folder_);
-    s.InsertRecord(QStringLiteral("b"), {}, false, {}, QDate(2020, 1, 1), folder_);
-    s.InsertRecord(QStringLiteral("c"), {}, false, {}, QDate(2020, 1, 1), folder_);
+    const RowId a = s.InsertRecord(folder_, {QStringLiteral("a"), {}, QDate(2020, 1, 1), false, {}});
+    s.InsertRecord(folder_, {QStringLiteral("b"), {}, QDate(2020, 1, 1), false, {}});
+    s.InsertRecord(folder_, {QStringLiteral("c"), {}, QDate(2020, 1, 1), false, {}});
     TEditForm ed(*host_);
-    ed.OpenEdit(a, QStringLiteral("a"), {}, false, {}, QDate(2020, 1, 1));
+    ed.OpenEdit(a, {QStringLiteral("a"), {}, QDate(2020, 1, 1), false, {}});
     ed.edtBT()->setText(QStringLiteral("a2"));
     QVERIFY(ed.Save());
     QCOMPARE(s.records()->count(), 3);
@@ -284,10 +353,10 @@ class EditorTest : public QObject {
   void saveOfARecordFromAnotherFolder() {
     CasebookStore& s = host_->store;
     const RowId other = s.AddFolder(0, QStringLiteral("其他"));
-    const RowId elsewhere = s.InsertRecord(QStringLiteral("x"), {}, false, {}, QDate(2020, 1, 1), other);
-    const RowId here = s.InsertRecord(QStringLiteral("h"), {}, false, {}, QDate(2020, 1, 1), folder_);
+    const RowId elsewhere = s.InsertRecord(other, {QStringLiteral("x"), {}, QDate(2020, 1, 1), false, {}});
+    const RowId here = s.InsertRecord(folder_, {QStringLiteral("h"), {}, QDate(2020, 1, 1), false, {}});
     TEditForm ed(*host_);
-    ed.OpenEdit(elsewhere, QStringLiteral("x"), {}, false, {}, QDate(2020, 1, 1));
+    ed.OpenEdit(elsewhere, {QStringLiteral("x"), {}, QDate(2020, 1, 1), false, {}});
     ed.edtBT()->setText(QStringLiteral("x2"));
     QVERIFY(ed.Save());
     QVERIFY(ed.Save());
@@ -296,21 +365,22 @@ class EditorTest : public QObject {
     s.ListFolderRecords(other);
     QCOMPARE(s.records()->count(), 1);
     QCOMPARE(s.records()->currentId(), elsewhere);
-    QCOMPARE(s.records()->value(QStringLiteral("BT")).toString(), QStringLiteral("x2"));
+    QCOMPARE(s.records()->currentTitle(), QStringLiteral("x2"));
   }
 
-  // An invalid date is no reason not to save: the message, then today.
-  void saveWithAnInvalidDateStoresToday() {
+  // A new record with a date that does not exist is not inserted at all.
+  void newRecordWithAnInvalidDateIsNotInserted() {
     TEditForm ed(*host_);
     ed.OpenNew(QDate(2026, 1, 1));
+    ed.edtBT()->setText(QStringLiteral("t"));
     ed.cbMonth()->setCurrentIndex(1);
     ed.cbDay()->setCurrentIndex(29);  // 2月30日
-    const QDate before = QDate::currentDate();
-    QVERIFY(ed.Save());
+    QVERIFY(!ed.Save());
     QCOMPARE(boxes_->shown.size(), 1);
-    QCOMPARE(boxes_->shown[0].text, QStringLiteral("日期错误，请检查。"));
-    const QDate stored = host_->store.records()->value(QStringLiteral("SJ")).toDate();
-    QVERIFY(stored == before || stored == QDate::currentDate());
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("2026年2月30日不存在，请检查日期。"));
+    QVERIFY(!ed.isEditMode());
+    QVERIFY(ed.isDirty());
+    QCOMPARE(RecordCount(host_->store, folder_), 0);
   }
 
   void saveNeedsAFolder() {
@@ -385,7 +455,7 @@ class EditorTest : public QObject {
   // not close the editor.
   void titleBarCloseAsksAndEscapeDoesNothing() {
     TEditForm ed(*host_);
-    ed.OpenEdit(1, QStringLiteral("t"), {}, false, QStringLiteral("x"), QDate(2020, 1, 1));
+    ed.OpenEdit(1, {QStringLiteral("t"), {}, QDate(2020, 1, 1), false, QStringLiteral("x")});
     ed.show();
     QVERIFY(QTest::qWaitForWindowExposed(&ed));
     QTest::keyClick(&ed, Qt::Key_Escape);
@@ -438,7 +508,7 @@ class EditorTest : public QObject {
   // the record dirty.
   void chartTextGoesOnTop() {
     TEditForm ed(*host_);
-    ed.OpenEdit(1, QStringLiteral("t"), {}, false, QStringLiteral("旧文\r\n第二行"), QDate(2020, 1, 1));
+    ed.OpenEdit(1, {QStringLiteral("t"), {}, QDate(2020, 1, 1), false, QStringLiteral("旧文\r\n第二行")});
     QVERIFY(!ed.isDirty());
     host_->chartText = QStringLiteral("乾造　━━━\r\n┃　甲子");
     Action(&ed, "actBazi")->trigger();

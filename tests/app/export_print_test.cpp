@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -208,10 +210,8 @@ class ExportPrintTest : public QObject {
     CasebookStore s;
     s.OpenStore(dataDir_->path());
     folder_ = s.AddFolder(0, QStringLiteral("卦例"));
-    chart_ = s.InsertRecord(QStringLiteral("长"), QString(), false, LongText(150), QDate(2025, 1, 1), folder_);
-    note_ = s.InsertRecord(QStringLiteral("短"), QString(), false,
-                           QStringLiteral("一行 {braces} back\\slash\r\n￥ 12 和 tab\tend"),
-                           QDate(2025, 1, 2), folder_);
+    chart_ = s.InsertRecord(folder_, {QStringLiteral("长"), QString(), QDate(2025, 1, 1), false, LongText(150)});
+    note_ = s.InsertRecord(folder_, {QStringLiteral("短"), QString(), QDate(2025, 1, 2), false, QStringLiteral("一行 {braces} back\\slash\r\n￥ 12 和 tab\tend")});
     boxes_ = std::make_unique<testing_support::Boxes>();
   }
 
@@ -242,11 +242,26 @@ class ExportPrintTest : public QObject {
       suffix = s;
       return path;
     });
+    // An existing file is replaced only when the user says so; 取消 (the
+    // default) keeps it whole.
+    Show(*form, chart_);
+    if (QTest::currentTestFailed()) return;
+    boxes_->answers << skin::Answer::Cancel;
+    form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("确认"));
+    QCOMPARE(boxes_->shown[0].text,
+             QStringLiteral("文件已存在，要替换它吗？\n") + QDir::toNativeSeparators(path));
+    QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::OkCancelDestructive);
+    QCOMPARE(QFile(path).size(), 100000);
     for (const RowId record : {chart_, note_}) {
       Show(*form, record);
       if (QTest::currentTestFailed()) return;
       const QString text = form->Records()->currentText();
+      boxes_->shown.clear();
+      boxes_->answers << skin::Answer::Ok;
       form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
+      QCOMPARE(boxes_->shown.size(), 1);  // the question, nothing else
       QCOMPARE(filter, QStringLiteral("文本文档(*.txt)"));
       QCOMPARE(suffix, QStringLiteral("txt"));
       QFile f(path);
@@ -254,7 +269,7 @@ class ExportPrintTest : public QObject {
       QCOMPARE(f.readAll(), text.toUtf8());
     }
     QVERIFY(QFile(path).size() > 0);
-    QVERIFY(boxes_->shown.isEmpty());
+    boxes_->shown.clear();
     // Only the file itself: no temporary file is left beside it.
     QCOMPARE(QDir(work_->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")});
 
@@ -264,14 +279,22 @@ class ExportPrintTest : public QObject {
     form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
     QVERIFY(!QFile::exists(path));
 
-    // No current record: an empty file.
-    SetSaveDialogHook([&](const QString&, const QString&) { return path; });
+    // No current record: said, and no file (not an empty one); the save
+    // dialog is not even shown.
+    bool asked = false;
+    SetSaveDialogHook([&](const QString&, const QString&) {
+      asked = true;
+      return path;
+    });
+    QFile::remove(path);
     Tree(*form)->setCurrentItem(Tree(*form)->topLevelItem(0));
     QCOMPARE(form->Records()->count(), 0);
     form->findChild<QAction*>(QStringLiteral("actSaveAsText"))->trigger();
-    QVERIFY(QFile::exists(path));
-    QCOMPARE(QFile(path).size(), 0);
-    QVERIFY(boxes_->shown.isEmpty());
+    QVERIFY(!asked);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("请先选择一条记录。"));
   }
 
   // A target that cannot be written: the system's error text, and no file.
@@ -334,10 +357,14 @@ class ExportPrintTest : public QObject {
 
   // The print window, its controls, and the pages printed on a PDF printer
   // for a 150-line record. A4 less half an inch at top and bottom is 769.9
-  // points high; a line of the 9-point font is about 13 points (the font's
-  // line height is 1.45 em): 59 lines a page, so 150 lines take 3 pages
-  // (any 50 to 74 lines a page would). A4 across: 523 points, 40 lines, 4
-  // pages. A3: 1118.6 points, 85 lines, 2 pages.
+  // points high; the header takes about 41 of them (an 11-point title and
+  // an 8-point line, their gaps and the rule) and the footer about 20 (the
+  // 8-point line and the gap above it), which leaves about 709; a line of
+  // the 9-point font is about 13 points (the font's line height is 1.45
+  // em): 54 lines a page, so 150 lines take 3 pages (any 50 to 74 lines a
+  // page would). A4 across: 523 points, 462 for the text, 35 lines, 5
+  // pages (30 to 37 lines would). A3: 1118.6 points, 1058 for the text, 81
+  // lines, 2 pages.
   void printWindow() {
     auto form = MakeForm();
     QVERIFY(form);
@@ -359,7 +386,8 @@ class ExportPrintTest : public QObject {
       QVERIFY(qAbs(preview->zoomFactor() - 0.34) < 1e-9);
       const QMarginsF margins = p->Printer()->pageLayout().margins(QPageLayout::Inch);
       QCOMPARE(margins, QMarginsF(0.5, 0.5, 0.5, 0.5));
-      QCOMPARE(p->Printer()->docName(), QStringLiteral("<document>"));
+      // The print job, and a PDF, carry the record's title.
+      QCOMPARE(p->Printer()->docName(), QStringLiteral("长"));
       QVERIFY(p->Printer()->collateCopies());
       QCOMPARE(p->Printer()->duplex(), QPrinter::DuplexNone);
       QCOMPARE(p->Printer()->colorMode(), QPrinter::Color);
@@ -408,7 +436,7 @@ class ExportPrintTest : public QObject {
       p->SetPagesPerSheet(2);
       printed << Printed{"A4, 2 a sheet", PrintToPdf(p, work.filePath(QStringLiteral("a4x2.pdf")))};
       p->SetPagesPerSheet(1);
-      // Across: four pages.
+      // Across: five pages.
       QTest::mouseClick(p->findChild<QToolButton*>(QStringLiteral("btnLandscape")), Qt::LeftButton);
       QCOMPARE(p->Printer()->pageLayout().orientation(), QPageLayout::Landscape);
       printed << Printed{"A4 across", PrintToPdf(p, work.filePath(QStringLiteral("a4l.pdf")))};
@@ -425,11 +453,23 @@ class ExportPrintTest : public QObject {
     QVERIFY(shown);
     QVERIFY(stayedOpen);
     QVERIFY(boxes_->shown.isEmpty());
-    const QList<int> expected = {3, 1, 2, 4, 2, 2};
+    const QList<int> expected = {3, 1, 2, 5, 2, 2};
     QCOMPARE(printed.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
       QVERIFY2(printed[i].pages == expected[i],
                qPrintable(QStringLiteral("%1: %2 pages").arg(printed[i].what).arg(printed[i].pages)));
+    // A printer that prints into a PDF file gives it the text layer of
+    // what it printed: the header, the text (行, not the radical ⾏), the
+    // page numbers.
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"),
+                                             work.filePath(QStringLiteral("a4.pdf")), QStringLiteral("-")});
+    QVERIFY2(text.waitForFinished(60000) && text.exitCode() == 0, "pdftotext (poppler-utils) is needed");
+    const QString layer = QString::fromUtf8(text.readAllStandardOutput());
+    QVERIFY(layer.contains(QStringLiteral("第150行")));
+    QVERIFY(!layer.contains(QChar(0x2f8f)));
+    QVERIFY(layer.contains(QStringLiteral("反馈：无")));
+    for (int page = 1; page <= 3; ++page) QVERIFY(layer.contains(PageFooter(page, 3)));
     // tmp.rtf, in the casebook's directory, holds the record's text.
     QFile rtf(QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf")));
     QVERIFY(rtf.open(QIODevice::ReadOnly));
@@ -504,9 +544,148 @@ class ExportPrintTest : public QObject {
     QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("missing"))));
   }
 
+  // "打印机：" lists the system's printers (here: none, and it says so);
+  // "选择打印机…" shows the system's print dialog on the current printer
+  // and prints what it chose, there: the range of sheets, the paper and
+  // the orientation, which the window then shows. Cancelled, it prints
+  // nothing.
+  void systemPrintDialog() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Show(*form, chart_);
+    if (QTest::currentTestFailed()) return;
+    const QDir work(work_->path());
+    const QString range = work.filePath(QStringLiteral("range.pdf"));
+    const QString cancelled = work.filePath(QStringLiteral("cancelled.pdf"));
+    int dialogs = 0;
+    int rangePages = -1;
+    const bool shown = WithPreview(*form, [&](TPreviewForm* p) {
+      auto* printers = p->findChild<QComboBox*>(QStringLiteral("cbPrinter"));
+      QVERIFY(printers);
+      const QStringList system = QPrinterInfo::availablePrinterNames();
+      if (system.isEmpty()) {
+        QVERIFY(!printers->isEnabled());
+        QCOMPARE(printers->currentText(), QStringLiteral("（无打印机）"));
+      } else {
+        QCOMPARE(printers->count(), system.size());
+        QCOMPARE(printers->currentText(), p->Printer()->printerName());
+      }
+      auto* choose = p->findChild<QPushButton*>(QStringLiteral("btnPrintDialog"));
+      QVERIFY(choose);
+      QCOMPARE(choose->text(), QStringLiteral("选择打印机…"));
+      p->SetPaper(QStringLiteral("A4"));
+      p->SetOrientation(QPageLayout::Portrait);
+      QCOMPARE(p->SheetCount(), 3);
+      // The dialog is offered every sheet; the user picks sheets 2 and 3,
+      // A5 across and a file to print into.
+      SetPrintDialogHook([&](QPrinter* printer) {
+        ++dialogs;
+        [&] {
+          QCOMPARE(printer, p->Printer());
+          QCOMPARE(printer->fromPage(), 1);
+          QCOMPARE(printer->toPage(), 3);
+        }();
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(range);
+        printer->setPrintRange(QPrinter::PageRange);
+        printer->setFromTo(2, 3);
+        printer->setPageSize(QPageSize(QPageSize::A5));
+        printer->setPageOrientation(QPageLayout::Landscape);
+        return true;
+      });
+      QTest::mouseClick(choose, Qt::LeftButton);
+      // A5 across holds fewer lines: the sheets are laid out anew, and
+      // the window shows the dialog's choices.
+      QCOMPARE(p->findChild<QComboBox*>(QStringLiteral("GmPropertyComboBox2"))->currentText(), QStringLiteral("A5"));
+      QVERIFY(p->findChild<QToolButton*>(QStringLiteral("btnLandscape"))->isChecked());
+      QVERIFY(!p->findChild<QToolButton*>(QStringLiteral("btnPortrait"))->isChecked());
+      QVERIFY(p->SheetCount() > 3);
+      rangePages = PdfPages(range);
+      SetPrintDialogHook([&](QPrinter* printer) {
+        ++dialogs;
+        printer->setOutputFileName(cancelled);
+        return false;
+      });
+      QTest::mouseClick(choose, Qt::LeftButton);
+    });
+    SetPrintDialogHook({});
+    QVERIFY(shown);
+    QCOMPARE(dialogs, 2);
+    QCOMPARE(rangePages, 2);
+    QVERIFY(!QFileInfo::exists(cancelled));
+    QVERIFY(boxes_->shown.isEmpty());
+  }
+
+  // The preview zooms in and out by steps, to a chosen size, and to the
+  // page's width or the whole page; the zoom list shows where it is.
+  void previewZoom() {
+    TPreviewForm p{PrintedRecord{QStringLiteral("标题"), QString(), QDate(), false, LongText(30)}};
+    auto* zoom = p.findChild<QComboBox*>(QStringLiteral("cbZoom"));
+    QVERIFY(zoom);
+    QCOMPARE(zoom->currentText(), QStringLiteral("34%"));
+    QTest::mouseClick(p.findChild<QToolButton*>(QStringLiteral("btnZoomIn")), Qt::LeftButton);
+    QCOMPARE(p.Preview()->zoomFactor(), 0.5);
+    QCOMPARE(zoom->currentText(), QStringLiteral("50%"));
+    auto* out = p.findChild<QToolButton*>(QStringLiteral("btnZoomOut"));
+    for (int i = 0; i < 4; ++i) QTest::mouseClick(out, Qt::LeftButton);  // stops at the smallest
+    QCOMPARE(p.Preview()->zoomFactor(), 0.25);
+    QCOMPARE(zoom->currentText(), QStringLiteral("25%"));
+    const struct {
+      QString choice;
+      QPrintPreviewWidget::ZoomMode mode;
+      double factor;  // for the custom zoom
+    } choices[] = {
+        {QStringLiteral("100%"), QPrintPreviewWidget::CustomZoom, 1.0},
+        {QStringLiteral("适合宽度"), QPrintPreviewWidget::FitToWidth, 0},
+        {QStringLiteral("整页"), QPrintPreviewWidget::FitInView, 0},
+        {QStringLiteral("200%"), QPrintPreviewWidget::CustomZoom, 2.0},
+    };
+    for (const auto& c : choices) {
+      const int index = zoom->findText(c.choice);
+      QVERIFY2(index >= 0, qPrintable(c.choice));
+      zoom->setCurrentIndex(index);
+      emit zoom->activated(index);
+      QCOMPARE(p.Preview()->zoomMode(), c.mode);
+      if (c.mode == QPrintPreviewWidget::CustomZoom) QCOMPARE(p.Preview()->zoomFactor(), c.factor);
+      QCOMPARE(zoom->currentText(), c.choice);
+    }
+    // A size between the steps is shown as it is.
+    p.SetZoom(0.8);
+    QCOMPARE(zoom->currentText(), QStringLiteral("80%"));
+    QTest::mouseClick(out, Qt::LeftButton);
+    QCOMPARE(p.Preview()->zoomFactor(), 0.75);
+  }
+
+  // 纵向 and 横向: always exactly one of them down, and the one that is
+  // down looks it (the skin gives it the accent colour).
+  void orientationShowsItsChoice() {
+    TPreviewForm p{PrintedRecord{}};
+    p.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p));
+    auto* portrait = p.findChild<QToolButton*>(QStringLiteral("btnPortrait"));
+    auto* landscape = p.findChild<QToolButton*>(QStringLiteral("btnLandscape"));
+    auto middle = [](QToolButton* b) {
+      const QImage image = b->grab().toImage();
+      return image.pixelColor(image.width() / 2, 2);  // above the caption
+    };
+    p.SetOrientation(QPageLayout::Portrait);
+    QVERIFY(portrait->isChecked() && !landscape->isChecked());
+    const QColor down = middle(portrait), up = middle(landscape);
+    QVERIFY2(qAbs(down.lightness() - up.lightness()) > 60,
+             qPrintable(QStringLiteral("%1 %2").arg(down.name(), up.name())));
+    QTest::mouseClick(landscape, Qt::LeftButton);
+    QCOMPARE(p.Printer()->pageLayout().orientation(), QPageLayout::Landscape);
+    QVERIFY(landscape->isChecked() && !portrait->isChecked());
+    QCOMPARE(middle(landscape), down);
+    QCOMPARE(middle(portrait), up);
+    // A click on the button that is down keeps it down.
+    QTest::mouseClick(landscape, Qt::LeftButton);
+    QVERIFY(landscape->isChecked() && !portrait->isChecked());
+  }
+
   // The margin lines: dotted silver along the four margins while shown.
   void marginLines() {
-    TPreviewForm p{QString()};  // no text to touch the margins
+    TPreviewForm p{PrintedRecord{}};
     p.SetPaper(QStringLiteral("A4"));
     const int dpi = p.Printer()->resolution();
     const QRect paper = p.Printer()->pageLayout().fullRectPixels(dpi);
@@ -521,28 +700,33 @@ class ExportPrintTest : public QObject {
       p.DrawSheet(painter, 0, lines);
       return image;
     };
-    auto silverIn = [](const QImage& image, int x, bool column) {
-      int n = 0;
-      const int length = column ? image.height() : image.width();
-      for (int i = 0; i < length; ++i)
-        for (int d = -1; d <= 1; ++d) {
-          const QColor c = column ? image.pixelColor(x + d, i) : image.pixelColor(i, x + d);
-          if (c != Qt::white && qAbs(c.red() - c.green()) < 8 && qAbs(c.green() - c.blue()) < 8 &&
-              c.red() > 150)
-            ++n;
-        }
-      return n;
-    };
-    const QImage with = render(true);
-    const QImage without = render(false);
     // Half an inch in: 60 pixels at a tenth of 1200 dpi.
     const int left = qRound(paint.left() * scale);
     const int right = qRound((paint.left() + paint.width()) * scale);
     const int top = qRound(paint.top() * scale);
     const int bottom = qRound((paint.top() + paint.height()) * scale);
     QCOMPARE(left, qRound(0.5 * dpi * scale));
+    // Silver pixels along a line, where it crosses the paper's margins
+    // (inside them the page's header and footer stand beside it).
+    auto silverIn = [&](const QImage& image, int x, bool column) {
+      int n = 0;
+      const int length = column ? image.height() : image.width();
+      const int from = column ? top : left, to = column ? bottom : right;
+      for (int i = 0; i < length; ++i) {
+        if (i >= from - 1 && i <= to + 1) continue;
+        for (int d = -1; d <= 1; ++d) {
+          const QColor c = column ? image.pixelColor(x + d, i) : image.pixelColor(i, x + d);
+          if (c != Qt::white && qAbs(c.red() - c.green()) < 8 && qAbs(c.green() - c.blue()) < 8 &&
+              c.red() > 150)
+            ++n;
+        }
+      }
+      return n;
+    };
+    const QImage with = render(true);
+    const QImage without = render(false);
     for (const auto& [pos, column] : {std::pair{left, true}, {right, true}, {top, false}, {bottom, false}}) {
-      const int length = column ? with.height() : with.width();
+      const int length = 2 * left;  // the two margins it crosses
       QVERIFY2(silverIn(with, pos, column) > length / 4, "margin line shown");
       QVERIFY2(silverIn(with, pos, column) < length * 3, "dotted, not solid");
       QCOMPARE(silverIn(without, pos, column), 0);
@@ -583,8 +767,8 @@ class ExportPrintTest : public QObject {
     QCOMPARE(PaperSize(QStringLiteral("Executive"))->size(QPageSize::Inch), QSizeF(7.25, 10.5));
   }
 
-  // Printing again overwrites tmp.rtf; with no current record the preview
-  // holds one empty page.
+  // Printing again overwrites tmp.rtf; with no current record nothing is
+  // printed: the user is told to choose one.
   void tmpRtfAndEmptyRecord() {
     auto form = MakeForm();
     QVERIFY(form);
@@ -600,14 +784,16 @@ class ExportPrintTest : public QObject {
       QVERIFY(rtf.open(QIODevice::ReadOnly));
       QCOMPARE(ReadRtf(rtf.readAll()), Lf(form->Records()->currentText()));
     }
+    const QString noteText = Lf(form->Records()->currentText());
+    QVERIFY(boxes_->shown.isEmpty());
     Tree(*form)->setCurrentItem(Tree(*form)->topLevelItem(0));
-    int pages = -1;
-    QVERIFY(WithPreview(*form, [&](TPreviewForm* p) { pages = p->Preview()->pageCount(); }));
-    QCOMPARE(pages, 1);
+    QVERIFY(!WithPreview(*form, [](TPreviewForm*) {}));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("请先选择一条记录。"));
     QFile rtf(rtfPath);
     QVERIFY(rtf.open(QIODevice::ReadOnly));
-    QCOMPARE(ReadRtf(rtf.readAll()), QString(""));
-    QVERIFY(boxes_->shown.isEmpty());
+    QCOMPARE(ReadRtf(rtf.readAll()), noteText);
   }
 
   // tmp.rtf holds the case's text: it goes into the casebook's own

@@ -7,6 +7,7 @@
 #include <QTableView>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 #include <memory>
 
@@ -48,6 +49,14 @@ inline QSplitter* MainSplitter(const TMainForm& form) {
 inline QSplitter* RightSplitter(const TMainForm& form) {
   return Part<QSplitter>(form, QStringLiteral("splitRight"));
 }
+// The folders of the tree below its root, in tree order.
+inline QStringList FolderNames(const TMainForm& form) {
+  QStringList names;
+  for (QTreeWidgetItemIterator it(Tree(form)); *it; ++it)
+    if ((*it)->parent()) names << (*it)->text(0);
+  return names;
+}
+
 // Status panel 0 … 3.
 inline QLabel* StatusPanel(const TMainForm& form, int index) {
   return Part<QLabel>(form, QStringLiteral("StatusPanel%1").arg(index));

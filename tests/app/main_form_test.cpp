@@ -105,8 +105,7 @@ class MainFormTest : public QObject {
     CasebookStore& s = form.Store();
     const RowId id = s.AddFolder(0, name);
     for (const QString& t : titles)
-      s.InsertRecord(t, QStringLiteral("某人"), false, t + QStringLiteral("的正文"),
-                     QDate(2025, 6, 1), id);
+      s.InsertRecord(id, {t, QStringLiteral("某人"), QDate(2025, 6, 1), false, t + QStringLiteral("的正文")});
     return id;
   }
 
@@ -140,7 +139,7 @@ class MainFormTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), QStringLiteral("Hexalore " ORV_EXPECTED_VERSION));
-    QCOMPARE(TreeShape(*form), QStringList{QStringLiteral("分类目录(0)")});
+    QCOMPARE(TreeShape(*form), (QStringList{"分类目录(0)", "回收站(0)"}));
     QCOMPARE(Tree(*form)->currentItem(), Tree(*form)->topLevelItem(0));
     QCOMPARE(form->SelectedFolderId(), RowId(0));
     QVERIFY(form->Records()->isOpen());
@@ -201,11 +200,9 @@ class MainFormTest : public QObject {
       CasebookStore s;
       s.OpenStore(dataDir_->path());
       const RowId folder = s.AddFolder(0, QStringLiteral("甲"));
-      s.InsertRecord(QStringLiteral("一"), QStringLiteral("甲某"), true, QStringLiteral("text 1"),
-                     QDate(1920, 1, 1), folder);
-      s.InsertRecord(QStringLiteral("二"), QString(), false, QStringLiteral("text 2"),
-                     QDate(2050, 12, 31), folder);
-      s.InsertRecord(QStringLiteral("三"), QStringLiteral("丙"), false, QString(), QDate(), folder);
+      s.InsertRecord(folder, {QStringLiteral("一"), QStringLiteral("甲某"), QDate(1920, 1, 1), true, QStringLiteral("text 1")});
+      s.InsertRecord(folder, {QStringLiteral("二"), QString(), QDate(2050, 12, 31), false, QStringLiteral("text 2")});
+      s.InsertRecord(folder, {QStringLiteral("三"), QStringLiteral("丙"), QDate(), false, QString()});
     }
     auto form = MakeForm();
     QVERIFY(form);
@@ -241,8 +238,8 @@ class MainFormTest : public QObject {
     QCOMPARE(menus, (QStringList{"文件(&F)", "查看(&V)", "搜索(&S)"}));
     // 新建分类 also in 文件, where a first-time user looks for it.
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions()),
-             (QStringList{"新建分类(&N)", "|", "保存为文本(&S)", "打印(&P)...", "备份数据库…", "|",
-                          "退出(&X)"}));
+             (QStringList{"新建分类(&N)", "|", "保存为文本(&S)", "打印(&P)...", "备份数据库…", "恢复备份…",
+                          "导出(&E)…", "导入(&I)…", "|", "退出(&X)"}));
     QCOMPARE(form->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions().first(),
              Action(form.get(), "actNewFolder"));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuView"))->actions()),
@@ -250,9 +247,11 @@ class MainFormTest : public QObject {
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuSearch"))->actions()),
              (QStringList{"按标题(&T)", "按内容(&M)", "全部(&A)"}));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuTree"))->actions()),
-             (QStringList{"新建文章(&A)", "|", "新建分类(&N)", "删除分类(&D)"}));
+             (QStringList{"新建文章(&A)", "|", "新建分类(&N)", "重命名(&M)", "删除分类(&D)", "|",
+                          "还原分类(&R)", "彻底删除分类(&D)", "清空回收站(&E)"}));
     QCOMPARE(Captions(form->findChild<QMenu*>(QStringLiteral("mnuList"))->actions()),
-             (QStringList{"编辑(&E)", "删除(&D)"}));
+             (QStringList{"编辑(&E)", "删除(&D)", "还原(&R)", "彻底删除(&D)"}));
+    QCOMPARE(Action(form.get(), "actRenameFolder")->shortcut(), QKeySequence(Qt::Key_F2));
     QCOMPARE(Captions(ToolBar(*form)->actions(), true),
              (QStringList{"新建", "编辑", "打印", "|", "上一条", "下一条", "搜索"}));
     QCOMPARE(Action(form.get(), "actNewRecord")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -293,10 +292,11 @@ class MainFormTest : public QObject {
     boxes_->names << QString();  // Cancel: nothing happens
     newFolder->trigger();
     QCOMPARE(TreeShape(*form),
-             (QStringList{"分类目录(0)", "甲(1)", "丙(2)", "乙(1)"}));
+             (QStringList{"分类目录(0)", "甲(1)", "丙(2)", "乙(1)", "回收站(0)"}));
     QCOMPARE(tree->currentItem()->text(0), QStringLiteral("乙"));
 
-    // Flat positions; renaming is closed to the root and to position 1.
+    // Flat positions; renaming is closed to the root and the bin only: the
+    // first folder under the root is renamed like any other.
     QCOMPARE(tree->FlatPosition(Node(*form, "分类目录")), 0);
     QCOMPARE(tree->FlatPosition(Node(*form, "甲")), 1);
     QCOMPARE(tree->FlatPosition(Node(*form, "丙")), 2);
@@ -304,12 +304,13 @@ class MainFormTest : public QObject {
     Node(*form, "丙")->setExpanded(false);  // collapsed nodes count too
     QCOMPARE(tree->FlatPosition(Node(*form, "乙")), 3);
     QVERIFY(!tree->CanRename(Node(*form, "分类目录")));
-    QVERIFY(!tree->CanRename(Node(*form, "甲")));
+    QVERIFY(!tree->CanRename(Node(*form, "回收站")));
+    QVERIFY(tree->CanRename(Node(*form, "甲")));
     QVERIFY(tree->CanRename(Node(*form, "丙")));
     QVERIFY(tree->CanRename(Node(*form, "乙")));
-    tree->editItem(Node(*form, "甲"));
-    QVERIFY(!tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName")));
     tree->editItem(Node(*form, "分类目录"));
+    QVERIFY(!tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName")));
+    tree->editItem(Node(*form, "回收站"));
     QVERIFY(!tree->findChild<QLineEdit*>(QStringLiteral("edtFolderName")));
 
     // Renaming 乙 in place: the field takes at most 30 GBK bytes, and the
@@ -345,7 +346,7 @@ class MainFormTest : public QObject {
     if (QTest::currentTestFailed()) return;
     deleteFolder->trigger();
     QVERIFY(boxes_->shown.isEmpty());
-    QCOMPARE(TreeShape(*form).size(), 4);
+    QCOMPARE(TreeShape(*form).size(), 5);
 
     // A folder with sub-folders is refused with its reason.
     Select(*form, QStringLiteral("甲"));
@@ -357,13 +358,13 @@ class MainFormTest : public QObject {
     QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::Ok);
     QCOMPARE(form->Store().FolderChildren(0).size(), 2);
 
-    // 丙 holds two records; 甲 holds one. Cancel keeps 丙; OK deletes it with
-    // its records and without a further question.
+    // 丙 holds two records; 甲 holds one. Cancel keeps 丙; OK moves it to the
+    // recycle bin with its records and without a further question.
     const RowId bing = TFolderTree::FolderId(Node(*form, "丙"));
     CasebookStore& s = form->Store();
-    s.InsertRecord(QStringLiteral("r1"), {}, false, {}, QDate(2025, 1, 1), bing);
-    s.InsertRecord(QStringLiteral("r2"), {}, false, {}, QDate(2025, 1, 1), bing);
-    s.InsertRecord(QStringLiteral("r3"), {}, false, {}, QDate(2025, 1, 1), jia);
+    s.InsertRecord(bing, {QStringLiteral("r1"), {}, QDate(2025, 1, 1), false, {}});
+    s.InsertRecord(bing, {QStringLiteral("r2"), {}, QDate(2025, 1, 1), false, {}});
+    s.InsertRecord(jia, {QStringLiteral("r3"), {}, QDate(2025, 1, 1), false, {}});
     Select(*form, QStringLiteral("丙"));
     if (QTest::currentTestFailed()) return;
     QCOMPARE(form->Records()->count(), 2);
@@ -372,13 +373,15 @@ class MainFormTest : public QObject {
     deleteFolder->trigger();
     QCOMPARE(boxes_->shown.size(), 1);
     QCOMPARE(boxes_->shown[0].caption, QStringLiteral("确认"));
-    QCOMPARE(boxes_->shown[0].text, QStringLiteral("确认要删除吗？\n（其中的 2 条记录将一并删除）"));
+    QCOMPARE(boxes_->shown[0].text,
+             QStringLiteral("确认要删除分类“丙”吗？\n其中的 2 条记录将一并放进回收站。\n删除的分类可以从回收站还原。"));
     QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::OkCancelDestructive);
     QVERIFY(Node(*form, "丙"));
     boxes_->answers << skin::Answer::Ok;
     deleteFolder->trigger();
     QCOMPARE(boxes_->shown.size(), 2);
-    QVERIFY(!Node(*form, "丙"));
+    QVERIFY(Node(*form, "丙"));  // now in the recycle bin
+    QCOMPARE(TFolderTree::Kind(Node(*form, "丙")), TFolderTree::BinFolderNode);
     QCOMPARE(s.FolderChildren(jia).size(), 0);
     // The tree selected another node and listed that folder's records.
     QVERIFY(Tree(*form)->currentItem());
@@ -388,19 +391,18 @@ class MainFormTest : public QObject {
     s.ListFolderRecords(jia);
     QCOMPARE(s.records()->count(), 1);
 
-    // Position 1 cannot be renamed but can be deleted once it is empty of
-    // sub-folders.
+    // Position 1 can be deleted once it is empty of sub-folders.
     Select(*form, QStringLiteral("甲"));
     if (QTest::currentTestFailed()) return;
     boxes_->answers << skin::Answer::Ok;
     deleteFolder->trigger();
-    QVERIFY(!Node(*form, "甲"));
+    QCOMPARE(TFolderTree::Kind(Node(*form, "甲")), TFolderTree::BinFolderNode);
 
     // What is stored comes back after a restart.
     form.reset();
     auto again = MakeForm();
     QVERIFY(again);
-    QCOMPARE(TreeShape(*again), (QStringList{"分类目录(0)", longName + "(1)"}));
+    QCOMPARE(TreeShape(*again), (QStringList{"分类目录(0)", longName + "(1)", "回收站(0)", "甲(1)", "丙(1)"}));  // the bin: newest first
   }
 
   // A deep tree is rebuilt in ascending ID order, parents before children.
@@ -418,7 +420,7 @@ class MainFormTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     QCOMPARE(TreeShape(*form), (QStringList{"分类目录(0)", "A(1)", "A1(2)", "A1x(3)", "A2(2)",
-                                            "B(1)", "B1(2)"}));
+                                            "B(1)", "B1(2)", "回收站(0)"}));
     for (QTreeWidgetItemIterator it(Tree(*form)); *it; ++it)
       if ((*it)->childCount()) QVERIFY((*it)->isExpanded());
     QCOMPARE(form->SelectedFolderId(), RowId(0));
@@ -495,7 +497,7 @@ class MainFormTest : public QObject {
     RecordList* list = form->Records();
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->currentId(), savedId);
-    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("寻人"));
+    QCOMPARE(list->currentTitle(), QStringLiteral("寻人"));
     const QAbstractItemModel* shown = RecordView(*form)->model();
     QCOMPARE(shown->data(shown->index(0, RecordList::ColFK)).toString(), QStringLiteral("×"));
     QCOMPARE(list->currentText(), QStringLiteral("定稿\r\n第二行"));
@@ -531,7 +533,7 @@ class MainFormTest : public QObject {
     QCOMPARE(boxes_->shown.size(), 2);
     QCOMPARE(boxes_->shown[0].text, QStringLiteral("是否保存对当前记录的修改？"));
     QCOMPARE(form->Records()->count(), 1);
-    QCOMPARE(form->Records()->value(QStringLiteral("FK")).toBool(), true);
+    QCOMPARE(form->Records()->currentFeedback().value_or(false), true);
     QCOMPARE(shown->data(shown->index(0, RecordList::ColFK)).toString(), QStringLiteral("√"));
 
     // A new editor closed untouched asks nothing and stores nothing.
@@ -602,7 +604,8 @@ class MainFormTest : public QObject {
     del->trigger();
     QCOMPARE(boxes_->shown.size(), 2);
     QCOMPARE(boxes_->shown[1].caption, QStringLiteral("确认"));
-    QCOMPARE(boxes_->shown[1].text, QStringLiteral("确认要删除吗？"));
+    QCOMPARE(boxes_->shown[1].text,
+             QStringLiteral("确认要删除记录“唯一”吗？\n删除的记录会放进回收站，可以还原。"));
     QCOMPARE(boxes_->shown[1].buttons, skin::Buttons::OkCancelDestructive);
     QVERIFY(form->Records()->isOpen());
     QCOMPARE(form->Records()->count(), 0);
@@ -629,7 +632,7 @@ class MainFormTest : public QObject {
     if (QTest::currentTestFailed()) return;
     RecordList* list = form->Records();
     QCOMPARE(list->count(), 3);
-    QCOMPARE(list->value(QStringLiteral("BT")).toString(), QStringLiteral("三"));  // newest first
+    QCOMPARE(list->currentTitle(), QStringLiteral("三"));  // newest first
     // The user clicks the middle row.
     QTableView* view = RecordView(*form);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
@@ -640,7 +643,7 @@ class MainFormTest : public QObject {
     Action(form.get(), "actDeleteRecord")->trigger();
     QCOMPARE(boxes_->shown.size(), 1);
     QStringList left;
-    for (int r = 0; r < list->count(); ++r) left << list->value(r, QStringLiteral("BT")).toString();
+    for (int r = 0; r < list->count(); ++r) left << list->title(r);
     QCOMPARE(left, (QStringList{"三", "一"}));
     QCOMPARE(list->currentRow(), 0);
     QCOMPARE(Preview(*form)->toPlainText(), QStringLiteral("三的正文"));
@@ -691,9 +694,7 @@ class MainFormTest : public QObject {
     auto form = MakeForm();
     QVERIFY(form);
     const RowId f = form->Store().AddFolder(0, QStringLiteral("亮"));
-    form->Store().InsertRecord(QStringLiteral("t"), {}, false,
-                               QString::fromUtf8("ABC 甲子 xabcx 乙丑\r\n丙abcAbC甲子丑\r\n无"),
-                               QDate(2025, 1, 1), f);
+    form->Store().InsertRecord(f, {QStringLiteral("t"), {}, QDate(2025, 1, 1), false, QString::fromUtf8("ABC 甲子 xabcx 乙丑\r\n丙abcAbC甲子丑\r\n无")});
     form.reset();
     form = MakeForm();
     QVERIFY(form);
@@ -833,9 +834,10 @@ class MainFormTest : public QObject {
       const char* action;
       const char* text;
     } cases[] = {
-        {"满", "actDeleteFolder", "确认要删除吗？\n（其中的 3 条记录将一并删除）"},
-        {"空", "actDeleteFolder", "确认要删除吗？"},
-        {"满", "actDeleteRecord", "确认要删除吗？"},
+        {"满", "actDeleteFolder",
+         "确认要删除分类“满”吗？\n其中的 3 条记录将一并放进回收站。\n删除的分类可以从回收站还原。"},
+        {"空", "actDeleteFolder", "确认要删除分类“空”吗？\n这个分类中没有记录。\n删除的分类可以从回收站还原。"},
+        {"满", "actDeleteRecord", "确认要删除记录“三”吗？\n删除的记录会放进回收站，可以还原。"},
     };
     for (const auto& c : cases) {
       Select(*form, QString::fromUtf8(c.folder));
@@ -874,10 +876,14 @@ class MainFormTest : public QObject {
     QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
     QVERIFY(!boxes_->shown[0].text.isEmpty());
     QCOMPARE(TreeShape(*form), QStringList{QStringLiteral("分类目录(0)")});
+    // The window says nothing can be changed, and offers nothing that would.
+    QVERIFY(form->windowTitle().contains(QStringLiteral("只读：数据库没有打开")));
+    QVERIFY(Part<QLabel>(*form, QStringLiteral("lblReadOnly"))->isVisible());
+    QVERIFY(!Action(form.get(), "actNewFolder")->isEnabled());
     boxes_->shown.clear();
     boxes_->names << QStringLiteral("甲");
     Action(form.get(), "actNewFolder")->trigger();
-    QCOMPARE(boxes_->shown.size(), 1);  // the store's error again, no crash
+    QVERIFY(boxes_->shown.isEmpty());
     QCOMPARE(TreeShape(*form), QStringList{QStringLiteral("分类目录(0)")});
   }
 };

@@ -97,11 +97,8 @@ class PasteTest : public QObject {
   // A shown editor on a stored record; the focus in `field`.
   void OpenEditor(QWidget* (*field)(TEditForm&)) {
     editor_ = std::make_unique<TEditForm>(*host_);
-    const RowId id = host_->store.InsertRecord(QStringLiteral("标题"), QString(), false,
-                                               QStringLiteral("原文"), QDate(2026, 1, 2),
-                                               host_->folder);
-    editor_->OpenEdit(id, QStringLiteral("标题"), QString(), false, QStringLiteral("原文"),
-                      QDate(2026, 1, 2));
+    const RowId id = host_->store.InsertRecord(host_->folder, {QStringLiteral("标题"), QString(), QDate(2026, 1, 2), false, QStringLiteral("原文")});
+    editor_->OpenEdit(id, {QStringLiteral("标题"), QString(), QDate(2026, 1, 2), false, QStringLiteral("原文")});
     editor_->show();
     QVERIFY(QTest::qWaitForWindowExposed(editor_.get()));
     editor_->activateWindow();

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "application.h"
@@ -37,6 +38,64 @@ class SkinTest : public QObject {
     box->ensurePolished();
     // The box's background is the theme's paper colour, not the platform's.
     QCOMPARE(box->palette().color(QPalette::Window), QColor(0xf6, 0xf1, 0xe7));
+  }
+
+  // A scroll bar's handle is its dark part, on a light groove, and it
+  // stands where the position says: at the start for the first line, at
+  // the end for the last, in the middle between. (The handle used to be
+  // lighter than the empty groove, which looked like a handle at the other
+  // end.)
+  void scrollBarHandleIsTheDarkPart_data() {
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<int>("value");
+    for (const auto& [name, o] : {std::pair{"vertical", Qt::Vertical}, {"horizontal", Qt::Horizontal}})
+      for (const int value : {0, 50, 100})
+        QTest::addRow("%s at %d", name, value) << int(o) << value;
+  }
+
+  void scrollBarHandleIsTheDarkPart() {
+    QFETCH(int, orientation);
+    QFETCH(int, value);
+    const bool vertical = orientation == Qt::Vertical;
+    QWidget window;
+    auto* bar = new QScrollBar(Qt::Orientation(orientation), &window);
+    bar->setRange(0, 100);
+    bar->setPageStep(25);
+    bar->setValue(value);
+    bar->setGeometry(vertical ? QRect(0, 0, bar->sizeHint().width(), 300)
+                              : QRect(0, 0, 300, bar->sizeHint().height()));
+    window.resize(bar->size());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QImage image = bar->grab().toImage();
+    // Along the middle of the bar: the dark run and the light rest.
+    const int length = vertical ? image.height() : image.width();
+    const int across = (vertical ? image.width() : image.height()) / 2 + 1;
+    QList<int> light;
+    int darkFrom = -1, darkTo = -1;
+    long darkSum = 0, lightSum = 0;
+    for (int i = 0; i < length; ++i) {
+      const int l = (vertical ? image.pixelColor(across, i) : image.pixelColor(i, across)).lightness();
+      if (l < 180) {
+        if (darkFrom < 0) darkFrom = i;
+        darkTo = i;
+        darkSum += l;
+      } else {
+        light << l;
+        lightSum += l;
+      }
+    }
+    QVERIFY2(darkFrom >= 0, "no dark handle");
+    const int dark = darkTo - darkFrom + 1;
+    QVERIFY(!light.isEmpty());
+    // Clearly darker than the groove, and one piece a page step long.
+    QVERIFY2(lightSum / light.size() - darkSum / dark > 80, "the handle is the dark part");
+    QCOMPARE(dark + light.size(), length);
+    QVERIFY(dark > length / 8 && dark < length / 3);
+    const int before = darkFrom, after = length - 1 - darkTo;
+    if (value == 0) QVERIFY2(before <= 4 && after > length / 2, qPrintable(QString::number(before)));
+    if (value == 100) QVERIFY2(after <= 4 && before > length / 2, qPrintable(QString::number(after)));
+    if (value == 50) QVERIFY(qAbs(before - after) <= 4);
   }
 
   void messageBoxButtons_data() {

@@ -1,14 +1,17 @@
 // The program's start-up on a casebook: one running Omenry per casebook (a
-// second program, the real Omenry, holds the lock), a damaged file reported,
-// left alone or restored from the newest backup, the day's automatic backup,
-// and the command "备份数据库…".
+// second program, the real Omenry, holds the lock), a damaged file reported
+// in the recovery dialog, left alone or restored from the chosen backup, the
+// day's automatic backup, the backup at close, and the command "备份数据库…".
 
 #include <QAction>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -21,30 +24,22 @@
 #include "folder_tree.h"
 #include "main_form.h"
 #include "main_form_parts.h"
+#include "recovery_parts.h"
 #include "skin.h"
 #include "startup.h"
 #include "test_support.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace main_form_parts;
+using namespace recovery_parts;
+using testing_support::FileHash;
 
 namespace {
 
-QByteArray FileHash(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return QByteArray();
-  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
-}
-
 constexpr auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-
-// The folders of the tree below its root, in tree order.
-QStringList Folders(TMainForm& form) {
-  QStringList names;
-  for (QTreeWidgetItemIterator it(Tree(form)); *it; ++it)
-    if ((*it)->parent()) names << (*it)->text(0);
-  return names;
-}
 
 QList<TMainForm*> MainWindows() {
   QList<TMainForm*> forms;
@@ -75,8 +70,8 @@ class StartupTest : public QObject {
     CasebookStore s;
     s.OpenStore(dataDir_);
     const RowId f = s.AddFolder(0, QStringLiteral("卦例"));
-    s.InsertRecord(QStringLiteral("长"), QString(), false, LongText(), QDate(2024, 1, 1), f);
-    s.InsertRecord(QStringLiteral("短"), QString(), false, QStringLiteral("正文"), QDate(2024, 1, 2), f);
+    s.InsertRecord(f, {QStringLiteral("长"), QString(), QDate(2024, 1, 1), false, LongText()});
+    s.InsertRecord(f, {QStringLiteral("短"), QString(), QDate(2024, 1, 2), false, QStringLiteral("正文")});
   }
 
   bool Shown(const QString& part) const {
@@ -107,6 +102,7 @@ class StartupTest : public QObject {
 
   void cleanup() {
     SetBackupDialogHook({});
+    SetRecoveryFormHook({});
     CasebookStore::SetBackgroundCheckBytes(64 * 1024 * 1024);
     boxes_.reset();
     tmp_.reset();
@@ -117,33 +113,45 @@ class StartupTest : public QObject {
     QVERIFY(DamageRecordsPage(dbPath()));
     const QByteArray before = FileHash(dbPath());
     {
+      Recovery recovery;  // 取消
       TMainForm form(dataDir_);
       form.show();
       QVERIFY(QTest::qWaitForWindowExposed(&form));
-      QVERIFY2(Shown(QStringLiteral("损坏")), "no message about the damaged casebook");
-      QCOMPARE(boxes_->shown.size(), 1);
-      QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::Ok);  // nothing to restore
-      QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("不会向这个文件写入任何内容")));
-      QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("没有找到数据库的备份")));
+      QCOMPARE(recovery.seen.size(), 1);
+      const Recovery::Seen& seen = recovery.seen[0];
+      QVERIFY(seen.reason.contains(QStringLiteral("损坏")));
+      QVERIFY(seen.reason.contains(QStringLiteral("不会向这个文件写入任何内容")));
+      QVERIFY(seen.noBackupShown);  // nothing to restore
+      QVERIFY(seen.rows.isEmpty());
+      QVERIFY(!seen.restoreEnabled);
+      QVERIFY(seen.salvageShown);
+      QVERIFY(boxes_->shown.isEmpty());
       // What can be read is shown.
-      QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
-      // The user goes on and tries to add a folder: it is refused, in
-      // Chinese, and nothing reaches the file.
+      QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});
+      // The window says it is only read, and why; the commands that would
+      // write are not offered, so nothing is typed in vain.
+      QVERIFY(form.windowTitle().contains(QStringLiteral("只读：数据库已损坏")));
+      auto* bar = form.findChild<QLabel*>(QStringLiteral("lblReadOnly"));
+      QVERIFY(bar && bar->isVisible());
+      QVERIFY(bar->text().contains(QStringLiteral("已损坏")));
+      for (const char* name : {"actNewFolder", "actNewRecord", "actOpenRecord", "actDeleteRecord",
+                               "actRenameFolder", "actDeleteFolder", "actEmptyRecycleBin"})
+        QVERIFY2(!form.findChild<QAction*>(QLatin1String(name))->isEnabled(), name);
+      QVERIFY(form.findChild<QAction*>(QStringLiteral("actRestoreBackup"))->isEnabled());
       boxes_->shown.clear();
       boxes_->names << QStringLiteral("新分类");
       form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
-      QCOMPARE(boxes_->shown.size(), 1);
-      QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已损坏")));
-      QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
-      // No automatic backup is made of a damaged file.
+      QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});
+      // No automatic backup is made of a damaged file, at start or at close.
       form.StartAutomaticBackup();
       QVERIFY(!form.Backup() || !form.Backup()->isRunning());
+      form.close();
     }
     QCOMPARE(FileHash(dbPath()), before);
     QVERIFY(ListBackups(dataDir_).isEmpty());
   }
 
-  void damagedCasebookIsRestoredFromTheNewestBackup() {
+  void damagedCasebookIsRestoredFromTheChosenBackup() {
     MakeCasebook();
     const QDateTime older(QDate(2025, 6, 1), QTime(9, 0)), newer(QDate(2025, 6, 2), QTime(9, 0));
     QCOMPARE(MakeAutomaticBackup(dataDir_, older).outcome, CopyOutcome::Done);
@@ -155,41 +163,49 @@ class StartupTest : public QObject {
 
     // 取消: the damaged file stays and is only read.
     {
-      boxes_->answers << skin::Answer::Cancel;
+      Recovery recovery;
       TMainForm form(dataDir_);
-      QCOMPARE(boxes_->shown.size(), 1);
-      const auto& box = boxes_->shown[0];
-      QCOMPARE(box.caption, QStringLiteral("确认"));
-      QCOMPARE(box.buttons, skin::Buttons::OkCancel);
-      QVERIFY(box.text.contains(QStringLiteral("损坏")));
-      QVERIFY2(box.text.contains(QStringLiteral("2025-06-02 09:00")), qPrintable(box.text));
-      QVERIFY(box.text.contains(QDir::toNativeSeparators(ListBackups(dataDir_).first().path)));
+      QCOMPARE(recovery.seen.size(), 1);
+      const Recovery::Seen& seen = recovery.seen[0];
+      QVERIFY(seen.reason.contains(QStringLiteral("损坏")));
+      // Both backups, newest first, each with its time, size and records;
+      // the newest is chosen.
+      QCOMPARE(seen.rows.size(), 2);
+      QCOMPARE(seen.rows[0].mid(0, 2), (QStringList{"2025-06-02 09:00", "自动备份"}));
+      QCOMPARE(seen.rows[1].mid(0, 2), (QStringList{"2025-06-01 09:00", "自动备份"}));
+      QCOMPARE(seen.rows[0][3], QStringLiteral("2"));
+      QVERIFY(seen.rows[0][2].endsWith(QStringLiteral(" KB")));
+      QCOMPARE(seen.rows[0][4], QDir::toNativeSeparators(ListBackups(dataDir_).first().path));
+      QCOMPARE(seen.chosen, 0);
+      QVERIFY(seen.restoreEnabled);
       QVERIFY(form.Store().isDamaged());
-      QCOMPARE(Folders(form), (QStringList{"卦例", "新", "后来"}));
+      QCOMPARE(FolderNames(form), (QStringList{"卦例", "新", "后来"}));
     }
     QCOMPARE(FileHash(dbPath()), damaged);
 
-    // 确定: the newest backup takes the casebook's place.
-    boxes_->shown.clear();
-    boxes_->answers << skin::Answer::Ok;
-    TMainForm form(dataDir_);
-    QCOMPARE(boxes_->shown.size(), 2);
-    QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-02 09:00 的备份恢复数据库")));
-    QVERIFY(!form.Store().isDamaged());
-    QCOMPARE(Folders(form), (QStringList{"卦例", "新"}));
-    // The damaged file is kept, with its log beside it when it had one.
-    QStringList kept = QDir(dataDir_).entryList({QStringLiteral("casebook.sqlite.damaged-*")}, QDir::Files);
-    kept.removeIf([](const QString& name) {
-      return name.endsWith(QStringLiteral("-wal")) || name.endsWith(QStringLiteral("-shm"));
+    // The older backup, chosen and restored: no question, for the damaged
+    // file is kept.
+    Recovery recovery([](TRecoveryForm& dialog) {
+      ClickRow(dialog, 1);
+      Click(dialog, "btnRestore");
     });
+    TMainForm form(dataDir_);
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
+    QVERIFY2(boxes_->shown[0].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")),
+             qPrintable(boxes_->shown[0].text));
+    QVERIFY(!form.Store().isDamaged());
+    QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});
+    // The damaged file is kept, with its log beside it when it had one.
+    const QStringList kept = KeptDamagedFiles(dataDir_);
     QCOMPARE(kept.size(), 1);
     QCOMPARE(FileHash(dataDir_ + QLatin1Char('/') + kept.first()), damaged);
-    QVERIFY(boxes_->shown[1].text.contains(kept.first()));
+    QVERIFY(boxes_->shown[0].text.contains(kept.first()));
     // The restored casebook is written as usual.
     boxes_->names << QStringLiteral("再来");
     form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
-    QCOMPARE(Folders(form), (QStringList{"卦例", "新", "再来"}));
-    QCOMPARE(boxes_->shown.size(), 2);
+    QCOMPARE(FolderNames(form), (QStringList{"卦例", "再来"}));
+    QCOMPARE(boxes_->shown.size(), 1);
   }
 
   // A large casebook is checked beside the window: the window comes up at
@@ -202,25 +218,23 @@ class StartupTest : public QObject {
     QVERIFY(DamageRecordsPage(dbPath()));
     const QByteArray damaged = FileHash(dbPath());
     CasebookStore::SetBackgroundCheckBytes(0);
-    boxes_->answers << skin::Answer::Ok;
+    Recovery recovery([](TRecoveryForm& dialog) { Click(dialog, "btnRestore"); });
     const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
     QVERIFY(program);
     TMainForm& form = *program->form;
-    QVERIFY(boxes_->shown.isEmpty());
+    QVERIFY(recovery.seen.isEmpty());
     QVERIFY(form.Store().isChecking());
     QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("正在检查数据库…"));
-    QCOMPARE(Folders(form), (QStringList{"卦例", "后来"}));  // read meanwhile
-    QTRY_COMPARE(boxes_->shown.size(), 2);
-    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("损坏")));
-    QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
-    QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});  // the tree shows the restored casebook
+    QCOMPARE(FolderNames(form), (QStringList{"卦例", "后来"}));  // read meanwhile
+    QTRY_COMPARE(recovery.seen.size(), 1);
+    QVERIFY(recovery.seen[0].reason.contains(QStringLiteral("损坏")));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
+    QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});  // the tree shows the restored casebook
     QVERIFY(!form.Store().isDamaged());
     QVERIFY(form.statusBar()->currentMessage() != QStringLiteral("正在检查数据库…"));
     // The damaged file was never written; the restored casebook is backed up.
-    QStringList kept = QDir(dataDir_).entryList({QStringLiteral("casebook.sqlite.damaged-*")}, QDir::Files);
-    kept.removeIf([](const QString& name) {
-      return name.endsWith(QStringLiteral("-wal")) || name.endsWith(QStringLiteral("-shm"));
-    });
+    const QStringList kept = KeptDamagedFiles(dataDir_);
     QCOMPARE(kept.size(), 1);
     QCOMPARE(FileHash(dataDir_ + QLatin1Char('/') + kept.first()), damaged);
     QTRY_COMPARE(ListBackups(dataDir_).size(), 2);
@@ -242,7 +256,7 @@ class StartupTest : public QObject {
     // And it is written as usual.
     boxes_->names << QStringLiteral("新");
     form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
-    QCOMPARE(Folders(form), (QStringList{"卦例", "新"}));
+    QCOMPARE(FolderNames(form), (QStringList{"卦例", "新"}));
   }
 
   void unreadableCasebookIsRestoredToo() {
@@ -254,13 +268,14 @@ class StartupTest : public QObject {
       QVERIFY(f.open(QIODevice::ReadWrite));
       f.write(QByteArray(4096, 'Z'));  // over the file's header
     }
-    boxes_->answers << skin::Answer::Ok;
+    Recovery recovery([](TRecoveryForm& dialog) { Click(dialog, "btnRestore"); });
     TMainForm form(dataDir_);
-    QCOMPARE(boxes_->shown.size(), 2);
-    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("数据库文件已损坏")));
-    QVERIFY(!boxes_->shown[0].text.contains(QStringLiteral("可以查看")));  // nothing could be read
-    QVERIFY(boxes_->shown[1].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
-    QCOMPARE(Folders(form), QStringList{QStringLiteral("卦例")});
+    QCOMPARE(recovery.seen.size(), 1);
+    QVERIFY(recovery.seen[0].reason.contains(QStringLiteral("数据库文件已损坏，无法读取")));
+    QVERIFY(!recovery.seen[0].reason.contains(QStringLiteral("可以查看")));  // nothing could be read
+    QCOMPARE(boxes_->shown.size(), 1);
+    QVERIFY(boxes_->shown[0].text.contains(QStringLiteral("已用 2025-06-01 09:00 的备份恢复数据库")));
+    QCOMPARE(FolderNames(form), QStringList{QStringLiteral("卦例")});
   }
 
   void secondStartOnOneCasebookIsRefused() {
@@ -355,6 +370,140 @@ class StartupTest : public QObject {
       QVERIFY(!program->form->Backup()->isRunning());
     }
     QCOMPARE(ListBackups(dataDir_).size(), 1);
+  }
+
+  // Closing the window backs up what changed since the newest backup; a
+  // session that changed nothing, a damaged casebook and an empty one make
+  // no backup.
+  void closingBacksUpWhatChanged() {
+    auto newestFolders = [this] {
+      const QList<BackupFile> backups = ListBackups(dataDir_);
+      return backups.isEmpty() ? -1 : ReadCopyContents(backups.first().path).folders;
+    };
+    // An empty casebook: nothing at start, nothing at close.
+    {
+      const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+      QVERIFY(program);
+      QTRY_VERIFY(!program->form->Backup() || !program->form->Backup()->isRunning());
+      program->form->close();
+    }
+    QVERIFY(ListBackups(dataDir_).isEmpty());
+
+    MakeCasebook();
+    {
+      const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+      QVERIFY(program);
+      TMainForm& form = *program->form;
+      QTRY_VERIFY(!form.Backup()->isRunning());
+      QCOMPARE(newestFolders(), 1);  // the start-up backup
+      boxes_->names << QStringLiteral("新");
+      form.findChild<QAction*>(QStringLiteral("actNewFolder"))->trigger();
+      form.close();
+      QVERIFY(!form.Store().isOpen());
+    }
+    QVERIFY(boxes_->shown.isEmpty());
+    QCOMPARE(newestFolders(), 2);  // the new folder is in the newest backup
+
+    // Nothing changed: no new backup.
+    const QString newest = ListBackups(dataDir_).first().path;
+    const QByteArray newestHash = FileHash(newest);
+    const int count = int(QDir(BackupDir(dataDir_)).entryList(QDir::Files).size());
+    {
+      const std::unique_ptr<TRunningOmenry> program = StartOmenry(dataDir_);
+      QVERIFY(program);
+      program->form->close();
+    }
+    QCOMPARE(ListBackups(dataDir_).first().path, newest);
+    QCOMPARE(FileHash(newest), newestHash);
+    QCOMPARE(int(QDir(BackupDir(dataDir_)).entryList(QDir::Files).size()), count);
+
+    // A change this session did not make (a session that ended without
+    // closing, a tool) is backed up at close too.
+    AddFolder(QStringLiteral("外来"));
+    {
+      TMainForm form(dataDir_);
+      form.close();
+    }
+    QCOMPARE(newestFolders(), 3);
+
+    // A damaged casebook: no backup at close, the last good one stays.
+    AddFolder(QStringLiteral("损坏前"));
+    QVERIFY(DamageRecordsPage(dbPath()));
+    const QString good = ListBackups(dataDir_).first().path;
+    {
+      Recovery recovery;  // 取消
+      TMainForm form(dataDir_);
+      QCOMPARE(recovery.seen.size(), 1);
+      boxes_->shown.clear();
+      form.close();
+      QVERIFY(boxes_->shown.isEmpty());
+    }
+    QCOMPARE(ListBackups(dataDir_).first().path, good);
+    QCOMPARE(newestFolders(), 3);
+  }
+
+  // Long work on the casebook's files (the backup at close, a restore, a
+  // salvage) runs beside the window: after half a second a progress box
+  // says what is going on, and its 取消 reaches the work.
+  void longWorkShowsItsProgressAndCanBeCancelled() {
+    TMainForm form(dataDir_);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QProgressDialog* seen = nullptr;
+    QString label;
+    QTimer look;
+    look.setInterval(100);
+    connect(&look, &QTimer::timeout, this, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QProgressDialog*>(w);
+        if (!box || !box->isVisible() || seen) continue;
+        seen = box;
+        label = box->labelText();
+        QPushButton* cancel = box->findChild<QPushButton*>();
+        QVERIFY(cancel);
+        QCOMPARE(cancel->text(), QStringLiteral("取消"));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+      }
+    });
+    look.start();
+    QElapsedTimer clock;
+    clock.start();
+    bool cancelled = false;
+    RunBeside(&form, QStringLiteral("备份数据库"), QStringLiteral("正在备份数据库，请稍候…"),
+              [&](const std::atomic<bool>& cancel, const CopyProgress& progress) {
+                for (int i = 0; i < 100 && !cancel; ++i) {
+                  progress(i, 100);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+                cancelled = cancel;
+              });
+    look.stop();
+    QVERIFY(seen);
+    QCOMPARE(label, QStringLiteral("正在备份数据库，请稍候…"));
+    QVERIFY(cancelled);
+    QVERIFY(clock.elapsed() < 4000);  // it stopped at 取消, not after the 5 s of work
+
+    // Work that cannot be cancelled and tells no progress (a restore): the
+    // box shows all the same, without 取消.
+    bool shown = false, withCancel = true;
+    connect(&look, &QTimer::timeout, this, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QProgressDialog*>(w);
+        if (!box || !box->isVisible() || box->labelText() != QStringLiteral("正在恢复数据库…")) continue;
+        shown = true;
+        withCancel = box->findChild<QPushButton*>() && box->findChild<QPushButton*>()->isVisible();
+      }
+    });
+    look.start();
+    RunBeside(
+        &form, QStringLiteral("恢复备份"), QStringLiteral("正在恢复数据库…"),
+        [](const std::atomic<bool>&, const CopyProgress&) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        },
+        false);
+    look.stop();
+    QVERIFY(shown);
+    QVERIFY(!withCancel);
   }
 
   void backupCommandWritesACopyWhereTheUserChooses() {

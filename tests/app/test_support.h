@@ -3,6 +3,8 @@
 // test program, and a recorder that answers the modal message and input boxes.
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QList>
 #include <QSettings>
 #include <QStandardPaths>
@@ -64,6 +66,14 @@ inline void TypeText(QWidget* widget, const QString& text) {
     QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
     QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
   }
+}
+
+// The SHA-256 of a file's bytes, in hex (empty when it cannot be read): to
+// see that a file was left exactly as it was.
+inline QByteArray FileHash(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QByteArray();
+  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
 }
 
 inline void ClearSettings() {

@@ -11,6 +11,9 @@
 #include <cstring>
 #include <new>
 #include <vector>
+#if defined(_WIN32)
+#include <malloc.h>
+#endif
 
 #include "exports/orv.h"
 
@@ -22,11 +25,27 @@ std::atomic<long> allocations{0};
 void* Allocate(std::size_t n, std::size_t alignment) {
   if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
   if (n == 0) n = 1;
-  void* p = alignment <= alignof(std::max_align_t)
-                ? std::malloc(n)
-                : std::aligned_alloc(alignment, (n + alignment - 1) / alignment * alignment);
+  void* p = nullptr;
+  if (alignment == 0) {
+    p = std::malloc(n);
+  } else {
+#if defined(_WIN32)
+    p = _aligned_malloc(n, alignment);  // the C runtime has no aligned_alloc
+#else
+    p = std::aligned_alloc(alignment, (n + alignment - 1) / alignment * alignment);
+#endif
+  }
   if (p == nullptr) throw std::bad_alloc();
   return p;
+}
+
+// Frees what Allocate gave with an alignment.
+void FreeAligned(void* p) noexcept {
+#if defined(_WIN32)
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
 }
 
 }  // namespace
@@ -58,10 +77,10 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
 
 namespace orv {
 namespace {
@@ -78,7 +97,7 @@ long AllocationsDuring(F&& f) {
 
 // A question handler that answers without allocating, and counts.
 std::atomic<int> questions{0};
-int32_t AnswerFirst(const char*) {
+int32_t ORV_CALL AnswerFirst(const char*) {
   ++questions;
   return 0;
 }

@@ -500,7 +500,7 @@ TEST_F(Liuren, ThreadsKeepTheirOwnRules) {
 
 int32_t answer = 2;
 std::vector<std::string> asked;
-int32_t Answer(const char* question) {
+int32_t ORV_CALL Answer(const char* question) {
   asked.push_back(question);
   return answer;
 }
@@ -544,7 +544,7 @@ TEST_F(Liuren, SolarTermQuestionMovesTheChartAcrossTheChange) {
 // 1902-01-21 08:00, the question is asked while the outer chart stands half
 // cast, and its generals and nobles are those of its own rules.
 std::string innerChart;
-int32_t AnswerAfterCastingAnother(const char* question) {
+int32_t ORV_CALL AnswerAfterCastingAnother(const char* question) {
   asked.push_back(question);
   Call inner;
   inner.year = 2023;

@@ -182,7 +182,7 @@ TEST(QimenText, FlagBytes) {
 std::vector<std::string> asked;
 int32_t answer = 2;
 
-int32_t TestHandler(const char* question) {
+int32_t ORV_CALL TestHandler(const char* question) {
   asked.push_back(question);
   return answer;
 }

@@ -17,7 +17,7 @@ std::string seenText;
 int seenCalls = 0;
 int32_t nextAnswer = 0;
 
-int32_t RecordingHandler(const char* question) {
+int32_t ORV_CALL RecordingHandler(const char* question) {
   seenText = question;
   ++seenCalls;
   return nextAnswer;

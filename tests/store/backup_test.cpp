@@ -3,6 +3,7 @@
 
 #include "casebook_backup.h"
 #include "casebook_store.h"
+#include "damage.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <functional>
 #include <set>
 
 namespace {
@@ -82,7 +84,7 @@ class BackupTest : public ::testing::Test {
     folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
     const QString text(700000, QChar(0x5366));  // about 2 MB in UTF-8
     for (int i = 0; i < 3; ++i)
-      store_.InsertRecord(QStringLiteral("大%1").arg(i), QString(), false, text, QDate(2024, 1, 1), folder_);
+      store_.InsertRecord(folder_, {QStringLiteral("大%1").arg(i), QString(), QDate(2024, 1, 1), false, text});
   }
 
   QTemporaryDir tmp_;
@@ -128,6 +130,56 @@ TEST(BackupRotation, KeepsSevenDailyAndFourWeeklyCopies) {
         "2026-01-16 08:00", "2026-01-15 08:00", "2026-01-14 08:00", "2026-01-02 08:00",
         "2025-12-28 08:00", "2025-12-20 08:00", "2025-12-10 08:00"}},
       {"none", {}, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Names(BackupsToKeep(c.backups)), c.kept) << c.what;
+}
+
+// One copy a day at 08:00 from `first` to `last`, holding records(day).
+QList<BackupFile> DailyCopies(QDate first, QDate last, const std::function<qint64(QDate)>& records) {
+  QList<BackupFile> list;
+  for (QDate d = first; d <= last; d = d.addDays(1))
+    list.append({d.toString(Qt::ISODate), QDateTime(d, QTime(8, 0)), records(d)});
+  return list;
+}
+
+TEST(BackupRotation, AlwaysKeepsTheFullestCopyOfTheLastThirtyDays) {
+  // Monday 2025-06-30 is the newest copy in every case; the plain rotation
+  // keeps 06-24 … 06-30 and the Sundays 06-22, 06-15, 06-08, 06-01.
+  const QDate first(2025, 5, 1), last(2025, 6, 30);
+  const std::set<std::string> plain{"2025-06-30", "2025-06-29", "2025-06-28", "2025-06-27",
+                                    "2025-06-26", "2025-06-25", "2025-06-24", "2025-06-22",
+                                    "2025-06-15", "2025-06-08", "2025-06-01"};
+  auto plus = [&](std::initializer_list<const char*> more) {
+    std::set<std::string> kept = plain;
+    kept.insert(more.begin(), more.end());
+    return kept;
+  };
+  const struct {
+    const char* what;
+    QList<BackupFile> backups;
+    std::set<std::string> kept;
+  } cases[] = {
+      {"emptied on Wednesday 06-11: the last full copy (Tuesday 06-10) stays",
+       DailyCopies(first, last, [](QDate d) { return d <= QDate(2025, 6, 10) ? 11 : 0; }),
+       plus({"2025-06-10"})},
+      {"shrunk by half on Friday 06-20: Thursday's copy stays",
+       DailyCopies(first, last, [](QDate d) { return d < QDate(2025, 6, 20) ? 400 : 200; }),
+       plus({"2025-06-19"})},
+      {"the fullest a month and a day back: none extra (the newest is the fullest since)",
+       DailyCopies(first, last, [](QDate d) { return d == QDate(2025, 5, 30) ? 900 : 5; }),
+       plain},
+      {"the fullest exactly thirty days back (Saturday 05-31 08:00) still counts",
+       DailyCopies(first, last, [](QDate d) { return d == QDate(2025, 5, 31) ? 900 : 5; }),
+       plus({"2025-05-31"})},
+      {"a tie: the newest of the fullest, already kept as a day's",
+       DailyCopies(first, last, [](QDate d) { return d.day() % 2 ? 30 : 3; }),
+       plain},
+      {"records not counted, or unreadable copies: never the fullest",
+       DailyCopies(first, last, [](QDate d) { return d == QDate(2025, 6, 10) ? -1 : 0; }),
+       plus({"2025-06-30"})},
+      {"a copy that grows every day: the newest is the fullest",
+       DailyCopies(first, last, [](QDate d) { return d.toJulianDay(); }),
+       plain},
   };
   for (const auto& c : cases) EXPECT_EQ(Names(BackupsToKeep(c.backups)), c.kept) << c.what;
 }
@@ -237,7 +289,7 @@ TEST_F(BackupTest, CancelledOrFailedCopyLeavesNoFile) {
 
 TEST_F(BackupTest, AutomaticBackupCopiesThenRotates) {
   folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
-  store_.InsertRecord(QStringLiteral("一"), QString(), false, QStringLiteral("正文"), QDate(), folder_);
+  store_.InsertRecord(folder_, {QStringLiteral("一"), QString(), QDate(), false, QStringLiteral("正文")});
   const QString dir = BackupDir(dir_);
   QDir().mkpath(dir);
   // Thirty days of older copies, a piece of a copy that never finished, and
@@ -264,11 +316,97 @@ TEST_F(BackupTest, AutomaticBackupCopiesThenRotates) {
                           "0625-090000", "0624-090000", "0622-090000", "0615-090000", "0608-090000",
                           "0601-090000"})
     expected << QStringLiteral("casebook-2025%1.sqlite").arg(QLatin1String(day));
-  expected << QStringLiteral("mine.sqlite");
+  // The user's file stays; the state of the casebook's files when the copy
+  // began is recorded beside the copies.
+  expected << QStringLiteral("mine.sqlite") << QStringLiteral("casebook.state");
   expected.sort();
   EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), expected);
   EXPECT_EQ(result.removed.size(), 30 - 10);
   EXPECT_FALSE(BackupDue(ListBackups(dir_), now.addSecs(3600)));
+}
+
+TEST_F(BackupTest, AutomaticBackupsKeepTheLastFullCopyWhenTheCasebookShrinks) {
+  folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
+  QList<RowId> ids;
+  for (int i = 0; i < 11; ++i)
+    ids << store_.InsertRecord(folder_, {QStringLiteral("例%1").arg(i), QString(), QDate(2025, 6, 1), false, QStringLiteral("正文")});
+  // Wednesday 06-11: the copy of the full casebook. Then ten records go,
+  // and a copy is made every day until Monday 06-30.
+  const QString full = BackupDir(dir_) + QStringLiteral("/casebook-20250611-090000.sqlite");
+  ASSERT_EQ(MakeAutomaticBackup(dir_, QDateTime(QDate(2025, 6, 11), QTime(9, 0))).path, full);
+  for (int i = 0; i < 10; ++i) store_.DeleteRecord(ids[i]);
+  for (QDate d(2025, 6, 12); d <= QDate(2025, 6, 30); d = d.addDays(1))
+    ASSERT_EQ(MakeAutomaticBackup(dir_, QDateTime(d, QTime(9, 0))).outcome, CopyOutcome::Done);
+  // 06-11 is neither one of the last seven days nor the newest copy of its
+  // week (06-15 is), and it stays: the only copy that holds all 11.
+  QStringList kept;
+  for (const BackupFile& b : ListBackups(dir_)) kept << QFileInfo(b.path).fileName().mid(13, 4);
+  EXPECT_EQ(kept.join(QLatin1Char(' ')).toStdString(),
+            "0630 0629 0628 0627 0626 0625 0624 0622 0615 0611");
+  EXPECT_EQ(ReadCopyContents(full).records, 11);
+  EXPECT_EQ(ReadCopyContents(full).folders, 1);
+  // A file that is no casebook has no contents to count.
+  EXPECT_FALSE(ReadCopyContents(tmp_.path() + QStringLiteral("/none.sqlite")).readable());
+}
+
+TEST_F(BackupTest, ChangedSinceTheNewestBackupFollowsTheCasebooksFiles) {
+  folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
+  EXPECT_TRUE(CasebookChangedSinceBackup(dir_)) << "no backup yet";
+  store_.close();
+  store_.OpenStore(dir_);  // a new session
+  const QDateTime now = QDateTime::currentDateTime();
+  ASSERT_EQ(MakeAutomaticBackup(dir_, now).outcome, CopyOutcome::Done);
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "open, nothing written";
+  store_.close();
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "closed, nothing written";
+  store_.OpenStore(dir_);
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "opened again";
+  store_.AddFolder(0, QStringLiteral("新"));
+  EXPECT_TRUE(CasebookChangedSinceBackup(dir_)) << "a folder added: in the log";
+  store_.close();
+  EXPECT_TRUE(CasebookChangedSinceBackup(dir_)) << "a folder added: in the file";
+  ASSERT_EQ(MakeAutomaticBackup(dir_, now.addSecs(1)).outcome, CopyOutcome::Done);
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "backed up";
+
+  // A newest backup with no record of the files' state (made by an older
+  // Omenry): a file modified at or after the backup's time is a change.
+  ASSERT_TRUE(QFile::remove(BackupDir(dir_) + QStringLiteral("/casebook.state")));
+  const QString future = BackupDir(dir_) + QLatin1Char('/') + BackupFileName(now.addSecs(3600));
+  ASSERT_TRUE(QFile::copy(ListBackups(dir_).first().path, future));
+  EXPECT_FALSE(CasebookChangedSinceBackup(dir_)) << "the file is older than the backup";
+  ASSERT_TRUE(QFile::remove(future));
+  const QString past = BackupDir(dir_) + QLatin1Char('/') + BackupFileName(now.addSecs(-3600));
+  for (const BackupFile& b : ListBackups(dir_)) ASSERT_TRUE(QFile::rename(b.path, past));
+  EXPECT_TRUE(CasebookChangedSinceBackup(dir_)) << "the file is newer than the backup";
+}
+
+TEST_F(BackupTest, NeitherAnEmptyNorADamagedCasebookBecomesTheNewestBackup) {
+  // A casebook with no folder and no record is not backed up.
+  const QDateTime now(QDate(2025, 6, 30), QTime(10, 0));
+  const AutomaticBackupResult empty = MakeAutomaticBackup(dir_, now);
+  EXPECT_EQ(empty.outcome, CopyOutcome::Skipped);
+  EXPECT_TRUE(empty.path.isEmpty());
+  EXPECT_TRUE(ListBackups(dir_).isEmpty());
+  EXPECT_TRUE(QDir(BackupDir(dir_)).entryList(QDir::Files).isEmpty());
+  // A folder alone is worth a copy.
+  folder_ = store_.AddFolder(0, QStringLiteral("卦例"));
+  ASSERT_EQ(MakeAutomaticBackup(dir_, now).outcome, CopyOutcome::Done);
+  const QString good = ListBackups(dir_).first().path;
+  const QByteArray goodHash = FileHash(good);
+
+  // A damaged casebook gives no backup, and the last good one stays the
+  // newest.
+  Fill();
+  store_.close();
+  ASSERT_TRUE(DamageRecordsPage(DbPath(dir_)));
+  const AutomaticBackupResult damaged = MakeAutomaticBackup(dir_, now.addSecs(60));
+  EXPECT_EQ(damaged.outcome, CopyOutcome::Failed);
+  EXPECT_TRUE(damaged.error.contains(QStringLiteral("没有通过完整性检查"))) << damaged.error.toStdString();
+  ASSERT_EQ(ListBackups(dir_).size(), 1);
+  EXPECT_EQ(ListBackups(dir_).first().path, good);
+  EXPECT_EQ(FileHash(good), goodHash);
+  EXPECT_EQ(QDir(BackupDir(dir_)).entryList(QDir::Files),
+            (QStringList{QFileInfo(good).fileName(), QStringLiteral("casebook.state")}));
 }
 
 TEST_F(BackupTest, RestorePutsTheCopyInPlaceAndKeepsTheOldFile) {
@@ -295,4 +433,78 @@ TEST_F(BackupTest, RestorePutsTheCopyInPlaceAndKeepsTheOldFile) {
   EXPECT_EQ(folders[0].name, QStringLiteral("甲"));
   store_.AddFolder(0, QStringLiteral("丙"));  // and it is written again as usual
   EXPECT_EQ(store_.FolderChildren(0).size(), 2);
+}
+
+TEST_F(BackupTest, RestoreTakesOnlyASoundCasebookAndLeavesEverythingElseAsItWas) {
+  folder_ = store_.AddFolder(0, QStringLiteral("甲"));
+  const QString copy = tmp_.path() + QStringLiteral("/copy.sqlite");
+  ASSERT_EQ(CopyDatabase(DbPath(dir_), copy), CopyOutcome::Done);
+  Fill();
+  store_.close();
+  const QString damaged = tmp_.path() + QStringLiteral("/damaged.sqlite");
+  ASSERT_TRUE(QFile::copy(DbPath(dir_), damaged));
+  ASSERT_TRUE(DamageRecordsPage(damaged));
+  auto write = [&](const char* name, const QByteArray& bytes) {
+    const QString path = tmp_.path() + QLatin1Char('/') + QLatin1String(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+  };
+  const QString foreign = tmp_.path() + QStringLiteral("/notes.sqlite");
+  Query(foreign, "CREATE TABLE notes(a)", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  const QByteArray before = FileHash(DbPath(dir_));
+  const struct {
+    const char* what;
+    QString path;
+    const char* says;
+  } refused[] = {
+      {"no such file", tmp_.path() + QStringLiteral("/none.sqlite"), "找不到这个文件"},
+      {"a text file", write("notes.txt", "卦例\n"), "无法读取这个文件"},
+      {"an empty file", write("empty.sqlite", QByteArray()), "不是 Omenry 的数据库"},
+      {"another program's database", foreign, "不是 Omenry 的数据库"},
+      {"a damaged casebook", damaged, "没有通过完整性检查"},
+  };
+  for (const auto& c : refused) {
+    const QString error = RestoreBackup(dir_, c.path);
+    EXPECT_TRUE(error.contains(QString::fromUtf8(c.says))) << c.what << ": " << error.toStdString();
+    EXPECT_EQ(FileHash(DbPath(dir_)), before) << c.what;
+    EXPECT_EQ(QDir(dir_).entryList({QStringLiteral("*.part*"), QStringLiteral("*.damaged-*")}, QDir::Files),
+              QStringList())
+        << c.what;
+  }
+
+  // A sound casebook that was replaced is kept as such, and listed.
+  QString kept;
+  EXPECT_EQ(RestoreBackup(dir_, copy, &kept, KeptCasebook::Replaced), QString());
+  EXPECT_TRUE(kept.startsWith(DbPath(dir_) + QStringLiteral(".replaced-"))) << kept.toStdString();
+  EXPECT_EQ(FileHash(kept), before);
+  const QList<BackupFile> replaced = ListReplacedCasebooks(dir_);
+  ASSERT_EQ(replaced.size(), 1);
+  EXPECT_EQ(replaced[0].path, kept);
+  EXPECT_EQ(ReadCopyContents(replaced[0].path).records, 3);
+  EXPECT_EQ(ReadCopyContents(DbPath(dir_)).records, 0);
+}
+
+TEST_F(BackupTest, RestoreOfACasebookInWriteAheadLogModeTakesItsLog) {
+  // Another casebook, still open: what it saved lives in its -wal file. Its
+  // file and log, copied as they are, restore with everything saved.
+  const QString other = tmp_.path() + QStringLiteral("/Other");
+  CasebookStore open;
+  open.OpenStore(other);
+  const RowId f = open.AddFolder(0, QStringLiteral("乙"));
+  open.InsertRecord(f, {QStringLiteral("在日志里"), QString(), QDate(2025, 1, 1), false, QStringLiteral("正文")});
+  ASSERT_GT(QFileInfo(DbPath(other) + QStringLiteral("-wal")).size(), 0);
+  const QString loose = tmp_.path() + QStringLiteral("/loose");
+  QDir().mkpath(loose);
+  for (const char* suffix : {"", "-wal"})
+    ASSERT_TRUE(QFile::copy(DbPath(other) + QLatin1String(suffix),
+                            loose + QStringLiteral("/casebook.sqlite") + QLatin1String(suffix)));
+  store_.close();
+  ASSERT_EQ(RestoreBackup(dir_, loose + QStringLiteral("/casebook.sqlite")), QString());
+  store_.OpenStore(dir_);
+  ASSERT_EQ(store_.FolderChildren(0).size(), 1);
+  store_.ListFolderRecords(f);
+  ASSERT_EQ(store_.records()->count(), 1);
+  EXPECT_EQ(store_.records()->currentTitle(), QStringLiteral("在日志里"));
 }

@@ -4,6 +4,8 @@
 
 #include "casebook_store.h"
 #include "damage.h"
+#include "literal_search.h"
+#include "sqlite_helpers.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -26,59 +28,6 @@ namespace {
 QString DbPath(const QString& dir) {
   return dir + QLatin1Char('/') + CasebookStore::DatabaseFileName();
 }
-
-// A plain SQLite connection, usable from any one thread (the tests hold
-// locks from a thread of their own while the store works on the main one).
-class Sqlite {
- public:
-  explicit Sqlite(const QString& path, int flags = SQLITE_OPEN_READWRITE) {
-    EXPECT_EQ(sqlite3_open_v2(path.toUtf8().constData(), &db_, flags, nullptr), SQLITE_OK);
-    sqlite3_busy_timeout(db_, 5000);
-  }
-  ~Sqlite() { sqlite3_close(db_); }
-  Sqlite(const Sqlite&) = delete;
-  Sqlite& operator=(const Sqlite&) = delete;
-  int exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
-  const char* error() { return sqlite3_errmsg(db_); }
-  // The first column of the first row, as a 64-bit integer (0 without a row).
-  qint64 integer(const char* sql) {
-    sqlite3_stmt* st = nullptr;
-    qint64 v = 0;
-    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-      v = sqlite3_column_int64(st, 0);
-    else
-      ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db_);
-    sqlite3_finalize(st);
-    return v;
-  }
-
- private:
-  sqlite3* db_ = nullptr;
-};
-
-// Another program's writer: holds the casebook's write lock from a thread of
-// its own for `hold`, then commits.
-class LockHolder {
- public:
-  LockHolder(const QString& path, std::chrono::milliseconds hold) {
-    thread_ = std::thread([this, path, hold] {
-      Sqlite db(path);
-      began_ = db.exec("BEGIN IMMEDIATE") == SQLITE_OK;
-      ready_ = true;
-      ready_.notify_all();
-      std::this_thread::sleep_for(hold);
-      if (began_) db.exec("COMMIT");
-    });
-    ready_.wait(false);
-  }
-  ~LockHolder() { thread_.join(); }
-  bool holding() const { return began_; }
-
- private:
-  std::atomic<bool> ready_{false};
-  bool began_ = false;
-  std::thread thread_;
-};
 
 class SafetyTest : public ::testing::Test {
  protected:
@@ -108,17 +57,15 @@ QByteArray FileHash(const QString& path) {
 TEST_F(SafetyTest, EveryWriteWaitsForAnotherWriterInsteadOfFailing) {
   const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
   const RowId spare = store_.AddFolder(0, QStringLiteral("乙"));
-  const RowId record = store_.InsertRecord(QStringLiteral("一"), QString(), false,
-                                           QStringLiteral("正文"), QDate(2024, 1, 2), folder);
-  const RowId doomed = store_.InsertRecord(QStringLiteral("二"), QString(), false,
-                                           QStringLiteral("正文"), QDate(2024, 1, 2), folder);
+  const RowId record = store_.InsertRecord(folder, {QStringLiteral("一"), QString(), QDate(2024, 1, 2), false, QStringLiteral("正文")});
+  const RowId doomed = store_.InsertRecord(folder, {QStringLiteral("二"), QString(), QDate(2024, 1, 2), false, QStringLiteral("正文")});
   const std::vector<std::pair<const char*, std::function<void()>>> writes = {
       {"AddFolder", [&] { store_.AddFolder(0, QStringLiteral("丙")); }},
       {"RenameFolder", [&] { store_.RenameFolder(folder, QStringLiteral("甲甲")); }},
       {"InsertRecord",
-       [&] { store_.InsertRecord(QStringLiteral("三"), QString(), true, QStringLiteral("x"), QDate(), folder); }},
+       [&] { store_.InsertRecord(folder, {QStringLiteral("三"), QString(), QDate(), true, QStringLiteral("x")}); }},
       {"UpdateRecord",
-       [&] { store_.UpdateRecord(QStringLiteral("一改"), QString(), true, QDate(), QStringLiteral("y"), record); }},
+       [&] { store_.UpdateRecord(record, {QStringLiteral("一改"), QString(), QDate(), true, QStringLiteral("y")}); }},
       {"DeleteRecord", [&] { store_.DeleteRecord(doomed); }},
       {"DeleteFolder", [&] { store_.DeleteFolder(spare); }},
   };
@@ -140,9 +87,9 @@ TEST_F(SafetyTest, EveryWriteWaitsForAnotherWriterInsteadOfFailing) {
     EXPECT_GE(clock.elapsed(), 200) << name;
   }
   Sqlite raw(dbPath());
-  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Folder"), 2);  // 甲甲 and 丙
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Folder WHERE DT IS NULL"), 2);  // 甲甲 and 丙
   EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Folder WHERE Name='甲甲'"), 1);
-  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry"), 2);  // 一改 and 三
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry WHERE DT IS NULL"), 2);  // 一改 and 三
   EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry WHERE BT='一改'"), 1);
 }
 
@@ -162,10 +109,8 @@ TEST_F(SafetyTest, TwoProgramsOnOneCasebookNeverFailEachOthersSaves) {
     }
     for (int i = 0; i < kSaves; ++i) {
       try {
-        const RowId id = store.InsertRecord(tag + QString::number(i), QString(), false,
-                                            QStringLiteral("正文"), QDate(2024, 5, 6), folder);
-        store.UpdateRecord(tag + QString::number(i), QStringLiteral("某"), true, QDate(2024, 5, 7),
-                           QStringLiteral("改过的正文"), id);
+        const RowId id = store.InsertRecord(folder, {tag + QString::number(i), QString(), QDate(2024, 5, 6), false, QStringLiteral("正文")});
+        store.UpdateRecord(id, {tag + QString::number(i), QStringLiteral("某"), QDate(2024, 5, 7), true, QStringLiteral("改过的正文")});
         if (i % 2) store.DeleteRecord(id);
       } catch (const StoreError& e) {
         ++failures;
@@ -179,8 +124,8 @@ TEST_F(SafetyTest, TwoProgramsOnOneCasebookNeverFailEachOthersSaves) {
   b.join();
   EXPECT_EQ(failures.load(), 0);
   Sqlite raw(dbPath());
-  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry"), kSaves);  // half of each program's
-  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry WHERE LR='改过的正文' AND FK=1"), kSaves);
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry WHERE DT IS NULL"), kSaves);  // half of each program's
+  EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry WHERE LR='改过的正文' AND FK=1 AND DT IS NULL"), kSaves);
 }
 
 // ---------------------------------------------------------------------------
@@ -212,9 +157,9 @@ TEST_F(SafetyTest, UnpairedSurrogatesBecomeReplacementCharactersAndAllElseIsKept
     const std::optional<QString> shown = store_.RenameFolder(renamed, c.given);
     ASSERT_TRUE(shown.has_value());
     EXPECT_EQ(*shown, c.stored) << what;  // the name as stored
-    const RowId r = store_.InsertRecord(c.given, c.given, false, c.given, QDate(2024, 1, 1), folder);
-    const RowId u = store_.InsertRecord(QString(), QString(), false, QString(), QDate(), folder);
-    store_.UpdateRecord(c.given, c.given, true, QDate(), c.given, u);
+    const RowId r = store_.InsertRecord(folder, {c.given, c.given, QDate(2024, 1, 1), false, c.given});
+    const RowId u = store_.InsertRecord(folder, {QString(), QString(), QDate(), false, QString()});
+    store_.UpdateRecord(u, {c.given, c.given, QDate(), true, c.given});
 
     for (const FolderRow& row : store_.FolderChildren(0))
       if (row.id == folder || row.id == renamed) {
@@ -225,8 +170,8 @@ TEST_F(SafetyTest, UnpairedSurrogatesBecomeReplacementCharactersAndAllElseIsKept
     ASSERT_EQ(list->count(), 2) << what;
     for (RowId id : {r, u}) {
       ASSERT_TRUE(list->locate(id));
-      EXPECT_EQ(list->value(QStringLiteral("BT")).toString(), c.stored) << what;
-      EXPECT_EQ(list->value(QStringLiteral("QZR")).toString(), c.stored) << what;
+      EXPECT_EQ(list->currentTitle(), c.stored) << what;
+      EXPECT_EQ(list->currentQuerent(), c.stored) << what;
       EXPECT_EQ(list->currentText(), c.stored) << what;
     }
     // Found by the title as stored.
@@ -245,10 +190,9 @@ TEST_F(SafetyTest, DamagedFileIsNoticedAndNothingIsWrittenIntoIt) {
   const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
   QString longText;
   for (int i = 0; i < 2000; ++i) longText += QStringLiteral("卦%1 ").arg(i);
-  store_.InsertRecord(QStringLiteral("长"), QString(), false, longText, QDate(2024, 1, 1), folder);
+  store_.InsertRecord(folder, {QStringLiteral("长"), QString(), QDate(2024, 1, 1), false, longText});
   for (int i = 0; i < 20; ++i)
-    store_.InsertRecord(QStringLiteral("短%1").arg(i), QString(), false, QStringLiteral("正文"),
-                        QDate(2024, 1, 1), folder);
+    store_.InsertRecord(folder, {QStringLiteral("短%1").arg(i), QString(), QDate(2024, 1, 1), false, QStringLiteral("正文")});
   store_.close();  // the log is written back into the file and removed
   ASSERT_TRUE(DamageRecordsPage(dbPath()));
   const QByteArray before = FileHash(dbPath());
@@ -260,8 +204,8 @@ TEST_F(SafetyTest, DamagedFileIsNoticedAndNothingIsWrittenIntoIt) {
       {"AddFolder", [&] { store_.AddFolder(0, QStringLiteral("乙")); }},
       {"RenameFolder", [&] { store_.RenameFolder(folder, QStringLiteral("乙")); }},
       {"InsertRecord",
-       [&] { store_.InsertRecord(QStringLiteral("新"), QString(), false, QStringLiteral("x"), QDate(), folder); }},
-      {"UpdateRecord", [&] { store_.UpdateRecord(QStringLiteral("改"), QString(), false, QDate(), QString(), 2); }},
+       [&] { store_.InsertRecord(folder, {QStringLiteral("新"), QString(), QDate(), false, QStringLiteral("x")}); }},
+      {"UpdateRecord", [&] { store_.UpdateRecord(2, {QStringLiteral("改"), QString(), QDate(), false, QString()}); }},
       {"DeleteRecord", [&] { store_.DeleteRecord(3); }},
       {"DeleteFolder", [&] { store_.DeleteFolder(folder); }},
   };
@@ -330,8 +274,7 @@ bool WaitForCheck(int& reports) {
 
 TEST_F(SafetyTest, LargeSoundCasebookIsReadWhileCheckedAndWrittenAfter) {
   const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
-  const RowId record = store_.InsertRecord(QStringLiteral("一"), QString(), false, QStringLiteral("正文"),
-                                           QDate(2024, 1, 1), folder);
+  const RowId record = store_.InsertRecord(folder, {QStringLiteral("一"), QString(), QDate(2024, 1, 1), false, QStringLiteral("正文")});
   CheckBeside beside;
   // A new casebook needs setting up: it is checked at once.
   {
@@ -366,7 +309,7 @@ TEST_F(SafetyTest, LargeSoundCasebookIsReadWhileCheckedAndWrittenAfter) {
     EXPECT_FALSE(store_.isChecking());
     EXPECT_FALSE(store_.isDamaged());
     EXPECT_TRUE(store_.checkError().isEmpty());
-    store_.InsertRecord(QStringLiteral("二"), QString(), false, QStringLiteral("x"), QDate(), folder);
+    store_.InsertRecord(folder, {QStringLiteral("二"), QString(), QDate(), false, QStringLiteral("x")});
   }
   Sqlite raw(dbPath());
   EXPECT_EQ(raw.integer("SELECT COUNT(*) FROM Omenry"), 3);
@@ -377,8 +320,8 @@ TEST_F(SafetyTest, LargeDamagedCasebookIsFoundBesideAndNeverWritten) {
   const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
   QString longText;
   for (int i = 0; i < 2000; ++i) longText += QStringLiteral("卦%1 ").arg(i);
-  store_.InsertRecord(QStringLiteral("长"), QString(), false, longText, QDate(2024, 1, 1), folder);
-  store_.InsertRecord(QStringLiteral("短"), QString(), false, QStringLiteral("正文"), QDate(2024, 1, 1), folder);
+  store_.InsertRecord(folder, {QStringLiteral("长"), QString(), QDate(2024, 1, 1), false, longText});
+  store_.InsertRecord(folder, {QStringLiteral("短"), QString(), QDate(2024, 1, 1), false, QStringLiteral("正文")});
   store_.close();
   ASSERT_TRUE(DamageRecordsPage(dbPath()));
   const QByteArray before = FileHash(dbPath());
@@ -402,7 +345,7 @@ TEST_F(SafetyTest, LargeDamagedCasebookIsFoundBesideAndNeverWritten) {
     EXPECT_EQ(reports, 1);
     EXPECT_TRUE(store_.isDamaged());
     EXPECT_FALSE(store_.damageReport().isEmpty());
-    EXPECT_THROW(store_.InsertRecord(QStringLiteral("新"), QString(), false, QString(), QDate(), folder),
+    EXPECT_THROW(store_.InsertRecord(folder, {QStringLiteral("新"), QString(), QDate(), false, QString()}),
                  StoreError);
     store_.close();
     EXPECT_EQ(FileHash(dbPath()), before);
@@ -415,4 +358,47 @@ TEST_F(SafetyTest, LargeDamagedCasebookIsFoundBesideAndNeverWritten) {
   QCoreApplication::processEvents();
   EXPECT_EQ(reports, 1);  // the earlier opening's report, nothing from this one
   EXPECT_EQ(FileHash(dbPath()), before);
+}
+
+// ---------------------------------------------------------------------------
+// The search on the connections that only read
+
+// The search is literal on every connection the store reads through: the
+// read-only one while a large casebook is checked beside, and the one of a
+// damaged casebook.
+TEST_F(SafetyTest, SearchIsLiteralOnReadOnlyConnections) {
+  const RowId folder = store_.AddFolder(0, QStringLiteral("甲"));
+  std::vector<literal_search::Record> records;
+  auto add = [&](const QString& title, const QString& text) {
+    records.push_back({store_.InsertRecord(folder, {title, QString(), QDate(2024, 1, 1), false, text}), title, text});
+  };
+  for (const QString& v : literal_search::OddValues()) add(v, v);
+  QString longText;  // for the damage
+  for (int i = 0; i < 2000; ++i) longText += QStringLiteral("卦%1 ").arg(i);
+  add(QStringLiteral("长"), longText);
+  store_.close();
+
+  // Title words (a title is read even where the damage lies), through the
+  // index and by scanning.
+  std::vector<SearchCondition> conditions;
+  for (const QString& w : literal_search::OddWords()) {
+    conditions.emplace_back();
+    conditions.back().clauses = {{SearchField::Title, {w}, true}};
+  }
+  auto check = [&](const char* state) {
+    literal_search::ExpectAsTheOracle(store_, records, conditions, state);
+  };
+  {
+    CheckBeside beside;
+    store_.OpenStore(dir_);
+    ASSERT_TRUE(store_.isChecking());
+    check("read while checked beside: ");
+    store_.close();
+  }
+  store_.OpenStore(dir_);  // writable: closing removes the log the reader left
+  store_.close();
+  ASSERT_TRUE(DamageRecordsPage(dbPath()));
+  store_.OpenStore(dir_);
+  ASSERT_TRUE(store_.isDamaged());
+  check("damaged: ");
 }

@@ -3,7 +3,7 @@
 # joined by "and", and by "or") on a generated casebook through the store,
 # next to `grep -F -c` for the same two words over the same titles and
 # texts dumped to one file; and, for comparison, the same "and" search by
-# scanning the table with its LIKE condition alone (no word index).
+# scanning the table with its condition alone (no word index).
 #
 #   tools/casebook/search_budget.sh CASEBOOK_BINARY DATA_DIR [WORD_PAIR ...]
 #

@@ -65,13 +65,9 @@ int main(int argc, char** argv) {
     s.AddFolder(bazi, QStringLiteral("男命"));
     s.AddFolder(bazi, QStringLiteral("女命"));
     s.AddFolder(0, QStringLiteral("风水"));
-    s.InsertRecord(QStringLiteral("问失物"), QStringLiteral("赵六"), true,
-                   Lines({QStringLiteral("钥匙在家中找到。"), QStringLiteral("应期：当日。")}),
-                   QDate(2025, 11, 2), cases);
-    s.InsertRecord(QStringLiteral("问工作变动"), QStringLiteral("李四"), false,
-                   QStringLiteral("官鬼持世，暂不宜动。"), QDate(2026, 1, 18), cases);
-    s.InsertRecord(QStringLiteral("问今年财运如何（测试一个较长的标题）"), QStringLiteral("张三"),
-                   true, ChartText(), QDate(2026, 3, 15), cases);
+    s.InsertRecord(cases, {QStringLiteral("问失物"), QStringLiteral("赵六"), QDate(2025, 11, 2), true, Lines({QStringLiteral("钥匙在家中找到。"), QStringLiteral("应期：当日。")})});
+    s.InsertRecord(cases, {QStringLiteral("问工作变动"), QStringLiteral("李四"), QDate(2026, 1, 18), false, QStringLiteral("官鬼持世，暂不宜动。")});
+    s.InsertRecord(cases, {QStringLiteral("问今年财运如何（测试一个较长的标题）"), QStringLiteral("张三"), QDate(2026, 3, 15), true, ChartText()});
   } catch (const StoreError& e) {
     std::fprintf(stderr, "sample_casebook: %s\n", qPrintable(e.message()));
     return 1;

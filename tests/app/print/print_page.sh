@@ -8,7 +8,7 @@
 #   tests/app/print/print_page.sh [BUILD_DIR] [OUT_PNG]
 #
 # BUILD_DIR defaults to build (it must hold bin/print_sample, bin/orvchart
-# and bin/liborv.so); OUT_PNG defaults to /tmp/omenry-print.png, page 1
+# and bin/liborv.so.1); OUT_PNG defaults to /tmp/omenry-print.png, page 1
 # rendered at 100 dpi (half an inch is 50 pixels); page N goes to OUT_PNG
 # with "-N" before ".png". Needs pdftoppm and pdfinfo (poppler-utils,
 # scripts/install-deps).

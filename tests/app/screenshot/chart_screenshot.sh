@@ -10,7 +10,7 @@
 #
 # CHART names a recipe in charts/ (charts/CHART.sh: it opens the chart's dialog
 # from the focused editor and fills it in; bazi, for one). BUILD_DIR defaults
-# to build (it must hold bin/Omenry, bin/liborv.so and bin/sample_casebook);
+# to build (it must hold bin/Omenry, bin/liborv.so.1 and bin/sample_casebook);
 # OUT_PNG defaults to /tmp/omenry-CHART.png, the main window's picture goes to
 # OUT_PNG with "-main" before ".png", the filled-in dialog's to OUT_PNG with
 # "-dialog", the print window's to OUT_PNG with "-print". Needs Xvfb, xdotool
@@ -29,7 +29,7 @@ out_dialog=${out%.png}-dialog.png
 out_print=${out%.png}-print.png
 
 name=chart_screenshot
-app_files="Omenry liborv.so"
+app_files="Omenry liborv.so.1"
 . "$here/xvfb_session.sh"
 # Give the main window the keyboard; the tree has the focus: choose the first
 # folder.

@@ -10,7 +10,8 @@
 #   tests/app/screenshot/dialogs.sh [BUILD_DIR] [PREFIX]
 #
 # BUILD_DIR defaults to build (bin/Omenry and bin/sample_casebook); PREFIX
-# to /tmp/omenry. Needs Xvfb, xdotool and ImageMagick (scripts/install-deps).
+# to /tmp/omenry. PREFIX-print-dialog.png is the system's print dialog
+# that the print window's 选择打印机… opens. Needs Xvfb, xdotool and ImageMagick (scripts/install-deps).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
@@ -59,6 +60,15 @@ xdotool key Escape
 xdotool windowfocus --sync "$main"
 xdotool key ctrl+p
 shot print
+# 选择打印机…, on the right above 输出PDF…: the system's print dialog.
+# (In the C locale the window's Chinese name cannot be matched: it is the
+# visible window that is not the main window.)
+print=$(xdotool search --onlyvisible --name '.' | grep -v "^$main\$" | head -n 1) ||
+  fail "the print window did not appear"
+xdotool mousemove --window "$print" 610 508 click 1
+shot print-dialog
+xdotool key Escape
+sleep 0.5
 xdotool key Escape
 sleep 0.5
 
