@@ -27,8 +27,8 @@ struct BaseChart {
   int HourOrdinal = 0;
   int LunarYear = 0;
   Pillar LunarYearPillar;
-  Moment JieInstant;
-  Moment QiInstant;
+  TermInstant JieInstant;
+  TermInstant QiInstant;
   int JieTerm = 0, QiTerm = 0, CurrentTerm = 0;
   Pillar YearPillar, MonthPillar, DayPillar, HourPillar;
 

@@ -24,9 +24,9 @@ bool CalendarText(const BaseChart& base, TextWriter& out) {
       << "年）" << LunarDateText(base.Lunar[1], base.Lunar[2]) << kCrLf;
   out << "节气：" << SolarTermName(base.CurrentTerm) << kCrLf;
   out << "本月：" << SolarTermName(base.JieTerm) << ' ';
-  WriteTime(out, base.JieInstant);
+  WriteTime(out, ShownMoment(base.JieInstant));
   out << "　" << SolarTermName(base.QiTerm) << ' ';
-  WriteTime(out, base.QiInstant);
+  WriteTime(out, ShownMoment(base.QiInstant));
   out << kCrLf << "四柱：" << PillarsLine(base.Pillars(), " ") << kCrLf;
   return true;
 }

@@ -47,12 +47,12 @@ void ChartMoment(JsonWriter& out, const BaseChart& chart) {
   out.Key("sectional").BeginObject();
   out.Key("name").StringOrNull(kSolarTermNames.At(chart.JieTerm));
   out.Key("at");
-  MomentValue(out, chart.JieInstant);
+  MomentValue(out, ShownMoment(chart.JieInstant));
   out.EndObject();
   out.Key("principal").BeginObject();
   out.Key("name").StringOrNull(kSolarTermNames.At(chart.QiTerm));
   out.Key("at");
-  MomentValue(out, chart.QiInstant);
+  MomentValue(out, ShownMoment(chart.QiInstant));
   out.EndObject();
   out.EndObject();
   out.EndObject();

@@ -35,6 +35,16 @@ using Minutes = std::chrono::duration<std::int64_t, std::ratio<60>>;
 using Hours = std::chrono::duration<std::int64_t, std::ratio<3600>>;
 using Days = std::chrono::duration<std::int64_t, std::ratio<86400>>;
 using Moment = CivilClock::time_point;
+// A solar-term instant: the table holds them to the millisecond, as they were
+// published. A moment compares with one exactly (std::chrono compares them in
+// milliseconds); the engine shows an instant as the whole second it lies in.
+using Milliseconds = std::chrono::duration<std::int64_t, std::milli>;
+using TermInstant = std::chrono::time_point<CivilClock, Milliseconds>;
+
+// The whole second in which a term's instant lies: the time every text shows.
+constexpr Moment ShownMoment(TermInstant instant) {
+  return std::chrono::floor<Seconds>(instant);
+}
 
 struct CivilDate {
   int Year = 0, Month = 0, Day = 0;

@@ -3,9 +3,12 @@
 // Terms are numbered 1-24 from lichun (1) to dahan (24); odd numbers are the
 // sectional terms, even numbers the principal terms. SolarTermTable holds, for
 // every civil month of 1900-2099, the instant of the sectional term [0] and of
-// the principal term [1] that fall in that month, in whole seconds of the
-// engine's clock (dates.h). A moment at or after a term's instant lies in that
-// term: every comparison is between whole seconds, exactly.
+// the principal term [1] that fall in that month, in milliseconds of the
+// engine's clock (dates.h), as the instants were published (whole minutes up
+// to 1927). A moment at or after a term's instant lies in that term: a moment
+// of whole seconds compares with the instant exactly, so 1984-02-04 23:18:44
+// lies before 立春 at 23:18:44.290 and 23:18:45 after it. The engine shows an
+// instant as the whole second in which it lies (ShownMoment).
 #pragma once
 
 #include <cstdint>
@@ -21,13 +24,13 @@ constexpr int kTermLastYear = 2099;
 extern const std::int64_t SolarTermTable[kTermLastYear - kTermFirstYear + 1][12][2];
 
 // The table's entry as a moment; the year and month must lie in the table.
-inline Moment SolarTermInstant(int year, int month, int k) {
-  return Moment{Seconds{SolarTermTable[year - kTermFirstYear][month - 1][k]}};
+inline TermInstant SolarTermInstant(int year, int month, int k) {
+  return TermInstant{Milliseconds{SolarTermTable[year - kTermFirstYear][month - 1][k]}};
 }
 
 struct MonthTerms {
-  Moment JieInstant;
-  Moment QiInstant;
+  TermInstant JieInstant;
+  TermInstant QiInstant;
   int JieTerm = 0;
   int QiTerm = 0;
 };
@@ -41,8 +44,8 @@ std::optional<MonthTerms> TermsOf(Moment moment);
 int CurrentTerm(Moment moment, const MonthTerms& terms);
 
 struct SurroundingJie {
-  Moment Previous;
-  Moment Next;
+  TermInstant Previous;
+  TermInstant Next;
 };
 // The sectional terms around a moment: a moment at or before its month's
 // sectional term has that term as the next one. Nothing when a neighbour

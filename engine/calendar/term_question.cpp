@@ -11,9 +11,10 @@ bool SameDoubleHour(Moment a, Moment b) {
          (p.Hour + 1) / 2 == (q.Hour + 1) / 2;
 }
 
-std::optional<Moment> AskTermSide(Moment date, Moment instant, QuestionAsker ask) {
-  if (ask == nullptr || !SameDoubleHour(date, instant)) return std::nullopt;
-  const CivilTime at = DecodeDateTime(instant);
+std::optional<Moment> AskTermSide(Moment date, TermInstant instant, QuestionAsker ask) {
+  const Moment shown = ShownMoment(instant);
+  if (ask == nullptr || !SameDoubleHour(date, shown)) return std::nullopt;
+  const CivilTime at = DecodeDateTime(shown);
   const char hhmm[5] = {static_cast<char>('0' + at.Hour / 10), static_cast<char>('0' + at.Hour % 10),
                         ':', static_cast<char>('0' + at.Minute / 10),
                         static_cast<char>('0' + at.Minute % 10)};
@@ -22,9 +23,9 @@ std::optional<Moment> AskTermSide(Moment date, Moment instant, QuestionAsker ask
   text << "今日" << std::string_view(hhmm, sizeof hhmm) << "交节气，您所用的时间在此之前吗？";
   switch (ask(question)) {
     case kAnswerBefore:
-      return instant - Seconds{1};
+      return shown - Seconds{1};
     case kAnswerAfter:
-      return instant + Seconds{1};
+      return shown + Seconds{1};
     default:
       return std::nullopt;
   }

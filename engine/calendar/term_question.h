@@ -28,9 +28,10 @@ bool SameDoubleHour(Moment a, Moment b);
 // of a solar-term change at `instant`: "今日" + the instant as hh:mm +
 // "交节气，您所用的时间在此之前吗？". Returns the moment the chart moves to:
 // the instant less one second for Yes (before the change), plus one second
-// for No (after it); nothing when the question does not arise, when there is
-// no asker or when the answer is Cancel.
-std::optional<Moment> AskTermSide(Moment date, Moment instant, QuestionAsker ask);
+// for No (after it), each taken to the whole second in which it lies (the
+// instant's own second less or plus one); nothing when the question does not
+// arise, when there is no asker or when the answer is Cancel.
+std::optional<Moment> AskTermSide(Moment date, TermInstant instant, QuestionAsker ask);
 
 // Asks about the chart's sectional term, then about its principal term as
 // the chart then stands, and after each answer that moves the moment

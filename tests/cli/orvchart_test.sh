@@ -90,9 +90,10 @@ expect_json '"pillars":{"year":"癸亥","month":"乙丑","day":"戊辰","hour":"
 expect_json '"lifePalace":"戌"' $worked
 expect_json '"luck":{"forward":false,"after":{"years":9,"months":8,"days":1}' $worked
 expect_json '"spirits":["太极","红鸾","元辰"]' $worked
-# A moment to the second: 立春 1984 begins at 23:18:44.
-expect_json '"current":"大寒"' bazi 1984-02-04 23:18:43 --male --json
-expect_json '"current":"立春"' bazi 1984-02-04 23:18:44 --male --json
+# A moment to the second: 立春 1984 begins at 23:18:44.29, so 23:18:44 lies
+# before it and 23:18:45 after it.
+expect_json '"current":"大寒"' bazi 1984-02-04 23:18:44 --male --json
+expect_json '"current":"立春"' bazi 1984-02-04 23:18:45 --male --json
 expect_json '"palaces":[{"palace":"坎","luoshu":1,"period":4,"mountain":9,"facing":7}' xuankong 8 子 --json
 expect_exit 2 bazi 1984-02-04 23:18 --male            # minutes need --json
 expect_exit 1 bazi 2001-02-29 12 --male --json        # no such day

@@ -41,7 +41,8 @@ TEST(TOrvBase, FourPillars) {
 }
 
 TEST(TOrvBase, MonthChangesAtTheSectionalInstantNotAtTheHour) {
-  const Moment jie = SolarTermInstant(2024, 3, 0);  // jingzhe 2024
+  // jingzhe 2024; its first whole second
+  const Moment jie = std::chrono::ceil<Seconds>(SolarTermInstant(2024, 3, 0));
   TOrvBase before, after;
   before.SetDate(jie - Seconds{1});
   before.Recompute();

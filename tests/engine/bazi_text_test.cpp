@@ -223,16 +223,17 @@ TEST(BaziText, LuckStartAgeAndYear) {
   }
 }
 
-// Born at the 惊蛰 instant of 2024, a man of a 甲辰 year: the luck starts at
-// once, in the month and day of birth.
+// Born at the 惊蛰 instant of 1924 (03-06 04:12, a whole minute), a man of a
+// 甲子 year: the luck starts at once, in the month and day of birth.
 TEST(BaziText, BirthAtASectionalTermInstant) {
-  const Moment jie = SolarTermInstant(2024, 3, 0);  // 2024-03-05 10:22:xx
+  const Moment jie = EncodeDateTime(1924, 3, 6, 4, 12);
+  ASSERT_EQ(SolarTermInstant(1924, 3, 0), TermInstant{jie});
   const std::vector<std::string> lines = TextLines(ChartText(jie, true));
   ASSERT_GT(lines.size(), 22u);
-  EXPECT_EQ(lines[0], "男命：2024年3月5日");
+  EXPECT_EQ(lines[0], "男命：1924年3月6日");
   EXPECT_EQ(lines[19], "命主从0岁0月0天开始行大运");
-  EXPECT_EQ(lines[20], "于交运年的阳历3月5日交运");
-  EXPECT_EQ(lines[22], "0、2024(甲辰)交戊辰运");
+  EXPECT_EQ(lines[20], "于交运年的阳历3月6日交运");
+  EXPECT_EQ(lines[22], "0、1924(甲子)交戊辰运");
 }
 
 TEST(BaziText, LuckPillarOnlyOnTheFirstLineOfEachDecade) {
@@ -300,10 +301,10 @@ TEST(BaziText, TheLongestTextFitsTheBuffer) {
 
   // Ages have two digits at most: the luck offset is at most the widest gap
   // between two sectional terms.
-  Seconds widest{0};
+  Milliseconds widest{0};
   for (int y = kTermFirstYear; y < kTermLastYear; ++y)
     for (int m = 1; m <= 12; ++m) {
-      const Moment next = m == 12 ? SolarTermInstant(y + 1, 1, 0) : SolarTermInstant(y, m + 1, 0);
+      const TermInstant next = m == 12 ? SolarTermInstant(y + 1, 1, 0) : SolarTermInstant(y, m + 1, 0);
       widest = std::max(widest, next - SolarTermInstant(y, m, 0));
     }
   EXPECT_LT(widest * 120 / Days{360} + 69, 100);  // ages of two digits at most

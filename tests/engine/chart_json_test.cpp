@@ -158,17 +158,19 @@ TEST(ChartJson, ALongerRequestOfALaterVersionIsRead) {
   EXPECT_EQ(Json(later.Request).Text, Json(current).Text);
 }
 
-// The moment to the second: 立春 1984 begins at 23:18:44.
+// The moment to the second: 立春 1984 begins at 23:18:44.29, shown as
+// 23:18:44; 23:18:44 lies before it, 23:18:45 is its first second.
 TEST(ChartJson, TheMomentToTheSecond) {
-  const JsonValue before = Parsed(Dated(ORV_METHOD_BAZI, 1984, 2, 4, 23, 18, 43));
-  const JsonValue at = Parsed(Dated(ORV_METHOD_BAZI, 1984, 2, 4, 23, 18, 44));
-  EXPECT_EQ(before["moment"]["civil"].Str(), "1984-02-04T23:18:43");
-  EXPECT_EQ(at["moment"]["civil"].Str(), "1984-02-04T23:18:44");
+  const JsonValue before = Parsed(Dated(ORV_METHOD_BAZI, 1984, 2, 4, 23, 18, 44));
+  const JsonValue at = Parsed(Dated(ORV_METHOD_BAZI, 1984, 2, 4, 23, 18, 45));
+  EXPECT_EQ(before["moment"]["civil"].Str(), "1984-02-04T23:18:44");
+  EXPECT_EQ(at["moment"]["civil"].Str(), "1984-02-04T23:18:45");
+  EXPECT_EQ(at["moment"]["terms"]["sectional"]["at"].Str(), "1984-02-04T23:18:44");
   EXPECT_EQ(before["moment"]["terms"]["current"].Str(), U8(u8"大寒"));
   EXPECT_EQ(at["moment"]["terms"]["current"].Str(), U8(u8"立春"));
   EXPECT_EQ(before["moment"]["pillars"]["year"].Str(), U8(u8"癸亥"));
   EXPECT_EQ(at["moment"]["pillars"]["year"].Str(), U8(u8"甲子"));
-  EXPECT_EQ(at["request"]["second"].Int(), 44);
+  EXPECT_EQ(at["request"]["second"].Int(), 45);
 }
 
 // ---------------------------------------------------------------------------

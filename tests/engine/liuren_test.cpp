@@ -199,17 +199,17 @@ TEST_F(Liuren, JiaziDayWithZiAboveYin) {
 }
 
 // The general from the month's principal term on: 大寒 2000 falls at
-// 2000-01-21 02:23:02, 冬至 2050 at 2050-12-22 00:37:54.
+// 2000-01-21 02:23:02.25, 冬至 2050 at 2050-12-22 00:37:54.55 (the day count
+// 55144.0263257981); a whole second is in the term from the next one on.
 TEST_F(Liuren, MonthlyGeneralChangesAtThePrincipalTerm) {
   struct {
     Moment date;
     const char* general;
   } cases[] = {
-      // 大寒 2000 at 02:23:02, 冬至 2050 at 00:37:54.
-      {EncodeDateTime(2000, 1, 1, 12, 0), "丑"},     {EncodeDateTime(2000, 1, 21, 2, 23, 1), "丑"},
-      {EncodeDateTime(2000, 1, 21, 2, 23, 2), "子"}, {EncodeDateTime(2000, 1, 31, 12, 0), "子"},
-      {EncodeDateTime(2050, 12, 1, 12, 0), "寅"},    {EncodeDateTime(2050, 12, 22, 0, 37, 53), "寅"},
-      {EncodeDateTime(2050, 12, 22, 0, 37, 54), "丑"}, {EncodeDateTime(2050, 12, 31, 23, 0), "丑"},
+      {EncodeDateTime(2000, 1, 1, 12, 0), "丑"},     {EncodeDateTime(2000, 1, 21, 2, 23, 2), "丑"},
+      {EncodeDateTime(2000, 1, 21, 2, 23, 3), "子"}, {EncodeDateTime(2000, 1, 31, 12, 0), "子"},
+      {EncodeDateTime(2050, 12, 1, 12, 0), "寅"},    {EncodeDateTime(2050, 12, 22, 0, 37, 54), "寅"},
+      {EncodeDateTime(2050, 12, 22, 0, 37, 55), "丑"}, {EncodeDateTime(2050, 12, 31, 23, 0), "丑"},
   };
   for (const auto& c : cases) {
     TOrvDlr chart;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "calendar/dates.h"
+#include "calendar/solar_terms.h"
 #include "exports/orv.h"
 #include "exports/question.h"
 
@@ -117,9 +118,20 @@ TEST_F(Question, TermSideMovesTheChartAcrossTheChange) {
   EXPECT_FALSE(orv::AskTermSide(chart, instant, &orv::AskInstalledHandler).has_value());
   EXPECT_EQ(seenCalls, 3);
 
+  // The table holds the instant to the millisecond (09:00:42.25): the chart
+  // moves to the second before and after the one the instant lies in.
+  const orv::TermInstant exact = orv::SolarTermInstant(2000, 1, 0);
+  nextAnswer = 0;
+  EXPECT_EQ(orv::AskTermSide(chart, exact, &orv::AskInstalledHandler), instant - second);
+  nextAnswer = 1;
+  EXPECT_EQ(orv::AskTermSide(chart, exact, &orv::AskInstalledHandler), instant + second);
+  EXPECT_EQ(seenText, "今日09:00交节气，您所用的时间在此之前吗？");
+  EXPECT_EQ(seenCalls, 5);
+  nextAnswer = 2;
+
   // A chart cast without an asker keeps its moment and asks nothing.
   EXPECT_FALSE(orv::AskTermSide(chart, instant, nullptr).has_value());
-  EXPECT_EQ(seenCalls, 3);
+  EXPECT_EQ(seenCalls, 5);
 
   // The neighbouring double hour is not asked about.
   for (const int hour : {8, 11})
@@ -127,7 +139,7 @@ TEST_F(Question, TermSideMovesTheChartAcrossTheChange) {
                                   &orv::AskInstalledHandler)
                      .has_value())
         << hour;
-  EXPECT_EQ(seenCalls, 3);
+  EXPECT_EQ(seenCalls, 5);
 }
 
 TEST(QuestionExport, TheLibraryExportsTheSetterByName) {

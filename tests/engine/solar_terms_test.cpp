@@ -15,8 +15,11 @@ namespace {
 
 Moment At(int y, int m, int d, int h, int mi, int s) { return EncodeDateTime(y, m, d, h, mi, s); }
 
-// The table's instants to the second: the civil times at which its reference
-// rows were published (1900-1927 to the minute).
+// The first whole second at or after an instant: the first moment in its term.
+Moment FirstSecondIn(TermInstant instant) { return std::chrono::ceil<Seconds>(instant); }
+
+// The table's instants as the engine shows them, to the second: the civil
+// times at which its reference rows were published (1900-1927 to the minute).
 TEST(SolarTermTable, HoldsTheTellingRowsToTheSecond) {
   struct {
     int year, month, k;
@@ -30,17 +33,26 @@ TEST(SolarTermTable, HoldsTheTellingRowsToTheSecond) {
       {2000, 1, 1, At(2000, 1, 21, 2, 23, 2)},
   };
   for (const auto& r : rows)
-    EXPECT_EQ(SolarTermInstant(r.year, r.month, r.k), r.at) << r.year << "-" << r.month;
+    EXPECT_EQ(ShownMoment(SolarTermInstant(r.year, r.month, r.k)), r.at) << r.year << "-" << r.month;
+}
+
+// The instants keep their fraction of a second: 立春 1984 was published as the
+// day count 30716.9713459811, which is 2,653,946,324,292.77 ms after day 0,
+// 23:18:44.293 on 1984-02-04; the whole minutes of 1900-1927 have none.
+TEST(SolarTermTable, KeepsTheMillisecondsOfTheInstants) {
+  EXPECT_EQ(SolarTermInstant(1984, 2, 0).time_since_epoch(), Milliseconds{2653946324293});
+  EXPECT_EQ(SolarTermInstant(1984, 2, 0) - At(1984, 2, 4, 23, 18, 44), Milliseconds{293});
+  EXPECT_EQ(SolarTermInstant(1923, 2, 0), TermInstant{At(1923, 2, 5, 4, 0, 0)});
 }
 
 TEST(SolarTermTable, InvariantsOverTheWholeTable) {
-  Moment previous;
+  TermInstant previous;
   for (int y = kTermFirstYear; y <= kTermLastYear; ++y) {
     for (int m = 1; m <= 12; ++m) {
       for (int k = 0; k < 2; ++k) {
-        const Moment v = SolarTermInstant(y, m, k);
+        const TermInstant v = SolarTermInstant(y, m, k);
         SCOPED_TRACE(testing::Message() << y << "-" << m << " k=" << k);
-        const CivilDate date = DecodeDate(v);
+        const CivilDate date = DecodeDate(ShownMoment(v));
         EXPECT_EQ(date.Year, y);
         EXPECT_EQ(date.Month, m);
         if (y > kTermFirstYear || m > 1 || k > 0) {
@@ -49,7 +61,7 @@ TEST(SolarTermTable, InvariantsOverTheWholeTable) {
         }
         // The early years are whole minutes.
         if (y <= 1927) {
-          EXPECT_EQ(DecodeDateTime(v).Second, 0);
+          EXPECT_EQ(v.time_since_epoch() % Minutes{1}, Milliseconds{0});
         }
         previous = v;
       }
@@ -74,16 +86,20 @@ TEST(SolarTerms, TermNumbersOfTheCivilMonths) {
 }
 
 // A moment at or after a term's instant lies in that term, exactly: for every
-// instant of the table, the second before it still lies in the term before,
-// the instant itself and the second after it in the term. The moments come
-// back from the calendar as the civil times they were made from.
+// instant of the table, the last whole second before it still lies in the
+// term before, the first whole second at or after it (the instant itself when
+// it is a whole second) and the second after that in the term. The moments
+// come back from the calendar as the civil times they were made from.
 TEST(SolarTerms, EveryInstantBeginsItsTermToTheSecond) {
   for (int y = kTermFirstYear; y <= kTermLastYear; ++y) {
     for (int m = 1; m <= 12; ++m) {
       const auto terms = TermsOfMonth(y, m);
       ASSERT_TRUE(terms.has_value());
       for (int k = 0; k < 2; ++k) {
-        const Moment instant = k == 0 ? terms->JieInstant : terms->QiInstant;
+        const TermInstant exact = k == 0 ? terms->JieInstant : terms->QiInstant;
+        const Moment instant = FirstSecondIn(exact);
+        ASSERT_LT(instant - exact, Seconds{1});
+        ASSERT_GE(instant - exact, Seconds{0});
         const int term = k == 0 ? terms->JieTerm : terms->QiTerm;
         for (const Moment moment : {instant - Seconds{1}, instant, instant + Seconds{1}}) {
           const CivilTime t = DecodeDateTime(moment);
@@ -104,11 +120,11 @@ TEST(SolarTerms, CurrentTermChangesAtTheInstant) {
     Moment date;
     int term;
   } cases[] = {
-      {At(1984, 2, 4, 23, 18, 43), 24},  // the instant is 23:18:44
-      {At(1984, 2, 4, 23, 18, 44), 1},
+      {At(1984, 2, 4, 23, 18, 44), 24},  // the instant is 23:18:44.293
+      {At(1984, 2, 4, 23, 18, 45), 1},
       {At(2000, 1, 1, 12, 0, 0), 22},    // before the month's sectional term
-      {At(2000, 1, 21, 2, 23, 1), 23},
-      {At(2000, 1, 21, 2, 23, 2), 24},   // from the principal term on
+      {At(2000, 1, 21, 2, 23, 2), 23},   // the instant is 02:23:02.25
+      {At(2000, 1, 21, 2, 23, 3), 24},   // from the principal term on
       {At(2000, 1, 10, 0, 0, 0), 23},
   };
   for (const auto& c : cases) {
@@ -156,11 +172,15 @@ TEST(SolarTerms, BoundaryMomentsTakeThePillarsOfTheRule) {
       // stem Wrap(12 + 2, 10) = 4, 丁丑.
       {"1915-01-21 11:00", At(1915, 1, 21, 11, 0, 0), 24, "甲寅 丁丑 壬子 丙午"},
       {"1915-01-21 10:59:59", At(1915, 1, 21, 10, 59, 59), 23, "甲寅 丁丑 壬子 乙巳"},
-      // 立春 1984 at 23:18:44, to the second. 23:00 of 1984-02-04 already
-      // counts as 02-05, day 30717: (30717 + 9) mod 60 = 6, 己巳; hour 子
-      // (h 1), stem Wrap(1 + 12 - 2, 10) = 1, 甲子. The year 1984 is 甲子 (1)
-      // with its month 丙寅 (stem Wrap(1 + 2, 10) = 3); before it 癸亥 and 乙丑.
-      {"1984-02-04 23:18:44", At(1984, 2, 4, 23, 18, 44), 1, "甲子 丙寅 己巳 甲子"},
+      // 立春 1984 at 23:18:44.29, within a second: 23:18:44 lies before the
+      // instant, 23:18:45 after it. 23:00 of 1984-02-04 already counts as
+      // 02-05, day 30717: (30717 + 9) mod 60 = 6, 己巳; hour 子 (h 1), stem
+      // Wrap(1 + 12 - 2, 10) = 1, 甲子. From the instant on the year 1984 is
+      // 甲子 (1) with its month 丙寅 (stem Wrap(1 + 2, 10) = 3); before it the
+      // year is 1983, 癸亥 (60), in the month 丑 (index 12), stem
+      // Wrap(12 + 20, 10) = 2, 乙丑.
+      {"1984-02-04 23:18:45", At(1984, 2, 4, 23, 18, 45), 1, "甲子 丙寅 己巳 甲子"},
+      {"1984-02-04 23:18:44", At(1984, 2, 4, 23, 18, 44), 24, "癸亥 乙丑 己巳 甲子"},
       {"1984-02-04 23:18:43", At(1984, 2, 4, 23, 18, 43), 24, "癸亥 乙丑 己巳 甲子"},
   };
   for (const auto& c : cases) {
@@ -178,20 +198,26 @@ TEST(SolarTerms, InstantsOfJanuary2000) {
   ASSERT_TRUE(t.has_value());
   EXPECT_EQ(t->JieTerm, 23);
   EXPECT_EQ(t->QiTerm, 24);
-  EXPECT_EQ(t->JieInstant, At(2000, 1, 6, 9, 0, 42));
-  EXPECT_EQ(t->QiInstant, At(2000, 1, 21, 2, 23, 2));
+  EXPECT_EQ(ShownMoment(t->JieInstant), At(2000, 1, 6, 9, 0, 42));
+  EXPECT_EQ(ShownMoment(t->QiInstant), At(2000, 1, 21, 2, 23, 2));
 }
 
+// 立春 1923 at 04:00, a whole minute: a moment can be the instant itself.
 TEST(SolarTerms, MomentAtTheSectionalInstant) {
-  const Moment jie = SolarTermInstant(1984, 2, 0);
+  const Moment jie = At(1923, 2, 5, 4, 0, 0);
+  ASSERT_EQ(SolarTermInstant(1923, 2, 0), TermInstant{jie});
   const auto t = TermsOf(jie);
   ASSERT_TRUE(t.has_value());
   EXPECT_EQ(CurrentTerm(jie, *t), 1);  // the term has begun
   // ... but for the surrounding sectional terms the moment counts as before it.
   const auto s = SurroundingSectionalTerms(jie);
   ASSERT_TRUE(s.has_value());
-  EXPECT_EQ(s->Next, jie);
-  EXPECT_EQ(s->Previous, SolarTermInstant(1984, 1, 0));
+  EXPECT_EQ(s->Next, TermInstant{jie});
+  EXPECT_EQ(s->Previous, SolarTermInstant(1923, 1, 0));
+  // A second later it lies after it.
+  const auto later = SurroundingSectionalTerms(jie + Seconds{1});
+  ASSERT_TRUE(later.has_value());
+  EXPECT_EQ(later->Previous, TermInstant{jie});
 }
 
 TEST(SolarTerms, SurroundingSectionalTermsAcrossTheYear) {

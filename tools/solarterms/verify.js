@@ -2,7 +2,7 @@
 // Checks engine/calendar/solar_term_data.inc (or the file named on the command
 // line) for the table's invariants:
 //   - 200 year lines 1900-2099, 12 {sectional, principal} pairs each;
-//   - every value a whole number of seconds since 1899-12-30 00:00;
+//   - every value a whole number of milliseconds since 1899-12-30 00:00;
 //   - every value inside its own civil month (UTC+8);
 //   - values strictly increasing through the whole table, successive gaps
 //     13.7-16.8 days;
@@ -14,13 +14,13 @@ const path = require('path');
 const { julianDay } = require('./generate.js');
 
 const JD_OF_DAY_ZERO = 2415018.5;
-const DAY = 86400;
+const DAY = 86400000; // milliseconds
 const file = process.argv[2] || path.join(__dirname, '../../engine/calendar/solar_term_data.inc');
 const lines = fs.readFileSync(file, 'utf8').split('\n').filter((l) => l.startsWith('{'));
 const errors = [];
 if (lines.length !== 200) errors.push(`expected 200 year lines, found ${lines.length}`);
 
-// Seconds since day 0 at 00:00 of a civil date.
+// Milliseconds since day 0 at 00:00 of a civil date.
 const secondsAt = (year, month, day) => Math.round(julianDay(year, month, day) - JD_OF_DAY_ZERO) * DAY;
 
 const all = [];
@@ -37,7 +37,7 @@ lines.forEach((line, i) => {
     const start = secondsAt(year, month, 1);
     const end = month === 12 ? secondsAt(year + 1, 1, 1) : secondsAt(year, month + 1, 1);
     if (!(v >= start && v < end)) errors.push(`${year}-${month}[${j % 2}] ${t} outside its civil month`);
-    if (year <= 1927 && v % 60 !== 0) errors.push(`${year}-${month}[${j % 2}] ${t} not a whole minute`);
+    if (year <= 1927 && v % 60000 !== 0) errors.push(`${year}-${month}[${j % 2}] ${t} not a whole minute`);
     all.push({ year, month, k: j % 2, v });
   });
 });

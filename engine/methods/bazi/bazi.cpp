@@ -37,10 +37,12 @@ void TOrvBazi::FindLuckStart() {
   LuckStartYear = CivilYear;
   const auto around = SurroundingSectionalTerms(DateValue);
   if (!around) return;
-  const Seconds diff = Forward ? around->Next - DateValue : DateValue - around->Previous;
+  // The span to the term's instant, to its millisecond.
+  const Milliseconds diff = Forward ? around->Next - DateValue : DateValue - around->Previous;
   // Three days to the term are one year of life, a year counted as 360 days
-  // (twelve months of 30): one second is 120 seconds of life.
-  LuckOffset = diff * 120;
+  // (twelve months of 30): one second is 120 seconds of life. The whole
+  // seconds of it, so that the start is the moment in which it falls.
+  LuckOffset = std::chrono::floor<Seconds>(diff * 120);
   // The luck starts that many real days after birth, on the calendar: its
   // year is the civil year of that day, not the birth year plus the age (a
   // December birth with 9 years 8 months reaches the tenth civil year).

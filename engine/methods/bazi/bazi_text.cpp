@@ -89,8 +89,8 @@ void WriteSpirits(const BaziChart& chart, TextWriter& out) {
 }
 
 // Term name, then day, hour and minute of its instant.
-void WriteTerm(int term, Moment instant, TextWriter& out) {
-  const CivilTime at = DecodeDateTime(instant);
+void WriteTerm(int term, TermInstant instant, TextWriter& out) {
+  const CivilTime at = DecodeDateTime(ShownMoment(instant));
   out << SolarTermName(term) << at.Day << "日" << at.Hour << "时" << at.Minute << "分";
 }
 
