@@ -5,6 +5,9 @@
 namespace orv {
 
 bool SameDoubleHour(Moment a, Moment b) {
+  // A double hour is at most two hours long: moments further apart are in
+  // different ones, which nearly every chart is, without a calendar decode.
+  if (a - b >= Hours{2} || b - a >= Hours{2}) return false;
   const CivilTime p = DecodeDateTime(a);
   const CivilTime q = DecodeDateTime(b);
   return p.Year == q.Year && p.Month == q.Month && p.Day == q.Day &&
