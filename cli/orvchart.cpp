@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <optional>
@@ -21,10 +22,9 @@
 #include <vector>
 
 #include "calendar/base.h"
+#include "calendar/calendar_text.h"
 #include "calendar/dates.h"
-#include "calendar/lunar.h"
-#include "calendar/solar_terms.h"
-#include "calendar/text.h"
+#include "calendar/text_writer.h"
 #include "engine_library.h"
 #include "exports/frame.h"
 #include "exports/orv.h"
@@ -37,6 +37,10 @@ constexpr const char* kUsage = R"(usage: orvchart COMMAND [ARGUMENTS]
 Dates are YYYY-MM-DD (solar) or, with --lunar, the lunar year, month and day
 (the lunar year being the Gregorian year in which it begins); --leap marks the
 leap month. Hours are 0-23. Years %d-%d.
+
+Every chart command takes --json: it prints the chart as data (JSON, UTF-8,
+docs/chart-json.md) instead of its text; the time may then be HH:MM or
+HH:MM:SS.
 
   orvchart calendar [DATE [HH[:MM]]] [--lunar] [--leap]
       The civil and lunar date, the current solar term, the two terms of the
@@ -213,9 +217,11 @@ class EngineLibrary {
 };
 
 // The date block every dated chart command takes: DATE HOUR [--lunar] [--leap].
+// With --json the time may be HH:MM or HH:MM:SS.
 struct DateBlock {
   uint8_t Solar, Leap;
   int Year, Month, Day, Hour;
+  int Minute = 0, Second = 0;
 };
 
 DateBlock ReadDateBlock(const Args& args, std::size_t expectedWords) {
@@ -224,8 +230,39 @@ DateBlock ReadDateBlock(const Args& args, std::size_t expectedWords) {
   const YMD d = ParseDate(args.Words[0]);
   const bool lunar = args.Has("--lunar");
   if (args.Has("--leap") && !lunar) throw UsageError("--leap needs --lunar");
-  return {static_cast<uint8_t>(!lunar), static_cast<uint8_t>(args.Has("--leap")), d.Year, d.Month,
-          d.Day, ParseInt(args.Words[1], "hour", INT_MIN, INT_MAX)};
+  DateBlock block{static_cast<uint8_t>(!lunar), static_cast<uint8_t>(args.Has("--leap")), d.Year,
+                  d.Month, d.Day, 0};
+  const std::string& time = args.Words[1];
+  const auto colon = time.find(':');
+  if (colon == std::string::npos) {
+    block.Hour = ParseInt(time, "hour", INT_MIN, INT_MAX);
+    return block;
+  }
+  if (!args.Has("--json")) throw UsageError("a chart text takes a whole hour; HH:MM needs --json");
+  block.Hour = ParseInt(time.substr(0, colon), "hour", 0, 23);
+  const auto second = time.find(':', colon + 1);
+  block.Minute = ParseInt(time.substr(colon + 1, second == std::string::npos ? std::string::npos
+                                                                             : second - colon - 1),
+                          "minute", 0, 59);
+  if (second != std::string::npos) block.Second = ParseInt(time.substr(second + 1), "second", 0, 59);
+  return block;
+}
+
+// A request for the chart as JSON with the date block filled in.
+OrvChartRequest JsonRequest(int32_t method, const DateBlock& d) {
+  OrvChartRequest request;
+  std::memset(&request, 0, sizeof request);
+  request.size = sizeof request;
+  request.method = method;
+  request.solar = d.Solar;
+  request.leap = d.Leap;
+  request.year = d.Year;
+  request.month = d.Month;
+  request.day = d.Day;
+  request.hour = d.Hour;
+  request.minute = d.Minute;
+  request.second = d.Second;
+  return request;
 }
 
 int Report(int code, const std::vector<char>& buffer) {
@@ -253,23 +290,55 @@ int Report(int code, const std::vector<char>& buffer) {
   return 0;
 }
 
-const std::vector<std::string> kDateFlags = {"--lunar", "--leap"};
+const std::vector<std::string> kDateFlags = {"--lunar", "--leap", "--json"};
 
 std::vector<std::string> With(std::vector<std::string> more) {
   more.insert(more.end(), kDateFlags.begin(), kDateFlags.end());
   return more;
 }
 
+// The chart as JSON, printed as the engine writes it (UTF-8).
+int PrintJson(EngineLibrary& lib, const OrvChartRequest& request) {
+  const auto json = lib.Export<decltype(StrChartJson)>("StrChartJson");
+  std::vector<char> buffer(16384);
+  int32_t length = json(&request, buffer.data(), static_cast<int32_t>(buffer.size()));
+  if (length >= static_cast<int32_t>(buffer.size())) {
+    buffer.resize(static_cast<std::size_t>(length) + 1);
+    length = json(&request, buffer.data(), static_cast<int32_t>(buffer.size()));
+  }
+  if (length < 0) {
+    if (length == ORV_JSON_BAD_SOLAR)
+      std::fprintf(stderr, "orvchart: invalid solar date (years %d-%d)\n", ORV_FIRST_YEAR,
+                   ORV_LAST_YEAR);
+    else if (length == ORV_JSON_LUNAR_NOT_FOUND)
+      std::fprintf(stderr, "orvchart: no such lunar date (years %d-%d)\n", ORV_FIRST_YEAR,
+                   ORV_LAST_YEAR);
+    else
+      std::fprintf(stderr, "orvchart: the engine refused the request (a time or an option "
+                           "outside its range)\n");
+    return 1;
+  }
+  std::fwrite(buffer.data(), 1, static_cast<std::size_t>(length), stdout);
+  std::fputc('\n', stdout);
+  return 0;
+}
+
 // StrBazi and StrZiwei take the same arguments.
 using SexChart = decltype(StrBazi);
 static_assert(std::is_same_v<SexChart, decltype(StrZiwei)>);
 
-int SexChartCommand(const char* exportName, std::size_t size, int argc, char** argv) {
+int SexChartCommand(const char* exportName, int32_t method, std::size_t size, int argc,
+                    char** argv) {
   const Args args = Parse(argc, argv, 2, With({"--male", "--female"}));
   Exclusive(args, "--male", "--female");
   if (!args.Has("--male") && !args.Has("--female")) throw UsageError("say --male or --female");
   const DateBlock d = ReadDateBlock(args, 2);
   EngineLibrary lib;
+  if (args.Has("--json")) {
+    OrvChartRequest request = JsonRequest(method, d);
+    request.male = args.Has("--male");
+    return PrintJson(lib, request);
+  }
   std::vector<char> buffer(size, '\0');
   const int code = lib.Export<SexChart>(exportName)(d.Solar, d.Leap, args.Has("--male"), d.Year,
                                                      d.Month, d.Day, d.Hour, buffer.data());
@@ -295,6 +364,13 @@ int LiuyaoCommand(int argc, char** argv) {
     for (int i = 0; i < 6; ++i)
       lines[i] = ParseInt(args.Words[2 + i], "line value", 0, 3);
   EngineLibrary lib;
+  if (args.Has("--json")) {
+    OrvChartRequest request =
+        JsonRequest(args.Has("--variant") ? ORV_METHOD_LIUYAO_XUN : ORV_METHOD_LIUYAO, d);
+    request.manualLines = manual;
+    for (std::size_t i = 0; i < 6; ++i) request.lines[i] = lines[i];
+    return PrintJson(lib, request);
+  }
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>(args.Has("--variant") ? "StrLiuyaoL" : "StrLiuyao")(
       lines[0], lines[1], lines[2], lines[3], lines[4], lines[5], d.Solar, d.Leap, manual, d.Year,
@@ -310,6 +386,12 @@ int QimenCommand(int argc, char** argv) {
   const int ju = args.Has("--ju") ? ParseInt(args.Value("--ju", ""), "ju", 1, 18) : 0;
   EngineLibrary lib;
   lib.AskQuestionsOnTerminal();
+  if (args.Has("--json")) {
+    OrvChartRequest request = JsonRequest(ORV_METHOD_QIMEN, d);
+    request.flying = args.Has("--flying");
+    request.ju = ju;
+    return PrintJson(lib, request);
+  }
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>("StrQimen")(d.Solar, d.Leap, args.Has("--flying"), ju, d.Year,
                                               d.Month, d.Day, d.Hour, buffer.data());
@@ -344,6 +426,15 @@ int LiurenCommand(int argc, char** argv) {
   if (args.Has("--night")) daytime = 0;
   EngineLibrary lib;
   lib.AskQuestionsOnTerminal();
+  if (args.Has("--json")) {
+    OrvChartRequest request = JsonRequest(ORV_METHOD_LIUREN, d);
+    request.daytime = daytime;
+    request.guiRen = guiRen;
+    request.sheHai = sheHai;
+    request.birthYear = birth > 0 ? birth : 0;
+    request.male = !args.Has("--female");
+    return PrintJson(lib, request);
+  }
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>("Str6Ren")(d.Solar, d.Leap, !args.Has("--female"), d.Year,
                                              d.Month, d.Day, d.Hour, buffer.data(), daytime,
@@ -356,7 +447,7 @@ int XuankongCommand(int argc, char** argv) {
   static const char* const kMountains[24] = {"壬", "子", "癸", "丑", "艮", "寅", "甲", "卯",
                                              "乙", "辰", "巽", "巳", "丙", "午", "丁", "未",
                                              "坤", "申", "庚", "酉", "辛", "戌", "乾", "亥"};
-  const Args args = Parse(argc, argv, 2, {"--tigua"});
+  const Args args = Parse(argc, argv, 2, {"--tigua", "--json"});
   if (args.Words.size() != 2) throw UsageError("expected a period and a mountain (see orvchart --help)");
   const int period = ParseInt(args.Words[0], "period", 1, 9);
   int mountain = -1;
@@ -364,6 +455,16 @@ int XuankongCommand(int argc, char** argv) {
     if (args.Words[1] == kMountains[i]) mountain = i;
   if (mountain < 0) mountain = ParseInt(args.Words[1], "mountain", 0, 23);
   EngineLibrary lib;
+  if (args.Has("--json")) {
+    OrvChartRequest request;
+    std::memset(&request, 0, sizeof request);
+    request.size = sizeof request;
+    request.method = ORV_METHOD_XUANKONG;
+    request.period = period;
+    request.mountain = mountain;
+    request.xiagua = !args.Has("--tigua");
+    return PrintJson(lib, request);
+  }
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
   const int code = lib.Export<Fn>("StrXuankong")(period - 1, mountain, !args.Has("--tigua"),
                                                  buffer.data());
@@ -374,20 +475,25 @@ std::string YearRange() {
   return std::to_string(ORV_FIRST_YEAR) + "-" + std::to_string(ORV_LAST_YEAR);
 }
 
-std::string TimeText(double value) {
-  const orv::DateTimeParts p = orv::DecodeDateTime(value);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour,
-                p.Minute, p.Second);
-  return text;
+// The local date and time of this computer, to the second.
+orv::Moment LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);  // the C runtime's thread-safe form, arguments swapped
+#else
+  localtime_r(&now, &local);
+#endif
+  return orv::EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                             local.tm_min, local.tm_sec > 59 ? 59 : local.tm_sec);
 }
 
 int CalendarCommand(int argc, char** argv) {
   const Args args = Parse(argc, argv, 2, kDateFlags);
-  double date = 0;
+  orv::Moment date;
   if (args.Words.empty()) {
     if (args.Has("--lunar") || args.Has("--leap")) throw UsageError("--lunar needs a date");
-    date = orv::Now();
+    date = LocalNow();
   } else {
     if (args.Words.size() > 2) throw UsageError("expected at most a date and a time");
     if (args.Has("--leap") && !args.Has("--lunar")) throw UsageError("--leap needs --lunar");
@@ -405,26 +511,15 @@ int CalendarCommand(int argc, char** argv) {
       throw UsageError("invalid solar date (years " + YearRange() + ")");
     if (code == orv::kResultLunarNotFound)
       throw UsageError("no such lunar date (years " + YearRange() + ")");
-    date += minute / 1440.0;
+    date += orv::Minutes{minute};
   }
   orv::TOrvBase base;
   base.SetDate(date);
-  base.Recompute();
-  if (base.JieTerm == 0 || base.Lunar[0] == 0)
+  char text[512];
+  orv::TextWriter out(text, sizeof text);
+  if (!orv::CalendarText(base, out))
     throw UsageError("the calendar covers the years " + YearRange() + " only");
-
-  const auto& lunar = base.GetLunar();
-  const orv::Pillar lunarYear = orv::PillarOfNumber(orv::YearCycleNumber(lunar[0]));
-  const auto u = [](const std::string& gbk) { return ForTerminal(gbk); };
-  std::string out;
-  out += "公历：" + TimeText(date).substr(0, 16) + "\n";
-  out += "农历：" + std::to_string(lunar[0]) + "年（" + u(orv::PillarText(lunarYear)) + "年）" +
-         u(orv::LunarDateText(lunar[1], lunar[2])) + "\n";
-  out += "节气：" + u(orv::SolarTermName(base.CurrentTerm)) + "\n";
-  out += "本月：" + u(orv::SolarTermName(base.JieTerm)) + " " + TimeText(base.JieInstant) + "　" +
-         u(orv::SolarTermName(base.QiTerm)) + " " + TimeText(base.QiInstant) + "\n";
-  out += "四柱：" + u(orv::PillarsLine(base.Pillars(), " ")) + "\n";
-  std::fputs(out.c_str(), stdout);
+  std::fputs(ForTerminal(std::string(out.View())).c_str(), stdout);
   return 0;
 }
 
@@ -439,8 +534,10 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (command == "calendar") return CalendarCommand(argc, argv);
-    if (command == "bazi") return SexChartCommand("StrBazi", ORV_CHART_BUFFER_SIZE, argc, argv);
-    if (command == "ziwei") return SexChartCommand("StrZiwei", ORV_ZIWEI_BUFFER_SIZE, argc, argv);
+    if (command == "bazi")
+      return SexChartCommand("StrBazi", ORV_METHOD_BAZI, ORV_CHART_BUFFER_SIZE, argc, argv);
+    if (command == "ziwei")
+      return SexChartCommand("StrZiwei", ORV_METHOD_ZIWEI, ORV_ZIWEI_BUFFER_SIZE, argc, argv);
     if (command == "liuyao") return LiuyaoCommand(argc, argv);
     if (command == "qimen") return QimenCommand(argc, argv);
     if (command == "liuren") return LiurenCommand(argc, argv);

@@ -1,49 +1,32 @@
 #include "base.h"
 
-#include "dates.h"
 #include "lunar.h"
 #include "solar_terms.h"
 
 namespace orv {
 
-TOrvBase::TOrvBase() {
-  DateValue = 0;
-  JieInstant = 0;
-  QiInstant = 0;
-  DateValue = Now();
+void TOrvBase::SetDate(Moment value) {
+  if (dated_ && value == DateValue) return;
+  DateValue = value;
   Recompute();
 }
 
-std::array<int, 8> TOrvBase::PillarCodes() const {
-  return {YearPillar.Stem, YearPillar.Branch, MonthPillar.Stem, MonthPillar.Branch,
-          DayPillar.Stem,  DayPillar.Branch,  HourPillar.Stem,  HourPillar.Branch};
-}
-
 void TOrvBase::Clear() {
-  const double keep = DateValue;
-  LunarYearStemOrdinal = LunarYearBranchOrdinal = 0;
-  Lunar = {};
-  DayXun = {};
-  CivilYear = CivilMonth = CivilDay = CivilHour = CivilMinute = 0;
-  LunarYearNumber = 0;
-  LunarCount = {};
-  HourOrdinal = 0;
-  LunarYear = 0;
-  LunarYearPillar = {};
-  JieInstant = QiInstant = 0;
-  JieTerm = QiTerm = CurrentTerm = 0;
-  YearPillar = MonthPillar = DayPillar = HourPillar = {};
+  const Moment keep = DateValue;
+  static_cast<BaseChart&>(*this) = BaseChart{};
   DateValue = keep;
 }
 
 void TOrvBase::Recompute() {
   Clear();
-  const double d = DateValue;
-  const double x = d + 1.0 / 24;
-  if (!IsDecodable(d) || !IsDecodable(x)) return;
+  dated_ = true;
+  const Moment d = DateValue;
+  if (!InCivilYears(d)) return;
+  const Moment x = d + Hours{1};
+  if (!InCivilYears(x)) return;
 
-  // 1. Civil components (seconds and milliseconds dropped).
-  const DateTimeParts civil = DecodeDateTime(d);
+  // 1. Civil components (seconds dropped).
+  const CivilTime civil = DecodeDateTime(d);
   CivilYear = static_cast<uint16_t>(civil.Year);
   CivilMonth = static_cast<uint16_t>(civil.Month);
   CivilDay = static_cast<uint16_t>(civil.Day);
@@ -51,7 +34,7 @@ void TOrvBase::Recompute() {
   CivilMinute = static_cast<uint16_t>(civil.Minute);
 
   // 2. Terms of the civil month.
-  const auto terms = TermsOf(d);
+  const auto terms = TermsOfMonth(civil.Year, civil.Month);
   if (terms) {
     JieInstant = terms->JieInstant;
     QiInstant = terms->QiInstant;
@@ -84,24 +67,27 @@ void TOrvBase::Recompute() {
   // 1900-01-01 (n = 2) is 甲戌 (11). Counting the days of X moves the change
   // of day to 23:00. PillarOfNumber takes any integer: 0 is 癸亥, and a
   // negative remainder before day 0 wraps the same way.
-  const long long n = WholeDays(x);
+  const long long n = DayNumber(x).count();
   DayPillar = PillarOfNumber(static_cast<int>((n + 9) % 60));
   // Hour h = 1 is 子 (23:00-00:59 of X). Its stem goes by the stem d of the
   // day pillar just found, so 23:00 already takes the next day's (五鼠遁): a
   // 甲 or 己 day opens with 甲子, 乙 or 庚 with 丙子, 丙 or 辛 with 戊子, 丁 or
   // 壬 with 庚子, 戊 or 癸 with 壬子, i.e. stem 2d - 1, one more each hour.
-  const int h = HourOf(x) / 2 + 1;
+  // X is one hour after D: the next hour of the same day, or 0 o'clock.
+  const bool sameDay = civil.Hour < 23;
+  const int h = (sameDay ? civil.Hour + 1 : 0) / 2 + 1;
   HourPillar = {Wrap(h + 2 * DayPillar.Stem - 2, 10), CodeOf(h, CodeKind::Branch)};
 
   // 4. Decade head of the day.
   DayXun = XunHead(DayPillar);
 
   // 5. Lunar date of the civil day.
-  if (const auto lunar = SolarToLunar(d)) Lunar = {lunar->Year, lunar->Month, lunar->Day};
+  const auto lunar = SolarToLunar(CivilDate{civil.Year, civil.Month, civil.Day});
+  if (lunar) Lunar = {lunar->Year, lunar->Month, lunar->Day};
 
   // 6. Lunar fields of X.
   HourOrdinal = Ordinal(HourPillar.Branch);
-  if (const auto lx = SolarToLunar(x)) {
+  if (const auto lx = sameDay ? lunar : SolarToLunar(x)) {
     LunarCount = {lx->Month < 0 ? -lx->Month + 1 : lx->Month, lx->Day};
     LunarYear = lx->Year;
     LunarYearNumber = Wrap(LunarYear - 3, 60);

@@ -1,52 +1,59 @@
-// TOrvBase: the base of every chart object. From one date value it derives
-// the civil components, the lunar date, the solar terms of the civil month
-// and the four pillars of year, month, day and hour.
+// The base of every chart: from one moment, the civil components, the lunar
+// date, the solar terms of the civil month and the four pillars of year,
+// month, day and hour.
+//
+// BaseChart holds what the base derives; it is part of every chart value
+// (the plain struct a method's Cast returns). TOrvBase is the base of every
+// chart object: it derives a BaseChart when its date is set.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 #include "codes.h"
+#include "dates.h"
 
 namespace orv {
 
-class TOrvBase {
- public:
-  // Starts at the current local date and time, already recomputed.
-  TOrvBase();
-
-  // Stores the date value only; Recompute derives the rest.
-  void SetDate(double value) { DateValue = value; }
-  // Derives every other field from DateValue. Fields that need a table the
-  // date lies outside of (solar terms 1900-2099, lunar years 1901-2050) are
-  // left zero; nothing is ever read outside a table.
-  void Recompute();
-
-  double GetDate() const { return DateValue; }
-  // Year stem, year branch, month stem, month branch, day stem, day branch,
-  // hour stem, hour branch.
-  std::array<int, 8> PillarCodes() const;
-  std::array<Pillar, 4> Pillars() const { return {YearPillar, MonthPillar, DayPillar, HourPillar}; }
-  const std::array<int, 3>& GetLunar() const { return Lunar; }
-
+struct BaseChart {
   int LunarYearStemOrdinal = 0;
   int LunarYearBranchOrdinal = 0;
   std::array<int, 3> Lunar{};  // lunar year, month (negative: leap), day of the civil day
   Pillar DayXun;
-  double DateValue = 0;
+  Moment DateValue;
   uint16_t CivilYear = 0, CivilMonth = 0, CivilDay = 0, CivilHour = 0, CivilMinute = 0;
   int LunarYearNumber = 0;
   std::array<int, 2> LunarCount{};  // lunar month (leap counted as the next) and day of X
   int HourOrdinal = 0;
   int LunarYear = 0;
   Pillar LunarYearPillar;
-  double JieInstant = 0;
-  double QiInstant = 0;
+  TermInstant JieInstant;
+  TermInstant QiInstant;
   int JieTerm = 0, QiTerm = 0, CurrentTerm = 0;
   Pillar YearPillar, MonthPillar, DayPillar, HourPillar;
 
+  // Year, month, day and hour pillar.
+  std::array<Pillar, 4> Pillars() const { return {YearPillar, MonthPillar, DayPillar, HourPillar}; }
+  // The civil date and time of DateValue, to the minute.
+  CivilTime Civil() const { return {CivilYear, CivilMonth, CivilDay, CivilHour, CivilMinute, 0}; }
+};
+
+class TOrvBase : public BaseChart {
+ public:
+  // Starts without a date: every field zero, nothing computed, no clock read.
+  TOrvBase() = default;
+
+  // Stores the moment and derives every other field from it (Recompute); a
+  // moment the object already holds is not derived again.
+  void SetDate(Moment value);
+  // Derives every other field from DateValue. Fields that need a table the
+  // moment lies outside of (solar terms 1900-2099, lunar years 1901-2050) are
+  // left zero; nothing is ever read outside a table.
+  void Recompute();
+
  private:
   void Clear();
+  bool dated_ = false;
 };
 
 }  // namespace orv

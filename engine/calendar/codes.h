@@ -30,15 +30,51 @@ constexpr int Wrap(int n, int m) {
 }
 constexpr int Wrap(int n, int m, int c) { return Wrap(n + c, m); }
 
-int CodeOf(int ordinal, CodeKind kind);
-int Ordinal(int code);
+constexpr int CodeOf(int ordinal, CodeKind kind) {
+  switch (kind) {
+    case CodeKind::Stem: return Wrap(ordinal, 10);
+    case CodeKind::Branch: return Wrap(ordinal, 12) + 10;
+    case CodeKind::General: return ordinal + 152;
+    case CodeKind::Raw: return ordinal;
+    case CodeKind::Growth: return ordinal + 140;
+    case CodeKind::Palace: return ordinal + 184;
+  }
+  return ordinal;
+}
+
+constexpr int Ordinal(int code) {
+  if (code >= kBranchFirst && code <= kBranchLast) return code - 10;
+  if (code >= kGrowthFirst && code <= kGrowthLast) return code - 140;
+  if (code >= kPalaceFirst && code <= kPalaceLast) return code - 184;
+  return code;
+}
+
 // Element of the codes 0-22 (0 for blank and for any other code).
-int ElementOf(int code);
+constexpr int ElementOf(int code) {
+  constexpr int kElements[23] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5,
+                                 5, 3, 1, 1, 3, 2, 2, 3, 4, 4, 3, 5};
+  return code >= 0 && code <= 22 ? kElements[code] : kNoElement;
+}
+
 // Relation of element x to element y: 0 same, 1 y generates x, 2 y controls
 // x, -2 x controls y, -1 x generates y, 3 otherwise.
-int Relation(int x, int y);
+constexpr int Relation(int x, int y) {
+  int d = x - y;
+  if (x < y) d += 5;
+  switch (d) {
+    case 0: return 0;
+    case 1: return 1;
+    case 2: return 2;
+    case 3: return -2;
+    case 4: return -1;
+    default: return 3;
+  }
+}
+
 // Relation of two codes: the relation of their elements.
-int CodeRelation(int codeX, int codeY);
+constexpr int CodeRelation(int codeX, int codeY) {
+  return Relation(ElementOf(codeX), ElementOf(codeY));
+}
 
 constexpr bool IsYang(int code) { return code % 2 != 0; }
 constexpr bool SamePolarity(int a, int b) { return (a - b) % 2 == 0; }
@@ -50,24 +86,28 @@ struct Pillar {
 };
 
 // Sexagenary number 1-60 (jiazi 1 ... guihai 60).
-int CycleNumber(int stem, int branch);
-inline int CycleNumber(const Pillar& p) { return CycleNumber(p.Stem, p.Branch); }
+constexpr int CycleNumber(int stem, int branch) {
+  return Wrap(6 * Ordinal(stem) - 5 * Ordinal(branch), 60);
+}
+constexpr int CycleNumber(const Pillar& p) { return CycleNumber(p.Stem, p.Branch); }
 // Any integer: stem Wrap(n,10), branch Wrap(n,12)+10.
-Pillar PillarOfNumber(int n);
+constexpr Pillar PillarOfNumber(int n) { return {Wrap(n, 10), Wrap(n, 12) + 10}; }
 // Cycle number of the year pillar of a year number.
 constexpr int YearCycleNumber(int year) { return Wrap(year - 3, 60); }
 
 // The jia pillar that opens the decade of a pillar.
-Pillar XunHead(const Pillar& p);
+constexpr Pillar XunHead(const Pillar& p) {
+  return PillarOfNumber(10 * ((CycleNumber(p) - 1) / 10) + 1);
+}
 // The two void branch codes of the decade of a pillar.
-std::array<int, 2> VoidBranches(const Pillar& p);
-bool IsVoid(const Pillar& p, int branch);
-
-// Branch ordinals 1-12 stepped by one.
-constexpr int NextBranchOrdinal(int n) { return Wrap(n, 12, 1); }
-constexpr int PrevBranchOrdinal(int n) { return Wrap(n, 12, -1); }
-// A stem or branch code stepped within its kind.
-int NextCode(int code);
-int PrevCode(int code);
+constexpr std::array<int, 2> VoidBranches(const Pillar& p) {
+  const int k = (CycleNumber(p) - 1) / 10;
+  const int c = Wrap(11 - 2 * k, 12);
+  return {CodeOf(c, CodeKind::Branch), CodeOf(c + 1, CodeKind::Branch)};
+}
+constexpr bool IsVoid(const Pillar& p, int branch) {
+  const auto v = VoidBranches(p);
+  return branch == v[0] || branch == v[1];
+}
 
 }  // namespace orv

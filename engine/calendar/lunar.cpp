@@ -1,7 +1,5 @@
 #include "lunar.h"
 
-#include "dates.h"
-
 namespace orv {
 
 // One record per lunar year 1901-2050, made by tools/lunar/generate.js.
@@ -34,10 +32,10 @@ int Column(int year) { return IsLeapYear(year) ? 1 : 0; }
 
 }  // namespace
 
-std::optional<LunarDate> SolarToLunar(double date) {
-  if (!IsDecodable(date)) return std::nullopt;
-  int y = 0, m = 0, d = 0;
-  DecodeDate(date, y, m, d);
+std::optional<LunarDate> SolarToLunar(Moment moment) { return SolarToLunar(DecodeDate(moment)); }
+
+std::optional<LunarDate> SolarToLunar(const CivilDate& date) {
+  const int y = date.Year, m = date.Month, d = date.Day;
   if (y < kLunarFirstYear || y > kLunarLastYear + 1) return std::nullopt;
 
   // Day of the year, and the lunar year it falls in.
@@ -77,7 +75,7 @@ std::optional<LunarDate> SolarToLunar(double date) {
   return LunarDate{lunarYear, month, day};
 }
 
-std::optional<double> LunarToSolar(int year, int month, int day) {
+std::optional<Moment> LunarToSolar(int year, int month, int day) {
   const int absMonth = month < 0 ? -month : month;
   if (absMonth < 1 || absMonth > 12 || day < 1 || day > 30) return std::nullopt;
   // Only the table's lunar years have days at all.
@@ -85,8 +83,8 @@ std::optional<double> LunarToSolar(int year, int month, int day) {
 
   // The search window: 90 days before to 274 days after the first of the
   // civil month with the same number; only days of 1902-2050 count.
-  const double start = EncodeDate(year, absMonth, 1) - 90;
-  const double end = start + 364;
+  const Moment start = EncodeDate(year, absMonth, 1) - Days{90};
+  const Moment end = start + Days{364};
 
   // SolarToLunar gives every civil day its own lunar date, so at most one day
   // of the window matches: the day the record itself places the date on. It
@@ -103,12 +101,12 @@ std::optional<double> LunarToSolar(int year, int month, int day) {
   }
   int offset = record.NewYearOffset;
   for (int k = 0; k < position; ++k) offset += 29 + record.MonthLengths[k];
-  const double candidate = EncodeDate(year, 1, 1) + offset + day - 1;
+  const Moment candidate = EncodeDate(year, 1, 1) + Days{offset + day - 1};
 
   if (candidate < start || candidate > end) return std::nullopt;
-  const int civilYear = YearOf(candidate);
-  if (civilYear < 1902 || civilYear > kLunarLastYear) return std::nullopt;
-  const std::optional<LunarDate> lunar = SolarToLunar(candidate);
+  const CivilDate civil = DecodeDate(candidate);
+  if (civil.Year < 1902 || civil.Year > kLunarLastYear) return std::nullopt;
+  const std::optional<LunarDate> lunar = SolarToLunar(civil);
   if (!lunar || !(*lunar == LunarDate{year, month, day})) return std::nullopt;
   return candidate;
 }

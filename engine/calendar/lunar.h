@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "dates.h"
+
 namespace orv {
 
 struct LunarDate {
@@ -27,13 +29,14 @@ extern const LunarYearRecord LunarYearTable[kLunarLastYear - kLunarFirstYear + 1
 // Days before each civil month, continued two months into the next year.
 extern const int DaysBeforeMonth[2][14];
 
-// The lunar date of the civil day of a date value (the time is ignored).
+// The lunar date of the civil day of a moment (the time is ignored).
 // Answers for every day from the lunar new year 1901 to the last day of the
 // lunar year 2050 (early 2051); nothing outside.
-std::optional<LunarDate> SolarToLunar(double date);
+std::optional<LunarDate> SolarToLunar(Moment moment);
+std::optional<LunarDate> SolarToLunar(const CivilDate& date);
 
-// The date value (00:00) of the civil day with the given lunar date, month
-// negative for a leap month. Only days of civil years 1902-2050 match.
-std::optional<double> LunarToSolar(int year, int month, int day);
+// The civil day (at 00:00) with the given lunar date, month negative for a
+// leap month. Only days of civil years 1902-2050 match.
+std::optional<Moment> LunarToSolar(int year, int month, int day);
 
 }  // namespace orv

@@ -1,63 +1,56 @@
 #include "text.h"
 
-#include "names.h"
-
 namespace orv {
-namespace {
 
-template <std::size_t N, std::size_t W>
-std::string Slot(const char (&table)[N][W], int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= N) return {};
-  const char* slot = table[index];
-  std::size_t len = 0;
-  while (len < W && slot[len] != '\0') ++len;
-  return std::string(slot, len);
+std::string_view NayinName(const Pillar& p) {
+  return Entry(detail::kNayinNames, (CycleNumber(p) - 1) / 2);
 }
 
-int StageOrdinal(int stage) { return stage >= kGrowthFirst ? Ordinal(stage) : stage; }
-
-}  // namespace
-
-std::string NameOf(int code) {
-  if (code < 0 || code >= kSymbolCount) code = 0;
-  return Slot(SymbolNames, code);
-}
-
-std::string PillarText(int stem, int branch) { return NameOf(stem) + NameOf(branch); }
-
-std::string LunarDateText(int month, int day) {
-  std::string text;
-  if (month < 0) text = Slot(LunarMonthNames, 0);
-  const int m = month < 0 ? -month : month;
-  text += Slot(LunarMonthNames, m);
-  text += "月";
-  text += Slot(LunarDayNames, day);
+FixedText<14> PillarText(int stem, int branch) {
+  FixedText<14> text;
+  text << NameOf(stem) << NameOf(branch);
   return text;
 }
 
-std::string PillarsLine(const std::array<Pillar, 4>& pillars, std::string_view separator) {
-  std::string line;
+FixedText<16> LunarDateText(int month, int day) {
+  FixedText<16> text;
+  if (month < 0) text << Entry(detail::kLunarMonthNames, 0);
+  text << Entry(detail::kLunarMonthNames, month < 0 ? -month : month) << "月"
+       << Entry(detail::kLunarDayNames, day);
+  return text;
+}
+
+FixedText<64> PillarsLine(const std::array<Pillar, 4>& pillars, std::string_view separator) {
+  FixedText<64> line;
   for (std::size_t i = 0; i < pillars.size(); ++i) {
-    if (i > 0) line += separator;
-    line += PillarText(pillars[i]);
+    if (i > 0) line << separator;
+    line << NameOf(pillars[i].Stem) << NameOf(pillars[i].Branch);
   }
   return line;
 }
 
-std::string IntText(long long n) { return std::to_string(n); }
+void detail::CopyLong(char* to, const char* from, std::size_t n) { std::memcpy(to, from, n); }
 
-std::string TenGodLongName(int number) { return Slot(TenGodLongNames, number); }
-std::string TenGodShortName(int number) { return Slot(TenGodShortNames, number); }
-std::string GrowthLongName(int stage) { return Slot(GrowthLongNames, StageOrdinal(stage)); }
-std::string GrowthShortName(int stage) { return Slot(GrowthShortNames, StageOrdinal(stage)); }
-std::string SolarTermName(int term) { return Slot(SolarTermNames, term); }
-std::string NayinName(const Pillar& p) { return Slot(NayinNames, (CycleNumber(p) - 1) / 2); }
+void TextWriter::CutAt(std::string_view piece) {
+  if (cut_ || piece.empty()) return;
+  cut_ = true;
+  truncated_ = true;
+  std::size_t n = 0;
+  const std::size_t room = static_cast<std::size_t>(limit_ - at_);
+  while (n < piece.size()) {
+    const auto lead = static_cast<unsigned char>(piece[n]);
+    const std::size_t width = lead >= 0x81 && lead <= 0xFE && n + 1 < piece.size() ? 2 : 1;
+    if (n + width > room) break;
+    n += width;
+  }
+  std::memcpy(at_, piece.data(), n);
+  at_ += n;
+  *at_ = '\0';
+  limit_ = at_;
+}
 
-void ReplaceToken(std::string& text, std::string_view token, std::string_view value) {
-  if (token.empty()) return;
-  const std::size_t at = text.find(token);
-  if (at == std::string::npos) return;
-  text.replace(at, token.size(), value);
+void WriteCivilDate(TextWriter& out, const CivilTime& civil) {
+  out << civil.Year << "年" << civil.Month << "月" << civil.Day << "日";
 }
 
 }  // namespace orv

@@ -1,8 +1,7 @@
-// The seven exported chart functions.
+// The seven exported chart functions: each resolves its date block (the
+// frame), casts the method's chart value with the export's options and
+// writes its text into the caller's buffer.
 #include "orv.h"
-
-#include <array>
-#include <string>
 
 #include "../methods/bazi/bazi.h"
 #include "../methods/liuren/liuren.h"
@@ -17,37 +16,33 @@ using namespace orv;
 
 namespace {
 
-int32_t Finish(const std::string& text, char* buffer, std::size_t capacity) {
-  CopyChart(text, buffer, capacity);
-  return kResultOk;
-}
-
 int32_t Liuyao(int32_t l6, int32_t l5, int32_t l4, int32_t l3, int32_t l2, int32_t l1,
                uint8_t solar, uint8_t leap, uint8_t manual, int32_t year, int32_t month,
-               int32_t day, int32_t hour, char* buffer, bool variant) {
-  double date = 0;
-  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
-  if (code != kResultOk) return code;
-  const std::array<int, 6> lines{l6, l5, l4, l3, l2, l1};
-  return Finish(LiuyaoChartText(lines, manual != 0, date, variant), buffer, kChartBufferSize);
+               int32_t day, int32_t hour, char* buffer, LineAttachment attachment) {
+  LiuyaoOptions options;
+  options.Manual = manual != 0;
+  options.LinesTopFirst = {l6, l5, l4, l3, l2, l1};
+  options.Attachment = attachment;
+  return ExportChart({solar, leap, year, month, day, hour}, buffer, kChartBufferSize,
+                     [&](Moment moment, TextWriter& out) { YaoText(Cast(moment, options), out); });
 }
 
 }  // namespace
 
 ORV_EXPORT(int32_t) StrBazi(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                             int32_t month, int32_t day, int32_t hour, char* buffer) {
-  double date = 0;
-  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
-  if (code != kResultOk) return code;
-  return Finish(BaziChartText(date, male != 0), buffer, kChartBufferSize);
+  return ExportChart({solar, leap, year, month, day, hour}, buffer, kChartBufferSize,
+                     [male](Moment moment, TextWriter& out) {
+                       BaziText(Cast(moment, BaziOptions{male != 0}), out);
+                     });
 }
 
 ORV_EXPORT(int32_t) StrZiwei(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                              int32_t month, int32_t day, int32_t hour, char* buffer) {
-  double date = 0;
-  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
-  if (code != kResultOk) return code;
-  return Finish(ZiweiChartText(date, male != 0), buffer, kZiweiBufferSize);
+  return ExportChart({solar, leap, year, month, day, hour}, buffer, kZiweiBufferSize,
+                     [male](Moment moment, TextWriter& out) {
+                       ZiweiText(Cast(moment, ZiweiOptions{male != 0}), out);
+                     });
 }
 
 ORV_EXPORT(int32_t) StrLiuyao(int32_t line6, int32_t line5, int32_t line4, int32_t line3,
@@ -55,7 +50,7 @@ ORV_EXPORT(int32_t) StrLiuyao(int32_t line6, int32_t line5, int32_t line4, int32
                               uint8_t manual, int32_t year, int32_t month, int32_t day,
                               int32_t hour, char* buffer) {
   return Liuyao(line6, line5, line4, line3, line2, line1, solar, leap, manual, year, month, day,
-                hour, buffer, false);
+                hour, buffer, LineAttachment::ByTrigrams);
 }
 
 ORV_EXPORT(int32_t) StrLiuyaoL(int32_t line6, int32_t line5, int32_t line4, int32_t line3,
@@ -63,61 +58,38 @@ ORV_EXPORT(int32_t) StrLiuyaoL(int32_t line6, int32_t line5, int32_t line4, int3
                                uint8_t manual, int32_t year, int32_t month, int32_t day,
                                int32_t hour, char* buffer) {
   return Liuyao(line6, line5, line4, line3, line2, line1, solar, leap, manual, year, month, day,
-                hour, buffer, true);
+                hour, buffer, LineAttachment::ByDayXun);
 }
 
 ORV_EXPORT(int32_t) StrQimen(uint8_t solar, uint8_t leap, uint8_t flying, int32_t ju,
                              int32_t year, int32_t month, int32_t day, int32_t hour,
                              char* buffer) {
-  double date = 0;
-  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
-  if (code != kResultOk) return code;
-  TOrvQimen chart;
-  chart.SetPlacement(flying != 0);
-  chart.SetDate(date);
-  chart.Arrange();
-  // A solar-term change in the chart's double hour: the user says on which
-  // side of it the moment lies, first for the sectional term, then for the
-  // principal term of the month as the date now stands.
-  if (const auto moved = AskTermSide(chart.DateValue, chart.JieInstant)) {
-    chart.SetDate(*moved);
-    chart.Arrange();
-  }
-  if (const auto moved = AskTermSide(chart.DateValue, chart.QiInstant)) {
-    chart.SetDate(*moved);
-    chart.Arrange();
-  }
-  // 1-18 force the ju; 0 or less, and anything above 18, keep the date's own.
-  if (ju >= 1 && ju <= 18) chart.ForceJu(ju);
-  return Finish(QimenText(chart), buffer, kChartBufferSize);
+  const QimenOptions options{flying != 0, ju, &AskInstalledHandler};
+  return ExportChart({solar, leap, year, month, day, hour}, buffer, kChartBufferSize,
+                     [&options](Moment moment, TextWriter& out) {
+                       QimenText(Cast(moment, options), out);
+                     });
 }
 
 ORV_EXPORT(int32_t) Str6Ren(uint8_t solar, uint8_t leap, uint8_t male, int32_t year,
                             int32_t month, int32_t day, int32_t hour, char* buffer,
                             uint8_t daytime, uint8_t guiRen, uint8_t sheHai, int32_t birthYear) {
-  double date = 0;
-  const int code = ResolveDate(solar != 0, leap != 0, year, month, day, hour, date);
-  if (code != kResultOk) return code;
-  SetLiurenRules(guiRen, sheHai);
-  TOrvDlrStr chart;
-  chart.SetChartDate(date);
-  chart.ArrangeDay(daytime != 0);
-  if (birthYear > 0) chart.SetBirthYear(birthYear, male != 0);
-  // A solar-term change in the chart's double hour: the user says on which
-  // side of it the chart falls. The birth-year values stay as they are.
-  if (const auto moved = AskTermSide(chart.DateValue, chart.JieInstant)) {
-    chart.SetChartDate(*moved);
-    chart.ArrangeDay(daytime != 0);
-  }
-  if (const auto moved = AskTermSide(chart.DateValue, chart.QiInstant)) {
-    chart.SetChartDate(*moved);
-    chart.ArrangeDay(daytime != 0);
-  }
-  return Finish(chart.LiurenText(), buffer, kChartBufferSize);
+  LiurenOptions options;
+  options.DayOrNight = daytime != 0 ? LiurenOptions::Time::Day : LiurenOptions::Time::Night;
+  options.Rules = LiurenRules::FromFlags(guiRen, sheHai);
+  options.BirthYear = birthYear;
+  options.Male = male != 0;
+  options.Ask = &AskInstalledHandler;
+  return ExportChart({solar, leap, year, month, day, hour}, buffer, kChartBufferSize,
+                     [&options](Moment moment, TextWriter& out) {
+                       TOrvDlrStr::LiurenText(Cast(moment, options), out);
+                     });
 }
 
 ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, uint8_t xiagua, char* buffer) {
-  // The chart is computed and rendered inside XuankongChartText, on this
-  // call's stack; an argument outside its range gives an empty text.
-  return Finish(XuankongChartText(period, mountain, xiagua != 0), buffer, kChartBufferSize);
+  // A period or mountain outside its range gives an empty text.
+  TextWriter out(buffer, kChartBufferSize);
+  if (const auto chart = Cast(XuankongOptions{period, mountain, xiagua != 0}))
+    XuankongText(*chart, out);
+  return kResultOk;
 }

@@ -1,10 +1,12 @@
-// The frame every export shares: date resolution, result codes and the copy
-// of the chart text into the caller's buffer.
+// The frame every export shares: date resolution, result codes and the text
+// written into the caller's buffer.
 #pragma once
 
 #include <cstddef>
-#include <string_view>
+#include <cstdint>
 
+#include "../calendar/dates.h"
+#include "../calendar/text_writer.h"
 #include "orv.h"
 
 namespace orv {
@@ -18,22 +20,37 @@ constexpr std::size_t kZiweiBufferSize = ORV_ZIWEI_BUFFER_SIZE;
 constexpr int kChartFirstYear = ORV_FIRST_YEAR;
 constexpr int kChartLastYear = ORV_LAST_YEAR;
 
-// Resolves the date block of an export into a date value. Solar input: a
-// valid Gregorian date of 1902-2050 and an hour 0-23, else kResultBadSolar.
-// Lunar input: month 1-12 (negated when leap), day 1-30, a civil day found by
-// the lunar search, and the resulting moment inside 1902-2050, else
-// kResultLunarNotFound.
-int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, double& value);
+// The date block of a dated export.
+struct DateBlock {
+  uint8_t Solar = 1;
+  uint8_t Leap = 0;
+  int Year = 0, Month = 0, Day = 0, Hour = 0;
+};
 
-// Length of the longest prefix of text that fits in limit bytes without
-// cutting a GBK double-byte character (lead byte 0x81-0xFE and the byte after
-// it). A lead byte that ends the text has no second byte: it counts as one
-// byte of its own. The result never exceeds text.size(); a text that fits is
-// taken whole.
-std::size_t GbkPrefixLength(std::string_view text, std::size_t limit);
+// Resolves the date block of an export into a moment. Solar input: a valid
+// Gregorian date of 1902-2050 and an hour 0-23, else kResultBadSolar. Lunar
+// input: month 1-12 (negated when leap), day 1-30, a civil day found by the
+// lunar search, and the resulting moment inside 1902-2050, else
+// kResultLunarNotFound. The moment is left as it was on a nonzero result.
+int ResolveDate(bool solar, bool leap, int year, int month, int day, int hour, Moment& value);
+// The same with a time of day to the second: the minutes and seconds are
+// added as they come, like the hour of a lunar date.
+int ResolveMoment(bool solar, bool leap, int year, int month, int day, int hour, int minute,
+                  int second, Moment& value);
 
-// Copies text and its terminating zero into buffer (capacity bytes in all),
-// cutting a longer text at the last whole GBK character that fits.
-void CopyChart(std::string_view text, char* buffer, std::size_t capacity);
+// A dated export: resolves the date block and, when it resolves, writes the
+// chart text render(moment, out) into the buffer (capacity bytes, the
+// terminating zero included, a longer text cut at the last whole GBK
+// character that fits). On a nonzero result the buffer is not touched.
+template <typename Render>
+int32_t ExportChart(const DateBlock& date, char* buffer, std::size_t capacity, Render&& render) {
+  Moment moment;
+  const int code = ResolveDate(date.Solar != 0, date.Leap != 0, date.Year, date.Month, date.Day,
+                               date.Hour, moment);
+  if (code != kResultOk) return code;
+  TextWriter out(buffer, capacity);
+  render(moment, out);
+  return kResultOk;
+}
 
 }  // namespace orv

@@ -76,4 +76,80 @@ ORV_EXPORT(int32_t) StrXuankong(int32_t period, int32_t mountain, uint8_t xiagua
 typedef int32_t(ORV_CALL* OrvQuestionHandler)(const char* question);
 ORV_EXPORT(void) SetQuestionHandler(OrvQuestionHandler handler);
 
+/* The chart as data: JSON (UTF-8) of any method, from one request.
+ *
+ * Fill a request with zeros, set size to sizeof(OrvChartRequest), then the
+ * method, the moment and the method's options. Later versions of the engine
+ * only add fields at the end of the struct; the engine reads the fields that
+ * the given size covers and takes zero for the others.
+ *
+ * The result is the length of the JSON in bytes, the terminating zero not
+ * counted; the buffer (size bytes) holds the whole JSON and its zero when the
+ * result is less than size, and an empty text otherwise: call again with a
+ * buffer of result + 1 bytes. A negative result writes nothing:
+ * ORV_JSON_BAD_SOLAR (-1) the solar date is not a valid date of the years
+ * ORV_FIRST_YEAR-ORV_LAST_YEAR; ORV_JSON_LUNAR_NOT_FOUND (-2) no civil day of
+ * those years carries the lunar date; ORV_JSON_BAD_REQUEST (-3) no request,
+ * a size too small for the fields of version 1, an unknown method, or a
+ * time or an option outside its range. Qimen and Liu Ren charts ask the
+ * solar-term question through SetQuestionHandler's handler, as StrQimen and
+ * Str6Ren do. The JSON is documented in docs/chart-json.md. */
+enum {
+  ORV_JSON_SCHEMA_VERSION = 1,
+  ORV_JSON_BAD_SOLAR = -1,
+  ORV_JSON_LUNAR_NOT_FOUND = -2,
+  ORV_JSON_BAD_REQUEST = -3
+};
+
+enum OrvMethod {
+  ORV_METHOD_BAZI = 1,         /* Four Pillars (StrBazi) */
+  ORV_METHOD_ZIWEI = 2,        /* Purple Star (StrZiwei) */
+  ORV_METHOD_LIUYAO = 3,       /* Six Lines (StrLiuyao) */
+  ORV_METHOD_LIUYAO_XUN = 4,   /* Six Lines attached by the day's xun (StrLiuyaoL) */
+  ORV_METHOD_QIMEN = 5,        /* Qimen (StrQimen) */
+  ORV_METHOD_LIUREN = 6,       /* Da Liu Ren (Str6Ren) */
+  ORV_METHOD_XUANKONG = 7      /* Xuankong flying stars (StrXuankong); no moment */
+};
+
+typedef struct OrvChartRequest {
+  uint32_t size;   /* sizeof(OrvChartRequest) */
+  int32_t method;  /* an OrvMethod */
+  /* The moment: a solar date (solar nonzero) or a lunar one (leap nonzero
+   * for the leap month), and the time of day: hour 0-23, minute and second
+   * 0-59. */
+  uint8_t solar;
+  uint8_t leap;
+  int32_t year;
+  int32_t month;
+  int32_t day;
+  int32_t hour;
+  int32_t minute;
+  int32_t second;
+  /* Four Pillars, Purple Star, and the birth year of Liu Ren: nonzero for a
+   * man. */
+  uint8_t male;
+  /* Six Lines: nonzero to cast the six line values (top line first: 0 yin,
+   * 1 yang, 2 moving yin, 3 moving yang), zero to cast from the moment. */
+  uint8_t manualLines;
+  int32_t lines[6];
+  /* Qimen: nonzero for flying placement (飞盘), zero for rotating (转盘); ju
+   * 0 for the ju of the moment, 1-9 yang ju 1-9, 10-18 yin ju 1-9. */
+  uint8_t flying;
+  int32_t ju;
+  /* Liu Ren: daytime 0 night (夜), 1 day (昼), 2 by the hour (卯 to 申 by
+   * day); guiRen nonzero for the noble table 甲戊庚牛羊, zero for 甲羊戊庚牛;
+   * sheHai nonzero for 涉害 by 孟仲季, zero by depth; birthYear 0 for none. */
+  int32_t daytime;
+  uint8_t guiRen;
+  uint8_t sheHai;
+  int32_t birthYear;
+  /* Xuankong: period 1-9 (一运 … 九运), mountain 0-23 (the seat mountains from
+   * 壬 to 亥), xiagua nonzero for 挨星下卦, zero for 挨星替卦. */
+  int32_t period;
+  int32_t mountain;
+  uint8_t xiagua;
+} OrvChartRequest;
+
+ORV_EXPORT(int32_t) StrChartJson(const OrvChartRequest* request, char* buffer, int32_t size);
+
 #endif

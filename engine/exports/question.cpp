@@ -6,7 +6,6 @@
 
 #include <atomic>
 
-#include "../calendar/dates.h"
 #include "orv.h"
 
 namespace {
@@ -19,36 +18,16 @@ ORV_EXPORT(void) SetQuestionHandler(OrvQuestionHandler handler) { questionHandle
 
 namespace orv {
 
-QuestionAnswer AskQuestion(const std::string& gbkText) {
+QuestionAnswer AskInstalledHandler(const char* question) {
   const OrvQuestionHandler handler = questionHandler.load();
   if (handler == nullptr) return kAnswerCancel;
-  switch (handler(gbkText.c_str())) {
+  switch (handler(question)) {
     case kAnswerBefore:
       return kAnswerBefore;
     case kAnswerAfter:
       return kAnswerAfter;
     default:
       return kAnswerCancel;
-  }
-}
-
-bool SameDoubleHour(double a, double b) {
-  const DateTimeParts p = DecodeDateTime(a);
-  const DateTimeParts q = DecodeDateTime(b);
-  return p.Year == q.Year && p.Month == q.Month && p.Day == q.Day &&
-         (p.Hour + 1) / 2 == (q.Hour + 1) / 2;
-}
-
-std::optional<double> AskTermSide(double date, double instant) {
-  if (!SameDoubleHour(date, instant)) return std::nullopt;
-  constexpr double kOneSecond = 1.0 / 86400;
-  switch (AskQuestion("今日" + FormatHHMM(instant) + "交节气，您所用的时间在此之前吗？")) {
-    case kAnswerBefore:
-      return instant - kOneSecond;
-    case kAnswerAfter:
-      return instant + kOneSecond;
-    default:
-      return std::nullopt;
   }
 }
 

@@ -1,11 +1,14 @@
 #!/bin/sh
 # orvchart as a user meets it: each subcommand's syntax, its exit codes and a
 # few lines of each chart, in UTF-8 with LF line ends. The chart lines are
-# the engine's worked examples and charts worked out by hand.
+# the engine's worked examples and charts worked out by hand. With --json:
+# pieces of the worked examples in the JSON, and every example of the JSON's
+# documentation as orvchart prints it.
 #
-#   tests/cli/orvchart_test.sh PATH/TO/orvchart
+#   tests/cli/orvchart_test.sh PATH/TO/orvchart PATH/TO/docs/chart-json.md
 set -u
 orvchart=$1
+docs=${2:-}
 failures=0
 
 fail() {
@@ -69,6 +72,50 @@ expect_line 5 "年命：庚午命戌年" liuren 2024-04-10 10 --birth 1990 --fem
 # 八 五 二), or a forced 阴遁一局.
 expect_line 4 "立春下元　阳遁二局" qimen 2024-02-10 3
 expect_line 4 "立春下元　阴遁一局" qimen 2024-02-10 3 --flying --ju 10
+
+# expect_json PIECE ARGS...: the JSON (one line) holds PIECE.
+expect_json() {
+  want=$1
+  shift
+  got=$("$orvchart" "$@" </dev/null 2>/dev/null)
+  case "$got" in
+    *"$want"*) ;;
+    *) fail "orvchart $*: no '$want' in the JSON" ;;
+  esac
+}
+
+# The Four Pillars worked example as data: its pillars, life palace, luck.
+worked="bazi 1984-02-04 12 --male --json"
+expect_json '"pillars":{"year":"癸亥","month":"乙丑","day":"戊辰","hour":"戊午"}' $worked
+expect_json '"lifePalace":"戌"' $worked
+expect_json '"luck":{"forward":false,"after":{"years":9,"months":8,"days":1}' $worked
+expect_json '"spirits":["太极","红鸾","元辰"]' $worked
+# A moment to the second: 立春 1984 begins at 23:18:44.29, so 23:18:44 lies
+# before it and 23:18:45 after it.
+expect_json '"current":"大寒"' bazi 1984-02-04 23:18:44 --male --json
+expect_json '"current":"立春"' bazi 1984-02-04 23:18:45 --male --json
+expect_json '"palaces":[{"palace":"坎","luoshu":1,"period":4,"mountain":9,"facing":7}' xuankong 8 子 --json
+expect_exit 2 bazi 1984-02-04 23:18 --male            # minutes need --json
+expect_exit 1 bazi 2001-02-29 12 --male --json        # no such day
+expect_exit 1 bazi 1984-02-04 24 --male --json        # no such hour
+expect_exit 2 bazi 1984-02-04 23:60 --male --json     # no such minute
+
+# Every example of docs/chart-json.md is what orvchart prints for it (the
+# spaces and line breaks of the example's layout aside: no value holds one).
+if [ -n "$docs" ]; then
+  examples=$(sed -n 's/^<!-- example: \(.*\) -->$/\1/p' "$docs")
+  [ -n "$examples" ] || fail "no examples in $docs"
+  echo "$examples" | while IFS= read -r example; do
+    want=$(awk -v mark="<!-- example: $example -->" '
+      $0 == mark { found = 1; next }
+      found && /^```json$/ { inside = 1; next }
+      inside && /^```$/ { exit }
+      inside { print }' "$docs" | tr -d ' \n')
+    # shellcheck disable=SC2086
+    got=$("$orvchart" $example --json </dev/null 2>/dev/null | tr -d ' \n')
+    [ "$got" = "$want" ] || { echo "FAIL: docs example '$example' differs from orvchart's JSON" >&2; exit 1; }
+  done || failures=$((failures + 1))
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2

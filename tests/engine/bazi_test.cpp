@@ -48,7 +48,7 @@ std::vector<std::string> NamesOnPillar(const SpiritList& spirits, int pillar) {
   return names;
 }
 
-TOrvBazi Chart(double date, bool male) {
+TOrvBazi Chart(Moment date, bool male) {
   TOrvBazi chart;
   chart.SetDate(date);
   chart.SetMale(male);
@@ -298,44 +298,50 @@ TEST(TOrvBazi, LuckPillars) {
 }
 
 TEST(TOrvBazi, LuckStartAtASectionalTermInstant) {
-  // 惊蛰 2024 (甲辰 year): the instant itself counts as the next term.
-  const double jie = SolarTermTable[2024 - kTermFirstYear][2][0];
-  const double lichun = SolarTermTable[2024 - kTermFirstYear][1][0];
+  // 惊蛰 1924 (甲子 year) at 04:12, a whole minute: the instant itself counts
+  // as the next term. 立春 1924 was at 02-05 09:50, 29 days 18:22 before:
+  // 2,571,720 s, times 120.
+  const Moment jie = EncodeDateTime(1924, 3, 6, 4, 12);
+  ASSERT_EQ(SolarTermInstant(1924, 3, 0), TermInstant{jie});
   const TOrvBazi forward = Chart(jie, true);
   EXPECT_EQ(forward.Forward, 1);
   EXPECT_EQ(forward.MonthPillar, P("丁卯"));
-  EXPECT_EQ(forward.LuckOffset, 0);
+  EXPECT_EQ(forward.LuckOffset, Seconds{0});
   EXPECT_EQ(forward.LuckStart, jie);
   EXPECT_EQ(forward.LuckStartAge, 0);
-  EXPECT_EQ(forward.LuckStartYear, 2024);
+  EXPECT_EQ(forward.LuckStartYear, 1924);
   EXPECT_EQ(forward.LuckPillar(0), P("戊辰"));
   const TOrvBazi backward = Chart(jie, false);
   EXPECT_EQ(backward.Forward, 0);
-  EXPECT_DOUBLE_EQ(backward.LuckOffset, (jie - lichun) * 120);
+  EXPECT_EQ(backward.LuckOffset, Seconds{2571720} * 120);
 }
 
 TEST(TOrvBazi, LuckStartFromTheSurroundingTerms) {
-  // 4.5 days before 清明 2023: 540 days, one whole year.
-  const double qingming = SolarTermTable[2023 - kTermFirstYear][3][0];
-  const TOrvBazi early = Chart(qingming - 4.5, false);  // 癸卯 year, woman: forward
-  ASSERT_EQ(early.Forward, 1);
-  EXPECT_EQ(early.LuckOffset, 540);
-  EXPECT_EQ(early.LuckStartAge, 1);
-  EXPECT_EQ(early.LuckStart, qingming - 4.5 + 540);
+  // 4.5 days before 清明 1923 (04-06 03:46, a whole minute): 540 days, one
+  // whole year.
+  const Moment qingming = EncodeDateTime(1923, 4, 6, 3, 46);
+  ASSERT_EQ(SolarTermInstant(1923, 4, 0), TermInstant{qingming});
+  const Moment early = qingming - Days{4} - Hours{12};
+  const TOrvBazi chart = Chart(early, false);  // 癸亥 year, woman: forward
+  ASSERT_EQ(chart.Forward, 1);
+  EXPECT_EQ(chart.LuckOffset, Days{540});
+  EXPECT_EQ(chart.LuckStartAge, 1);
+  EXPECT_EQ(chart.LuckStart, early + Days{540});
 
-  // The worked example: backward from 小寒 1984-01-06 11:40:52.7.
-  const double d = EncodeDateTime(1984, 2, 4, 12, 0);
-  const double xiaohan = SolarTermTable[1984 - kTermFirstYear][0][0];
+  // The worked example: backward from 小寒 1984-01-06 11:40:52.7, to the
+  // millisecond; the luck starts in the whole second in which that falls.
+  const Moment d = EncodeDateTime(1984, 2, 4, 12, 0);
+  const TermInstant xiaohan = SolarTermInstant(1984, 1, 0);
   const TOrvBazi c = Chart(d, true);
-  EXPECT_DOUBLE_EQ(c.LuckOffset, (d - xiaohan) * 120);
+  EXPECT_EQ(c.LuckOffset, std::chrono::floor<Seconds>((d - xiaohan) * 120));
   EXPECT_EQ(c.LuckStartAge, 9);
   EXPECT_EQ(c.LuckStartYear, 1993);
-  EXPECT_DOUBLE_EQ(c.LuckStart, d + (d - xiaohan) * 120);
+  EXPECT_EQ(c.LuckStart, std::chrono::floor<Seconds>(d + (d - xiaohan) * 120));
 
   // A December birth runs forward into January's 小寒 of the next year.
-  const double dec = EncodeDateTime(2023, 12, 20, 12, 0);  // 癸卯 year, woman
-  const double xiaohan2024 = SolarTermTable[2024 - kTermFirstYear][0][0];
-  EXPECT_DOUBLE_EQ(Chart(dec, false).LuckOffset, (xiaohan2024 - dec) * 120);
+  const Moment dec = EncodeDateTime(2023, 12, 20, 12, 0);  // 癸卯 year, woman
+  const TermInstant xiaohan2024 = SolarTermInstant(2024, 1, 0);
+  EXPECT_EQ(Chart(dec, false).LuckOffset, std::chrono::floor<Seconds>((xiaohan2024 - dec) * 120));
 }
 
 // The age counts years of 360 days; the year is the civil year of the day

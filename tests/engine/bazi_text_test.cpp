@@ -15,6 +15,7 @@
 #include "export_text.h"
 #include "exports/orv.h"
 #include "methods/bazi/bazi.h"
+#include "rendered_text.h"
 
 namespace orv {
 namespace {
@@ -28,6 +29,11 @@ using fixtures::TextLines;
 std::string Export(bool solar, bool leap, bool male, int y, int m, int d, int h) {
   return fixtures::ExportText(
       [&](char* buffer) { return StrBazi(solar, leap, male, y, m, d, h, buffer); });
+}
+
+// The text of the chart cast for a moment (to the second) and sex.
+std::string ChartText(Moment moment, bool male) {
+  return fixtures::TextOf(BaziText, Cast(moment, BaziOptions{male}));
 }
 
 // A man born on 1984-02-04 at 12:00.
@@ -46,7 +52,7 @@ TEST(BaziText, WorkedExample) {
   EXPECT_EQ(lines[24], "11、1995(乙亥)");
   EXPECT_EQ(lines[91], "78、2062(壬午)");
 
-  ExpectSameText(BaziChartText(EncodeDate(1984, 2, 4) + 0.5, true), kWorkedExample);
+  ExpectSameText(ChartText(EncodeDateTime(1984, 2, 4, 12, 0), true), kWorkedExample);
   // The lunar input of the same day: 正月初三 1984.
   ExpectSameText(Export(false, false, true, 1984, 1, 3, 12), kWorkedExample);
 }
@@ -83,7 +89,7 @@ TEST(BaziText, ManBornBeforeTheLichunInstant) {
           "",
       }) +
       BaziYearLines(9, 1993, {"甲子", "癸亥", "壬戌", "辛酉", "庚申", "己未", "戊午"});
-  ExpectSameText(BaziChartText(EncodeDateTime(1984, 2, 4, 23, 10), true), expected);
+  ExpectSameText(ChartText(EncodeDateTime(1984, 2, 4, 23, 10), true), expected);
 }
 
 // A woman, lunar input 2023 闰二月初八 at 17:00 (solar 2023-03-29): 癸卯
@@ -165,22 +171,20 @@ TEST(BaziText, TenSpiritsOnOnePillar) {
 }
 
 TEST(BaziText, LuckStartText) {
-  TOrvBazi chart;
-  chart.SetDate(EncodeDateTime(1984, 2, 4, 12, 0));
-  chart.Derive();
+  BaziChart chart = Cast(EncodeDateTime(1984, 2, 4, 12, 0), BaziOptions{});
   struct {
-    double offset;
+    Seconds offset;
     const char* line;
   } cases[] = {
-      {540.9, "命主从1岁6月0天开始行大运"},
-      {540.0, "命主从1岁6月0天开始行大运"},
-      {539.99, "命主从1岁5月29天开始行大运"},
-      {0.0, "命主从0岁0月0天开始行大运"},
-      {3779.5, "命主从10岁5月29天开始行大运"},
+      {Days{540} + Hours{21} + Minutes{36}, "命主从1岁6月0天开始行大运"},  // 540.9 days
+      {Days{540}, "命主从1岁6月0天开始行大运"},
+      {Days{540} - Seconds{1}, "命主从1岁5月29天开始行大运"},
+      {Seconds{0}, "命主从0岁0月0天开始行大运"},
+      {Days{3779} + Hours{12}, "命主从10岁5月29天开始行大运"},
   };
   for (const auto& c : cases) {
     chart.LuckOffset = c.offset;
-    EXPECT_EQ(TextLines(BaziText(chart))[19], c.line) << c.offset;
+    EXPECT_EQ(TextLines(fixtures::TextOf(BaziText, chart))[19], c.line) << c.offset.count();
   }
 }
 
@@ -219,16 +223,17 @@ TEST(BaziText, LuckStartAgeAndYear) {
   }
 }
 
-// Born at the 惊蛰 instant of 2024, a man of a 甲辰 year: the luck starts at
-// once, in the month and day of birth.
+// Born at the 惊蛰 instant of 1924 (03-06 04:12, a whole minute), a man of a
+// 甲子 year: the luck starts at once, in the month and day of birth.
 TEST(BaziText, BirthAtASectionalTermInstant) {
-  const double jie = SolarTermTable[2024 - kTermFirstYear][2][0];  // 2024-03-05 10:22:xx
-  const std::vector<std::string> lines = TextLines(BaziChartText(jie, true));
+  const Moment jie = EncodeDateTime(1924, 3, 6, 4, 12);
+  ASSERT_EQ(SolarTermInstant(1924, 3, 0), TermInstant{jie});
+  const std::vector<std::string> lines = TextLines(ChartText(jie, true));
   ASSERT_GT(lines.size(), 22u);
-  EXPECT_EQ(lines[0], "男命：2024年3月5日");
+  EXPECT_EQ(lines[0], "男命：1924年3月6日");
   EXPECT_EQ(lines[19], "命主从0岁0月0天开始行大运");
-  EXPECT_EQ(lines[20], "于交运年的阳历3月5日交运");
-  EXPECT_EQ(lines[22], "0、2024(甲辰)交戊辰运");
+  EXPECT_EQ(lines[20], "于交运年的阳历3月6日交运");
+  EXPECT_EQ(lines[22], "0、1924(甲子)交戊辰运");
 }
 
 TEST(BaziText, LuckPillarOnlyOnTheFirstLineOfEachDecade) {
@@ -296,14 +301,13 @@ TEST(BaziText, TheLongestTextFitsTheBuffer) {
 
   // Ages have two digits at most: the luck offset is at most the widest gap
   // between two sectional terms.
-  double widest = 0;
+  Milliseconds widest{0};
   for (int y = kTermFirstYear; y < kTermLastYear; ++y)
-    for (int m = 0; m < 12; ++m) {
-      const double next = m == 11 ? SolarTermTable[y - kTermFirstYear + 1][0][0]
-                                  : SolarTermTable[y - kTermFirstYear][m + 1][0];
-      widest = std::max(widest, next - SolarTermTable[y - kTermFirstYear][m][0]);
+    for (int m = 1; m <= 12; ++m) {
+      const TermInstant next = m == 12 ? SolarTermInstant(y + 1, 1, 0) : SolarTermInstant(y, m + 1, 0);
+      widest = std::max(widest, next - SolarTermInstant(y, m, 0));
     }
-  EXPECT_LT(widest * 120 / 360 + 69, 100);  // ages of two digits at most
+  EXPECT_LT(widest * 120 / Days{360} + 69, 100);  // ages of two digits at most
 }
 
 }  // namespace

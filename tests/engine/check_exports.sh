@@ -1,10 +1,10 @@
 #!/bin/sh
-# liborv.so exports exactly the chart functions and the setter of the question
-# handler, and needs nothing but the C++ standard library (and, in sanitizer
-# builds, the sanitizer runtimes).
+# liborv.so exports exactly the chart functions (text and JSON) and the setter
+# of the question handler, and needs nothing but the C++ standard library
+# (and, in sanitizer builds, the sanitizer runtimes).
 set -eu
 lib="$1"
-expected="SetQuestionHandler Str6Ren StrBazi StrLiuyao StrLiuyaoL StrQimen StrXuankong StrZiwei"
+expected="SetQuestionHandler Str6Ren StrBazi StrChartJson StrLiuyao StrLiuyaoL StrQimen StrXuankong StrZiwei"
 actual=$(nm -D --defined-only "$lib" | awk 'NF == 3 { print $3 }' | sort | tr '\n' ' ' | sed 's/ $//')
 if [ "$actual" != "$expected" ]; then
   echo "exports differ"

@@ -114,12 +114,13 @@ TEST(Codes, PolarityAndStepping) {
   EXPECT_FALSE(IsYang(12));
   EXPECT_TRUE(SamePolarity(1, 11));
   EXPECT_FALSE(SamePolarity(2, 11));
-  EXPECT_EQ(NextCode(10), 1);
-  EXPECT_EQ(PrevCode(1), 10);
-  EXPECT_EQ(NextCode(22), 11);
-  EXPECT_EQ(PrevCode(11), 22);
-  EXPECT_EQ(NextBranchOrdinal(12), 1);
-  EXPECT_EQ(PrevBranchOrdinal(1), 12);
+  // Stepping a stem or a branch within its kind goes through CodeOf and Wrap.
+  EXPECT_EQ(CodeOf(10 + 1, CodeKind::Stem), 1);
+  EXPECT_EQ(CodeOf(1 - 1, CodeKind::Stem), 10);
+  EXPECT_EQ(CodeOf(Ordinal(22) + 1, CodeKind::Branch), 11);
+  EXPECT_EQ(CodeOf(Ordinal(11) - 1, CodeKind::Branch), 22);
+  EXPECT_EQ(Wrap(12, 12, 1), 1);
+  EXPECT_EQ(Wrap(1, 12, -1), 12);
 }
 
 }  // namespace

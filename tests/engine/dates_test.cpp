@@ -2,52 +2,76 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace orv {
 namespace {
 
-struct CivilCase {
-  int y, m, d, h, mi, s, ms;
-  double value;
-};
+// Seconds since 1899-12-30 00:00 of a moment.
+std::int64_t Count(Moment m) { return m.time_since_epoch().count(); }
 
-TEST(Dates, EncodeAndDecodeKnownValues) {
-  const CivilCase cases[] = {
-      {1899, 12, 30, 0, 0, 0, 0, 0.0},
-      {1900, 1, 1, 12, 0, 0, 0, 2.5},
-      {1900, 1, 6, 3, 8, 0, 0, 7 + 188.0 / 1440},
-      {1984, 2, 4, 23, 18, 44, 293, 30716.9713459811},
-      {2000, 2, 29, 6, 0, 0, 0, 36585.25},
-      {2050, 12, 31, 0, 0, 0, 0, 55153.0},
+TEST(Dates, EncodeAndDecodeKnownMoments) {
+  struct {
+    int y, m, d, h, mi, s;
+    std::int64_t seconds;  // since 1899-12-30 00:00, worked out by hand
+  } cases[] = {
+      {1899, 12, 30, 0, 0, 0, 0},
+      {1900, 1, 1, 12, 0, 0, 2 * 86400 + 12 * 3600},
+      {1900, 1, 6, 3, 8, 0, 7 * 86400 + 3 * 3600 + 8 * 60},
+      // 30716 days: 84 years of 1900-1983 (21 leap years from 1904) and 34 days of 1984.
+      {1984, 2, 4, 23, 18, 44, 30716LL * 86400 + 23 * 3600 + 18 * 60 + 44},
+      {2000, 2, 29, 6, 0, 0, 36585LL * 86400 + 6 * 3600},
+      {2050, 12, 31, 0, 0, 0, 55153LL * 86400},
+      // Before day 0: the day before 1899-12-30, and the first day of year 1.
+      {1899, 12, 29, 6, 0, 0, -86400 + 6 * 3600},
+      {1, 1, 1, 0, 0, 0, -693593LL * 86400},
+      {9999, 12, 31, 23, 59, 59, 2958465LL * 86400 + 86399},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.value);
-    EXPECT_NEAR(EncodeDateTime(c.y, c.m, c.d, c.h, c.mi, c.s, c.ms), c.value, 1e-8);  // 1 ms
-    const DateTimeParts p = DecodeDateTime(c.value);
-    EXPECT_EQ(p.Year, c.y);
-    EXPECT_EQ(p.Month, c.m);
-    EXPECT_EQ(p.Day, c.d);
-    EXPECT_EQ(p.Hour, c.h);
-    EXPECT_EQ(p.Minute, c.mi);
-    EXPECT_EQ(p.Second, c.s);
-    EXPECT_EQ(p.Millisecond, c.ms);
+    SCOPED_TRACE(testing::Message() << c.y << "-" << c.m << "-" << c.d);
+    const Moment m = EncodeDateTime(c.y, c.m, c.d, c.h, c.mi, c.s);
+    EXPECT_EQ(Count(m), c.seconds);
+    EXPECT_EQ(DecodeDateTime(m), (CivilTime{c.y, c.m, c.d, c.h, c.mi, c.s}));
   }
 }
 
-TEST(Dates, DecodingRoundsToTheNearestMillisecond) {
-  // Less than half a millisecond before midnight rounds to the next day.
-  const double justBefore = EncodeDate(1984, 2, 4) + 1 - 0.4 / 86400000;
-  const DateTimeParts p = DecodeDateTime(justBefore);
-  EXPECT_EQ(p.Day, 5);
-  EXPECT_EQ(p.Hour, 0);
-  EXPECT_EQ(p.Millisecond, 0);
-  // The lichun instant of 1984, 23:18:44.29, stays in its second.
-  int h, mi, s, ms;
-  DecodeTime(30716.9713459811, h, mi, s, ms);
-  EXPECT_EQ(s, 44);
-  EXPECT_EQ(ms / 10, 29);
+// A moment before day 0 lies in the day that contains it: 1899-12-29 06:00
+// is six hours into that day, not eighteen hours before the next one.
+TEST(Dates, MomentsBeforeDayZeroFloor) {
+  const Moment m = EncodeDateTime(1899, 12, 29, 6, 0);
+  EXPECT_EQ(DayNumber(m), Days{-1});
+  EXPECT_EQ(TimeOfDay(m), Hours{6});
+  EXPECT_EQ(DecodeDateTime(m), (CivilTime{1899, 12, 29, 6, 0, 0}));
+  EXPECT_EQ(DecodeDateTime(Moment{Seconds{-1}}), (CivilTime{1899, 12, 29, 23, 59, 59}));
+  EXPECT_EQ(DecodeDateTime(Moment{Seconds{0}}), (CivilTime{1899, 12, 30, 0, 0, 0}));
+}
+
+// Every day of the years 1-9999 comes back as itself, one day after the day
+// before it, at a time that runs through every hour, minute and second in
+// turn (the first and the last second of the day included).
+TEST(Dates, EveryDayOfTheYearsOneToNineThousandNineHundredNinetyNineRoundTrips) {
+  Days expected = DaysFromCivil(1, 1, 1);
+  long long days = 0;
+  std::int64_t k = 0;
+  for (int y = 1; y <= 9999; ++y) {
+    for (int m = 1; m <= 12; ++m) {
+      const int last = DaysInMonth(y, m);
+      for (int d = 1; d <= last; ++d, ++days, ++k) {
+        const int h = static_cast<int>(k % 24), mi = static_cast<int>(k % 60),
+                  s = static_cast<int>(k / 60 % 60);
+        const Moment moment = EncodeDateTime(y, m, d, h, mi, s);
+        if (DayNumber(moment) != expected ||
+            DecodeDateTime(moment) != CivilTime{y, m, d, h, mi, s}) {
+          ADD_FAILURE() << y << "-" << m << "-" << d;
+          return;
+        }
+        expected += Days{1};
+      }
+    }
+  }
+  EXPECT_EQ(days, 3652059);  // 9999 years of the Gregorian calendar
+  EXPECT_EQ(Moment{expected}, kEndCivilMoment);
 }
 
 TEST(Dates, ValidDateTest) {
@@ -62,28 +86,18 @@ TEST(Dates, ValidDateTest) {
   for (const auto& c : cases) EXPECT_EQ(IsValidDate(c.y, c.m, c.d), c.valid) << c.y << "-" << c.m << "-" << c.d;
 }
 
-TEST(Dates, ComponentsAndFormatting) {
-  const double v = EncodeDateTime(2023, 3, 22, 7, 5, 59, 999);
-  EXPECT_EQ(YearOf(v), 2023);
-  EXPECT_EQ(MonthOf(v), 3);
-  EXPECT_EQ(DayOf(v), 22);
-  EXPECT_EQ(HourOf(v), 7);
-  EXPECT_EQ(FormatHHMM(v), "07:05");
-  EXPECT_EQ(FormatHHMM(EncodeDateTime(2023, 3, 22, 23, 59, 0)), "23:59");
-  EXPECT_EQ(WholeDays(v), 45007);
-  EXPECT_EQ(WholeDays(-1.5), -1);  // toward zero
-}
-
-TEST(Dates, ValuesOutsideTheCalendarDecodeToZeroParts) {
-  const double bad[] = {std::numeric_limits<double>::quiet_NaN(),
-                        std::numeric_limits<double>::infinity(), -1e300, 1e300,
-                        EncodeDate(9999, 12, 31) + 2};
-  for (double v : bad) {
-    EXPECT_FALSE(IsDecodable(v)) << v;
-    EXPECT_EQ(YearOf(v), 0);
+TEST(Dates, MomentsOutsideTheYearsDecodeToZeroParts) {
+  const Moment bad[] = {Moment{Seconds{std::numeric_limits<std::int64_t>::min()}},
+                        Moment{Seconds{std::numeric_limits<std::int64_t>::max()}},
+                        kFirstCivilMoment - Seconds{1}, kEndCivilMoment};
+  for (const Moment m : bad) {
+    EXPECT_FALSE(InCivilYears(m)) << Count(m);
+    EXPECT_EQ(DecodeDateTime(m), CivilTime{});
+    EXPECT_EQ(DecodeDate(m), CivilDate{});
   }
-  EXPECT_TRUE(IsDecodable(EncodeDate(1, 1, 1)));
-  EXPECT_EQ(YearOf(EncodeDate(1, 1, 1)), 1);
+  EXPECT_TRUE(InCivilYears(kFirstCivilMoment));
+  EXPECT_TRUE(InCivilYears(kEndCivilMoment - Seconds{1}));
+  EXPECT_EQ(DecodeDate(kEndCivilMoment - Seconds{1}), (CivilDate{9999, 12, 31}));
 }
 
 }  // namespace

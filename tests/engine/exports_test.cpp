@@ -32,7 +32,7 @@ using DatedFn = decltype(&StrBazi);
 
 TEST_F(Library, ExportsAreFoundByName) {
   for (const char* name : {"StrBazi", "StrZiwei", "StrLiuyao", "StrLiuyaoL", "StrQimen",
-                           "Str6Ren", "StrXuankong"})
+                           "Str6Ren", "StrXuankong", "StrChartJson", "SetQuestionHandler"})
     EXPECT_NE(dlsym(handle_, name), nullptr) << name;
   EXPECT_EQ(dlsym(handle_, "_ZN3orv11ResolveDateEbbiiiiiRd"), nullptr);
 }

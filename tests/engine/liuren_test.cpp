@@ -12,6 +12,7 @@
 #include "calendar/dates.h"
 #include "calendar/text.h"
 #include "export_text.h"
+#include "moment_text.h"
 #include "exports/orv.h"
 #include "methods/liuren/liuren.h"
 
@@ -48,14 +49,10 @@ TransmissionTriple TableTriple(int day, int upper, int rule) {
   return {r[3 * rule], r[3 * rule + 1], r[3 * rule + 2]};
 }
 
-// The rules reset for every test: each thread keeps its own pair.
+// No question handler is left behind.
 class Liuren : public testing::Test {
  protected:
-  void SetUp() override { SetLiurenRules(1, 1); }
-  void TearDown() override {
-    SetLiurenRules(1, 1);
-    SetQuestionHandler(nullptr);
-  }
+  void TearDown() override { SetQuestionHandler(nullptr); }
 };
 
 // ---------------------------------------------------------------------------
@@ -166,9 +163,10 @@ TEST(LiurenFacts, LodgingPunishmentHorseAndPositionClass) {
 // ---------------------------------------------------------------------------
 // The chart
 
-// A chart at a civil moment, derived as the export derives it.
-TOrvDlrStr Chart(double date, bool daytime) {
-  TOrvDlrStr chart;
+// A chart at a civil moment, derived as the export derives it; by default
+// with the rules of "甲戊庚牛羊" and "按孟仲季".
+TOrvDlrStr Chart(Moment date, bool daytime, const LiurenRules& rules = LiurenRules::FromFlags(1, 1)) {
+  TOrvDlrStr chart(rules);
   chart.SetChartDate(date);
   chart.ArrangeDay(daytime);
   return chart;
@@ -201,10 +199,11 @@ TEST_F(Liuren, JiaziDayWithZiAboveYin) {
 }
 
 // The general from the month's principal term on: 大寒 2000 falls at
-// 2000-01-21 02:23:02, 冬至 2050 at 2050-12-22 00:37:54.
+// 2000-01-21 02:23:02.25, 冬至 2050 at 2050-12-22 00:37:54.55 (the day count
+// 55144.0263257981); a whole second is in the term from the next one on.
 TEST_F(Liuren, MonthlyGeneralChangesAtThePrincipalTerm) {
   struct {
-    double date;
+    Moment date;
     const char* general;
   } cases[] = {
       {EncodeDateTime(2000, 1, 1, 12, 0), "丑"},     {EncodeDateTime(2000, 1, 21, 2, 23, 2), "丑"},
@@ -233,9 +232,9 @@ TEST_F(Liuren, NoblesAndGenerals) {
   };
   // 1984-01-31 is 甲子; the following days run through the ten stems.
   for (const auto& t : tables) {
-    SetLiurenRules(t.guiRen, 1);
     for (int k = 0; k < 10; ++k) {
-      const TOrvDlrStr chart = Chart(EncodeDate(1984, 1, 31) + k + 0.5, true);
+      const TOrvDlrStr chart = Chart(EncodeDateTime(1984, 1, 31, 12, 0) + Days{k}, true,
+                                     LiurenRules::FromFlags(t.guiRen, 1));
       EXPECT_EQ(Name(chart.DayNoble) + Name(chart.NightNoble),
                 std::string(t.stems + 4 * k, 4))
           << int(t.guiRen) << " " << k;
@@ -243,7 +242,6 @@ TEST_F(Liuren, NoblesAndGenerals) {
   }
   // 甲子 at 02:00 (丑), general 子: heaven = earth − 1. By night the noble 未
   // stands over 申: backward. By day 丑 stands over 寅: forward.
-  SetLiurenRules(1, 1);
   const TOrvDlrStr night = Chart(EncodeDateTime(1984, 1, 31, 2, 0), false);
   std::string plate;
   for (int i = 0; i < 12; ++i) plate += NameOf(night.GeneralPlate[i]);
@@ -270,6 +268,7 @@ TEST_F(Liuren, ComputeTakesDaytimeFromTheHourBranch) {
 // ---------------------------------------------------------------------------
 // The export and the text
 
+using fixtures::ExpectSameText;
 using fixtures::SplitLines;
 
 struct Call {
@@ -427,13 +426,13 @@ TEST_F(Liuren, ElevenPmBelongsToTheNextDay) {
 // The flags: 1 for "甲戊庚牛羊" and "按孟仲季"; any nonzero value counts as 1.
 TEST_F(Liuren, OptionFlagsAreNegatedIntoTheRules) {
   for (uint8_t flag : {uint8_t{1}, uint8_t{2}, uint8_t{255}}) {
-    SetLiurenRules(flag, flag);
-    EXPECT_EQ(NobleRule, 0);
-    EXPECT_EQ(SheHaiRule, 0);
+    const LiurenRules rules = LiurenRules::FromFlags(flag, flag);
+    EXPECT_EQ(rules.NobleRule, 0);
+    EXPECT_EQ(rules.SheHaiRule, 0);
   }
-  SetLiurenRules(0, 0);
-  EXPECT_EQ(NobleRule, 1);
-  EXPECT_EQ(SheHaiRule, 1);
+  const LiurenRules negated = LiurenRules::FromFlags(0, 0);
+  EXPECT_EQ(negated.NobleRule, 1);
+  EXPECT_EQ(negated.SheHaiRule, 1);
 
   // For 甲 the night noble of one table is the day noble of the other.
   Call jwgNight;
@@ -471,7 +470,7 @@ TEST_F(Liuren, RefusedDatesLeaveTheBufferAlone) {
   EXPECT_EQ(buffer[0], '\x7f');
 }
 
-// Each thread charts with its own rules.
+// Charts cast at the same time on two threads, each with its own rules.
 TEST_F(Liuren, ThreadsKeepTheirOwnRules) {
   Call byClass;
   byClass.year = 2023;
@@ -537,6 +536,56 @@ TEST_F(Liuren, SolarTermQuestionMovesTheChartAcrossTheChange) {
   c.hour = 8;
   Export(c);
   EXPECT_TRUE(asked.empty());
+}
+
+// A handler that casts a chart of its own while the engine asks it, with
+// other rules, another moment and another birth, leaves the chart being
+// cast as it would be without that: 大寒 1902 falls in the double hour of
+// 1902-01-21 08:00, the question is asked while the outer chart stands half
+// cast, and its generals and nobles are those of its own rules.
+std::string innerChart;
+int32_t ORV_CALL AnswerAfterCastingAnother(const char* question) {
+  asked.push_back(question);
+  Call inner;
+  inner.year = 2023;
+  inner.month = 3;
+  inner.day = 10;
+  inner.hour = 14;
+  inner.daytime = 1;
+  inner.guiRen = 0;  // the other noble table
+  inner.sheHai = 1;  // the other 涉害 rule
+  inner.birthYear = 1960;
+  SetQuestionHandler(nullptr);  // the inner chart asks nothing
+  innerChart = Export(inner);
+  SetQuestionHandler(&AnswerAfterCastingAnother);
+  return 1;
+}
+
+TEST_F(Liuren, AReentrantHandlerLeavesTheOuterChartAlone) {
+  Call outer;
+  outer.year = 1902;
+  outer.month = 1;
+  outer.day = 21;
+  outer.hour = 8;
+  outer.male = 0;
+  outer.daytime = 1;
+  outer.guiRen = 1;  // 甲戊庚牛羊
+  outer.sheHai = 0;  // 涉害 by depth
+  outer.birthYear = 1990;
+  // The same question answered by a handler that casts nothing.
+  SetQuestionHandler(&Answer);
+  answer = 1;
+  asked.clear();
+  const std::string plain = Export(outer);
+  ASSERT_EQ(asked.size(), 1u);
+  // Now the handler casts another chart before it answers.
+  SetQuestionHandler(&AnswerAfterCastingAnother);
+  asked.clear();
+  innerChart.clear();
+  const std::string reentered = Export(outer);
+  ASSERT_EQ(asked.size(), 1u);
+  ASSERT_FALSE(innerChart.empty());
+  ExpectSameText(reentered, plain);
 }
 
 // 大寒 2000 falls at 02:23:02 of 01-21: at 02:00 the question decides the

@@ -19,10 +19,10 @@ namespace {
 
 // Days with a known day pillar: 1984-01-31 甲子, 1984-02-01 乙丑, 1984-02-04
 // 戊辰, 1984-02-10 甲戌 (noon, well inside the day).
-const double kJiaZi = EncodeDateTime(1984, 1, 31, 12, 0);
-const double kYiChou = EncodeDateTime(1984, 2, 1, 12, 0);
-const double kWuChen = EncodeDateTime(1984, 2, 4, 12, 0);
-const double kJiaXu = EncodeDateTime(1984, 2, 10, 12, 0);
+const Moment kJiaZi = EncodeDateTime(1984, 1, 31, 12, 0);
+const Moment kYiChou = EncodeDateTime(1984, 2, 1, 12, 0);
+const Moment kWuChen = EncodeDateTime(1984, 2, 4, 12, 0);
+const Moment kJiaXu = EncodeDateTime(1984, 2, 10, 12, 0);
 
 // Trigram numbers.
 enum { kQian = 1, kDui, kLi, kZhen, kXun, kKan, kGen, kKun };
@@ -31,7 +31,7 @@ enum { kQian = 1, kDui, kLi, kZhen, kXun, kKan, kGen, kKun };
 using Cast = std::array<int, 6>;
 
 template <typename Chart = TOrv6yao>
-Chart Manual(double date, const Cast& c) {
+Chart Manual(Moment date, const Cast& c) {
   Chart chart;
   chart.SetDate(date);
   chart.SetLines(c[0], c[1], c[2], c[3], c[4], c[5]);
@@ -40,7 +40,7 @@ Chart Manual(double date, const Cast& c) {
 }
 
 template <typename Chart = TOrv6yao>
-Chart Timed(double date) {
+Chart Timed(Moment date) {
   Chart chart;
   chart.SetDate(date);
   chart.CastFromTime(date);
@@ -59,7 +59,7 @@ std::string RelativeName(int r) { return r >= -2 && r <= 2 ? RelativeFullNames[r
 
 // "甲子子孙": stem, branch and relative of a line.
 std::string LineText(const TYaoLine& line) {
-  return PillarText(line.Stem, line.Branch) + RelativeName(line.Relative);
+  return std::string(PillarText(line.Stem, line.Branch)) + RelativeName(line.Relative);
 }
 
 // The six lines, bottom first.
@@ -276,7 +276,7 @@ TEST(LiuyaoBeasts, StartByTheDayStem) {
   // Ten consecutive days from 甲子: stems 甲 … 癸.
   const int first[10] = {0, 0, 1, 1, 2, 3, 4, 4, 5, 5};
   for (int k = 0; k < 10; ++k) {
-    const TOrv6yao chart = Manual(kJiaZi + k, {1, 1, 1, 1, 1, 1});
+    const TOrv6yao chart = Manual(kJiaZi + Days{k}, {1, 1, 1, 1, 1, 1});
     ASSERT_EQ(chart.DayPillar.Stem, k + 1);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(chart.Beast[i], (first[k] + i) % 6) << k << " " << i;
   }
@@ -292,7 +292,7 @@ TEST(LiuyaoBeasts, StartByTheDayStem) {
 TEST(LiuyaoTimeCast, RemaindersOfZeroAreTheModulus) {
   // Lunar 1984 (子, 1) 正月初六 = 1984-02-07, 05:00 (卯, 4): S = 8, T = 12.
   const TOrv6yao chart = Timed(EncodeDateTime(1984, 2, 7, 5, 0));
-  ASSERT_EQ(chart.GetLunar(), (std::array<int, 3>{1984, 1, 6}));
+  ASSERT_EQ(chart.Lunar, (std::array<int, 3>{1984, 1, 6}));
   EXPECT_EQ(HexagramName(chart.MainBits), "地雷复");  // upper 坤 (8), lower 震 (4)
   for (int i = 0; i < 6; ++i) EXPECT_EQ(chart.MainLines[i].Moving, i == 5 ? 1 : 0) << i;
   EXPECT_EQ(HexagramName(chart.ChangedBits), "山雷颐");
@@ -302,7 +302,7 @@ TEST(LiuyaoTimeCast, ALeapMonthCountsAsTheNextMonth) {
   // Lunar 2023 (卯, 4) 闰二月初一 = 2023-03-22, 12:00 (午, 7): M = 3, S = 8,
   // T = 15: upper 坤, lower 艮, third line moving.
   const TOrv6yao chart = Timed(EncodeDateTime(2023, 3, 22, 12, 0));
-  ASSERT_EQ(chart.GetLunar(), (std::array<int, 3>{2023, -2, 1}));
+  ASSERT_EQ(chart.Lunar, (std::array<int, 3>{2023, -2, 1}));
   EXPECT_EQ(HexagramName(chart.MainBits), "地山谦");
   for (int i = 0; i < 6; ++i) EXPECT_EQ(chart.MainLines[i].Moving, i == 2 ? 1 : 0) << i;
   EXPECT_EQ(HexagramName(chart.ChangedBits), "坤为地");
@@ -312,7 +312,7 @@ TEST(LiuyaoTimeCast, At23HoursTheNextDayCounts) {
   // 1984-02-04 23:00 counts as lunar 正月初四 子 hour: S = 1 + 1 + 4 = 6,
   // T = 7: upper 坎, lower 艮, first line moving.
   const TOrv6yao chart = Timed(EncodeDateTime(1984, 2, 4, 23, 0));
-  EXPECT_EQ(chart.GetLunar(), (std::array<int, 3>{1984, 1, 3}));
+  EXPECT_EQ(chart.Lunar, (std::array<int, 3>{1984, 1, 3}));
   EXPECT_EQ(HexagramName(chart.MainBits), "水山蹇");
   for (int i = 0; i < 6; ++i) EXPECT_EQ(chart.MainLines[i].Moving, i == 0 ? 1 : 0) << i;
   EXPECT_EQ(HexagramName(chart.ChangedBits), "水火既济");
@@ -325,7 +325,7 @@ TEST(LiuyaoTimeCast, At23HoursTheNextDayCounts) {
   // The last evening of lunar 1983 (亥, 12) at 23:00 counts as 1984 (子)
   // 正月初一 子: S = 3, T = 4: 火雷噬嗑, fourth line, into 山雷颐.
   const TOrv6yao eve = Timed(EncodeDateTime(1984, 2, 1, 23, 0));
-  EXPECT_EQ(eve.GetLunar(), (std::array<int, 3>{1983, 12, 30}));
+  EXPECT_EQ(eve.Lunar, (std::array<int, 3>{1983, 12, 30}));
   EXPECT_EQ(HexagramName(eve.MainBits), "火雷噬嗑");
   for (int i = 0; i < 6; ++i) EXPECT_EQ(eve.MainLines[i].Moving, i == 3 ? 1 : 0) << i;
   EXPECT_EQ(HexagramName(eve.ChangedBits), "山雷颐");
@@ -334,7 +334,7 @@ TEST(LiuyaoTimeCast, At23HoursTheNextDayCounts) {
 TEST(LiuyaoTimeCast, ExactlyOneMovingLineEveryHour) {
   for (int day = 0; day < 40; ++day)
     for (int hour = 0; hour < 24; ++hour) {
-      const TOrv6yao chart = Timed(EncodeDate(2023, 3, 1) + day + hour / 24.0);
+      const TOrv6yao chart = Timed(EncodeDateTime(2023, 3, 1, hour, 0) + Days{day});
       int moving = 0;
       for (int i = 0; i < 6; ++i) {
         moving += chart.MainLines[i].Moving;
@@ -347,7 +347,7 @@ TEST(LiuyaoTimeCast, ExactlyOneMovingLineEveryHour) {
 // The second chart's attachment.
 TEST(LiuyaoVariant, QianOnThreeDays) {
   const struct {
-    double date;
+    Moment date;
     std::vector<std::string> lines;  // bottom first
   } cases[] = {
       {kJiaZi, {"甲子", "甲寅", "甲辰", "甲午", "甲申", "甲戌"}},
@@ -357,8 +357,8 @@ TEST(LiuyaoVariant, QianOnThreeDays) {
   for (const auto& c : cases) {
     const TOrv6yaoLongyin chart = Manual<TOrv6yaoLongyin>(c.date, {1, 1, 1, 1, 1, 1});
     std::vector<std::string> lines;
-    for (const TYaoLine& line : chart.MainLines) lines.push_back(PillarText(line.Stem, line.Branch));
-    EXPECT_EQ(lines, c.lines) << PillarText(chart.DayPillar);
+    for (const TYaoLine& line : chart.MainLines) lines.emplace_back(PillarText(line.Stem, line.Branch));
+    EXPECT_EQ(lines, c.lines) << PillarText(chart.DayPillar).View();
   }
 }
 
@@ -394,7 +394,7 @@ TEST(LiuyaoVariant, TheXunChangesBranchesRelativesAndHiddenSpirits) {
 }
 
 TEST(LiuyaoVariant, OnlyTheAttachmentDiffers) {
-  for (const double date : {kJiaZi, kYiChou, kWuChen, kJiaXu})
+  for (const Moment date : {kJiaZi, kYiChou, kWuChen, kJiaXu})
     for (int n = 0; n < 4096; n += 37) {
       const Cast cast{n >> 10 & 3, n >> 8 & 3, n >> 6 & 3, n >> 4 & 3, n >> 2 & 3, n & 3};
       const TOrv6yao first = Manual(date, cast);

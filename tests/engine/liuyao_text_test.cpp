@@ -15,6 +15,7 @@
 #include "exports/orv.h"
 #include "liuyao_worked_example.h"
 #include "methods/liuyao/liuyao.h"
+#include "rendered_text.h"
 
 namespace orv {
 namespace {
@@ -153,10 +154,8 @@ TEST(LiuyaoText, TimeHexagramAt23Hours) {
 // only, short names, the moving line drawn as its mark, no mark column,
 // style 5; Tight has no effect without Combined.
 TEST(LiuyaoText, DisplayOptions) {
-  TOrv6YaoStr chart;
-  chart.SetDate(EncodeDateTime(1984, 2, 4, 12, 0));
-  chart.SetLines(1, 3, 0, 1, 1, 0);
-  chart.Compute();
+  LiuyaoChart chart =
+      Cast(EncodeDateTime(1984, 2, 4, 12, 0), LiuyaoOptions{true, {1, 3, 0, 1, 1, 0}, {}});
   chart.Options = {0, 0, 0, 0, 0, 1, 0, 5, 1};
   const std::string expected = HeaderWuChen("主卦巽　变卦巽") + CrLfLines({
                                                                     "　　　巽　　　　",
@@ -175,17 +174,15 @@ TEST(LiuyaoText, DisplayOptions) {
                                                                     "　　　───亥父",
                                                                     "　　　─　─丑财",
                                                                 });
-  ExpectSameText(chart.Render(), expected);
+  ExpectSameText(fixtures::TextOf(YaoText, chart), expected);
 }
 
 // Tight with Combined: one empty line after the header and no separator
 // before the hidden-spirit column.
 TEST(LiuyaoText, TightCombined) {
-  TOrv6YaoStr chart;
-  chart.SetDate(EncodeDateTime(1984, 2, 10, 12, 0));
-  chart.SetLines(1, 1, 1, 1, 1, 2);
-  chart.Compute();
-  chart.Options = kFixedYaoTextOptions;
+  LiuyaoChart chart =
+      Cast(EncodeDateTime(1984, 2, 10, 12, 0), LiuyaoOptions{true, {1, 1, 1, 1, 1, 2}, {}});
+  EXPECT_EQ(chart.Options.LineStyle, kFixedYaoTextOptions.LineStyle);
   chart.Options.Tight = 1;
   const std::string header = kHeaderJiaXu.substr(0, kHeaderJiaXu.size() - 2);
   const std::string expected = header + CrLfLines({
@@ -197,7 +194,7 @@ TEST(LiuyaoText, TightCombined) {
                                             "朱雀甲寅妻财　　━━━辛亥子孙　　　━━━甲寅妻财",
                                             "青龙　　　　　世━　━辛丑父母×　　━━━甲子子孙",
                                         });
-  ExpectSameText(chart.Render(), expected);
+  ExpectSameText(fixtures::TextOf(YaoText, chart), expected);
 }
 
 // Every manual cast on a few days, through both exports: the layout holds

@@ -268,12 +268,12 @@ TEST(QimenPlace, InvariantsOverEveryHourAndJu) {
     return std::array<int, 9>{plate[0], plate[1], plate[2], plate[3], plate[4],
                               plate[5], plate[6], plate[7], plate[8]};
   };
-  const double first = EncodeDateTime(2024, 2, 10, 0, 0);
+  const Moment first = EncodeDateTime(2024, 2, 10, 0, 0);
   for (bool flying : {false, true})
     for (int hour = 0; hour < 60 * 12; ++hour) {
       TOrvQimen chart;
       chart.SetPlacement(flying);
-      chart.SetDate(first + hour * 2.0 / 24 + 1.0 / 24);
+      chart.SetDate(first + Hours{2 * hour + 1});
       chart.Arrange();
       for (int ju = 1; ju <= 18; ++ju) {
         chart.ForceJu(ju);

@@ -25,7 +25,7 @@ constexpr int kJiangQian = TOrvDouShu::kJiangQianEntry;
 constexpr int kSuiQian = TOrvDouShu::kSuiQianEntry;
 constexpr int kChangSheng = TOrvDouShu::kChangShengEntry;
 
-TOrvDouShu Cast(double date, bool male) {
+TOrvDouShu Cast(Moment date, bool male) {
   TOrvDouShu chart;
   chart.SetDate(date);
   chart.SetMale(male);
@@ -33,10 +33,10 @@ TOrvDouShu Cast(double date, bool male) {
   return chart;
 }
 
-double LunarMoment(int year, int month, int day, int hour) {
+Moment LunarMoment(int year, int month, int day, int hour) {
   const auto found = LunarToSolar(year, month, day);
   EXPECT_TRUE(found.has_value()) << year << "/" << month << "/" << day;
-  return found.value_or(0) + hour / 24.0;
+  return found.value_or(Moment{}) + Hours{hour};
 }
 
 // The symbol code of a name (palace, star, mark, series member, stage).
@@ -77,7 +77,7 @@ int AfterStar(const TOrvDouShu& chart, const std::string& star) {
 std::vector<std::string> StarsOf(const TOrvDouShu& chart, int p) {
   std::vector<std::string> names;
   for (int e = TOrvDouShu::kFirstStarEntry; e <= TOrvDouShu::kLastStarEntry; ++e)
-    if (chart.Palaces[p][e] != 0) names.push_back(NameOf(chart.Palaces[p][e]));
+    if (chart.Palaces[p][e] != 0) names.emplace_back(NameOf(chart.Palaces[p][e]));
   return names;
 }
 
@@ -91,9 +91,15 @@ int BrightnessOf(const TOrvDouShu& chart, const std::string& star) {
 
 enum Level { None = 0, Miao = 1, Wang = 2, De = 3, Li = 4, Ping = 5, Xian = 6, Xianluo = 7 };
 
-TEST(ZiweiTables, CodeNamesAreTheSymbolNames) {
-  for (int i = 0; i < ziwei_tables::kCodeNameCount; ++i)
-    EXPECT_EQ(NameOf(ziwei_tables::kFirstNamedCode + i), ziwei_tables::kCodeNames[i]) << i;
+// The tables name stars, marks and palaces by the symbol names of the codes
+// 23-104, which are told apart by name only when each occurs once there.
+TEST(ZiweiTables, NamesOfTheCodesTheTablesUseAreUnique) {
+  for (int a = ziwei_tables::kFirstNamedCode; a <= ziwei_tables::kLastNamedCode; ++a)
+    for (int b = a + 1; b <= ziwei_tables::kLastNamedCode; ++b)
+      EXPECT_NE(NameOf(a), NameOf(b)) << a << " " << b;
+  static_assert(ziwei_tables::Star("命宫") == 23);
+  static_assert(ziwei_tables::Star("天德") == 102);  // not the 岁前 star 138
+  static_assert(ziwei_tables::Star("月德") == 104);
 }
 
 // 甲子 year, first month, first day, 子 hour (1984-02-02 00:00), a man.
@@ -283,13 +289,13 @@ TEST(ZiweiPlacement, ComputeMayBeRepeated) {
 // once, each mark right after a star, every series and name once per palace,
 // brightness exactly on the stars that have it.
 TEST(ZiweiPlacement, InvariantsOverAYear) {
-  const double first = *LunarToSolar(1990, 1, 1);
-  const double last = *LunarToSolar(1991, 1, 1);
+  const Moment first = *LunarToSolar(1990, 1, 1);
+  const Moment last = *LunarToSolar(1991, 1, 1);
   int charts = 0;
-  for (double day = first; day < last; day += 1) {
+  for (Moment day = first; day < last; day += Days{1}) {
     for (int hour = 0; hour < 24; hour += 2) {
       for (bool male : {true, false}) {
-        const TOrvDouShu c = Cast(day + hour / 24.0, male);
+        const TOrvDouShu c = Cast(day + Hours{hour}, male);
         ++charts;
         std::array<int, 153> count{};
         for (int p = 1; p <= 12; ++p) {
@@ -324,7 +330,7 @@ TEST(ZiweiPlacement, InvariantsOverAYear) {
       }
     }
   }
-  EXPECT_EQ(charts, static_cast<int>(last - first) * 24);
+  EXPECT_EQ(charts, static_cast<int>(DayNumber(last).count() - DayNumber(first).count()) * 24);
 }
 
 }  // namespace

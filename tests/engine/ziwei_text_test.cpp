@@ -161,13 +161,12 @@ TEST(ZiweiText, CrowdedBackwardChart) {
 TEST(ZiweiText, EveryLineKeepsItsWidth) {
   // One date per day of the lunar year 1984 (leap 十月 included), every hour,
   // both sexes.
-  const double first = *orv::LunarToSolar(1984, 1, 1);
-  const double last = *orv::LunarToSolar(1985, 1, 1);
+  const orv::Moment first = *orv::LunarToSolar(1984, 1, 1);
+  const orv::Moment last = *orv::LunarToSolar(1985, 1, 1);
   int charts = 0;
   std::vector<char> buffer(ORV_ZIWEI_BUFFER_SIZE);
-  for (double day = first; day < last; day += 1) {
-    int y = 0, m = 0, d = 0;
-    orv::DecodeDate(day, y, m, d);
+  for (orv::Moment day = first; day < last; day += orv::Days{1}) {
+    const auto [y, m, d] = orv::DecodeDate(day);
     for (int hour = 0; hour < 24; hour += 2) {
       for (bool male : {true, false}) {
         std::memset(buffer.data(), 0x7f, buffer.size());

@@ -14,8 +14,8 @@ if [ "$called" != "$expected" ]; then
   echo "orv.h declares:   $expected"
   exit 1
 fi
-if grep -a -q -e '^NOT the text' -e 'written past the zero' -e 'no terminating zero' -e '^buffer changed' "$out"; then
-  grep -a -e '^NOT the text' -e 'written past the zero' -e 'no terminating zero' -e '^buffer changed' "$out" | head
+if grep -a -q -e '^NOT the text' -e '^NOT the JSON' -e '^short buffer not empty' -e 'written past the zero' -e 'no terminating zero' -e '^buffer changed' "$out"; then
+  grep -a -e '^NOT the text' -e '^NOT the JSON' -e '^short buffer not empty' -e 'written past the zero' -e 'no terminating zero' -e '^buffer changed' "$out" | head
   exit 1
 fi
 echo "orv_caller: $(grep -a -c '^result ' "$out") calls of $called"

@@ -7,6 +7,10 @@
  *
  *   orv_caller LIBRARY OUTPUT
  *
+ * StrChartJson is called for one method per moment of the sweep (every
+ * method in turn, with times to the second), with a buffer too short and
+ * with one that holds the whole JSON.
+ *
  * The last line names the exports called; a caller that misses an export of
  * orv.h is caught by the script that compares it with orv.h. */
 #include <stdarg.h>
@@ -87,6 +91,37 @@ static void Record(int32_t result, size_t capacity) {
   Line("\n");
 }
 
+/* The JSON of a chart: the length asked with a buffer too short (which must
+ * hold an empty text), then the whole JSON. */
+static char json[1 << 16];
+enum { kShortJson = 16 };
+
+static void RecordJson(Library lib, const OrvChartRequest* request) {
+  int32_t needed, result;
+  size_t i;
+  memset(json, kPattern, sizeof json);
+  needed = EXPORT(lib, StrChartJson)(request, json, kShortJson);
+  Line("result %d\n", (int)needed);
+  if (needed < 0) {
+    for (i = 0; i < sizeof json; ++i)
+      if (json[i] != kPattern) break;
+    Line(i == sizeof json ? "buffer untouched\n" : "buffer changed at %u\n", (unsigned)i);
+    return;
+  }
+  if (needed >= kShortJson && json[0] != '\0') Line("short buffer not empty\n");
+  memset(json, kPattern, sizeof json);
+  result = EXPORT(lib, StrChartJson)(request, json, (int32_t)sizeof json);
+  if (result != needed || (size_t)result >= sizeof json || json[result] != '\0') {
+    Line("NOT the JSON of %d bytes: result %d\n", (int)needed, (int)result);
+    return;
+  }
+  for (i = (size_t)result + 1; i < sizeof json; ++i)
+    if (json[i] != kPattern) break;
+  Line("%d bytes%s\n", (int)result, i == sizeof json ? "" : ", written past the zero");
+  fwrite(json, 1, (size_t)result, out);
+  Line("\n");
+}
+
 /* The question handler: records each question and gives the answer set. */
 static int32_t answer = 2;
 static int32_t ORV_CALL Handler(const char* question) {
@@ -114,6 +149,40 @@ typedef struct {
   uint8_t solar, leap, flag;
   int32_t year, month, day, hour;
 } Moment;
+
+/* The request for StrChartJson of method 1 + i % 7 at the sweep's moment,
+ * with a minute and a second and every option taken from i. */
+static void ChartJson(Library lib, long i, const Moment* m, const int32_t lines[6], int32_t ju,
+                      int32_t birth) {
+  OrvChartRequest r;
+  int k;
+  memset(&r, 0, sizeof r);
+  r.size = (uint32_t)sizeof r;
+  r.method = (int32_t)(1 + i % 7);
+  r.solar = m->solar;
+  r.leap = m->leap;
+  r.year = m->year;
+  r.month = m->month;
+  r.day = m->day;
+  r.hour = m->hour;
+  r.minute = (int32_t)(i * 7 % 60);
+  r.second = (int32_t)(i * 13 % 60);
+  r.male = m->flag;
+  r.manualLines = (uint8_t)(i % 2);
+  for (k = 0; k < 6; ++k) r.lines[k] = lines[k];
+  r.flying = m->flag;
+  r.ju = ju < 0 ? 0 : ju % 19;
+  r.daytime = (int32_t)(i % 3);
+  r.guiRen = (uint8_t)(i % 4 < 2);
+  r.sheHai = (uint8_t)(i % 6 < 3);
+  r.birthYear = birth < 0 ? 0 : birth;
+  r.period = (int32_t)(1 + i % 9);
+  r.mountain = (int32_t)(i % 24);
+  r.xiagua = (uint8_t)(i % 5 < 3);
+  Line("StrChartJson %d %d %d %d %d %d %d %d %d %d\n", (int)r.method, r.solar, r.leap, (int)r.year,
+       (int)r.month, (int)r.day, (int)r.hour, (int)r.minute, (int)r.second, (int)i);
+  RecordJson(lib, &r);
+}
 
 static int NextMoment(long i, Moment* m) {
   int y, mo, d;
@@ -173,6 +242,7 @@ static void Sweep(Library lib) {
                                 (uint8_t)(i % 5 < 2), (uint8_t)(i % 4 < 2), (uint8_t)(i % 6 < 3),
                                 birth),
            ORV_CHART_BUFFER_SIZE);
+    ChartJson(lib, i, &m, lines, ju, birth);
   }
 }
 
@@ -199,6 +269,19 @@ static void Questions(Library lib) {
     Prepare();
     Record(EXPORT(lib, Str6Ren)(1, 0, 1, 2000, 1, 6, 10, buffer, 1, 1, 1, -1),
            ORV_CHART_BUFFER_SIZE);
+    {
+      OrvChartRequest r;
+      memset(&r, 0, sizeof r);
+      r.size = (uint32_t)sizeof r;
+      r.method = ORV_METHOD_QIMEN;
+      r.solar = 1;
+      r.year = 2000;
+      r.month = 1;
+      r.day = 6;
+      r.hour = 10;
+      Line("StrChartJson qimen 2000 1 6 10\n");
+      RecordJson(lib, &r);
+    }
   }
   answer = 2;
 }

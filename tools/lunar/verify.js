@@ -2,7 +2,7 @@
 //  - every record's months fill the gap to the next new year (the last one
 //    ends before the 2051 new year), engine and published records,
 //    leap-month fields;
-//  - builds check_lunar.cpp with engine/calendar/lunar.cpp and dates.cpp
+//  - builds check_lunar.cpp with engine/calendar/lunar.cpp
 //    (g++), runs its hand-derived cases and round trips, and compares its
 //    lunar date for every civil day 1900-12-01 .. 2052-01-31 with an
 //    independent walk of the table (table.js);
@@ -70,7 +70,7 @@ function checkEngine(table) {
     const exe = join(dir, 'check_lunar');
     execFileSync('g++', ['-std=c++20', '-O2', '-Wall', '-Wextra', '-Werror', `-I${engine}`,
       join(here, 'check_lunar.cpp'), join(engine, 'calendar/lunar.cpp'),
-      join(engine, 'calendar/dates.cpp'), '-o', exe], { stdio: 'inherit' });
+      '-o', exe], { stdio: 'inherit' });
     let out;
     try {
       out = execFileSync(exe, { encoding: 'utf8', maxBuffer: 64 << 20 });

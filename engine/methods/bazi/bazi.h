@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
 
 #include "calendar/base.h"
 #include "calendar/codes.h"
+#include "calendar/dates.h"
+#include "calendar/json_writer.h"
+#include "calendar/text.h"
 
 namespace orv {
 
@@ -29,7 +31,12 @@ enum Spirit {
   kTaoHua = 37, kGuLuan = 38, kYinChaYangCuo = 39, kSiFei = 40, kHongYan = 41
 };
 constexpr int kSpiritCount = 42;  // numbers 0-41
-extern const char SpiritNames[kSpiritCount][9];
+inline constexpr char SpiritNames[kSpiritCount][9] = {
+    "　　", "贵人", "太极", "天德", "月德", "三奇", "福星", "文昌", "魁罡", "国印", "学堂",
+    "词馆", "德秀", "驿马", "华盖", "将星", "金舆", "金神", "天医", "禄神", "拱禄",
+    "天赦", "红鸾", "天喜", "天罗", "地网", "羊刃", "亡神", "劫煞", "灾煞", "勾煞",
+    "绞煞", "孤辰", "寡宿", "元辰", "空亡", "十恶大败", "桃花", "孤鸾", "阴差阳错", "四废",
+    "红艳"};
 
 constexpr int kSpiritSlots = 10;
 // Per slot 0-9, the spirit number of each pillar (year, month, day, hour);
@@ -51,40 +58,56 @@ SpiritList SpiritsOf(const std::array<Pillar, 4>& pillars, bool forward);
 // Branch code of the life palace of a month branch and an hour branch.
 int LifePalaceOf(int monthBranch, int hourBranch);
 
-class TOrvBazi : public TOrvBase {
- public:
+// What the derivation of a Four Pillars chart adds to the base.
+struct BaziFields {
   // Grid rows.
   static constexpr int kStemRow = 0, kBranchRow = 1, kHiddenRow = 2, kTenGodRow = 5,
                        kGrowthRow = 11;
-
-  // Starts at the current local date and time, a man, already derived.
-  TOrvBazi();
-
-  void SetMale(bool male) { Male = male ? 1 : 0; }
-  // Recomputes the base and everything of the chart from the date and sex.
-  void Derive();
-  // The pillar of luck period i (0-6).
-  Pillar LuckPillar(int i) const;
+  static constexpr int kLuckPeriods = 7;
 
   int Forward = 0;
   std::array<std::array<int, 4>, 12> Grid{};  // [row][pillar]
   SpiritList Spirits{};
   int LifePalace = 0;
-  double LuckOffset = 0;  // days of life before the first luck pillar
-  double LuckStart = 0;   // date value at which it begins
+  Seconds LuckOffset{};  // life before the first luck pillar
+  Moment LuckStart;      // the moment it begins
   int LuckStartAge = 0;
   int LuckStartYear = 0;
   uint8_t Male = 1;
+  std::array<Pillar, kLuckPeriods> LuckPillars{};  // LuckPillar(0) … LuckPillar(6)
+};
+
+// A Four Pillars chart as data: the base and everything Derive finds.
+struct BaziChart : BaseChart, BaziFields {};
+
+struct BaziOptions {
+  bool Male = true;
+};
+
+class TOrvBazi : public TOrvBase, public BaziFields {
+ public:
+  // Starts without a date, a man; nothing derived.
+  TOrvBazi() = default;
+
+  void SetMale(bool male) { Male = male ? 1 : 0; }
+  // Derives everything of the chart from the base (computed when the date
+  // was set) and the sex.
+  void Derive();
+  // The pillar of luck period i (0-6).
+  Pillar LuckPillar(int i) const;
 
  private:
   void FillGrid();
   void FindLuckStart();
 };
 
-// The chart text (GBK, CR LF line ends) of a derived chart.
-std::string BaziText(const TOrvBazi& chart);
+// Casts the chart of a moment: SetDate, SetMale, Derive.
+BaziChart Cast(Moment moment, const BaziOptions& options);
 
-// The finished chart text (GBK, CR LF line ends) of a date value and sex.
-std::string BaziChartText(double date, bool male);
+// The chart text (GBK, CR LF line ends).
+void BaziText(const BaziChart& chart, TextWriter& out);
+
+// The chart as data: the "chart" member of the JSON export.
+void BaziJson(const BaziChart& chart, JsonWriter& out);
 
 }  // namespace orv

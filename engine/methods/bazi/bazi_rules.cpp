@@ -4,7 +4,9 @@
 // The tables are written as strings of stems and branches, one character per
 // key position ("·" or "—": no value), and turned into codes while
 // compiling; a character that is not a stem or a branch does not compile.
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 
 #include "bazi.h"
 
@@ -242,34 +244,84 @@ int KeyPosition(Key kind, const Pillar& p) {
   return -1;
 }
 
-void MarkByTable(SpiritList& spirits, const std::array<Pillar, 4>& pillars, const TableRule& rule) {
-  bool marked[4] = {false, false, false, false};
-  for (int key = 0; key < 4; ++key) {
-    if ((rule.Keys & (1 << key)) == 0) continue;
-    const int position = KeyPosition(rule.KeyKind, pillars[key]);
-    if (position < 0) continue;
-    for (const ValueList& list : rule.Lists) {
-      if (list.Count == 0) continue;
-      const int value = list[position];
-      if (value == 0) continue;
-      for (int p = 0; p < 4; ++p) {
-        if (rule.OthersOnly && p == key) continue;
-        if (pillars[p].Stem == value || pillars[p].Branch == value) marked[p] = true;
+// The key positions of the four pillars for each kind of key.
+using KeyPositions = std::array<std::array<int, 4>, 3>;
+
+KeyPositions KeyPositionsOf(const std::array<Pillar, 4>& pillars) {
+  KeyPositions positions{};
+  for (std::size_t p = 0; p < 4; ++p) {
+    positions[static_cast<std::size_t>(Key::Stem)][p] = KeyPosition(Key::Stem, pillars[p]);
+    positions[static_cast<std::size_t>(Key::Branch)][p] = KeyPosition(Key::Branch, pillars[p]);
+    positions[static_cast<std::size_t>(Key::MonthBranch)][p] =
+        KeyPosition(Key::MonthBranch, pillars[p]);
+  }
+  return positions;
+}
+
+// What a list of table rules marks, made while compiling, with each rule
+// as one bit (by its index in the list): for each key kind, key position
+// and code, the rules whose value lists hold the code at that position;
+// for each key kind and key pillar, the rules keyed by that pillar; and the
+// rules for others only and for one direction.
+struct RuleMasks {
+  std::array<std::array<std::array<std::uint64_t, kBranchLast + 1>, 12>, 3> Holding{};
+  std::array<std::array<std::uint64_t, 4>, 3> KeyedBy{};
+  std::uint64_t OthersOnly = 0, Forward = 0, Backward = 0;
+};
+
+template <std::size_t N>
+constexpr RuleMasks MasksOf(const TableRule (&rules)[N]) {
+  static_assert(N <= 64);
+  RuleMasks masks;
+  for (std::size_t i = 0; i < N; ++i) {
+    const TableRule& rule = rules[i];
+    const std::uint64_t bit = std::uint64_t{1} << i;
+    const auto kind = static_cast<std::size_t>(rule.KeyKind);
+    for (std::size_t position = 0; position < 12; ++position)
+      for (const ValueList& list : rule.Lists)
+        if (static_cast<int>(position) < list.Count && list[static_cast<int>(position)] != 0)
+          masks.Holding[kind][position][static_cast<std::size_t>(list[static_cast<int>(position)])] |= bit;
+    for (std::size_t key = 0; key < 4; ++key)
+      if ((rule.Keys & (1 << key)) != 0) masks.KeyedBy[kind][key] |= bit;
+    if (rule.OthersOnly) masks.OthersOnly |= bit;
+    if (rule.Direction == When::Forward) masks.Forward |= bit;
+    if (rule.Direction == When::Backward) masks.Backward |= bit;
+  }
+  return masks;
+}
+
+constexpr RuleMasks kFirstMasks = MasksOf(kFirstTableRules);
+constexpr RuleMasks kSecondMasks = MasksOf(kSecondTableRules);
+
+// Applies a list of table rules: each pillar gets, in the order of the
+// list, the spirits of the rules that mark it. (A rule adds its spirit to
+// each pillar on its own, so marking pillar by pillar keeps the order.)
+template <std::size_t N>
+void ApplyTableRules(SpiritList& spirits, const std::array<Pillar, 4>& pillars,
+                     const KeyPositions& positions, bool forward, const TableRule (&rules)[N],
+                     const RuleMasks& masks) {
+  const auto codeIndex = [](int code) {
+    return code >= 0 && code <= kBranchLast ? static_cast<std::size_t>(code) : std::size_t{0};
+  };
+  const std::uint64_t apply = ~(forward ? masks.Backward : masks.Forward);
+  std::array<std::uint64_t, 4> marked{};
+  for (std::size_t kind = 0; kind < 3; ++kind) {
+    for (std::size_t key = 0; key < 4; ++key) {
+      const std::uint64_t keyed = masks.KeyedBy[kind][key] & apply;
+      const int position = positions[kind][key];
+      if (keyed == 0 || position < 0) continue;
+      const auto& holding = masks.Holding[kind][static_cast<std::size_t>(position)];
+      for (std::size_t p = 0; p < 4; ++p) {
+        std::uint64_t hit =
+            (holding[codeIndex(pillars[p].Stem)] | holding[codeIndex(pillars[p].Branch)]) & keyed;
+        if (p == key) hit &= ~masks.OthersOnly;
+        marked[p] |= hit;
       }
     }
   }
-  for (int p = 0; p < 4; ++p)
-    if (marked[p]) AddSpirit(spirits, rule.Spirit, p);
-}
-
-void ApplyTableRules(SpiritList& spirits, const std::array<Pillar, 4>& pillars, bool forward,
-                     const TableRule* rules, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    const When direction = rules[i].Direction;
-    if ((direction == When::Forward && !forward) || (direction == When::Backward && forward))
-      continue;
-    MarkByTable(spirits, pillars, rules[i]);
-  }
+  for (std::size_t p = 0; p < 4; ++p)
+    for (std::uint64_t m = marked[p]; m != 0; m &= m - 1)
+      AddSpirit(spirits, rules[std::countr_zero(m)].Spirit, static_cast<int>(p));
 }
 
 bool StemsAreTriple(int a, int b, int c, const ValueList& triple) {
@@ -278,26 +330,39 @@ bool StemsAreTriple(int a, int b, int c, const ValueList& triple) {
 
 }  // namespace
 
-const char SpiritNames[kSpiritCount][9] = {
-    "　　", "贵人", "太极", "天德", "月德", "三奇", "福星", "文昌", "魁罡", "国印", "学堂",
-    "词馆", "德秀", "驿马", "华盖", "将星", "金舆", "金神", "天医", "禄神", "拱禄",
-    "天赦", "红鸾", "天喜", "天罗", "地网", "羊刃", "亡神", "劫煞", "灾煞", "勾煞",
-    "绞煞", "孤辰", "寡宿", "元辰", "空亡", "十恶大败", "桃花", "孤鸾", "阴差阳错", "四废",
-    "红艳"};
-
 std::array<int, 3> HiddenStems(int branch) {
   if (!IsBranch(branch)) return {0, 0, 0};
   const int k = Ordinal(branch) - 1;
   return {kHiddenSlots[0][k], kHiddenSlots[1][k], kHiddenSlots[2][k]};
 }
 
-int TenGodOf(int dayStem, int code) {
+namespace {
+
+constexpr int TenGodByRule(int dayStem, int code) {
   if (dayStem == 0 || code == 0) return kNoTenGod;
   const int r = Relation(ElementOf(dayStem), ElementOf(code));
   const bool same = SamePolarity(dayStem, code);
   for (const TenGodRow& row : kTenGods)
     if (row.Relation == r) return same ? row.SamePolarity : row.DifferentPolarity;
   return kNoTenGod;
+}
+
+// The ten gods of every stem and branch code, by day stem, made while
+// compiling by the rule.
+constexpr auto kTenGodTable = [] {
+  std::array<std::array<int, kBranchLast + 1>, kStemLast + 1> table{};
+  for (int s = 0; s <= kStemLast; ++s)
+    for (int c = 0; c <= kBranchLast; ++c)
+      table[static_cast<std::size_t>(s)][static_cast<std::size_t>(c)] = TenGodByRule(s, c);
+  return table;
+}();
+
+}  // namespace
+
+int TenGodOf(int dayStem, int code) {
+  if (dayStem >= 0 && dayStem <= kStemLast && code >= 0 && code <= kBranchLast)
+    return kTenGodTable[static_cast<std::size_t>(dayStem)][static_cast<std::size_t>(code)];
+  return TenGodByRule(dayStem, code);
 }
 
 int GrowthStageOf(int stem, int branch) {
@@ -330,7 +395,8 @@ SpiritList SpiritsOf(const std::array<Pillar, 4>& pillars, bool forward) {
   const Pillar& hour = pillars[kHour];
   const int season = IsBranch(month.Branch) ? SeasonOf(month.Branch) : -1;
 
-  ApplyTableRules(spirits, pillars, forward, kFirstTableRules, std::size(kFirstTableRules));
+  const KeyPositions positions = KeyPositionsOf(pillars);
+  ApplyTableRules(spirits, pillars, positions, forward, kFirstTableRules, kFirstMasks);
 
   for (const ValueList& triple : kSanQiTriples) {
     if (StemsAreTriple(year.Stem, month.Stem, day.Stem, triple)) AddSpirit(spirits, kSanQi, kYear);
@@ -348,7 +414,7 @@ SpiritList SpiritsOf(const std::array<Pillar, 4>& pillars, bool forward) {
     }
   }
 
-  ApplyTableRules(spirits, pillars, forward, kSecondTableRules, std::size(kSecondTableRules));
+  ApplyTableRules(spirits, pillars, positions, forward, kSecondTableRules, kSecondMasks);
 
   if (IsStem(day.Stem) && IsBranch(day.Branch)) {
     const std::array<int, 2> voids = VoidBranches(day);

@@ -1,15 +1,10 @@
 // The Four Pillars chart text: a two-line header, the seven-line grid filled
 // from its template, the life palace and the spirits of each pillar, the
 // solar terms of the civil month, the luck start and seventy year lines.
-#include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <string_view>
 
 #include "bazi.h"
-#include "calendar/dates.h"
-#include "calendar/names.h"
-#include "calendar/text.h"
 
 namespace orv {
 namespace {
@@ -17,216 +12,229 @@ namespace {
 // The grid template, line by line. Columns are the year, month, day and hour
 // pillars. "<r.c>": the code of grid row r; "<r|c>": the short ten god of the
 // code of row r; "<1!c>": the growth stage; "<n!c>": the nayin of the pillar.
-// Each line is filled on its own, which gives the same text as filling the
-// whole template and keeps every search and shift to one short line.
 constexpr std::string_view kGridTemplate[7] = {
-    "　<0|0>　  　<0|1>　  　<0|2>　  　<0|3>\r\n",
-    "　<0.0>　  　<0.1>　  　<0.2>　  　<0.3>\r\n",
-    "　<1.0>　  　<1.1>　  　<1.2>　  　<1.3>\r\n",
-    "<2.0><3.0><4.0>  <2.1><3.1><4.1>  <2.2><3.2><4.2>  <2.3><3.3><4.3>\r\n",
-    "<2|0><3|0><4|0>  <2|1><3|1><4|1>  <2|2><3|2><4|2>  <2|3><3|3><4|3>\r\n",
-    "　<1!0>　  　<1!1>　  　<1!2>　  　<1!3>\r\n",
-    "<n!0>  <n!1>  <n!2>  <n!3>\r\n",
+    "　<0|0>　  　<0|1>　  　<0|2>　  　<0|3>",
+    "　<0.0>　  　<0.1>　  　<0.2>　  　<0.3>",
+    "　<1.0>　  　<1.1>　  　<1.2>　  　<1.3>",
+    "<2.0><3.0><4.0>  <2.1><3.1><4.1>  <2.2><3.2><4.2>  <2.3><3.3><4.3>",
+    "<2|0><3|0><4|0>  <2|1><3|1><4|1>  <2|2><3|2><4|2>  <2|3><3|3><4|3>",
+    "　<1!0>　  　<1!1>　  　<1!2>　  　<1!3>",
+    "<n!0>  <n!1>  <n!2>  <n!3>",
 };
 
-constexpr std::string_view kCrLf = "\r\n";
-constexpr std::string_view kLifePalaceLabel = "命宫：";
+constexpr auto kGrid = AngleTemplate<12>(kGridTemplate);
+
 constexpr std::string_view kPillarLabels[4] = {"年柱：", "月柱：", "日柱：", "时柱："};
-constexpr std::string_view kManLabel = "男命";
-constexpr std::string_view kWomanLabel = "女命";
-constexpr std::string_view kColon = "：";
-constexpr std::string_view kYearMark = "年";
-constexpr std::string_view kMonthMark = "月";
-constexpr std::string_view kDayMark = "日";
-constexpr std::string_view kHourMark = "时";
-constexpr std::string_view kMinuteMark = "分";
-constexpr std::string_view kLunarLabel = "阴历：";
-constexpr std::string_view kTermsLabel = "本月节气：";
-constexpr std::string_view kTermsIndent = "　　　　　";
-constexpr std::string_view kLuckFrom = "命主从";
-constexpr std::string_view kAgeMark = "岁";
-constexpr std::string_view kLuckBegins = "天开始行大运";
-constexpr std::string_view kLuckDateLabel = "于交运年的阳历";
-constexpr std::string_view kLuckDateEnd = "日交运";
-constexpr std::string_view kAgeSeparator = "、";
-constexpr std::string_view kLuckChange = "交";
-constexpr std::string_view kLuckMark = "运";
+constexpr auto kSpiritNames = SlotViews(SpiritNames);
 
-// The digit character of 0-9.
-char Digit(int n) { return static_cast<char>('0' + n); }
-
-std::string Token(char row, char separator, int column) {
-  return {'<', row, separator, Digit(column), '>'};
+// Header: sex and civil date, lunar date.
+void WriteHeader(const BaziChart& chart, TextWriter& out) {
+  out << (chart.Male ? "男命" : "女命") << "：";
+  WriteCivilDate(out, chart.Civil());
+  out << kCrLf << "阴历：" << LunarDateText(chart.Lunar[1], chart.Lunar[2]) << kCrLf;
 }
 
-// The template line that holds the tokens of a grid row: "." name tokens,
-// "|" ten-god tokens; -1 when the template has none (the branches' ten gods).
-int GridLineOf(int row, char separator) {
-  if (separator == '.') return row < 2 ? row + 1 : 3;
-  if (row == 0) return 0;
-  return row >= 2 ? 4 : -1;
+// The value of a grid token: "r.c", "r|c", "1!c" or "n!c" (row or tag,
+// separator, column 0-3), at most six bytes.
+template <typename GridToken>
+void WriteGridValue(const BaziChart& chart, GridToken, Cursor& out) {
+  constexpr std::string_view token = GridToken::kText;
+  static_assert(token.size() == 3 && token[2] >= '0' && token[2] <= '3');
+  constexpr auto c = static_cast<std::size_t>(token[2] - '0');
+  const auto& grid = chart.Grid;
+  if constexpr (token[0] == 'n') {
+    out << NayinName(chart.Pillars()[c]);
+  } else {
+    static_assert(token[0] >= '0' && token[0] <= '4');
+    constexpr auto r = static_cast<std::size_t>(token[0] - '0');
+    if constexpr (token[1] == '.') {
+      out << NameOf(grid[r][c]);
+    } else if constexpr (token[1] == '|') {
+      out << TenGodShortName(grid[BaziFields::kTenGodRow + r][c]);
+    } else {
+      static_assert(token[1] == '!');
+      out << GrowthShortName(grid[BaziFields::kGrowthRow][c]);
+    }
+  }
 }
-constexpr int kGrowthLine = 5;
-constexpr int kNayinLine = 6;
 
-void AppendInt(std::string& text, long long n) {
-  char digits[24];
-  text.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+// The grid: stems, branches, hidden stems, their short ten gods, the growth
+// stages and the nayin; then an empty line.
+void WriteGrid(const BaziChart& chart, TextWriter& out) {
+  constexpr std::size_t kMost = TemplateMost(kGrid, 6, kCrLf.size()) + kCrLf.size();
+  out.WriteInPlace<kMost>([&](Cursor& text) {
+    WriteTemplate<kGrid>(
+        text, [&](auto token) { WriteGridValue(chart, token, text); },
+        [&] { text << kCrLf; });
+    text << kCrLf << kCrLf;
+  });
 }
 
-// One year line at a time, written into a small buffer and appended whole.
-class LineBuffer {
+// The life palace and the spirits of each pillar, each name followed by a
+// space; then an empty line.
+void WriteSpirits(const BaziChart& chart, TextWriter& out) {
+  constexpr std::size_t kNameMost = sizeof SpiritNames[0] - 1;
+  constexpr std::size_t kMost = 6 + 6 + 4 * (2 + 6 + kSpiritSlots * (kNameMost + 1)) + 4;
+  out.WriteInPlace<kMost>([&](Cursor& text) {
+    text << "命宫：" << NameOf(chart.LifePalace);
+    for (std::size_t p = 0; p < 4; ++p) {
+      text << kCrLf << kPillarLabels[p];
+      for (const auto& slot : chart.Spirits) {
+        const int n = slot[p];
+        if (n > 0 && n < kSpiritCount) text << kSpiritNames[static_cast<std::size_t>(n)] << ' ';
+      }
+    }
+    text << kCrLf << kCrLf;
+  });
+}
+
+// Term name, then day, hour and minute of its instant.
+void WriteTerm(int term, TermInstant instant, TextWriter& out) {
+  const CivilTime at = DecodeDateTime(ShownMoment(instant));
+  out << SolarTermName(term) << at.Day << "日" << at.Hour << "时" << at.Minute << "分";
+}
+
+// The two terms of the civil month.
+void WriteMonthTerms(const BaziChart& chart, TextWriter& out) {
+  out << "本月节气：";
+  WriteTerm(chart.JieTerm, chart.JieInstant, out);
+  out << kCrLf << "　　　　　";
+  WriteTerm(chart.QiTerm, chart.QiInstant, out);
+  out << kCrLf << kCrLf;
+}
+
+// The luck start as years, months of 30 days and days, and its civil month
+// and day; then an empty line.
+void WriteLuckStart(const BaziChart& chart, TextWriter& out) {
+  const auto whole = static_cast<int>(std::chrono::floor<Days>(chart.LuckOffset).count());
+  out << "命主从" << whole / 360 << "岁" << whole % 360 / 30 << "月" << whole % 30
+      << "天开始行大运" << kCrLf;
+  const CivilDate start = DecodeDate(chart.LuckStart);
+  out << "于交运年的阳历" << start.Month << "月" << start.Day << "日交运" << kCrLf << kCrLf;
+}
+
+// The texts of the sixty pillars by cycle number (甲子 1 … 癸亥 60): four
+// bytes each, every stem and branch being one character.
+constexpr auto kPillarTexts = [] {
+  std::array<std::array<char, 4>, 61> texts{};
+  for (int n = 1; n <= 60; ++n) {
+    const Pillar p = PillarOfNumber(n);
+    const std::string_view stem = NameOf(p.Stem), branch = NameOf(p.Branch);
+    if (stem.size() != 2 || branch.size() != 2) throw "a stem or a branch of more than one character";
+    auto& text = texts[static_cast<std::size_t>(n)];
+    text = {stem[0], stem[1], branch[0], branch[1]};
+  }
+  return texts;
+}();
+
+// The text of the pillar of cycle number n (1-60), four bytes.
+std::string_view PillarTextOf(int n) {
+  return {kPillarTexts[static_cast<std::size_t>(n)].data(), 4};
+}
+
+// A year line, "age、year(pillar)" and CR LF, kept from one line to the
+// next: age and year count up in their digits, the pillar follows the
+// cycle, and the line is made anew only when a number grows a digit.
+class YearLine {
  public:
-  LineBuffer& operator<<(std::string_view s) {
-    const std::size_t n = std::min(s.size(), static_cast<std::size_t>(end_ - at_));
-    std::memcpy(at_, s.data(), n);
-    at_ += n;
-    return *this;
+  static constexpr std::size_t kMost = 32;  // bytes copied for a line
+
+  // Numbers below zero are written as 0 and count up from there.
+  YearLine(int age, int year)
+      : age_(age < 0 ? 0 : age), year_(year < 0 ? 0 : year), cycle_(YearCycleNumber(year)) {
+    Make();
   }
-  LineBuffer& operator<<(int n) {
-    at_ = std::to_chars(at_, end_, n).ptr;
-    return *this;
+
+  // The line; with a luck pillar (cycle number, 0 for none) "交" + pillar
+  // + "运" before its CR LF. At most kMost + 8 bytes of room.
+  void Write(Cursor& out, int luck) const {
+    if (luck == 0) {
+      out.PutOver<kMost>(bytes_, size_);
+      return;
+    }
+    WriteWithLuck(out, luck);
   }
-  LineBuffer& operator<<(const Pillar& p) {
-    return *this << NameView(p.Stem) << NameView(p.Branch);
-  }
-  void AppendTo(std::string& text) const {
-    text.append(buffer_, static_cast<std::size_t>(at_ - buffer_));
+  // The last line of the text: no more than its own bytes.
+  void WriteLast(Cursor& out) const { out << std::string_view(bytes_, size_); }
+
+  void Next() {
+    ++age_;
+    ++year_;
+    cycle_ = cycle_ == 60 ? 1 : cycle_ + 1;
+    if (!CountUp(bytes_, ageEnd_) || !CountUp(bytes_ + yearAt_, yearEnd_ - yearAt_)) {
+      Make();
+      return;
+    }
+    std::memcpy(bytes_ + yearEnd_ + 1, PillarTextOf(cycle_).data(), 4);
   }
 
  private:
-  static std::string_view NameView(int code) {
-    if (code < 0 || code >= kSymbolCount) code = 0;
-    return {SymbolNames[code], strnlen(SymbolNames[code], sizeof SymbolNames[code])};
+  void WriteWithLuck(Cursor& out, int luck) const {
+    out.PutOver<kMost>(bytes_, size_ - kCrLf.size());
+    out << "交" << PillarTextOf(luck) << "运" << kCrLf;
   }
-  char buffer_[64];
-  char* at_ = buffer_;
-  char* const end_ = buffer_ + sizeof buffer_;
-};
+  // Adds one to n decimal digits; false when they were all 9.
+  static bool CountUp(char* digits, std::size_t n) {
+    for (std::size_t i = n; i > 0; --i) {
+      if (digits[i - 1] != '9') {
+        ++digits[i - 1];
+        return true;
+      }
+      digits[i - 1] = '0';
+    }
+    return false;
+  }
+  void Make() {
+    char* p = detail::WriteDigits(bytes_, static_cast<unsigned>(age_));
+    ageEnd_ = static_cast<std::size_t>(p - bytes_);
+    std::memcpy(p, "、", 2);
+    yearAt_ = ageEnd_ + 2;
+    p = detail::WriteDigits(bytes_ + yearAt_, static_cast<unsigned>(year_));
+    yearEnd_ = static_cast<std::size_t>(p - bytes_);
+    *p++ = '(';
+    std::memcpy(p, PillarTextOf(cycle_).data(), 4);
+    p += 4;
+    std::memcpy(p, ")\r\n", 3);
+    size_ = static_cast<std::size_t>(p + 3 - bytes_);
+  }
 
-// Term name, then day, hour and minute of its instant.
-void AppendTerm(std::string& text, int term, double instant) {
-  const DateTimeParts at = DecodeDateTime(instant);
-  text += SolarTermName(term);
-  AppendInt(text, at.Day);
-  text += kDayMark;
-  AppendInt(text, at.Hour);
-  text += kHourMark;
-  AppendInt(text, at.Minute);
-  text += kMinuteMark;
+  int age_, year_, cycle_;
+  // Two numbers of at most ten digits and the fixed pieces fit kMost bytes.
+  char bytes_[kMost] = {};
+  std::size_t ageEnd_ = 0, yearAt_ = 0, yearEnd_ = 0, size_ = 0;
+};
+static_assert(10 + 2 + 10 + 1 + 4 + 3 <= YearLine::kMost);
+
+// Seventy year lines: age, year and its pillar; the first of each decade
+// names its luck pillar. The ten lines of a decade are written in place.
+void WriteYearLines(const BaziChart& chart, TextWriter& out) {
+  YearLine line(chart.LuckStartAge, chart.LuckStartYear);
+  for (int i = 0; i < BaziFields::kLuckPeriods; ++i) {
+    out.WriteInPlace<10 * YearLine::kMost + 8>([&](Cursor& text) {
+      line.Write(text, CycleNumber(chart.LuckPillars[static_cast<std::size_t>(i)]));
+      line.Next();
+      for (int k = 1; k < 9; ++k) {
+        line.Write(text, 0);
+        line.Next();
+      }
+      if (i + 1 < BaziFields::kLuckPeriods)
+        line.Write(text, 0);
+      else
+        line.WriteLast(text);
+      line.Next();
+    });
+  }
 }
 
 }  // namespace
 
-std::string BaziText(const TOrvBazi& chart) {
-  const std::array<Pillar, 4> pillars = chart.Pillars();
-  const auto& grid = chart.Grid;
-  std::string text;
-  text.reserve(2048);
-
-  // Header: sex and civil date, lunar date.
-  text += chart.Male ? kManLabel : kWomanLabel;
-  text += kColon;
-  AppendInt(text, chart.CivilYear);
-  text += kYearMark;
-  AppendInt(text, chart.CivilMonth);
-  text += kMonthMark;
-  AppendInt(text, chart.CivilDay);
-  text += kDayMark;
-  text += kCrLf;
-  text += kLunarLabel;
-  text += LunarDateText(chart.Lunar[1], chart.Lunar[2]);
-  text += kCrLf;
-
-  // The grid: names of rows 0-4, ten gods of rows 0-4, growth stages, nayin.
-  std::array<std::string, 7> lines;
-  for (int i = 0; i < 7; ++i) lines[i] = kGridTemplate[i];
-  for (int r = 0; r < 5; ++r)
-    for (int c = 0; c < 4; ++c)
-      ReplaceToken(lines[GridLineOf(r, '.')], Token(Digit(r), '.', c), NameOf(grid[r][c]));
-  for (int r = 0; r < 5; ++r) {
-    const int line = GridLineOf(r, '|');
-    if (line < 0) continue;
-    for (int c = 0; c < 4; ++c)
-      ReplaceToken(lines[line], Token(Digit(r), '|', c),
-                   TenGodShortName(grid[TOrvBazi::kTenGodRow + r][c]));
-  }
-  for (int c = 0; c < 4; ++c)
-    ReplaceToken(lines[kGrowthLine], Token('1', '!', c),
-                 GrowthShortName(grid[TOrvBazi::kGrowthRow][c]));
-  for (int c = 0; c < 4; ++c)
-    ReplaceToken(lines[kNayinLine], Token('n', '!', c), NayinName(pillars[c]));
-  for (const std::string& line : lines) text += line;
-
-  // An empty line, the life palace and the spirits of each pillar.
-  text += kCrLf;
-  text += kLifePalaceLabel;
-  text += NameOf(chart.LifePalace);
-  for (int p = 0; p < 4; ++p) {
-    text += kCrLf;
-    text += kPillarLabels[p];
-    for (int slot = 0; slot < kSpiritSlots; ++slot) {
-      const int n = chart.Spirits[slot][p];
-      if (n <= 0 || n >= kSpiritCount) continue;
-      text += SpiritNames[n];
-      text += ' ';
-    }
-  }
-  text += kCrLf;
-  text += kCrLf;
-
-  // The two terms of the civil month.
-  text += kTermsLabel;
-  AppendTerm(text, chart.JieTerm, chart.JieInstant);
-  text += kCrLf;
-  text += kTermsIndent;
-  AppendTerm(text, chart.QiTerm, chart.QiInstant);
-
-  // Luck start as years, months of 30 days and days.
-  const long long whole = WholeDays(chart.LuckOffset);
-  text += kCrLf;
-  text += kCrLf;
-  text += kLuckFrom;
-  AppendInt(text, whole / 360);
-  text += kAgeMark;
-  AppendInt(text, whole % 360 / 30);
-  text += kMonthMark;
-  AppendInt(text, whole % 30);
-  text += kLuckBegins;
-
-  // The civil date of the luck start.
-  const DateTimeParts start = DecodeDateTime(chart.LuckStart);
-  text += kCrLf;
-  text += kLuckDateLabel;
-  AppendInt(text, start.Month);
-  text += kMonthMark;
-  AppendInt(text, start.Day);
-  text += kLuckDateEnd;
-  text += kCrLf;
-  text += kCrLf;
-
-  // Seventy year lines; the first of each decade names its luck pillar.
-  for (int i = 0; i < 7; ++i) {
-    for (int k = 0; k < 10; ++k) {
-      const int n = 10 * i + k;
-      const int year = chart.LuckStartYear + n;
-      LineBuffer line;
-      line << chart.LuckStartAge + n << kAgeSeparator << year << "("
-           << PillarOfNumber(YearCycleNumber(year)) << ")";
-      if (k == 0) line << kLuckChange << chart.LuckPillar(i) << kLuckMark;
-      line << kCrLf;
-      line.AppendTo(text);
-    }
-  }
-  return text;
-}
-
-std::string BaziChartText(double date, bool male) {
-  TOrvBazi chart;
-  chart.SetDate(date);
-  chart.SetMale(male);
-  chart.Derive();
-  return BaziText(chart);
+void BaziText(const BaziChart& chart, TextWriter& out) {
+  WriteHeader(chart, out);
+  WriteGrid(chart, out);
+  WriteSpirits(chart, out);
+  WriteMonthTerms(chart, out);
+  WriteLuckStart(chart, out);
+  WriteYearLines(chart, out);
 }
 
 }  // namespace orv

@@ -1,18 +1,9 @@
 // TOrvDlr: the derivation of a Da Liu Ren chart from the base chart.
 #include "liuren.h"
 
-#include "calendar/dates.h"
 #include "calendar/solar_terms.h"
 
 namespace orv {
-
-thread_local int NobleRule = 0;
-thread_local int SheHaiRule = 0;
-
-void SetLiurenRules(uint8_t guiRen, uint8_t sheHai) {
-  NobleRule = guiRen != 0 ? 0 : 1;
-  SheHaiRule = sheHai != 0 ? 0 : 1;
-}
 
 const uint8_t TransmissionTable[kTransmissionRecords][6] = {
 #include "transmission_table.inc"
@@ -38,24 +29,8 @@ int EarthOf(const std::array<int, 12>& plate, int code) {
 
 }  // namespace
 
-TOrvDlr::TOrvDlr() {
-  HasBirthYear = 0;
-  ComputeMonthGeneral();
-  Compute();
-}
-
-void TOrvDlr::SetChartDate(double value) {
+void TOrvDlr::SetChartDate(Moment value) {
   SetDate(value);
-  if (const auto terms = TermsOf(DateValue)) {
-    JieInstant = terms->JieInstant;
-    QiInstant = terms->QiInstant;
-    JieTerm = terms->JieTerm;
-    QiTerm = terms->QiTerm;
-    CurrentTerm = orv::CurrentTerm(DateValue, *terms);
-  } else {
-    JieInstant = QiInstant = 0;
-    JieTerm = QiTerm = CurrentTerm = 0;
-  }
   ComputeMonthGeneral();
 }
 
@@ -63,33 +38,33 @@ void TOrvDlr::SetChartDate(double value) {
 // before 大寒 in January, 子 from 大寒, 亥 from 雨水, … back to 寅 from 小雪
 // and 丑 again from 冬至.
 void TOrvDlr::ComputeMonthGeneral() {
-  if (!IsDecodable(DateValue)) {
+  if (!InCivilYears(DateValue)) {
     MonthGeneral = 0;
     return;
   }
-  int v = MonthOf(DateValue);
+  int v = DecodeDate(DateValue).Month;
   if (DateValue >= QiInstant) v = Wrap(v + 1, 12);
   MonthGeneral = BranchCode(Wrap(3 - v, 12));
 }
 
 void TOrvDlr::Compute() {
   // The hour branch of the date as it now stands (子 from 23:00).
-  const int h = HourOf(DateValue + 1.0 / 24) / 2 + 1;
+  const int h = DecodeDateTime(DateValue + Hours{1}).Hour / 2 + 1;
   ArrangeDay(h >= 4 && h <= 9);  // 卯 … 申
 }
 
-int TOrvDlr::HeavenAbove(int earthBranch) const {
+int LiurenFields::HeavenAbove(int earthBranch) const {
   if (earthBranch < kBranchFirst || earthBranch > kBranchLast) return 0;
   return HeavenPlate[earthBranch - kBranchFirst];
 }
 
-int TOrvDlr::EarthUnder(int heavenBranch) const {
+int LiurenFields::EarthUnder(int heavenBranch) const {
   if (heavenBranch == 0) return 0;
   return EarthOf(HeavenPlate, heavenBranch);
 }
 
 void TOrvDlr::ArrangeDay(bool daytime) {
-  Recompute();
+  // The base was recomputed when the date was set.
   for (int i = 0; i < 12; ++i) EarthPlate[i] = BranchCode(i + 1);
   IsDay = daytime ? 1 : 0;
 
@@ -106,15 +81,24 @@ void TOrvDlr::ArrangeDay(bool daytime) {
   LessonLower = {s, u1, b, u3};
   LessonUpper = {u1, HeavenAbove(u1), u3, HeavenAbove(u3)};
 
-  // Three transmissions, from the table.
+  PlaceTransmissions(Rules.SheHaiRule);
+  PlaceHiddenStems();
+  PlaceNobles(Rules.NobleRule);
+  PlaceGenerals();
+}
+
+// Three transmissions, from the table, and the earth branch under each.
+void TOrvDlr::PlaceTransmissions(int sheHaiRule) {
   const uint8_t* record =
-      TransmissionTable[TransmissionRecordIndex(CycleNumber(DayPillar), Ordinal(u1))];
-  const int offset = SheHaiRule != 0 ? 3 : 0;
+      TransmissionTable[TransmissionRecordIndex(CycleNumber(DayPillar), Ordinal(LessonUpper[0]))];
+  const int offset = sheHaiRule != 0 ? 3 : 0;
   for (int i = 0; i < 3; ++i) Trans[i] = BranchCode(record[offset + i]);
   for (int i = 0; i < 3; ++i) TransSeat[i] = EarthUnder(Trans[i]);
+}
 
-  // Hidden stems: from the branch of the decade head on, the k-th branch
-  // carries stem k; the two void branches carry none.
+// Hidden stems: from the branch of the decade head on, the k-th branch
+// carries stem k; the two void branches carry none.
+void TOrvDlr::PlaceHiddenStems() {
   const int xun = Ordinal(DayXun.Branch);
   const auto hidden = [xun](int branch) {
     const int k = Wrap(Ordinal(branch) - xun + 1, 12);
@@ -122,14 +106,18 @@ void TOrvDlr::ArrangeDay(bool daytime) {
   };
   for (int i = 0; i < 3; ++i) TransStem[i] = hidden(Trans[i]);
   for (int j = 0; j < 4; ++j) LessonStem[j] = hidden(LessonUpper[j]);
+}
 
-  // Nobles.
-  const int rule = NobleRule != 0 ? 1 : 0;
+void TOrvDlr::PlaceNobles(int nobleRule) {
+  const int rule = nobleRule != 0 ? 1 : 0;
+  const int s = DayPillar.Stem;
   DayNoble = BranchCode(kNobles[rule][s][0]);
   NightNoble = BranchCode(kNobles[rule][s][1]);
+}
 
-  // Generals: 贵 over the earth branch under the noble in force, the others
-  // following forward from 亥 … 辰 and backward from 巳 … 戌.
+// Generals: 贵 over the earth branch under the noble in force, the others
+// following forward from 亥 … 辰 and backward from 巳 … 戌.
+void TOrvDlr::PlaceGenerals() {
   GeneralPlate = {};
   const int p = Ordinal(EarthUnder(IsDay ? DayNoble : NightNoble));
   const bool forward = p == 12 || p <= 5;
@@ -151,6 +139,21 @@ void TOrvDlr::SetBirthYear(int year, bool male) {
   // woman, by the lunar year of the civil day.
   const int age = Lunar[0] - year;
   LifeYearPillar = PillarOfNumber(Wrap(male ? 3 + age : 9 - age, 60));
+}
+
+LiurenChart Cast(Moment moment, const LiurenOptions& options) {
+  TOrvDlrStr chart(options.Rules);
+  const auto arrange = [&chart, &options](Moment at) {
+    chart.SetChartDate(at);
+    if (options.DayOrNight == LiurenOptions::Time::ByHour)
+      chart.Compute();
+    else
+      chart.ArrangeDay(options.DayOrNight == LiurenOptions::Time::Day);
+  };
+  arrange(moment);
+  if (options.BirthYear > 0) chart.SetBirthYear(options.BirthYear, options.Male);
+  SettleTermSides(chart, options.Ask, arrange);
+  return {chart, chart};
 }
 
 }  // namespace orv

@@ -6,28 +6,32 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
-#include <string>
 
 #include "calendar/base.h"
 #include "calendar/codes.h"
+#include "calendar/term_question.h"
+#include "calendar/json_writer.h"
+#include "calendar/text_writer.h"
 
 namespace orv {
 
 // ---------------------------------------------------------------------------
-// The two chart rules. Each thread has its own pair; the export sets both on
-// every call before the chart is built.
+// The two chart rules, given with every chart.
 
-// 0: nobles by the table "甲戊庚牛羊"; 1: by "甲羊戊庚牛".
-extern thread_local int NobleRule;
-// 0: 涉害 decided by the position class (孟, 仲, 季) of the earth branch each
-// candidate stands on; 1: by depth first, then by position class.
-extern thread_local int SheHaiRule;
+struct LiurenRules {
+  // 0: nobles by the table "甲戊庚牛羊"; 1: by "甲羊戊庚牛".
+  int NobleRule = 0;
+  // 0: 涉害 decided by the position class (孟, 仲, 季) of the earth branch
+  // each candidate stands on; 1: by depth first, then by position class.
+  int SheHaiRule = 0;
 
-// Stores the rules of the calling thread from the dialog's two flags: a flag
-// is true when "甲戊庚牛羊" (guiRen) or "按孟仲季" (sheHai) is chosen, and each
-// rule is the negation of its flag (0 → 1, any nonzero flag → 0).
-void SetLiurenRules(uint8_t guiRen, uint8_t sheHai);
+  // The rules of the dialog's two flags: a flag is true when "甲戊庚牛羊"
+  // (guiRen) or "按孟仲季" (sheHai) is chosen, and each rule is the negation
+  // of its flag (0 → 1, any nonzero flag → 0).
+  static constexpr LiurenRules FromFlags(uint8_t guiRen, uint8_t sheHai) {
+    return {guiRen != 0 ? 0 : 1, sheHai != 0 ? 0 : 1};
+  }
+};
 
 // ---------------------------------------------------------------------------
 // Shared facts of the rules, by branch number 1-12 (子 … 亥) and stem code
@@ -82,26 +86,10 @@ constexpr int TransmissionRecordIndex(int dayNumber, int lessonOneUpper) {
 // ---------------------------------------------------------------------------
 // The chart.
 
-class TOrvDlr : public TOrvBase {
- public:
-  // Starts at the current local date and time, already derived, without a
-  // birth year.
-  TOrvDlr();
-  virtual ~TOrvDlr() = default;
-
-  // Stores the date, refreshes the solar terms of its civil month and the
-  // monthly general; nothing else is recomputed until ArrangeDay.
-  virtual void SetChartDate(double value);
-  // ArrangeDay, daytime when the hour branch is 卯 to 申.
-  virtual void Compute();
-  // Recomputes the base and the whole chart as a daytime (昼) or night-time
-  // (夜) chart, with the calling thread's rules.
-  void ArrangeDay(bool daytime);
-  // The birth year (none when 0 or less) and the sex, for the birth pillar
-  // and the year of life.
-  void SetBirthYear(int year, bool male);
-
-  // Symbol codes; 0 is blank.
+// What the derivation of a Liu Ren chart adds to the base. Symbol codes; 0
+// is blank.
+struct LiurenFields {
+  LiurenRules Rules;
   int MonthGeneral = 0;
   int DayNoble = 0, NightNoble = 0;
   uint8_t IsDay = 0;
@@ -125,22 +113,71 @@ class TOrvDlr : public TOrvBase {
   // a heaven branch code (0 when the plate does not hold it).
   int HeavenAbove(int earthBranch) const;
   int EarthUnder(int heavenBranch) const;
+};
+
+// A Liu Ren chart as data: the base and everything the chart derives.
+struct LiurenChart : BaseChart, LiurenFields {};
+
+class TOrvDlr : public TOrvBase, public LiurenFields {
+ public:
+  // Starts without a date and without a birth year, with the rules of the
+  // chart; nothing derived.
+  explicit TOrvDlr(const LiurenRules& rules = {}) { Rules = rules; }
+  virtual ~TOrvDlr() = default;
+
+  // Sets the date (the base, its solar terms among it, is derived then) and
+  // the monthly general; nothing else is recomputed until ArrangeDay.
+  virtual void SetChartDate(Moment value);
+  // ArrangeDay, daytime when the hour branch is 卯 to 申.
+  virtual void Compute();
+  // The whole chart as a daytime (昼) or night-time (夜) chart, with the
+  // chart's rules.
+  void ArrangeDay(bool daytime);
+  // The birth year (none when 0 or less) and the sex, for the birth pillar
+  // and the year of life.
+  void SetBirthYear(int year, bool male);
 
  private:
   void ComputeMonthGeneral();
+  // The steps of ArrangeDay after the plates and the lessons; each takes
+  // the rule it uses.
+  void PlaceTransmissions(int sheHaiRule);
+  void PlaceHiddenStems();
+  void PlaceNobles(int nobleRule);
+  void PlaceGenerals();
 };
 
+// The Liu Ren text chart: the chart object the export casts, and the
+// operations that render a chart value as text.
 class TOrvDlrStr : public TOrvDlr {
  public:
+  using TOrvDlr::TOrvDlr;
+
   // The header (four lines), the year-of-life line when there is a birth
   // year, an empty line and the plate, lessons and transmissions.
-  std::string LiurenText() const;
-  std::string LiurenHeader() const;
-  std::string LifeYearLine() const;
+  static void LiurenText(const LiurenChart& chart, TextWriter& out);
+  static void LiurenHeader(const LiurenChart& chart, TextWriter& out);
+  static void LifeYearLine(const LiurenChart& chart, TextWriter& out);
 };
 
-// The chart text (GBK, CR LF line ends) of a date value with the calling
-// thread's rules; birthYear 0 or less: none. Asks nothing.
-std::string LiurenChartText(double date, bool daytime, bool male, int birthYear);
+struct LiurenOptions {
+  enum class Time { Night = 0, Day = 1, ByHour = 2 };
+  // 昼 or 夜, or by the hour branch (卯 to 申 daytime).
+  Time DayOrNight = Time::ByHour;
+  LiurenRules Rules;
+  // The birth year (0 or less: none) and the sex of the querent.
+  int BirthYear = 0;
+  bool Male = true;
+  // How the solar-term question is asked; nothing: the moment as entered.
+  QuestionAsker Ask = nullptr;
+};
+
+// Casts the chart of a moment: a TOrvDlrStr with the options' rules;
+// SetChartDate and ArrangeDay; the birth year; the solar-term question, each
+// answer that moves the moment arranging again (the birth-year values stay).
+LiurenChart Cast(Moment moment, const LiurenOptions& options);
+
+// The chart as data: the "chart" member of the JSON export.
+void LiurenJson(const LiurenChart& chart, JsonWriter& out);
 
 }  // namespace orv

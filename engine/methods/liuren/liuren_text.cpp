@@ -1,10 +1,8 @@
 // The Da Liu Ren chart text: four header lines (five with a birth year), an
 // empty line, and the plate with its generals, the four lessons and the
 // three transmissions filled into a fixed template.
-#include <cstring>
 #include <string_view>
 
-#include "calendar/names.h"
 #include "calendar/text.h"
 #include "liuren.h"
 
@@ -35,138 +33,82 @@ constexpr std::string_view kTemplate[14] = {
     "　　　<C6|3> <C4|3><C2|3>　<C3|3> <C5|3>",
 };
 
-constexpr std::string_view kCrLf = "\r\n";
+constexpr auto kLines = AngleTemplate<5>(kTemplate);
+
 constexpr std::string_view kVoidMark = "◎";      // the transmission is void
 constexpr std::string_view kVoidSeatMark = "⊙";  // its seat is void
 
-std::string_view NameView(int code) {
-  if (code < 0 || code >= kSymbolCount) code = 0;
-  return {SymbolNames[code], strnlen(SymbolNames[code], sizeof SymbolNames[code])};
-}
-
-// The relative of a branch seen from the day stem, short form.
+// The relative of a branch seen from the day stem, short form; "　" when
+// there is none.
 std::string_view RelativeName(int dayStem, int branch) {
-  switch (CodeRelation(dayStem, branch)) {
-    case 0:
-      return "兄";
-    case 1:
-      return "父";
-    case 2:
-      return "官";
-    case -2:
-      return "财";
-    case -1:
-      return "子";
-    default:
-      return "　";
-  }
+  const int relation = CodeRelation(dayStem, branch);
+  return relation >= -2 && relation <= 2 ? SlotText(RelativeShortNames[relation + 2]) : kFullSpace;
 }
 
-// Appends the value of the token "<" + row + "|" + column + ">".
-void AppendValue(std::string& text, const TOrvDlr& chart, std::string_view row, int column) {
-  const int i = column - 1;
-  if (row == "P2" && i >= 0 && i < 12) {
-    text += NameView(chart.HeavenPlate[i]);
-  } else if (row == "P3" && i >= 0 && i < 12) {
-    text += NameView(chart.GeneralPlate[i]);
-  } else if (row == "K1" && i >= 0 && i < 4) {
-    text += NameView(chart.LessonLower[i]);
-  } else if (row == "K2" && i >= 0 && i < 4) {
-    text += NameView(chart.LessonUpper[i]);
-  } else if (row == "K3" && i >= 0 && i < 4) {
-    text += NameView(chart.LessonGeneral[i]);
-  } else if (row == "C2" && i >= 0 && i < 3) {
-    text += NameView(chart.Trans[i]);
-  } else if (row == "C3" && i >= 0 && i < 3) {
-    text += NameView(chart.TransGeneral[i]);
-  } else if (row == "C4" && i >= 0 && i < 3) {
-    text += NameView(chart.TransStem[i]);
-  } else if (row == "C5" && i >= 0 && i < 3) {
-    if (IsVoid(chart.DayXun, chart.Trans[i])) text += kVoidMark;
-    if (IsVoid(chart.DayXun, chart.TransSeat[i])) text += kVoidSeatMark;
-  } else if (row == "C6" && i >= 0 && i < 3) {
-    text += RelativeName(chart.DayPillar.Stem, chart.Trans[i]);
-  }
+// The column of a token "RR|i" (i = 1, 2, …).
+constexpr std::size_t ColumnOf(std::string_view token) {
+  if (token.size() < 4 || token[2] != '|') throw "a token is a row, \"|\" and a column";
+  std::size_t column = 0;
+  for (const char c : token.substr(3)) column = column * 10 + static_cast<std::size_t>(c - '0');
+  return column;
 }
 
-// Appends a template line with every token replaced by its value.
-void AppendFilled(std::string& text, const TOrvDlr& chart, std::string_view line) {
-  std::size_t at = 0;
-  while (at < line.size()) {
-    const std::size_t open = line.find('<', at);
-    if (open == std::string_view::npos) break;
-    const std::size_t bar = line.find('|', open);
-    const std::size_t close = line.find('>', open);
-    text += line.substr(at, open - at);
-    int column = 0;
-    for (std::size_t k = bar + 1; k < close; ++k) column = column * 10 + (line[k] - '0');
-    AppendValue(text, chart, line.substr(open + 1, bar - open - 1), column);
-    at = close + 1;
+// Writes the value of a token, row + "|" + column, at most six bytes.
+template <typename LiurenToken>
+void WriteValue(Cursor& out, const LiurenChart& chart, LiurenToken) {
+  constexpr std::string_view row = LiurenToken::kText.substr(0, 2);
+  constexpr std::size_t column = ColumnOf(LiurenToken::kText);
+  static_assert(column >= 1);
+  constexpr std::size_t at = column - 1;
+  if constexpr (row == "P2" || row == "P3") {
+    static_assert(at < 12);
+    out << NameOf(row == "P2" ? chart.HeavenPlate[at] : chart.GeneralPlate[at]);
+  } else if constexpr (row == "K1" || row == "K2" || row == "K3") {
+    static_assert(at < 4);
+    out << NameOf(row == "K1"   ? chart.LessonLower[at]
+                  : row == "K2" ? chart.LessonUpper[at]
+                                : chart.LessonGeneral[at]);
+  } else if constexpr (row == "C2" || row == "C3" || row == "C4") {
+    static_assert(at < 3);
+    out << NameOf(row == "C2"   ? chart.Trans[at]
+                  : row == "C3" ? chart.TransGeneral[at]
+                                : chart.TransStem[at]);
+  } else if constexpr (row == "C5") {
+    static_assert(at < 3);
+    if (IsVoid(chart.DayXun, chart.Trans[at])) out << kVoidMark;
+    if (IsVoid(chart.DayXun, chart.TransSeat[at])) out << kVoidSeatMark;
+  } else {
+    static_assert(row == "C6" && at < 3);
+    out << RelativeName(chart.DayPillar.Stem, chart.Trans[at]);
   }
-  text += line.substr(at);
 }
 
 }  // namespace
 
-std::string TOrvDlrStr::LiurenHeader() const {
-  std::string text;
-  text += "公历：";
-  text += IntText(CivilYear);
-  text += "年";
-  text += IntText(CivilMonth);
-  text += "月";
-  text += IntText(CivilDay);
-  text += "日";
-  text += kCrLf;
-  text += "阴历：";
-  text += LunarDateText(Lunar[1], Lunar[2]);
-  text += kCrLf;
-  text += "四柱：";
-  text += PillarsLine(Pillars(), " ");
-  text += kCrLf;
-  const std::array<int, 2> empty = VoidBranches(DayPillar);
-  text += "月将：";
-  text += NameView(MonthGeneral);
-  text += "将";
-  text += PillarText(DayXun);
-  text += "旬";
-  text += NameView(empty[0]);
-  text += NameView(empty[1]);
-  text += "空";
-  text += kCrLf;
-  return text;
+void TOrvDlrStr::LiurenHeader(const LiurenChart& chart, TextWriter& out) {
+  out << "公历：";
+  WriteCivilDate(out, chart.Civil());
+  out << kCrLf << "阴历：" << LunarDateText(chart.Lunar[1], chart.Lunar[2]) << kCrLf;
+  out << "四柱：" << PillarsLine(chart.Pillars(), " ") << kCrLf;
+  const std::array<int, 2> empty = VoidBranches(chart.DayPillar);
+  out << "月将：" << NameOf(chart.MonthGeneral) << "将" << chart.DayXun << "旬" << NameOf(empty[0])
+      << NameOf(empty[1]) << "空" << kCrLf;
 }
 
-std::string TOrvDlrStr::LifeYearLine() const {
-  if (HasBirthYear != 1) return {};
-  std::string text = "年命：";
-  text += PillarText(BirthPillar);
-  text += "命";
-  text += NameView(LifeYearPillar.Branch);
-  text += "年";
-  text += kCrLf;
-  return text;
+void TOrvDlrStr::LifeYearLine(const LiurenChart& chart, TextWriter& out) {
+  if (chart.HasBirthYear != 1) return;
+  out << "年命：" << chart.BirthPillar << "命" << NameOf(chart.LifeYearPillar.Branch) << "年"
+      << kCrLf;
 }
 
-std::string TOrvDlrStr::LiurenText() const {
-  std::string text;
-  text.reserve(640);
-  text += LiurenHeader();
-  text += LifeYearLine();
-  text += kCrLf;
-  for (int i = 0; i < 14; ++i) {
-    if (i > 0) text += kCrLf;
-    AppendFilled(text, *this, kTemplate[i]);
-  }
-  return text;
-}
-
-std::string LiurenChartText(double date, bool daytime, bool male, int birthYear) {
-  TOrvDlrStr chart;
-  chart.SetChartDate(date);
-  chart.ArrangeDay(daytime);
-  if (birthYear > 0) chart.SetBirthYear(birthYear, male);
-  return chart.LiurenText();
+void TOrvDlrStr::LiurenText(const LiurenChart& chart, TextWriter& out) {
+  LiurenHeader(chart, out);
+  LifeYearLine(chart, out);
+  out << kCrLf;
+  out.WriteInPlace<TemplateMost(kLines, 6, kCrLf.size())>([&](Cursor& text) {
+    WriteTemplate<kLines>(
+        text, [&](auto token) { WriteValue(text, chart, token); }, [&] { text << kCrLf; });
+  });
 }
 
 }  // namespace orv

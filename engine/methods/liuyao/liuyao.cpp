@@ -111,9 +111,8 @@ void TOrv6yao::SetLines(int line6, int line5, int line4, int line3, int line2, i
   }
 }
 
-void TOrv6yao::CastFromTime(double date) {
+void TOrv6yao::CastFromTime(Moment date) {
   SetDate(date);
-  Recompute();
   const int s = LunarYearBranchOrdinal + LunarCount[0] + LunarCount[1];
   const int t = s + HourOrdinal;
   const int upper = Wrap(s, 8);
@@ -134,8 +133,7 @@ void TOrv6yao::Compute() { Derive(&AttachByTrigrams); }
 void TOrv6yaoLongyin::Compute() { Derive(&AttachByXun); }
 
 void TOrv6yao::Derive(AttachRule attach) {
-  // 1. The base chart of the date.
-  Recompute();
+  // 1. The base was recomputed when the date was set.
 
   // 2. The yang bits of both hexagrams.
   for (int i = 0; i < 6; ++i) {
@@ -181,6 +179,32 @@ void TOrv6yao::Derive(AttachRule attach) {
       HasHidden = 1;
     }
   }
+}
+
+namespace {
+
+template <typename Chart>
+LiuyaoChart CastWith(Chart& chart, Moment moment, const LiuyaoOptions& options) {
+  chart.Options = kFixedYaoTextOptions;
+  chart.SetDate(moment);
+  const auto& l = options.LinesTopFirst;
+  if (options.Manual)
+    chart.SetLines(l[0], l[1], l[2], l[3], l[4], l[5]);
+  else
+    chart.CastFromTime(moment);
+  chart.Compute();
+  return {chart, chart, options.Attachment, chart.Options, options.Manual};
+}
+
+}  // namespace
+
+LiuyaoChart Cast(Moment moment, const LiuyaoOptions& options) {
+  if (options.Attachment == LineAttachment::ByDayXun) {
+    TOrv6YaoStrLongyin chart;
+    return CastWith(chart, moment, options);
+  }
+  TOrv6YaoStr chart;
+  return CastWith(chart, moment, options);
 }
 
 }  // namespace orv

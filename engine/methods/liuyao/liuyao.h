@@ -9,43 +9,14 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
 
 #include "calendar/base.h"
 #include "calendar/codes.h"
+#include "calendar/json_writer.h"
+#include "calendar/text_writer.h"
+#include "liuyao_tables.h"
 
 namespace orv {
-
-// Trigram numbers 1-8: 乾 兑 离 震 巽 坎 艮 坤.
-constexpr int kTrigramCount = 8;
-
-struct Trigram {
-  char Name[3];
-  uint8_t Lines[3];     // bottom, middle, top; 1 yang
-  int Element;          // element number (codes.h)
-  int InnerStem;        // stem code in the lower half of a hexagram
-  int OuterStem;        // stem code in the upper half
-  int Branches[6];      // branch codes of lines 0-5; the upper half uses 3-5
-};
-// Indexed by trigram number; entry 0 is empty.
-extern const Trigram Trigrams[kTrigramCount + 1];
-
-// Indexed (upper - 1) * 8 + (lower - 1).
-extern const char HexagramFullNames[64][9];
-extern const char HexagramShortNames[64][5];
-
-// Relative codes -2..2, stored at code + 2.
-enum Relative { kWealth = -2, kOffspring = -1, kSibling = 0, kParent = 1, kOfficer = 2 };
-extern const char RelativeFullNames[5][5];   // 妻财 子孙 兄弟 父母 官鬼
-extern const char RelativeShortNames[5][3];  // 财 子 兄 父 官
-
-// Beast codes 0-5.
-extern const char BeastFullNames[6][5];   // 青龙 朱雀 勾陈 腾蛇 白虎 玄武
-extern const char BeastShortNames[6][3];
-
-// Line glyphs by line style 0-8: [style][0] yin, [style][1] yang.
-constexpr int kLineStyleCount = 9;
-extern const char LineGlyphs[kLineStyleCount][2][11];
 
 // Trigram number of three lines (bottom first, nonzero is yang).
 int TrigramOf(int bottom, int middle, int top);
@@ -69,20 +40,8 @@ struct TYaoLine {
   uint8_t Moving = 0;    // main: the line moves
 };
 
-class TOrv6yao : public TOrvBase {
- public:
-  virtual ~TOrv6yao() = default;
-
-  // A cast by hand: six line values, the top line first. Values are taken as
-  // they come: a line is yang unless its value is 0 or 2, and moves when its
-  // value is above 1.
-  void SetLines(int line6, int line5, int line4, int line3, int line2, int line1);
-  // The time hexagram of a date value (lunar year branch, month and day and
-  // the hour branch, all of the moment one hour later): one moving line.
-  void CastFromTime(double date);
-  // Derives the whole chart from the cast and the date. Run after a cast.
-  virtual void Compute();
-
+// What the derivation of a Six Lines chart adds to the base.
+struct LiuyaoFields {
   int32_t MainPalace = 0;
   int32_t ChangedPalace = 0;
   std::array<uint8_t, 6> MainBits{};
@@ -94,6 +53,22 @@ class TOrv6yao : public TOrvBase {
   std::array<int32_t, 6> Beast{};
   int32_t MainWorld = 0, MainResponse = 0;
   int32_t ChangedWorld = 0, ChangedResponse = 0;
+};
+
+class TOrv6yao : public TOrvBase, public LiuyaoFields {
+ public:
+  virtual ~TOrv6yao() = default;
+
+  // A cast by hand: six line values, the top line first. Values are taken as
+  // they come: a line is yang unless its value is 0 or 2, and moves when its
+  // value is above 1.
+  void SetLines(int line6, int line5, int line4, int line3, int line2, int line1);
+  // The time hexagram of a moment (lunar year branch, month and day and the
+  // hour branch, all of the moment one hour later): one moving line.
+  void CastFromTime(Moment date);
+  // Derives the whole chart from the cast and the base (computed when the
+  // date was set). Run after a cast.
+  virtual void Compute();
 
  protected:
   // Writes Stem and Branch of the six lines of the hexagram lower/upper.
@@ -130,25 +105,47 @@ struct TYaoTextOptions {
 // The display settings of every chart the exports write.
 constexpr TYaoTextOptions kFixedYaoTextOptions{1, 1, 1, 1, 1, 0, 1, 4, 0};
 
-// The chart text (GBK, CR LF line ends) of a computed chart.
-std::string YaoText(const TOrv6yao& chart, const TYaoTextOptions& options);
+// The first chart attaches stems and branches by the trigram table, the
+// second (StrLiuyaoL) by the day's xun.
+enum class LineAttachment { ByTrigrams, ByDayXun };
 
+// The chart objects the exports cast: the charts with their display options.
 class TOrv6YaoStr : public TOrv6yao {
  public:
-  std::string Render() const { return YaoText(*this, Options); }
   TYaoTextOptions Options;
 };
 
 class TOrv6YaoStrLongyin : public TOrv6yaoLongyin {
  public:
-  std::string Render() const { return YaoText(*this, Options); }
   TYaoTextOptions Options;
 };
 
-// The finished chart text of a date value, with the fixed display settings:
-// the hexagram from six line values (top line first) when manual, else cast
-// from the date; variant selects the second chart.
-std::string LiuyaoChartText(const std::array<int, 6>& linesTopFirst, bool manual, double date,
-                            bool variant);
+// A Six Lines chart as data: the base, everything Compute derives, the rule
+// that attached the lines and the display options its text is written with.
+struct LiuyaoChart : BaseChart, LiuyaoFields {
+  LineAttachment Attachment = LineAttachment::ByTrigrams;
+  TYaoTextOptions Options;
+  bool Manual = false;  // cast from six line values, else from the moment
+};
+
+struct LiuyaoOptions {
+  // The hexagram from six line values (top line first) when Manual, else cast
+  // from the moment.
+  bool Manual = false;
+  std::array<int, 6> LinesTopFirst{};
+  LineAttachment Attachment = LineAttachment::ByTrigrams;
+};
+
+// Casts the chart of a moment: a TOrv6YaoStr (or, attached by the day's xun,
+// a TOrv6YaoStrLongyin) with the fixed display options; SetDate; SetLines or
+// CastFromTime; Compute.
+LiuyaoChart Cast(Moment moment, const LiuyaoOptions& options);
+
+// The chart text (GBK, CR LF line ends), written with the chart's options:
+// the rendering of TOrv6YaoStr.
+void YaoText(const LiuyaoChart& chart, TextWriter& out);
+
+// The chart as data: the "chart" member of the JSON export.
+void LiuyaoJson(const LiuyaoChart& chart, JsonWriter& out);
 
 }  // namespace orv

@@ -5,38 +5,24 @@
 #include <cstring>
 #include <string_view>
 
-#include "calendar/names.h"
 #include "calendar/text.h"
 #include "liuyao.h"
 
 namespace orv {
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
-constexpr std::string_view kSpace = "　";
+constexpr std::string_view kSpace = kFullSpace;
 constexpr std::string_view kWorldMark = "世";
 constexpr std::string_view kResponseMark = "应";
 constexpr std::string_view kMovingYinMark = "×";
 constexpr std::string_view kMovingYangMark = "○";
 
-// The text of a zero-padded slot.
-template <std::size_t W>
-std::string_view SlotText(const char (&slot)[W]) {
-  std::size_t n = 0;
-  while (n < W && slot[n] != '\0') ++n;
-  return {slot, n};
-}
-
-template <std::size_t N, std::size_t W>
-std::string_view Slot(const char (&table)[N][W], int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= N) return {};
-  return SlotText(table[index]);
-}
-
-std::string_view Name(int code) {
-  if (code < 0 || code >= kSymbolCount) code = 0;
-  return Slot(SymbolNames, code);
-}
+constexpr auto kBeastFullNames = SlotViews(BeastFullNames);
+constexpr auto kBeastShortNames = SlotViews(BeastShortNames);
+constexpr auto kRelativeFullNames = SlotViews(RelativeFullNames);
+constexpr auto kRelativeShortNames = SlotViews(RelativeShortNames);
+constexpr auto kHexagramFullNames = SlotViews(HexagramFullNames);
+constexpr auto kHexagramShortNames = SlotViews(HexagramShortNames);
 
 std::string_view TrigramName(int trigram) {
   if (trigram < 1 || trigram > kTrigramCount) return {};
@@ -50,8 +36,7 @@ class Row {
  public:
   Row& operator<<(std::string_view s) {
     const std::size_t n = std::min(s.size(), sizeof buffer_ - size_);
-    if (n == 0) return *this;
-    std::memcpy(buffer_ + size_, s.data(), n);
+    detail::CopyBytes(buffer_ + size_, s.data(), n);
     size_ += n;
     return *this;
   }
@@ -68,14 +53,14 @@ class Row {
 
 class GridWriter {
  public:
-  GridWriter(const TOrv6yao& chart, const TYaoTextOptions& options)
+  GridWriter(const LiuyaoFields& chart, const TYaoTextOptions& options)
       : chart_(chart), options_(options), tight_(options.Tight && options.Combined) {}
 
-  void Write(std::string& text) {
+  void Write(TextWriter& text) {
     // 1. Beasts.
     for (int i = 0; i < 6; ++i)
-      left_[i] << (options_.FullBeastNames ? Slot(BeastFullNames, chart_.Beast[i])
-                                           : Slot(BeastShortNames, chart_.Beast[i]));
+      left_[i] << Entry(options_.FullBeastNames ? kBeastFullNames : kBeastShortNames,
+                        chart_.Beast[i]);
     // 2. The hidden-spirit column, blank where no spirit stands.
     if (chart_.HasHidden) {
       for (int i = 0; i < 6; ++i) {
@@ -127,21 +112,11 @@ class GridWriter {
     right_[kNameRow] << kSpace << HexagramName(chart_.ChangedBits);
     // 8. Top row first.
     if (options_.Combined) {
-      for (int r = kNameRow; r >= 0; --r) {
-        text += left_[r].Text();
-        text += right_[r].Text();
-        text += kCrLf;
-      }
+      for (int r = kNameRow; r >= 0; --r) text << left_[r].Text() << right_[r].Text() << kCrLf;
     } else {
-      for (int r = kNameRow; r >= 0; --r) {
-        text += left_[r].Text();
-        text += kCrLf;
-      }
-      text += kCrLf;
-      for (int r = kNameRow; r >= 0; --r) {
-        text += right_[r].Text();
-        text += kCrLf;
-      }
+      for (int r = kNameRow; r >= 0; --r) text << left_[r].Text() << kCrLf;
+      text << kCrLf;
+      for (int r = kNameRow; r >= 0; --r) text << right_[r].Text() << kCrLf;
     }
   }
 
@@ -159,24 +134,23 @@ class GridWriter {
   std::string_view Glyph(int yang) const {
     const int style = options_.LineStyle;
     if (style < 0 || style >= kLineStyleCount) return {};
-    return Slot(LineGlyphs[style], yang ? 1 : 0);
+    return SlotText(LineGlyphs[style][yang ? 1 : 0]);
   }
   // Stem and branch (or the branch alone), then the relative.
   void Attachment(Row& row, const TYaoLine& line) const {
-    if (options_.ShowStems) row << Name(line.Stem);
-    row << Name(line.Branch);
-    row << (options_.FullRelativeNames ? Slot(RelativeFullNames, line.Relative + 2)
-                                       : Slot(RelativeShortNames, line.Relative + 2));
+    if (options_.ShowStems) row << NameOf(line.Stem);
+    row << NameOf(line.Branch);
+    row << Entry(options_.FullRelativeNames ? kRelativeFullNames : kRelativeShortNames,
+                 line.Relative + 2);
   }
   std::string_view HexagramName(const std::array<uint8_t, 6>& bits) const {
     const int lower = TrigramOf(bits[0], bits[1], bits[2]);
     const int upper = TrigramOf(bits[3], bits[4], bits[5]);
     const int index = (upper - 1) * 8 + (lower - 1);
-    return options_.FullHexagramNames ? Slot(HexagramFullNames, index)
-                                      : Slot(HexagramShortNames, index);
+    return Entry(options_.FullHexagramNames ? kHexagramFullNames : kHexagramShortNames, index);
   }
 
-  const TOrv6yao& chart_;
+  const LiuyaoFields& chart_;
   const TYaoTextOptions& options_;
   const bool tight_;
   Row left_[7];
@@ -185,65 +159,20 @@ class GridWriter {
 
 }  // namespace
 
-std::string YaoText(const TOrv6yao& chart, const TYaoTextOptions& options) {
-  std::string text;
-  text.reserve(640);
-
+void YaoText(const LiuyaoChart& chart, TextWriter& out) {
+  const TYaoTextOptions& options = chart.Options;
   // Header.
-  text += "公历：";
-  text += IntText(chart.CivilYear);
-  text += "年";
-  text += IntText(chart.CivilMonth);
-  text += "月";
-  text += IntText(chart.CivilDay);
-  text += "日";
-  text += kCrLf;
-  text += "阴历：";
-  text += LunarDateText(chart.Lunar[1], chart.Lunar[2]);
-  text += kCrLf;
-  text += "四柱：";
-  text += PillarsLine(chart.Pillars(), " ");
-  text += kCrLf;
+  out << "公历：";
+  WriteCivilDate(out, chart.Civil());
+  out << kCrLf << "阴历：" << LunarDateText(chart.Lunar[1], chart.Lunar[2]) << kCrLf;
+  out << "四柱：" << PillarsLine(chart.Pillars(), " ") << kCrLf;
   const std::array<int, 2> voids = VoidBranches(chart.DayPillar);
-  text += "旬空：";
-  text += PillarText(chart.DayXun);
-  text += "旬";
-  text += Name(voids[0]);
-  text += Name(voids[1]);
-  text += "空";
-  text += kCrLf;
-  text += "卦宫：主卦";
-  text += TrigramName(chart.MainPalace);
-  text += kSpace;
-  text += "变卦";
-  text += TrigramName(chart.ChangedPalace);
-  text += kCrLf;
-  text += kCrLf;
-  if (!(options.Tight && options.Combined)) text += kCrLf;
+  out << "旬空：" << chart.DayXun << "旬" << NameOf(voids[0]) << NameOf(voids[1]) << "空" << kCrLf;
+  out << "卦宫：主卦" << TrigramName(chart.MainPalace) << kSpace << "变卦"
+      << TrigramName(chart.ChangedPalace) << kCrLf << kCrLf;
+  if (!(options.Tight && options.Combined)) out << kCrLf;
 
-  GridWriter(chart, options).Write(text);
-  return text;
-}
-
-std::string LiuyaoChartText(const std::array<int, 6>& l, bool manual, double date, bool variant) {
-  const auto cast = [&](TOrv6yao& chart) {
-    chart.SetDate(date);
-    if (manual)
-      chart.SetLines(l[0], l[1], l[2], l[3], l[4], l[5]);
-    else
-      chart.CastFromTime(date);
-    chart.Compute();
-  };
-  if (variant) {
-    TOrv6YaoStrLongyin chart;
-    chart.Options = kFixedYaoTextOptions;
-    cast(chart);
-    return chart.Render();
-  }
-  TOrv6YaoStr chart;
-  chart.Options = kFixedYaoTextOptions;
-  cast(chart);
-  return chart.Render();
+  GridWriter(chart, options).Write(out);
 }
 
 }  // namespace orv

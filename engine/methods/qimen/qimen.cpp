@@ -98,15 +98,12 @@ int JuOf(int term, int yuan) {
   return kJuTable[term][yuan];
 }
 
-TOrvQimen::TOrvQimen() { Plates = {}; }
-
 void TOrvQimen::SetPlacement(bool flying) {
   const uint8_t fly = flying ? 1 : 0;
   FlyStems = FlyDoors = FlyStars = FlyDeities = fly;
 }
 
 void TOrvQimen::Arrange() {
-  Recompute();
   // Yuan: the day's place in its fifteen-day period, five days to a yuan.
   Yuan = (Wrap(CycleNumber(DayPillar), 15) - 1) / 5;
   Ju = JuOf(CurrentTerm, Yuan);
@@ -122,7 +119,7 @@ void TOrvQimen::ForceJu(int value) {
   Place();
 }
 
-int TOrvQimen::Search(int plate, int value) const {
+int QimenFields::Search(int plate, int value) const {
   for (int p = 0; p < kPalaceCount; ++p)
     if (Plates[plate][p] == value) return p;
   return 0;
@@ -229,6 +226,23 @@ void TOrvQimen::PlaceDeities() {
   const int* list = Yang ? kRotatingYangDeities : kRotatingYinDeities;
   const int start = Outer(HourPalace);
   for (int k = 0; k < 8; ++k) Plates[kDeities][RingStep(start, Yang ? k : -k)] = list[k];
+}
+
+QimenChart Cast(Moment moment, const QimenOptions& options) {
+  TOrvQimen chart;
+  chart.SetPlacement(options.Flying);
+  chart.SetDate(moment);
+  chart.Arrange();
+  SettleTermSides(chart, options.Ask, [&chart](Moment moved) {
+    chart.SetDate(moved);
+    chart.Arrange();
+  });
+  // 1-18 force the ju; 0 or less, and anything above 18, keep the date's own.
+  const bool forced = options.Ju >= 1 && options.Ju <= 18;
+  if (forced) chart.ForceJu(options.Ju);
+  QimenChart value{chart, chart};
+  value.ForcedJu = forced;
+  return value;
 }
 
 }  // namespace orv

@@ -11,10 +11,12 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
 
 #include "calendar/base.h"
 #include "calendar/codes.h"
+#include "calendar/term_question.h"
+#include "calendar/json_writer.h"
+#include "calendar/text_writer.h"
 
 namespace orv {
 
@@ -72,31 +74,13 @@ int StemAtPosition(int position);
 // Ju 1-9 of a term 1-24 and a yuan 0-2 (0 outside them).
 int JuOf(int term, int yuan);
 
-class TOrvQimen : public TOrvBase {
- public:
+// What the arrangement of a Qimen chart adds to the base.
+struct QimenFields {
   enum Plate : int {
     kEarthStems = 0, kHeavenStems = 1, kDoors = 2, kStars = 3, kEarthDeities = 4, kDeities = 5
   };
   static constexpr int kPlateCount = 6;
   static constexpr int kPalaceCount = 9;
-
-  // The base at the current local date and time, the plates blank; the
-  // placement and the date are set before anything is read.
-  TOrvQimen();
-
-  // 1 flying placement for stems, doors, stars and deities alike, 0 rotating.
-  void SetPlacement(bool flying);
-  // Recomputes the base from the date, then the yuan, the ju and the dun of
-  // the moment, and places the plates.
-  void Arrange();
-  // 1-9 yang dun with that ju, 10-18 yin dun with ju value - 9, then places
-  // the plates again; any other value changes nothing.
-  void ForceJu(int value);
-  // Lays every plate for the current ju and dun.
-  void Place();
-
-  // The first ring index 0-8 of a plate holding the value; 0 when none does.
-  int Search(int plate, int value) const;
 
   int32_t HourPalace = 0;   // ring index of the hour stem on the earth plate
   int32_t EnvoyPalace = 0;  // flying: Luoshu number - 1 (0-8); rotating: ring index 1-8
@@ -112,6 +96,41 @@ class TOrvQimen : public TOrvBase {
   uint8_t FlyStems = 0, FlyDoors = 0, FlyStars = 0, FlyDeities = 0;
   int32_t Yuan = 0;         // 0 上元, 1 中元, 2 下元
 
+  // The first ring index 0-8 of a plate holding the value; 0 when none does.
+  int Search(int plate, int value) const;
+};
+
+// A Qimen chart as data: the base, the arrangement and its plates, and
+// whether the ju was forced.
+struct QimenChart : BaseChart, QimenFields {
+  bool ForcedJu = false;
+};
+
+struct QimenOptions {
+  bool Flying = false;  // 飞盘, else 转盘
+  // 1-9 yang ju, 10-18 yin ju (value - 9); anything else: the ju of the date.
+  int Ju = 0;
+  // How the solar-term question is asked; nothing: the moment as entered.
+  QuestionAsker Ask = nullptr;
+};
+
+class TOrvQimen : public TOrvBase, public QimenFields {
+ public:
+  // The plates blank, no date; the placement and the date are set before
+  // anything is read.
+  TOrvQimen() = default;
+
+  // 1 flying placement for stems, doors, stars and deities alike, 0 rotating.
+  void SetPlacement(bool flying);
+  // The yuan, the ju and the dun of the moment (the base was computed when
+  // the date was set), then the plates.
+  void Arrange();
+  // 1-9 yang dun with that ju, 10-18 yin dun with ju value - 9, then places
+  // the plates again; any other value changes nothing.
+  void ForceJu(int value);
+  // Lays every plate for the current ju and dun.
+  void Place();
+
  private:
   void PlaceHeavenStems(int hourStem);
   void PlaceStars();
@@ -119,11 +138,19 @@ class TOrvQimen : public TOrvBase {
   void PlaceDeities();
 };
 
+// Casts the chart of a moment: SetPlacement, SetDate and Arrange; the
+// solar-term question, each answer that moves the moment arranging again;
+// ForceJu.
+QimenChart Cast(Moment moment, const QimenOptions& options);
+
 // The five header lines, each ended by CR LF.
-std::string QimenHeader(const TOrvQimen& chart);
+void QimenHeader(const QimenChart& chart, TextWriter& out);
 // The grid of the chart's placement; its last line has no line end.
-std::string QimenGrid(const TOrvQimen& chart);
+void QimenGrid(const QimenChart& chart, TextWriter& out);
 // The header, an empty line and the grid (GBK).
-std::string QimenText(const TOrvQimen& chart);
+void QimenText(const QimenChart& chart, TextWriter& out);
+
+// The chart as data: the "chart" member of the JSON export.
+void QimenJson(const QimenChart& chart, JsonWriter& out);
 
 }  // namespace orv

@@ -97,13 +97,12 @@ constexpr std::string_view kTemplate =
     "│7b│0b│5b│\r\n"
     "└───┴───┴───┘";
 
+constexpr std::string_view kTemplateLines[] = {kTemplate};
+constexpr auto kLines = CellTemplate<18>(kTemplateLines);
+
 // Stars 1-9 as full-width digits, indexed by star − 1.
 constexpr std::string_view kStarDigits[9] = {"１", "２", "３", "４", "５", "６", "７", "８", "９"};
 constexpr std::string_view kSpace = " ";
-constexpr std::string_view kWideSpace = "　";
-
-// Each "a" and each "b" placeholder grows by four bytes.
-constexpr std::size_t kTextSize = kTemplate.size() + 9 * 2 * 4;
 
 // The star that flies for a layer and its direction, from the base star (the
 // period star of the seat's or the facing's palace).
@@ -125,51 +124,46 @@ int FlownStar(int star, bool forward, int palace) {
   return forward ? (star + palace + 5) % 9 : (star - palace + 13) % 9;
 }
 
-XuankongChart XuankongChartOf(int period, int mountain, bool xiagua) {
-  XuankongChart chart{};
-  for (int palace = 0; palace < 9; ++palace) chart[palace].Period = FlownStar(period, true, palace);
-  const int facing = (mountain + 12) % kXuankongMountains;
-  const int seatBase = chart[kMountains[mountain].Luoshu - 1].Period;
-  const int facingBase = chart[kMountains[facing].Luoshu - 1].Period;
+std::optional<XuankongChart> Cast(const XuankongOptions& options) {
+  const int period = options.Period, mountain = options.Mountain;
+  if (period < 0 || period >= kXuankongPeriods || mountain < 0 || mountain >= kXuankongMountains)
+    return std::nullopt;
+  XuankongChart chart;
+  chart.Period = period;
+  chart.Mountain = mountain;
+  chart.Xiagua = options.Xiagua;
+  auto& palaces = chart.Palaces;
+  for (int palace = 0; palace < 9; ++palace) palaces[palace].Period = FlownStar(period, true, palace);
+  chart.Facing = (mountain + 12) % kXuankongMountains;
+  const int seatBase = palaces[kMountains[mountain].Luoshu - 1].Period;
+  const int facingBase = palaces[kMountains[chart.Facing].Luoshu - 1].Period;
   // The facing has the seat's position and polarity, so both flights are
   // decided by the seat mountain.
-  const Flight seatFlight = FlightOf(seatBase, mountain, xiagua);
-  const Flight facingFlight = FlightOf(facingBase, mountain, xiagua);
+  const Flight seatFlight = FlightOf(seatBase, mountain, options.Xiagua);
+  const Flight facingFlight = FlightOf(facingBase, mountain, options.Xiagua);
   for (int palace = 0; palace < 9; ++palace) {
-    chart[palace].Mountain = FlownStar(seatFlight.Star, seatFlight.Forward, palace);
-    chart[palace].Facing = FlownStar(facingFlight.Star, facingFlight.Forward, palace);
+    palaces[palace].Mountain = FlownStar(seatFlight.Star, seatFlight.Forward, palace);
+    palaces[palace].Facing = FlownStar(facingFlight.Star, facingFlight.Forward, palace);
   }
   return chart;
 }
 
-std::string XuankongText(const XuankongChart& chart) {
-  std::string text;
-  text.reserve(kTextSize);
-  text = kTemplate;
-  std::string value;
-  value.reserve(6);
-  for (int palace = 0; palace < 9; ++palace) {
-    const XuankongPalace& p = chart[palace];
-    char token[2] = {static_cast<char>('0' + palace), 'a'};
-    value.clear();
-    value.append(kSpace).append(kStarDigits[p.Mountain]).append(kStarDigits[p.Facing]).append(kSpace);
-    ReplaceToken(text, {token, 2}, value);
-    token[1] = 'b';
-    value.clear();
-    value.append(kWideSpace).append(kStarDigits[p.Period]).append(kWideSpace);
-    ReplaceToken(text, {token, 2}, value);
-  }
-  return text;
-}
-
-std::string XuankongChartText(int period, int mountain, bool xiagua) {
-  if (period < 0 || period >= kXuankongPeriods || mountain < 0 || mountain >= kXuankongMountains)
-    return {};
-  // The nine palace records stay in this call's frame from the computation to
-  // the text: nothing outlives the call, and charts drawn at the same time on
-  // several threads cannot mix.
-  const XuankongChart chart = XuankongChartOf(period, mountain, xiagua);
-  return XuankongText(chart);
+void XuankongText(const XuankongChart& chart, TextWriter& out) {
+  out.WriteInPlace<TemplateMost(kLines, 6, 0)>([&](Cursor& text) {
+    WriteTemplate<kLines>(
+        text,
+        [&](auto token) {
+          constexpr std::string_view cell = decltype(token)::kText;
+          const XuankongPalace& p = chart.Palaces[static_cast<std::size_t>(cell[0] - '0')];
+          if constexpr (cell[1] == 'a') {
+            text << kSpace << kStarDigits[p.Mountain] << kStarDigits[p.Facing] << kSpace;
+          } else {
+            static_assert(cell[1] == 'b');
+            text << kFullSpace << kStarDigits[p.Period] << kFullSpace;
+          }
+        },
+        [] {});
+  });
 }
 
 }  // namespace orv

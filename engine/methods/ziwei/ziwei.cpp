@@ -1,5 +1,6 @@
-// TOrvDouShu: the placement of a Purple Star chart, in 45 steps. Each step's
-// table sits beside it, written as the rule is stated (ziwei_tables.h).
+// TOrvDouShu: the placement of a Purple Star chart, in 45 steps, run by
+// Compute as a sequence of private steps named by what they place, each with
+// its tables beside it, written as the rule is stated (ziwei_tables.h).
 //
 // Positions are branch ordinals, 子 1 … 亥 12; every sum wraps into 1-12.
 // "Forward" is 子 → 丑 → 寅 …, "backward" the other way. The inputs follow
@@ -25,13 +26,6 @@ constexpr int SeriesPos(int start, int k, bool forward) { return Pos(forward ? s
 
 }  // namespace
 
-TOrvDouShu::TOrvDouShu() {
-  Palaces = {};
-  Brightness = {};
-  Male = 1;
-  Clockwise = (Male == 1) == IsYang(LunarYearStemOrdinal);
-}
-
 void TOrvDouShu::SetMale(bool male) {
   Male = male ? 1 : 0;
   Clockwise = (Male == 1) == IsYang(LunarYearStemOrdinal);
@@ -39,16 +33,24 @@ void TOrvDouShu::SetMale(bool male) {
 
 void TOrvDouShu::Append(int p, int code) {
   if (code == 0 || p < 1 || p > 12) return;
-  for (int32_t& entry : Palaces[p]) {
-    if (entry == 0) {
-      entry = code;
-      return;
-    }
-  }
+  // Entries fill from the front: the first empty one follows the last
+  // written, kept in used_ (names and stems are written in their places
+  // before the first star is appended).
+  int& used = used_[static_cast<std::size_t>(p)];
+  auto& row = Palaces[static_cast<std::size_t>(p)];
+  while (used < kEntries && row[static_cast<std::size_t>(used)] != 0) ++used;
+  if (used == kEntries) return;
+  row[static_cast<std::size_t>(used++)] = code;
+  if (code >= kFirstStarCode && code <= kLastBrightStarCode)
+    placed_[static_cast<std::size_t>(code - kFirstStarCode)] = static_cast<int8_t>(p);
 }
 
 void TOrvDouShu::InsertMark(int star, int mark) {
-  for (int p = 1; p <= 12; ++p) {
+  // Only the palace of the star when its place is known.
+  const int known = star >= kFirstStarCode && star <= kLastBrightStarCode
+                        ? placed_[static_cast<std::size_t>(star - kFirstStarCode)]
+                        : 0;
+  for (int p = known != 0 ? known : 1; p <= (known != 0 ? known : 12); ++p) {
     auto& row = Palaces[p];
     for (int e = kFirstStarEntry; e < kEntries && row[e] != 0; ++e) {
       if (row[e] != star) continue;
@@ -59,71 +61,105 @@ void TOrvDouShu::InsertMark(int star, int mark) {
   }
 }
 
-int TOrvDouShu::DecadeStart(int p) const {
+int ZiweiFields::DecadeStart(int p) const {
   const int steps = Clockwise ? p - LifePalace : LifePalace - p;
   const int k = (steps % 12 + 12) % 12;
   return Bureau + 10 * k;
 }
 
-int TOrvDouShu::BodyPalace() const {
+int ZiweiFields::BodyPalace() const {
   for (int p = 1; p <= 12; ++p)
-    for (int e = kFirstStarEntry; e < kEntries; ++e)
+    for (int e = kFirstStarEntry; e <= kLastStarEntry && Palaces[p][e] != 0; ++e)
       if (Palaces[p][e] == kShenCode) return p;
   return 0;
 }
 
 void TOrvDouShu::Compute() {
-  // 1. The base chart; empty palaces; the direction: forward for a man of a
-  // yang year stem (甲 丙 戊 庚 壬) and for a woman of a yin one.
-  Recompute();
+  // 1. The base was recomputed when the date was set; empty palaces; the
+  // direction.
   Palaces = {};
   Brightness = {};
+  used_ = {};
+  placed_ = {};
   LifeMaster = BodyMaster = 0;
-  const int YS = LunarYearStemOrdinal;
-  const int Y = LunarYearBranchOrdinal;
-  const int M = LunarCount[0];
-  const int D = LunarCount[1];
-  const int H = HourOrdinal;
-  if (YS < 1 || YS > 10 || Y < 1 || Y > 12 || M < 1 || M > 12 || D < 1 || D > 30 || H < 1 ||
-      H > 12) {
+  if (!TakeInputs()) {
     // Outside the lunar table: nothing to place.
     LifePalace = Bureau = 0;
     return;
   }
-  Clockwise = (Male == 1) == IsYang(YS);
+  PlacePalaceNames();        // 2
+  PlacePalaceStems();        // 3
+  FindBureau();              // 4
+  PlaceZiweiSeries();        // 5
+  PlaceTianfuSeries();       // 6
+  PlaceHourAndMonthStars();  // 7, 8
+  PlaceYearStemStars();      // 9-11
+  PlaceFireBellAndVoids();   // 12, 13
+  PlaceTransformations();    // 14
+  PlaceMonthMinorStars();    // 15-20
+  PlaceDayMinorStars();      // 21, 22
+  PlaceYearMinorStars();     // 23-29
+  PlaceBodyAndItsStars();    // 30, 31
+  PlaceVoidStars();          // 32, 33
+  PlaceLastMinorStars();     // 34-39
+  PlaceSeries();             // 40-43
+  SetBrightness();           // 44
+  FindMasters();             // 45
+}
 
-  // 2. 命宫 at 寅 + (M − 1) − (H − 1); the other palace names backward from it.
-  const int L = Pos(Branch("寅") + (M - 1) - (H - 1));
-  LifePalace = L;
-  for (int k = 0; k < 12; ++k) Palaces[Pos(L - k)][kNameEntry] = kMingGongCode + k;
+// 1. The inputs, all of the moment one hour later; the direction: forward
+// for a man of a yang year stem (甲 丙 戊 庚 壬) and for a woman of a yin one.
+bool TOrvDouShu::TakeInputs() {
+  a_ = {};
+  a_.YS = LunarYearStemOrdinal;
+  a_.Y = LunarYearBranchOrdinal;
+  a_.M = LunarCount[0];
+  a_.D = LunarCount[1];
+  a_.H = HourOrdinal;
+  if (a_.YS < 1 || a_.YS > 10 || a_.Y < 1 || a_.Y > 12 || a_.M < 1 || a_.M > 12 || a_.D < 1 ||
+      a_.D > 30 || a_.H < 1 || a_.H > 12)
+    return false;
+  Clockwise = (Male == 1) == IsYang(a_.YS);
+  return true;
+}
 
-  // 3. Palace stems (五虎遁): the stem of 寅 by year stem, then 卯, 辰 … 亥,
-  // 子, 丑 take the following stems in turn.
+// 2. 命宫 at 寅 + (M − 1) − (H − 1); the other palace names backward from it.
+void TOrvDouShu::PlacePalaceNames() {
+  LifePalace = Pos(Branch("寅") + (a_.M - 1) - (a_.H - 1));
+  for (int k = 0; k < 12; ++k) Palaces[Pos(LifePalace - k)][kNameEntry] = kMingGongCode + k;
+}
+
+// 3. Palace stems (五虎遁): the stem of 寅 by year stem, then 卯, 辰 … 亥,
+// 子, 丑 take the following stems in turn.
+void TOrvDouShu::PlacePalaceStems() {
   static constexpr ByStem<1> kStemOfYin = "甲己 丙; 乙庚 戊; 丙辛 庚; 丁壬 壬; 戊癸 甲";
   for (int k = 0; k < 12; ++k)
-    Palaces[Pos(Branch("寅") + k)][kStemEntry] = Wrap(kStemOfYin[YS][0] + k, 10);
+    Palaces[Pos(Branch("寅") + k)][kStemEntry] = Wrap(kStemOfYin[a_.YS][0] + k, 10);
+}
 
-  // 4. Bureau (五行局) from the sound element of the life palace's stem and
-  // branch: add the numbers of that pair and of its partner (the next stem
-  // and branch for a yang stem, the previous ones for a yin stem); the sum
-  // mod 5 (0 read as 5) names the element.
+// 4. Bureau (五行局) from the sound element of the life palace's stem and
+// branch: add the numbers of that pair and of its partner (the next stem
+// and branch for a yang stem, the previous ones for a yin stem); the sum
+// mod 5 (0 read as 5) names the element.
+void TOrvDouShu::FindBureau() {
   static constexpr ByStem<1> kStemNumber = "甲己 9; 乙庚 8; 丙辛 7; 丁壬 6; 戊癸 5";
   static constexpr ByBranch<1> kBranchNumber = "子午 9; 丑未 8; 寅申 7; 卯酉 6; 辰戌 5; 巳亥 4";
   //                                     remainder:  1 火  2 土  3 木  4 金  5 水
   static constexpr int kBureauOfRemainder[6] = {0, 6, 5, 3, 4, 2};
-  {
-    const int stem = Palaces[L][kStemEntry];
-    const int step = IsYang(stem) ? 1 : -1;
-    const int sum = kStemNumber[stem][0] + kBranchNumber[L][0] + kStemNumber[Wrap(stem + step, 10)][0] +
-                    kBranchNumber[Pos(L + step)][0];
-    Bureau = kBureauOfRemainder[Wrap(sum, 5)];
-  }
+  const int L = LifePalace;
+  const int stem = Palaces[L][kStemEntry];
+  const int step = IsYang(stem) ? 1 : -1;
+  const int sum = kStemNumber[stem][0] + kBranchNumber[L][0] +
+                  kStemNumber[Wrap(stem + step, 10)][0] + kBranchNumber[Pos(L + step)][0];
+  Bureau = kBureauOfRemainder[Wrap(sum, 5)];
+}
 
-  // 5. 紫微 series. q = D div bureau, r = D mod bureau. r = 0: 紫微 at
-  // 寅 + (q − 1); else x = bureau − r, 紫微 at 寅 + q − x for odd x and at
-  // 寅 + q + x for even x. The others backward from it.
-  const int q = D / Bureau;
-  const int r = D % Bureau;
+// 5. 紫微 series. q = D div bureau, r = D mod bureau. r = 0: 紫微 at
+// 寅 + (q − 1); else x = bureau − r, 紫微 at 寅 + q − x for odd x and at
+// 寅 + q + x for even x. The others backward from it.
+void TOrvDouShu::PlaceZiweiSeries() {
+  const int q = a_.D / Bureau;
+  const int r = a_.D % Bureau;
   int Z;
   if (r == 0) {
     Z = Pos(Branch("寅") + (q - 1));
@@ -131,16 +167,19 @@ void TOrvDouShu::Compute() {
     const int x = Bureau - r;
     Z = Pos(x % 2 != 0 ? Branch("寅") + q - x : Branch("寅") + q + x);
   }
+  a_.Z = Z;
   Append(Z, Star("紫微"));
   Append(Pos(Z - 1), Star("天机"));
   Append(Pos(Z - 3), Star("太阳"));
   Append(Pos(Z - 4), Star("武曲"));
   Append(Pos(Z - 5), Star("天同"));
   Append(Pos(Z - 8), Star("廉贞"));
+}
 
-  // 6. 天府 series, 天府 at 6 − 紫微 (紫微 in 子 gives 辰, in 寅 gives 寅),
-  // the others forward from it.
-  const int F = Pos(6 - Z);
+// 6. 天府 series, 天府 at 6 − 紫微 (紫微 in 子 gives 辰, in 寅 gives 寅),
+// the others forward from it.
+void TOrvDouShu::PlaceTianfuSeries() {
+  const int F = Pos(6 - a_.Z);
   Append(F, Star("天府"));
   Append(Pos(F + 1), Star("太阴"));
   Append(Pos(F + 2), Star("贪狼"));
@@ -149,46 +188,50 @@ void TOrvDouShu::Compute() {
   Append(Pos(F + 5), Star("天梁"));
   Append(Pos(F + 6), Star("七杀"));
   Append(Pos(F + 10), Star("破军"));
+}
 
-  // 7. 文昌 at 12 − H (戌 for the 子 hour, backward); 文曲 at 4 + H (辰, forward).
-  const int wenChang = Pos(12 - H);
-  const int wenQu = Pos(4 + H);
-  Append(wenChang, Star("文昌"));
-  Append(wenQu, Star("文曲"));
+// 7. 文昌 at 12 − H (戌 for the 子 hour, backward); 文曲 at 4 + H (辰, forward).
+// 8. 左辅 at 4 + M (辰 for the first month); 右弼 at 12 − M (戌).
+void TOrvDouShu::PlaceHourAndMonthStars() {
+  a_.WenChang = Pos(12 - a_.H);
+  a_.WenQu = Pos(4 + a_.H);
+  Append(a_.WenChang, Star("文昌"));
+  Append(a_.WenQu, Star("文曲"));
+  a_.ZuoFu = Pos(4 + a_.M);
+  a_.YouBi = Pos(12 - a_.M);
+  Append(a_.ZuoFu, Star("左辅"));
+  Append(a_.YouBi, Star("右弼"));
+}
 
-  // 8. 左辅 at 4 + M (辰 for the first month); 右弼 at 12 − M (戌).
-  const int zuoFu = Pos(4 + M);
-  const int youBi = Pos(12 - M);
-  Append(zuoFu, Star("左辅"));
-  Append(youBi, Star("右弼"));
-
-  // 9. 天魁 and 天钺 by year stem (天魁 first).
+// 9. 天魁 and 天钺 by year stem (天魁 first).
+// 10. 禄存 by year stem.
+// 11. 擎羊 one palace forward of 禄存, 陀罗 one backward.
+void TOrvDouShu::PlaceYearStemStars() {
   static constexpr ByStem<2> kKuiYue = "甲戊庚 丑未; 乙己 子申; 丙丁 亥酉; 辛 午寅; 壬癸 卯巳";
-  Append(kKuiYue[YS][0], Star("天魁"));
-  Append(kKuiYue[YS][1], Star("天钺"));
-
-  // 10. 禄存 by year stem.
+  Append(kKuiYue[a_.YS][0], Star("天魁"));
+  Append(kKuiYue[a_.YS][1], Star("天钺"));
   static constexpr ByStem<1> kLuCun =
       "甲 寅; 乙 卯; 丙 巳; 丁 午; 戊 巳; 己 午; 庚 申; 辛 酉; 壬 亥; 癸 子";
-  const int luCun = kLuCun[YS][0];
-  Append(luCun, Star("禄存"));
+  a_.LuCun = kLuCun[a_.YS][0];
+  Append(a_.LuCun, Star("禄存"));
+  Append(Pos(a_.LuCun + 1), Star("擎羊"));
+  Append(Pos(a_.LuCun - 1), Star("陀罗"));
+}
 
-  // 11. 擎羊 one palace forward of 禄存, 陀罗 one backward.
-  Append(Pos(luCun + 1), Star("擎羊"));
-  Append(Pos(luCun - 1), Star("陀罗"));
-
-  // 12. 火星 and 铃星: their starts by year branch group, each then moved
-  // forward H − 1 palaces.
+// 12. 火星 and 铃星: their starts by year branch group, each then moved
+// forward H − 1 palaces.
+// 13. 地劫 at 11 + H (亥 for the 子 hour, forward); 地空 at 13 − H (亥, backward).
+void TOrvDouShu::PlaceFireBellAndVoids() {
   static constexpr ByBranch<2> kHuoLingStart = "申子辰 寅戌; 巳酉丑 卯戌; 寅午戌 丑卯; 亥卯未 酉戌";
-  Append(Pos(kHuoLingStart[Y][0] + H - 1), Star("火星"));
-  Append(Pos(kHuoLingStart[Y][1] + H - 1), Star("铃星"));
+  Append(Pos(kHuoLingStart[a_.Y][0] + a_.H - 1), Star("火星"));
+  Append(Pos(kHuoLingStart[a_.Y][1] + a_.H - 1), Star("铃星"));
+  Append(Pos(11 + a_.H), Star("地劫"));
+  Append(Pos(13 - a_.H), Star("地空"));
+}
 
-  // 13. 地劫 at 11 + H (亥 for the 子 hour, forward); 地空 at 13 − H (亥, backward).
-  Append(Pos(11 + H), Star("地劫"));
-  Append(Pos(13 - H), Star("地空"));
-
-  // 14. The four transformations (四化) by year stem: each mark goes right
-  // after its star.
+// 14. The four transformations (四化) by year stem: each mark goes right
+// after its star.
+void TOrvDouShu::PlaceTransformations() {
   //                                        禄   权   科   忌
   static constexpr StarList<4> kFourTransformations[10] = {"廉贞 破军 武曲 太阳",   // 甲
                                                            "天机 天梁 紫微 太阴",   // 乙
@@ -201,8 +244,12 @@ void TOrvDouShu::Compute() {
                                                            "天梁 紫微 左辅 武曲",   // 壬
                                                            "破军 巨门 太阴 贪狼"};  // 癸
   static constexpr StarList<4> kMarks = "禄 权 科 忌";
-  for (int k = 1; k <= 4; ++k) InsertMark(kFourTransformations[YS - 1][k], kMarks[k]);
+  for (int k = 1; k <= 4; ++k) InsertMark(kFourTransformations[a_.YS - 1][k], kMarks[k]);
+}
 
+// 15-20. The stars placed by month.
+void TOrvDouShu::PlaceMonthMinorStars() {
+  const int M = a_.M;
   // 15. 天马 by month.
   //                                         1 2 3 4 5 6 7 8 9 101112
   static constexpr BranchRow<12> kTianMa = "申巳寅亥申巳寅亥申巳寅亥";
@@ -231,15 +278,22 @@ void TOrvDouShu::Compute() {
   //                                          1 2 3 4 5 6 7 8 9 101112
   static constexpr BranchRow<12> kYinSha = "寅子戌申午辰寅子戌申午辰";
   Append(kYinSha[M], Star("阴煞"));
+}
 
-  // 21. 三台 D − 1 palaces forward of 左辅; 八座 D − 1 backward of 右弼.
-  Append(Pos(zuoFu + D - 1), Star("三台"));
-  Append(Pos(youBi - (D - 1)), Star("八座"));
+// 21. 三台 D − 1 palaces forward of 左辅; 八座 D − 1 backward of 右弼.
+// 22. 恩光 at 文昌 + D − 2; 天贵 at 文曲 + D − 2.
+void TOrvDouShu::PlaceDayMinorStars() {
+  const int D = a_.D;
+  Append(Pos(a_.ZuoFu + D - 1), Star("三台"));
+  Append(Pos(a_.YouBi - (D - 1)), Star("八座"));
+  Append(Pos(a_.WenChang + D - 2), Star("恩光"));
+  Append(Pos(a_.WenQu + D - 2), Star("天贵"));
+}
 
-  // 22. 恩光 at 文昌 + D − 2; 天贵 at 文曲 + D − 2.
-  Append(Pos(wenChang + D - 2), Star("恩光"));
-  Append(Pos(wenQu + D - 2), Star("天贵"));
-
+// 23-29. The stars placed by year stem and year branch.
+void TOrvDouShu::PlaceYearMinorStars() {
+  const int YS = a_.YS;
+  const int Y = a_.Y;
   // 23. 天官 and 天福 by year stem.
   static constexpr ByStem<1> kTianGuan =
       "甲 未; 乙 辰; 丙 巳; 丁 寅; 戊 卯; 己 酉; 庚 亥; 辛 酉; 壬 戌; 癸 午";
@@ -274,47 +328,48 @@ void TOrvDouShu::Compute() {
   // 29. 破碎 by year branch group.
   static constexpr ByBranch<1> kPoSui = "子午卯酉 巳; 寅申巳亥 酉; 辰戌丑未 丑";
   Append(kPoSui[Y][0], Star("破碎"));
+}
 
-  // 30. The body marker 身 at 寅 + (M − 1) + (H − 1).
-  const int S = Pos(Branch("寅") + (M - 1) + (H - 1));
-  Append(S, Star("身"));
+// 30. The body marker 身 at 寅 + (M − 1) + (H − 1).
+// 31. 天才 Y − 1 palaces forward of 命宫; 天寿 Y − 1 forward of the body palace.
+void TOrvDouShu::PlaceBodyAndItsStars() {
+  a_.Body = Pos(Branch("寅") + (a_.M - 1) + (a_.H - 1));
+  Append(a_.Body, Star("身"));
+  Append(Pos(LifePalace + a_.Y - 1), Star("天才"));
+  Append(Pos(a_.Body + a_.Y - 1), Star("天寿"));
+}
 
-  // 31. 天才 Y − 1 palaces forward of 命宫; 天寿 Y − 1 forward of the body palace.
-  Append(Pos(L + Y - 1), Star("天才"));
-  Append(Pos(S + Y - 1), Star("天寿"));
-
-  // 32. 截正 and 截傍: the pair of branches of the year stem; 截正 takes the
-  // one of the year stem's yin/yang, 截傍 the other.
+// 32. 截正 and 截傍: the pair of branches of the year stem; 截正 takes the
+// one of the year stem's yin/yang, 截傍 the other.
+// 33. 旬正 and 旬傍: the two void branches of the lunar year's pillar (甲子旬
+// 戌 亥); 旬正 takes the one of the year stem's yin/yang, 旬傍 the other.
+void TOrvDouShu::PlaceVoidStars() {
   static constexpr ByStem<2> kJieKong = "甲己 申酉; 乙庚 午未; 丙辛 辰巳; 丁壬 寅卯; 戊癸 子丑";
-  {
-    const auto& pair = kJieKong[YS];
-    const bool firstMatches = IsYang(pair[0]) == IsYang(YS);
-    Append(firstMatches ? pair[0] : pair[1], Star("截正"));
-    Append(firstMatches ? pair[1] : pair[0], Star("截傍"));
-  }
+  const auto& pair = kJieKong[a_.YS];
+  const bool firstMatches = IsYang(pair[0]) == IsYang(a_.YS);
+  Append(firstMatches ? pair[0] : pair[1], Star("截正"));
+  Append(firstMatches ? pair[1] : pair[0], Star("截傍"));
 
-  // 33. 旬正 and 旬傍: the two void branches of the lunar year's pillar (甲子旬
-  // 戌 亥); 旬正 takes the one of the year stem's yin/yang, 旬傍 the other.
-  {
-    const std::array<int, 2> voids = VoidBranches(LunarYearPillar);
-    const int first = Ordinal(voids[0]);
-    const int second = Ordinal(voids[1]);
-    const bool firstMatches = IsYang(first) == IsYang(YS);
-    Append(firstMatches ? first : second, Star("旬正"));
-    Append(firstMatches ? second : first, Star("旬傍"));
-  }
+  const std::array<int, 2> voids = VoidBranches(LunarYearPillar);
+  const int first = Ordinal(voids[0]);
+  const int second = Ordinal(voids[1]);
+  const bool firstVoidMatches = IsYang(first) == IsYang(a_.YS);
+  Append(firstVoidMatches ? first : second, Star("旬正"));
+  Append(firstVoidMatches ? second : first, Star("旬傍"));
+}
 
+void TOrvDouShu::PlaceLastMinorStars() {
+  const int YS = a_.YS;
+  const int Y = a_.Y;
   // 34. 天伤 and 天使: forward charts put 天伤 in the palace named 奴仆 and
   // 天使 in 疾厄; backward charts the other way round.
-  {
-    int nuPu = 0, jiE = 0;
-    for (int p = 1; p <= 12; ++p) {
-      if (Palaces[p][kNameEntry] == Star("奴仆")) nuPu = p;
-      if (Palaces[p][kNameEntry] == Star("疾厄")) jiE = p;
-    }
-    Append(Clockwise ? nuPu : jiE, Star("天伤"));
-    Append(Clockwise ? jiE : nuPu, Star("天使"));
+  int nuPu = 0, jiE = 0;
+  for (int p = 1; p <= 12; ++p) {
+    if (Palaces[p][kNameEntry] == Star("奴仆")) nuPu = p;
+    if (Palaces[p][kNameEntry] == Star("疾厄")) jiE = p;
   }
+  Append(Clockwise ? nuPu : jiE, Star("天伤"));
+  Append(Clockwise ? jiE : nuPu, Star("天使"));
 
   // 35. 天厨 by year stem.
   static constexpr ByStem<1> kTianChu =
@@ -325,8 +380,8 @@ void TOrvDouShu::Compute() {
   Append(Pos(Y + 1), Star("天空"));
 
   // 37. 台辅 two palaces forward of 文曲; 封诰 two backward.
-  Append(Pos(wenQu + 2), Star("台辅"));
-  Append(Pos(wenQu - 2), Star("封诰"));
+  Append(Pos(a_.WenQu + 2), Star("台辅"));
+  Append(Pos(a_.WenQu - 2), Star("封诰"));
 
   // 38. 天德 at 9 + Y (酉 for a 子 year); 年解 at 12 − Y (戌, backward).
   Append(Pos(9 + Y), Star("天德"));
@@ -334,21 +389,23 @@ void TOrvDouShu::Compute() {
 
   // 39. 月德 at 5 + Y (巳 for a 子 year).
   Append(Pos(5 + Y), Star("月德"));
+}
 
+void TOrvDouShu::PlaceSeries() {
   // 40. 博士 series (博士 力士 青龙 小耗 将军 奏书 飞廉 喜神 病符 大耗 伏兵
   // 官府) from 禄存's palace, forward in forward charts, else backward.
   for (int k = 0; k < 12; ++k)
-    Palaces[SeriesPos(luCun, k, Clockwise)][kBoShiEntry] = kBoShiCode + k;
+    Palaces[SeriesPos(a_.LuCun, k, Clockwise)][kBoShiEntry] = kBoShiCode + k;
 
   // 41. 将前 series (将星 攀鞍 岁驿 息神 华盖 劫煞 灾煞 天煞 指背 咸池 月煞
   // 亡神): 将星 by year branch group, always forward.
   static constexpr ByBranch<1> kJiangXing = "申子辰 子; 巳酉丑 酉; 寅午戌 午; 亥卯未 卯";
   for (int k = 0; k < 12; ++k)
-    Palaces[SeriesPos(kJiangXing[Y][0], k, true)][kJiangQianEntry] = kJiangXingCode + k;
+    Palaces[SeriesPos(kJiangXing[a_.Y][0], k, true)][kJiangQianEntry] = kJiangXingCode + k;
 
   // 42. 岁前 series (岁建 晦气 丧门 贯索 官符 小耗 大耗 龙德 白虎 天德 吊客
   // 病符): 岁建 at the year branch, forward.
-  for (int k = 0; k < 12; ++k) Palaces[SeriesPos(Y, k, true)][kSuiQianEntry] = kSuiJianCode + k;
+  for (int k = 0; k < 12; ++k) Palaces[SeriesPos(a_.Y, k, true)][kSuiQianEntry] = kSuiJianCode + k;
 
   // 43. 长生 series (长生 沐浴 冠带 临官 帝旺 衰 病 死 墓 绝 胎 养): 长生 by
   // bureau, forward in forward charts, else backward.
@@ -357,8 +414,10 @@ void TOrvDouShu::Compute() {
   for (int k = 0; k < 12; ++k)
     Palaces[SeriesPos(kChangShengByBureau[Bureau - 1], k, Clockwise)][kChangShengEntry] =
         kChangShengCode + k;
+}
 
-  // 44. Brightness of the stars 紫微 … 天钺 in their palaces.
+// 44. Brightness of the stars 紫微 … 天钺 in their palaces.
+void TOrvDouShu::SetBrightness() {
   struct BrightnessRow {
     Star Name;
     LevelRow Levels;
@@ -397,28 +456,32 @@ void TOrvDouShu::Compute() {
       if (kBrightness[i].Name != kFirstStarCode + i) return false;
     return sizeof kBrightness / sizeof kBrightness[0] == kLastBrightStarCode - kFirstStarCode + 1;
   }(), "one brightness row per star, in code order");
+  // The stars of a palace are its entries from kFirstStarEntry on up to the
+  // first empty one (the series members after them are not stars).
   for (int p = 1; p <= 12; ++p) {
-    for (int e = kFirstStarEntry; e < kEntries; ++e) {
+    for (int e = kFirstStarEntry; e <= kLastStarEntry && Palaces[p][e] != 0; ++e) {
       const int code = Palaces[p][e];
       if (code >= kFirstStarCode && code <= kLastBrightStarCode)
         Brightness[p][e] = kBrightness[code - kFirstStarCode].Levels[p];
     }
   }
+}
 
-  // 45. 命主 by the branch of 命宫; 身主 by the year branch.
+// 45. 命主 by the branch of 命宫; 身主 by the year branch.
+void TOrvDouShu::FindMasters() {
   //                                         子   丑   寅   卯   辰   巳   午   未   申   酉   戌   亥
   static constexpr StarList<12> kLifeMaster = "贪狼 巨门 禄存 文曲 廉贞 武曲 破军 武曲 廉贞 文曲 禄存 巨门";
   static constexpr StarList<12> kBodyMaster = "铃星 天相 天梁 天同 文昌 天机 火星 天相 天梁 天同 文昌 天机";
-  LifeMaster = kLifeMaster[L];
-  BodyMaster = kBodyMaster[Y];
+  LifeMaster = kLifeMaster[LifePalace];
+  BodyMaster = kBodyMaster[a_.Y];
 }
 
-std::string ZiweiChartText(double date, bool male) {
+ZiweiChart Cast(Moment moment, const ZiweiOptions& options) {
   TOrvDouShu chart;
-  chart.SetDate(date);
-  chart.SetMale(male);
+  chart.SetDate(moment);
+  chart.SetMale(options.Male);
   chart.Compute();
-  return ZiweiText(chart);
+  return {chart, chart};
 }
 
 }  // namespace orv

@@ -6,9 +6,10 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
 
 #include "calendar/base.h"
+#include "calendar/json_writer.h"
+#include "calendar/text_writer.h"
 
 namespace orv {
 
@@ -26,8 +27,12 @@ enum ZiweiCode : int {
   kChangShengCode = 141 // 长生 series (growth stages), 12 codes
 };
 
-class TOrvDouShu : public TOrvBase {
- public:
+// Brightness levels 1-7 (0: none) and bureaus 2-6 by name.
+inline constexpr char BrightnessNames[8][3] = {"", "庙", "旺", "得", "利", "平", "闲", "陷"};
+inline constexpr char BureauNames[7][7] = {"", "", "水二局", "木三局", "金四局", "土五局", "火六局"};
+
+// What the placement of a Purple Star chart adds to the base.
+struct ZiweiFields {
   // Entries of a palace row.
   static constexpr int kNameEntry = 0;        // palace name code 23-34
   static constexpr int kStemEntry = 1;        // stem code 1-10
@@ -41,23 +46,6 @@ class TOrvDouShu : public TOrvBase {
 
   using Rows = std::array<std::array<int32_t, kEntries>, 13>;
 
-  // Starts at the current local date and time, a man; nothing placed yet.
-  TOrvDouShu();
-  virtual ~TOrvDouShu() = default;
-
-  // Sets the sex and the direction that follows from it and the current
-  // year stem.
-  void SetMale(bool male);
-  // Recomputes the base chart and places everything, in order; may be
-  // repeated.
-  virtual void Compute();
-
-  // Age at which the decade of the palace at position p (1-12) starts.
-  int DecadeStart(int p) const;
-  // Position (1-12) of the palace whose star list holds the body marker; 0
-  // when none does.
-  int BodyPalace() const;
-
   int32_t LifePalace = 0;  // position 1-12 (子 1 … 亥 12)
   uint8_t Clockwise = 0;   // 1: the chart runs forward (阳男, 阴女)
   uint8_t Male = 1;
@@ -67,20 +55,86 @@ class TOrvDouShu : public TOrvBase {
   int32_t LifeMaster = 0;  // symbol code of 命主
   int32_t BodyMaster = 0;  // symbol code of 身主
 
+  // Age at which the decade of the palace at position p (1-12) starts.
+  int DecadeStart(int p) const;
+  // Position (1-12) of the palace whose star list holds the body marker; 0
+  // when none does.
+  int BodyPalace() const;
+};
+
+// A Purple Star chart as data: the base and everything Compute places.
+struct ZiweiChart : BaseChart, ZiweiFields {};
+
+struct ZiweiOptions {
+  bool Male = true;
+};
+
+class TOrvDouShu : public TOrvBase, public ZiweiFields {
+ public:
+  // Starts without a date, a man; nothing placed yet.
+  TOrvDouShu() = default;
+  virtual ~TOrvDouShu() = default;
+
+  // Sets the sex and the direction that follows from it and the current
+  // year stem.
+  void SetMale(bool male);
+  // Places everything, in order, from the base (computed when the date was
+  // set); may be repeated.
+  virtual void Compute();
+
  private:
+  // The inputs of the placement and the positions that later steps count
+  // from (子 1 … 亥 12).
+  struct Anchors {
+    int YS = 0, Y = 0, M = 0, D = 0, H = 0;  // year stem, year branch, month, day, hour
+    int Z = 0;          // 紫微
+    int WenChang = 0, WenQu = 0, ZuoFu = 0, YouBi = 0, LuCun = 0;
+    int Body = 0;       // the body palace
+  };
+
   // Writes code into the first empty entry of row p (nothing when the row is
   // full or the code is 0).
   void Append(int p, int code);
   // Inserts the transformation mark right after star's entry; the entries
   // behind it move back by one.
   void InsertMark(int star, int mark);
+
+  // The steps of Compute, in order; each places what its name says.
+  bool TakeInputs();
+  void PlacePalaceNames();
+  void PlacePalaceStems();
+  void FindBureau();
+  void PlaceZiweiSeries();
+  void PlaceTianfuSeries();
+  void PlaceHourAndMonthStars();
+  void PlaceYearStemStars();
+  void PlaceFireBellAndVoids();
+  void PlaceTransformations();
+  void PlaceMonthMinorStars();
+  void PlaceDayMinorStars();
+  void PlaceYearMinorStars();
+  void PlaceBodyAndItsStars();
+  void PlaceVoidStars();
+  void PlaceLastMinorStars();
+  void PlaceSeries();
+  void SetBrightness();
+  void FindMasters();
+
+  Anchors a_;
+  // Per row, how many entries from the front are known to be written.
+  std::array<int, 13> used_{};
+  // The palace of each star 紫微 … 天钺 (by code − kFirstStarCode) once it
+  // is placed, else 0.
+  std::array<int8_t, kLastBrightStarCode - kFirstStarCode + 1> placed_{};
 };
 
-// The chart text (GBK, 45 lines of 66 bytes, each ended by CR LF) of a
-// computed chart.
-std::string ZiweiText(const TOrvDouShu& chart);
+// Casts the chart of a moment: SetDate, SetMale, Compute.
+ZiweiChart Cast(Moment moment, const ZiweiOptions& options);
 
-// The finished chart text of a date value and sex.
-std::string ZiweiChartText(double date, bool male);
+// The chart text (GBK, 45 lines of 66 bytes, each ended by CR LF).
+void ZiweiText(const ZiweiChart& chart, TextWriter& out);
+
+// The chart as data: the "chart" member of the JSON export.
+void ZiweiJson(const ZiweiChart& chart, JsonWriter& out);
 
 }  // namespace orv

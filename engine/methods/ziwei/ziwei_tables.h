@@ -16,6 +16,8 @@
 #include <array>
 #include <cstddef>
 
+#include "calendar/names.h"
+
 namespace orv::ziwei_tables {
 
 constexpr char kStemChars[] = "甲乙丙丁戊己庚辛壬癸";
@@ -23,25 +25,12 @@ constexpr char kBranchChars[] = "子丑寅卯辰巳午未申酉戌亥";
 constexpr char kLevelChars[] = "庙旺得利平闲陷";
 constexpr char kNoneChar[] = "—";
 
-// Names of the symbol codes 23-104, in code order: the twelve palaces, the
-// body marker, the stars with brightness, the four marks and the minor
-// stars. The same names as the engine's symbol table.
+// Star, mark and palace names are the names of the symbol codes 23-104 in
+// the engine's one symbol table (SymbolNames): the twelve palaces, the body
+// marker, the stars with brightness, the four marks and the minor stars.
+// Within these codes every name occurs once.
 constexpr int kFirstNamedCode = 23;
-constexpr const char* kCodeNames[] = {
-    "命宫", "兄弟", "夫妻", "子女", "财帛", "疾厄", "迁移", "奴仆", "官禄", "田宅", "福德", "父母",
-    "身",
-    "紫微", "天机", "太阳", "武曲", "天同", "廉贞", "天府", "太阴", "贪狼", "巨门", "天相", "天梁",
-    "七杀", "破军",
-    "文昌", "文曲", "左辅", "右弼", "火星", "铃星", "地劫", "地空", "禄存", "天马", "擎羊", "陀罗",
-    "天魁", "天钺",
-    "禄", "权", "科", "忌",
-    "台辅", "封诰", "天刑", "天姚", "解神", "天巫", "天月", "阴煞", "三台", "八座", "恩光", "天贵",
-    "天官", "天福", "天哭", "天虚", "龙池", "凤阁", "红鸾", "天喜", "孤辰", "寡宿", "蜚廉", "破碎",
-    "天才", "天寿", "截正", "截傍", "旬正", "旬傍", "天伤", "天使", "天厨", "天空", "天德", "年解",
-    "月德",
-};
-constexpr int kCodeNameCount = static_cast<int>(sizeof kCodeNames / sizeof kCodeNames[0]);
-static_assert(kFirstNamedCode + kCodeNameCount - 1 == 104);
+constexpr int kLastNamedCode = 104;
 
 // 1-based place of the two-byte character (a, b) in a list of them; 0 when
 // it is not there.
@@ -55,14 +44,14 @@ consteval bool IsNone(char a, char b) { return a == kNoneChar[0] && b == kNoneCh
 
 // Symbol code of the name text[from, from + length).
 consteval int CodeOfName(const char* text, std::size_t from, std::size_t length) {
-  for (int i = 0; i < kCodeNameCount; ++i) {
-    const char* name = kCodeNames[i];
+  for (int code = kFirstNamedCode; code <= kLastNamedCode; ++code) {
+    const char* name = SymbolNames[code];
     std::size_t n = 0;
-    while (name[n] != '\0') ++n;
+    while (n < sizeof SymbolNames[code] && name[n] != '\0') ++n;
     if (n != length) continue;
     bool same = true;
     for (std::size_t k = 0; k < n; ++k) same = same && name[k] == text[from + k];
-    if (same) return kFirstNamedCode + i;
+    if (same) return code;
   }
   throw "not a star, mark or palace name";
 }

@@ -9,8 +9,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "calendar/dates.h"
-#include "calendar/names.h"
 #include "calendar/text.h"
 #include "ziwei.h"
 
@@ -19,7 +17,6 @@ namespace {
 
 constexpr int kLines = 45;
 constexpr std::size_t kLineBytes = 66;
-constexpr std::string_view kCrLf = "\r\n";
 constexpr std::size_t kChartBytes = kLines * (kLineBytes + kCrLf.size());  // 3060
 
 // The template. A palace cell line is "<PPLL>" (palace position PP, 子 01 …
@@ -124,46 +121,25 @@ constexpr SlotOffsets kSlots = [] {
   return slots;
 }();
 
-constexpr std::string_view kFullSpace = "　";
+// The text every chart starts from: the template with each palace cell line
+// blank, its main column (8 bytes) four full-width spaces and the rest ASCII
+// spaces. Every cell line is then written over (the walk of FillCell gives
+// every cell its ten lines).
+constexpr std::array<char, kChartBytes> kBlankText = [] {
+  std::array<char, kChartBytes> text = kTemplateText;
+  constexpr std::string_view kBlankMain = "　　　　";
+  if (kBlankMain.size() != 8) throw "the main column is eight bytes";
+  for (std::size_t i = 1; i <= 12; ++i)
+    for (std::size_t n = 1; n <= kCellLines; ++n) {
+      const std::size_t at = kSlots.Cell[i][n];
+      for (std::size_t k = 0; k < kCellBytes; ++k) text[at + k] = k < 8 ? kBlankMain[k] : ' ';
+    }
+  return text;
+}();
+
 constexpr std::string_view kBodyMark = "◆身";
-constexpr std::string_view kBrightnessNames[8] = {"", "庙", "旺", "得", "利", "平", "闲", "陷"};
-constexpr std::string_view kBureauNames[7] = {"", "", "水二局", "木三局", "金四局", "土五局", "火六局"};
-
-// Name of a symbol code, without a copy.
-std::string_view Name(int code) {
-  if (code < 0 || code >= kSymbolCount) code = 0;
-  return {SymbolNames[code], strnlen(SymbolNames[code], sizeof SymbolNames[code])};
-}
-
-// Up to N bytes of text, built by appending; what does not fit is dropped.
-template <std::size_t N>
-class Piece {
- public:
-  Piece& operator<<(std::string_view s) {
-    const std::size_t n = std::min(s.size(), N - size_);
-    std::memcpy(bytes_ + size_, s.data(), n);
-    size_ += n;
-    return *this;
-  }
-  Piece& operator<<(int n) {
-    char digits[12];
-    int k = 0;
-    unsigned v = n < 0 ? 0u - static_cast<unsigned>(n) : static_cast<unsigned>(n);
-    do {
-      digits[k++] = static_cast<char>('0' + v % 10);
-      v /= 10;
-    } while (v != 0);
-    if (n < 0) *this << "-";
-    while (k > 0) *this << std::string_view(&digits[--k], 1);
-    return *this;
-  }
-  std::string_view View() const { return {bytes_, size_}; }
-  std::size_t Size() const { return size_; }
-
- private:
-  char bytes_[N];
-  std::size_t size_ = 0;
-};
+constexpr auto kBrightnessNames = SlotViews(BrightnessNames);
+constexpr auto kBureauNames = SlotViews(BureauNames);
 
 // Exactly width bytes of text: cut at the last whole GBK character that
 // fits, or filled up with ASCII spaces.
@@ -179,32 +155,21 @@ void WriteFixed(char* out, std::string_view text, std::size_t width) {
   std::memset(out + n, ' ', width - n);
 }
 
-// A cell line is written in place: the main column (8 bytes) starts as four
-// full-width spaces and the side column and the rest as ASCII spaces; each
-// column takes whole characters up to its width, the later ones dropped.
+// A cell line is written in place over a blank one (kBlankText): the main
+// column (8 bytes) of four full-width spaces, the side column and the rest
+// ASCII spaces; each column takes whole characters up to its width, the
+// later ones dropped.
 class CellWriter {
  public:
-  explicit CellWriter(char* text) : text_(text) {
-    std::memcpy(text_, "　　　　", kMainBytes);
-    std::memset(text_ + kMainBytes, ' ', kCellBytes - kMainBytes);
-  }
+  explicit CellWriter(char* text) : text_(text) {}
   void Main(std::string_view s) { Put(main_, kMainBytes, s); }
   void Side(std::string_view s) { Put(side_, kCellBytes, s); }
-  void Side(int n) {
-    char digits[12];
-    int k = 0;
-    do {
-      digits[k++] = static_cast<char>('0' + n % 10);
-      n /= 10;
-    } while (n > 0);
-    while (k > 0) Side(std::string_view(&digits[--k], 1));
-  }
 
  private:
   static constexpr std::size_t kMainBytes = 8;
   void Put(std::size_t& at, std::size_t limit, std::string_view s) {
     if (at + s.size() > limit) return;
-    std::memcpy(text_ + at, s.data(), s.size());
+    detail::CopyBytes(text_ + at, s.data(), s.size());
     at += s.size();
   }
   char* text_;
@@ -217,35 +182,35 @@ class CellWriter {
 // name (entries 2-12 only), brightness and transformation mark, in the side
 // column by line number the palace's series stars, stage, stem and branch,
 // name and decade.
-void FillCell(const TOrvDouShu& chart, int i, int bodyPalace, char* text) {
+void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
   const auto& row = chart.Palaces[i];
   const auto& brightness = chart.Brightness[i];
   constexpr int kLastShownEntry = 16;
   constexpr int kLastNamedEntry = 12;
   int n = 1;
-  for (int s = TOrvDouShu::kFirstStarEntry; s <= kLastShownEntry; ++s) {
+  for (int s = ZiweiFields::kFirstStarEntry; s <= kLastShownEntry; ++s) {
     const int code = row[s];
     if (code == kShenCode) continue;  // the body marker takes no line
     const int next = row[s + 1];
     const bool marked = next >= kFirstMarkCode && next <= kLastMarkCode;
     if (n <= kCellLines) {
       CellWriter line(text + kSlots.Cell[i][n]);
-      if (code != 0 && s <= kLastNamedEntry) line.Main(Name(code));
+      if (code != 0 && s <= kLastNamedEntry) line.Main(NameOf(code));
       const int level = brightness[s];
       if (level > 0 && level <= 7) line.Main(kBrightnessNames[level]);
-      if (marked) line.Main(Name(next));
+      if (marked) line.Main(NameOf(next));
       switch (n) {
-        case 1: line.Side(kFullSpace); line.Side(Name(row[TOrvDouShu::kBoShiEntry])); break;
-        case 2: line.Side(kFullSpace); line.Side(Name(row[TOrvDouShu::kJiangQianEntry])); break;
-        case 3: line.Side(kFullSpace); line.Side(Name(row[TOrvDouShu::kSuiQianEntry])); break;
-        case 5: line.Side(kFullSpace); line.Side(Name(row[TOrvDouShu::kChangShengEntry])); break;
+        case 1: line.Side(kFullSpace); line.Side(NameOf(row[ZiweiFields::kBoShiEntry])); break;
+        case 2: line.Side(kFullSpace); line.Side(NameOf(row[ZiweiFields::kJiangQianEntry])); break;
+        case 3: line.Side(kFullSpace); line.Side(NameOf(row[ZiweiFields::kSuiQianEntry])); break;
+        case 5: line.Side(kFullSpace); line.Side(NameOf(row[ZiweiFields::kChangShengEntry])); break;
         case 6:
           line.Side(kFullSpace);
-          line.Side(Name(row[TOrvDouShu::kStemEntry]));
-          line.Side(Name(CodeOf(i, CodeKind::Branch)));
+          line.Side(NameOf(row[ZiweiFields::kStemEntry]));
+          line.Side(NameOf(CodeOf(i, CodeKind::Branch)));
           break;
         case 8: {
-          const std::string_view name = Name(row[TOrvDouShu::kNameEntry]);
+          const std::string_view name = NameOf(row[ZiweiFields::kNameEntry]);
           if (i == bodyPalace && name.size() >= 2) {
             line.Side(name.substr(0, 2));
             line.Side(kBodyMark);
@@ -257,9 +222,9 @@ void FillCell(const TOrvDouShu& chart, int i, int bodyPalace, char* text) {
         case 9: {
           const int age = chart.DecadeStart(i);
           if (age >= 0 && age < 100) {
-            line.Side(age);
+            line.Side(Decimal(age));
             line.Side("-");
-            line.Side(age + 10);
+            line.Side(Decimal(age + 10));
           }
           break;
         }
@@ -271,39 +236,22 @@ void FillCell(const TOrvDouShu& chart, int i, int bodyPalace, char* text) {
   }
 }
 
-void AppendDate(Piece<32>& p, int year, int month, int day) {
-  const auto two = [&](int v) {
-    const char d[2] = {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
-    p << std::string_view(d, 2);
-  };
-  p << year << "-";
-  two(month);
-  p << "-";
-  two(day);
-}
+// The chart, written over a copy of the template of kChartBytes bytes.
+void FillChart(const ZiweiChart& chart, char* text) {
+  std::memcpy(text, kBlankText.data(), kBlankText.size());
 
-}  // namespace
-
-std::string ZiweiText(const TOrvDouShu& chart) {
-  std::string text(kTemplateText.data(), kTemplateText.size());
-
-  // The palace cells. Cell lines left without an entry keep the template's
-  // text (the walk always gives every cell its ten lines).
+  // The palace cells.
   const int bodyPalace = chart.BodyPalace();
-  for (int i = 1; i <= 12; ++i) FillCell(chart, i, bodyPalace, text.data());
+  for (int i = 1; i <= 12; ++i) FillCell(chart, i, bodyPalace, text);
 
   // The centre block.
-  std::array<Piece<32>, 6> centre;
+  std::array<FixedText<32>, 6> centre;
   centre[1] << "四柱 " << PillarsLine(chart.Pillars(), " ");
+  centre[2] << "阳历 " << Decimal(chart.CivilYear, 4) << "-" << Decimal(chart.CivilMonth, 2) << "-"
+            << Decimal(chart.CivilDay, 2) << " ";
   {
-    int year = 0, month = 0, day = 0;
-    DecodeDate(chart.DateValue, year, month, day);
-    centre[2] << "阳历 ";
-    AppendDate(centre[2], year, month, day);
-    centre[2] << " ";
-  }
-  {
-    Piece<10> lunar;
+    // The first 10 bytes of the lunar date and a full-width space.
+    FixedText<10> lunar;
     lunar << LunarDateText(chart.Lunar[1], chart.Lunar[2]) << kFullSpace;
     centre[3] << "阴历 " << lunar.View() << " ";
   }
@@ -315,10 +263,23 @@ std::string ZiweiText(const TOrvDouShu& chart) {
         chart.Bureau >= 2 && chart.Bureau <= 6 ? kBureauNames[chart.Bureau] : std::string_view();
     centre[4] << label << " " << bureau << " ";
   }
-  centre[5] << "命主 " << Name(chart.LifeMaster) << "　身主 " << Name(chart.BodyMaster);
+  centre[5] << "命主 " << NameOf(chart.LifeMaster) << "　身主 " << NameOf(chart.BodyMaster);
   for (int k = 1; k <= 5; ++k)
-    WriteFixed(text.data() + kSlots.Centre[k], centre[k].View(), kCentreBytes[k]);
-  return text;
+    WriteFixed(text + kSlots.Centre[k], centre[k].View(), kCentreBytes[k]);
+}
+
+}  // namespace
+
+void ZiweiText(const ZiweiChart& chart, TextWriter& out) {
+  // In place when the whole chart fits, else through a copy of its own that
+  // the writer cuts.
+  if (char* text = out.Reserve(kChartBytes)) {
+    FillChart(chart, text);
+    return;
+  }
+  std::array<char, kChartBytes> text;
+  FillChart(chart, text.data());
+  out << std::string_view(text.data(), text.size());
 }
 
 }  // namespace orv

@@ -1,17 +1,42 @@
-// The Six Lines tables. They are compiled to GBK: a name too long for its
-// slot does not compile.
-#include "liuyao.h"
+// The Six Lines tables: trigrams, hexagram names, relatives, beasts and line
+// glyphs. They are constant data known while compiling, compiled to GBK: a
+// name too long for its slot does not compile.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "calendar/codes.h"
 
 namespace orv {
-namespace {
 
-// Stem and branch codes.
+// Trigram numbers 1-8: 乾 兑 离 震 巽 坎 艮 坤.
+constexpr int kTrigramCount = 8;
+
+struct Trigram {
+  char Name[3];
+  uint8_t Lines[3];     // bottom, middle, top; 1 yang
+  int Element;          // element number (codes.h)
+  int InnerStem;        // stem code in the lower half of a hexagram
+  int OuterStem;        // stem code in the upper half
+  int Branches[6];      // branch codes of lines 0-5; the upper half uses 3-5
+};
+// Relative codes -2..2, stored at code + 2.
+enum Relative { kWealth = -2, kOffspring = -1, kSibling = 0, kParent = 1, kOfficer = 2 };
+
+// Line styles 0-8 of the glyph table.
+constexpr int kLineStyleCount = 9;
+
+namespace liuyao_codes {
+// Stem and branch codes, named as they are written.
 enum : int { 甲 = 1, 乙, 丙, 丁, 戊, 己, 庚, 辛, 壬, 癸 };
 enum : int { 子 = 11, 丑, 寅, 卯, 辰, 巳, 午, 未, 申, 酉, 戌, 亥 };
+}  // namespace liuyao_codes
 
-}  // namespace
-
-const Trigram Trigrams[kTrigramCount + 1] = {
+// Indexed by trigram number; entry 0 is empty.
+inline constexpr std::array<Trigram, kTrigramCount + 1> Trigrams = [] {
+  using namespace liuyao_codes;
+  return std::array<Trigram, kTrigramCount + 1>{{
     // name  lines (bottom first)  element  inner  outer  branches of lines 0-5
     {"", {0, 0, 0}, kNoElement, 0, 0, {0, 0, 0, 0, 0, 0}},
     {"乾", {1, 1, 1}, kMetal, 甲, 壬, {子, 寅, 辰, 午, 申, 戌}},
@@ -22,11 +47,13 @@ const Trigram Trigrams[kTrigramCount + 1] = {
     {"坎", {0, 1, 0}, kWater, 戊, 戊, {寅, 辰, 午, 申, 戌, 子}},
     {"艮", {0, 0, 1}, kEarth, 丙, 丙, {辰, 午, 申, 戌, 子, 寅}},
     {"坤", {0, 0, 0}, kEarth, 乙, 癸, {未, 巳, 卯, 丑, 亥, 酉}},
-};
+}};
+}();
 
-// Rows: the upper trigram; columns: the lower trigram; both in trigram-number
-// order 乾 兑 离 震 巽 坎 艮 坤.
-const char HexagramFullNames[64][9] = {
+// Hexagram names, indexed (upper - 1) * 8 + (lower - 1): rows the upper
+// trigram, columns the lower trigram, both in trigram-number order 乾 兑 离
+// 震 巽 坎 艮 坤.
+inline constexpr char HexagramFullNames[64][9] = {
     "乾为天",   "天泽履",   "天火同人", "天雷无妄", "天风姤",   "天水讼",   "天山遁",   "天地否",
     "泽天夬",   "兑为泽",   "泽火革",   "泽雷随",   "泽风大过", "泽水困",   "泽山咸",   "泽地萃",
     "火天大有", "火泽睽",   "离为火",   "火雷噬嗑", "火风鼎",   "火水未济", "火山旅",   "火地晋",
@@ -37,7 +64,7 @@ const char HexagramFullNames[64][9] = {
     "地天泰",   "地泽临",   "地火明夷", "地雷复",   "地风升",   "地水师",   "地山谦",   "坤为地",
 };
 
-const char HexagramShortNames[64][5] = {
+inline constexpr char HexagramShortNames[64][5] = {
     "乾",   "履",   "同人", "无妄", "姤",   "讼",   "遁",   "否",
     "夬",   "兑",   "革",   "随",   "大过", "困",   "咸",   "萃",
     "大有", "睽",   "离",   "噬嗑", "鼎",   "未济", "旅",   "晋",
@@ -48,13 +75,12 @@ const char HexagramShortNames[64][5] = {
     "泰",   "临",   "明夷", "复",   "升",   "师",   "谦",   "坤",
 };
 
-const char RelativeFullNames[5][5] = {"妻财", "子孙", "兄弟", "父母", "官鬼"};
-const char RelativeShortNames[5][3] = {"财", "子", "兄", "父", "官"};
+// Beasts by code 0-5.
+inline constexpr char BeastFullNames[6][5] = {"青龙", "朱雀", "勾陈", "腾蛇", "白虎", "玄武"};
+inline constexpr char BeastShortNames[6][3] = {"青", "朱", "勾", "腾", "白", "玄"};
 
-const char BeastFullNames[6][5] = {"青龙", "朱雀", "勾陈", "腾蛇", "白虎", "玄武"};
-const char BeastShortNames[6][3] = {"青", "朱", "勾", "腾", "白", "玄"};
-
-const char LineGlyphs[kLineStyleCount][2][11] = {
+// Line glyphs by line style 0-8: [style][0] yin, [style][1] yang.
+inline constexpr char LineGlyphs[kLineStyleCount][2][11] = {
     // yin        yang
     {"″", "′"},
     {"〢", "〡"},
