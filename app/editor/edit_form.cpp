@@ -395,11 +395,12 @@ void TEditForm::keyPressEvent(QKeyEvent* event) {
 void TEditForm::OnFocusChanged(QWidget*, QWidget* now) {
   if (now == edtBT_ || now == edtQZR_ || now == reText_) {
     textFocus_ = now;
-  } else if (now && now->window() == this) {
+  } else if (now && now->window() == this && !qobject_cast<QMenuBar*>(now) &&
+             !qobject_cast<QMenu*>(now)) {
     textFocus_ = nullptr;  // a selector, the check box ...
   }
-  // Focus in a menu or another window: the commands keep acting on the last
-  // text control of this window.
+  // Focus in the menu bar (Alt+E gives it the keyboard), a menu or another
+  // window: the commands keep acting on the last text control of this window.
   UpdateEditActions();
 }
 
