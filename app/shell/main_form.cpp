@@ -536,8 +536,10 @@ RowId TMainForm::SelectedFolderId() const {
 }
 
 void TMainForm::ShowHits(bool hits) {
+  const bool changed = hits != showingHits_;
   showingHits_ = hits;
   lvRecords_->setColumnHidden(RecordList::ColFolder, !hits);
+  if (changed && isVisible()) FitColumns();
 }
 
 void TMainForm::RecordSaved(RowId id) {
@@ -1022,7 +1024,11 @@ void TMainForm::FitColumns() {
     sum += widths[i];
   }
   if (sum <= 0) return;
-  const double room = lvRecords_->width() - 50;
+  // The hits' folder column keeps its width; the others share the rest.
+  const int folder = lvRecords_->isColumnHidden(RecordList::ColFolder)
+                         ? 0
+                         : lvRecords_->columnWidth(RecordList::ColFolder);
+  const double room = lvRecords_->width() - 50 - folder;
   for (int i = 0; i < 4; ++i) {
     // Nearest pixel, ties to the even pixel (the default rounding mode).
     const double w = std::nearbyint(widths[i] * room / sum);

@@ -476,6 +476,15 @@ class SearchTest : public WindowTest {
     QVERIFY(view->isColumnHidden(RecordList::ColFolder));
     Confirm(Open(*form, 2), QStringLiteral("甲"));
     QVERIFY(!view->isColumnHidden(RecordList::ColFolder));
+    // The shown columns, the folder's among them, fit the list's width less
+    // 50 pixels as a folder's list does: no scroll bar across.
+    auto widths = [view] {
+      int sum = 0;
+      for (int c = 0; c < RecordList::ColumnCount; ++c)
+        if (!view->isColumnHidden(c)) sum += view->columnWidth(c);
+      return sum;
+    };
+    QVERIFY(qAbs(widths() - (view->width() - 50)) <= 4);
     QAbstractItemModel* model = view->model();
     QCOMPARE(model->headerData(RecordList::ColFolder, Qt::Horizontal).toString(), QStringLiteral("分类"));
     auto column = [model](int col) {
@@ -493,6 +502,7 @@ class SearchTest : public WindowTest {
     QCOMPARE(form->HighlightWords(), QStringList{"甲"});  // still the hits
     Select(*form, QStringLiteral("甲类"));
     QVERIFY(view->isColumnHidden(RecordList::ColFolder));
+    QVERIFY(qAbs(widths() - (view->width() - 50)) <= 4);
     model->sort(RecordList::ColID, Qt::DescendingOrder);  // newest first again
   }
 
