@@ -249,6 +249,7 @@ void TEditForm::ConnectEditActions() {
 void TEditForm::OpenNew(const QDate& today) {
   editMode_ = false;
   id_ = 0;
+  folder_ = host_.SelectedFolderId();
   setWindowTitle(QStringLiteral("新建"));
   edtBT_->clear();
   edtQZR_->clear();
@@ -316,8 +317,7 @@ std::optional<QDate> TEditForm::DateFromSelectors() {
 QString TEditForm::RecordText() const { return ToStoredText(reText_->toPlainText()); }
 
 bool TEditForm::Save() {
-  const RowId folder = host_.SelectedFolderId();
-  if (folder <= 0) return false;
+  if (!editMode_ && folder_ <= 0) return false;
   // A date that does not exist is not saved, and nothing else is either.
   const std::optional<QDate> date = DateFromSelectors();
   if (!date) return false;
@@ -327,14 +327,23 @@ bool TEditForm::Save() {
     if (editMode_) {
       if (!store.UpdateRecord(id_, fields)) {
         // The record is gone from the casebook (deleted meanwhile): what the
-        // user wrote is kept as a new record.
-        id_ = store.InsertRecord(folder, fields);
+        // user wrote is kept as a new record where the user says.
+        const std::optional<RowId> into = host_.FolderForOrphan(*this);
+        if (!into) return false;
+        id_ = store.InsertRecord(*into, fields);
+        folder_ = *into;
         skin::Message(this, QStringLiteral("提示"),
                       QStringLiteral("这条记录已经被删除了，现在的内容已另存为一条新记录。"),
                       skin::Buttons::Ok, skin::Icon::Information);
       }
     } else {
-      id_ = store.InsertRecord(folder, fields);
+      if (!store.FolderIsLive(folder_)) {
+        // The folder it was begun in was deleted meanwhile.
+        const std::optional<RowId> into = host_.FolderForOrphan(*this);
+        if (!into) return false;
+        folder_ = *into;
+      }
+      id_ = store.InsertRecord(folder_, fields);
       editMode_ = true;  // the record exists from now on
     }
   } catch (const StoreError& e) {
@@ -345,10 +354,7 @@ bool TEditForm::Save() {
   date_ = fields.date;
   dateTouched_ = false;
   try {
-    host_.ListFolderRecords(folder);
-    // Opened from a search result, the record may live in another folder;
-    // the first row then stays current.
-    store.records()->locate(id_);
+    host_.RecordSaved(id_);
   } catch (const StoreError& e) {
     skin::ShowError(this, e.message());
   }
@@ -372,15 +378,28 @@ void TEditForm::RunChartCommand(ChartKind kind) {
   next->setFocus(Qt::OtherFocusReason);
 }
 
+bool TEditForm::ConfirmClose(skin::Buttons buttons) {
+  if (!dirty_) return true;
+  const skin::Answer answer = skin::Message(this, QStringLiteral("确认"), QStringLiteral("是否保存对当前记录的修改？"),
+                                            buttons, skin::Icon::Question);
+  if (answer == skin::Answer::Cancel) return false;
+  if (answer == skin::Answer::Yes && !Save()) return false;  // keep what could not be stored
+  return true;
+}
+
+void TEditForm::CloseDiscarding() {
+  dirty_ = false;
+  close();
+}
+
+void TEditForm::SetWritable(bool writable) { actSave_->setEnabled(writable); }
+
 void TEditForm::reject() {
-  if (dirty_) {
-    const skin::Answer answer =
-        skin::Message(this, QStringLiteral("确认"), QStringLiteral("是否保存对当前记录的修改？"),
-                      skin::Buttons::YesNoCancel, skin::Icon::Question);
-    if (answer == skin::Answer::Cancel) return;
-    if (answer == skin::Answer::Yes && !Save()) return;  // keep what could not be stored
-  }
+  if (!ConfirmClose(skin::Buttons::YesNoCancel)) return;
   QDialog::reject();
+  // Not modal, the editor goes when it is done with (the main window's
+  // editors are WA_DeleteOnClose; a hidden dialog is not closed by Qt).
+  if (testAttribute(Qt::WA_DeleteOnClose)) deleteLater();
 }
 
 void TEditForm::keyPressEvent(QKeyEvent* event) {
@@ -395,11 +414,12 @@ void TEditForm::keyPressEvent(QKeyEvent* event) {
 void TEditForm::OnFocusChanged(QWidget*, QWidget* now) {
   if (now == edtBT_ || now == edtQZR_ || now == reText_) {
     textFocus_ = now;
-  } else if (now && now->window() == this) {
+  } else if (now && now->window() == this && !qobject_cast<QMenuBar*>(now) &&
+             !qobject_cast<QMenu*>(now)) {
     textFocus_ = nullptr;  // a selector, the check box ...
   }
-  // Focus in a menu or another window: the commands keep acting on the last
-  // text control of this window.
+  // Focus in the menu bar (Alt+E gives it the keyboard), a menu or another
+  // window: the commands keep acting on the last text control of this window.
   UpdateEditActions();
 }
 

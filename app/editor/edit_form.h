@@ -16,6 +16,7 @@
 #include "casebook_store.h"
 #include "edit_host.h"
 #include "record_text_edit.h"
+#include "skin.h"
 #include "years.h"
 
 class QAction;
@@ -36,16 +37,31 @@ class TEditForm : public QDialog {
   ~TEditForm() override;
 
   // New mode: empty fields, feedback not ticked, the date selectors on
-  // `today`, caption "新建". Leaves the editor clean.
+  // `today`, caption "新建". The record will go into the folder selected
+  // in the host now. Leaves the editor clean.
   void OpenNew(const QDate& today);
   // Edit mode for record `id`: fields from the record, caption "编辑".
   // Leaves the editor clean.
   void OpenEdit(RowId id, const RecordFields& fields);
 
-  // Saves the record (insert in new mode, then update) and re-lists the
-  // host's folder. Returns false when nothing could be stored (no folder,
-  // a store error, already shown to the user).
+  // Saves the record (insert in new mode, then update) and has the host
+  // show it (TEditHost::RecordSaved). A record deleted meanwhile, or a new
+  // one whose folder was, is filed where the host says (FolderForOrphan).
+  // Returns false when nothing could be stored (no folder, a store error,
+  // already shown to the user, or no folder chosen).
   bool Save();
+
+  // The question before closing with unsaved changes, in the buttons given
+  // (是/否/取消 for the editor's own close, 保存/不保存/取消 when the main
+  // window closes); saves on 是 or 保存. Returns false when the editor must
+  // stay open: 取消, or a save that failed. Asks nothing when clean.
+  bool ConfirmClose(skin::Buttons buttons);
+  // Closes without asking; what was unsaved is given up (the user said so).
+  void CloseDiscarding();
+
+  // Whether the casebook can be written now: 保存 is offered only then
+  // (the text stays editable, so nothing typed is lost meanwhile).
+  void SetWritable(bool writable);
 
   // Inserts a block of text, followed by a line break, before the first
   // line of the record text (a chart). Marks the record dirty.
@@ -116,6 +132,7 @@ class TEditForm : public QDialog {
   TEditHost& host_;
   bool editMode_ = false;
   RowId id_ = 0;
+  RowId folder_ = -1;  // where a new record goes
   bool dirty_ = false;
   // The record's date as it was filled in or last saved, and whether the
   // user has touched the date selectors since.

@@ -7,6 +7,8 @@
 #include "casebook_store.h"
 #include "chart_kind.h"
 
+#include <optional>
+
 class TEditForm;
 
 class TEditHost {
@@ -19,6 +21,22 @@ class TEditHost {
   // Re-opens the record list with the folder's records (newest first).
   // Throws StoreError.
   virtual void ListFolderRecords(RowId folderId) = 0;
+  // A record has just been saved (inserted or updated): the record list
+  // shows it as it is now. By default the selected folder is listed again
+  // with the record current (when it is there). Throws StoreError.
+  virtual void RecordSaved(RowId id) {
+    ListFolderRecords(SelectedFolderId());
+    Store().records()->locate(id);
+  }
+  // Where to file what an editor holds when the record's own place is gone:
+  // the record was deleted (it is in the recycle bin), or the folder a new
+  // record was begun in was. std::nullopt when the user declines. By
+  // default the selected folder, when one is selected.
+  virtual std::optional<RowId> FolderForOrphan(TEditForm& editor) {
+    (void)editor;
+    const RowId folder = SelectedFolderId();
+    return folder > 0 ? std::optional<RowId>(folder) : std::nullopt;
+  }
   // A chart command of the editor: ask for the method's inputs, have the
   // engine draw the chart and insert it with editor.InsertChartText().
   // Returns true when a chart was inserted. Does nothing until the chart

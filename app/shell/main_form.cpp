@@ -133,6 +133,8 @@ TMainForm::TMainForm(const QString& dataDir, QWidget* parent) : QMainWindow(pare
 }
 
 TMainForm::~TMainForm() {
+  // Editors still open go first: they work on this window's store.
+  for (const QPointer<TEditForm>& editor : editors_) delete editor.data();
   // The view and its columns must let go of the record list before the
   // store (a member) goes.
   lvRecords_->setModel(nullptr);
@@ -218,6 +220,7 @@ void TMainForm::ShowAccess() {
   lblReadOnly_->setText(bar);
   lblReadOnly_->setVisible(!bar.isEmpty());
   tree_->SetRenamingAllowed(store_.isWritable() || store_.isChecking());
+  for (TEditForm* editor : Editors()) editor->SetWritable(store_.isWritable() || store_.isChecking());
   UpdateCommands();
   emit accessShown();
 }
@@ -269,6 +272,7 @@ void TMainForm::ShowRecordList() {
     lvRecords_->setColumnWidth(kShownColumns[i], kColumnChars[i] * digit + 8);
   lvRecords_->setColumnWidth(RecordList::ColSJ,
                              std::max(lvRecords_->columnWidth(RecordList::ColSJ), DateColumnWidth()));
+  lvRecords_->setColumnWidth(RecordList::ColFolder, 15 * digit + 8);  // the hits' folder
   connect(store_.records(), &RecordList::currentChanged, this,
           &TMainForm::OnRecordCurrentChanged);
   connect(lvRecords_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -679,7 +683,24 @@ RowId TMainForm::SelectedFolderId() const {
   return TFolderTree::FolderId(tree_->currentItem());
 }
 
+void TMainForm::ShowHits(bool hits) {
+  const bool changed = hits != showingHits_;
+  showingHits_ = hits;
+  lvRecords_->setColumnHidden(RecordList::ColFolder, !hits);
+  if (changed && isVisible()) FitColumns();
+}
+
+void TMainForm::RecordSaved(RowId id) {
+  if (showingHits_) {
+    store_.Relist();  // the same search, its words and status kept
+  } else {
+    ListSelectedNode();
+  }
+  store_.records()->locate(id);
+}
+
 void TMainForm::ListFolderRecords(RowId folderId) {
+  ShowHits(false);
   highlight_.clear();
   // The status bar told of the search whose result the list held.
   for (QLabel* panel : panels_) panel->clear();
@@ -705,6 +726,7 @@ void TMainForm::ListSelectedNode() {
       break;
     case TFolderTree::BinNode:
     case TFolderTree::BinFolderNode:
+      ShowHits(false);
       highlight_.clear();
       for (QLabel* panel : panels_) panel->clear();
       try {
@@ -965,10 +987,38 @@ bool TMainForm::RunChart(TEditForm& editor, ChartKind kind) {
   }) == ChartOutcome::Inserted;
 }
 
-void TMainForm::RunEditor(TEditForm& editor) {
-  editor.setWindowState(editor.windowState() | Qt::WindowMaximized);
-  emit editorOpened(&editor);
-  editor.exec();
+QList<TEditForm*> TMainForm::Editors() const {
+  QList<TEditForm*> open;
+  for (const QPointer<TEditForm>& editor : editors_)
+    if (editor) open << editor.data();
+  return open;
+}
+
+TEditForm* TMainForm::EditorOf(RowId id) const {
+  for (TEditForm* editor : Editors())
+    if (editor->isEditMode() && editor->recordId() == id) return editor;
+  return nullptr;
+}
+
+void TMainForm::ShowEditor(TEditForm* editor) {
+  editors_.removeAll(nullptr);
+  editors_ << editor;
+  editor->setAttribute(Qt::WA_DeleteOnClose);
+  editor->setWindowModality(Qt::NonModal);
+  editor->SetWritable(store_.isWritable() || store_.isChecking());
+  editor->setWindowState(editor->windowState() | Qt::WindowMaximized);
+  editor->show();
+  editor->raise();
+  editor->activateWindow();
+  emit editorOpened(editor);
+}
+
+std::optional<RowId> TMainForm::FolderForOrphan(TEditForm& editor) {
+  const QString prompt =
+      editor.isEditMode()
+          ? QStringLiteral("这条记录已经被删除了（在回收站中）。\n要把编辑器中的内容保存到哪个分类？")
+          : QStringLiteral("这条记录所在的分类已经被删除了。\n要把编辑器中的内容保存到哪个分类？");
+  return ChooseFolder(&editor, store_, QStringLiteral("保存到分类"), prompt, /*allowRoot=*/false);
 }
 
 void TMainForm::NewRecord() {
@@ -977,14 +1027,21 @@ void TMainForm::NewRecord() {
                   skin::Buttons::Ok, skin::Icon::Information);
     return;
   }
-  TEditForm editor(*this, this);
-  editor.OpenNew(QDate::currentDate());
-  RunEditor(editor);
+  auto* editor = new TEditForm(*this);
+  editor->OpenNew(QDate::currentDate());
+  ShowEditor(editor);
 }
 
 void TMainForm::OpenRecord() {
   RecordList* list = store_.records();
   if (SelectedFolderId() <= 0 || list->count() == 0 || list->currentRow() < 0) return;
+  // A record that is open already: its editor comes forward.
+  if (TEditForm* open = EditorOf(list->currentId())) {
+    if (open->isMinimized()) open->showNormal();
+    open->raise();
+    open->activateWindow();
+    return;
+  }
   // A casebook that is only read is not edited: nothing typed could be kept.
   if (!store_.isWritable() && !store_.isChecking()) return;
   RecordFields fields;
@@ -999,9 +1056,9 @@ void TMainForm::OpenRecord() {
     skin::ShowError(this, e.message());
     return;
   }
-  TEditForm editor(*this, this);
-  editor.OpenEdit(list->currentId(), fields);
-  RunEditor(editor);
+  auto* editor = new TEditForm(*this);
+  editor->OpenEdit(list->currentId(), fields);
+  ShowEditor(editor);
 }
 
 void TMainForm::DeleteRecord() {
@@ -1228,7 +1285,11 @@ void TMainForm::FitColumns() {
   int sum = 0;
   for (int i = 0; i < 4; ++i) sum += widths[i];
   if (sum <= 0) return;
-  const double room = lvRecords_->width() - 50;
+  // The hits' folder column keeps its width; the others share the rest.
+  const int folder = lvRecords_->isColumnHidden(RecordList::ColFolder)
+                         ? 0
+                         : lvRecords_->columnWidth(RecordList::ColFolder);
+  const double room = lvRecords_->width() - 50 - folder;
   int fitted[4];
   for (int i = 0; i < 4; ++i) {
     // Nearest pixel, ties to the even pixel (the default rounding mode).
@@ -1351,6 +1412,19 @@ void TMainForm::WriteWindowState() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  // Every editor with unsaved changes is asked about first; 取消 (or a save
+  // that failed) keeps everything open.
+  for (TEditForm* editor : Editors()) {
+    if (!editor->isDirty()) continue;
+    if (editor->isMinimized()) editor->showNormal();
+    editor->raise();
+    editor->activateWindow();
+    if (!editor->ConfirmClose(skin::Buttons::SaveDiscardCancel)) {
+      event->ignore();
+      return;
+    }
+  }
+  for (TEditForm* editor : Editors()) editor->CloseDiscarding();
   highlight_.clear();
   WriteSettings();
   // A start-up backup still running gives way to the one at close, which
@@ -1388,6 +1462,7 @@ void TMainForm::RunSearch(const SearchCondition& where, const QString& caption) 
     skin::ShowError(this, e.message());
     return;
   }
+  ShowHits(true);
   panels_[0]->setText(QStringLiteral("完成"));
   panels_[1]->setText(QStringLiteral("找到 %1 条记录").arg(store_.records()->count()));
   panels_[3]->setText(QStringLiteral("查找耗时：") + ElapsedText(timer.elapsed()));

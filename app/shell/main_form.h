@@ -11,6 +11,7 @@
 // command that would write is disabled.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QStringList>
 #include <memory>
@@ -53,9 +54,21 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   // Empties the highlight words and opens the record list with the folder's
   // records. Throws StoreError.
   void ListFolderRecords(RowId folderId) override;
+  // After an editor's save: the list shows again what it showed (the
+  // folder, the hits of the search with their words and status, the bin),
+  // the saved record current when it is among them.
+  void RecordSaved(RowId id) override;
   // A chart command of the editor: the method's dialog, the engine, the
   // chart above the record text.
   bool RunChart(TEditForm& editor, ChartKind kind) override;
+
+  // A record deleted, or a new record's folder deleted, while its editor was
+  // open: the folder picker asks where to file what the editor holds.
+  std::optional<RowId> FolderForOrphan(TEditForm& editor) override;
+
+  // The record editors that are open (not modal: the main window goes on
+  // working beside them), in the order they were opened.
+  QList<TEditForm*> Editors() const;
 
   // ---- TSearchHost
   void SetHighlightWords(const QStringList& words) override { highlight_ = words; }
@@ -133,15 +146,16 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void ImportCasebook();
 
  signals:
-  // Emitted when a record editor has been filled, right before it runs
-  // modally.
+  // Emitted when a record editor has been filled and shown.
   void editorOpened(TEditForm* editor);
   // The casebook's access was shown anew (read-only or writable).
   void accessShown();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
-  // Writes the view settings, then backs the casebook up when it changed
+  // Asks about each editor with unsaved changes (保存 / 不保存 / 取消;
+  // 取消 keeps every window open) and closes the editors; writes the view
+  // settings, then backs the casebook up when it changed
   // since its newest backup (BackUpOnClose; the store is closed then).
   void closeEvent(QCloseEvent* event) override;
   QMenu* createPopupMenu() override { return nullptr; }
@@ -193,7 +207,11 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   void OnRecordCurrentChanged(int row);
   void OnViewCurrentRowChanged(int row);
   void ListFolder(RowId folderId);  // ListFolderRecords, errors shown
-  void RunEditor(TEditForm& editor);
+  // Shows a new editor beside the window (maximised); it is destroyed when
+  // it closes.
+  void ShowEditor(TEditForm* editor);
+  // The open editor of a stored record, or null.
+  TEditForm* EditorOf(RowId id) const;
   void ReadSettings();
   void WriteSettings();
   // The window's state of the last session: the order of the list (before
@@ -224,6 +242,10 @@ class TMainForm : public QMainWindow, public TEditHost, public TSearchHost {
   // FitColumns is setting the widths.
   int columnShares_[4] = {};
   bool fittingColumns_ = false;
+  QList<QPointer<TEditForm>> editors_;
+  // The record list holds the hits of a search (their folders are shown).
+  bool showingHits_ = false;
+  void ShowHits(bool hits);
 
   TFolderTree* tree_ = nullptr;
   QTableView* lvRecords_ = nullptr;

@@ -31,6 +31,7 @@ QVariant TRecordColumns::headerData(int section, Qt::Orientation orientation, in
     case RecordList::ColQZR: return QStringLiteral("求占人");
     case RecordList::ColSJ: return QStringLiteral("时间");
     case RecordList::ColFK: return QStringLiteral("反馈");
+    case RecordList::ColFolder: return QStringLiteral("分类");  // shown with search hits
     default: return QString();  // ID, FL and LR, hidden
   }
 }

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDate>
+#include <QDateEdit>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -16,21 +19,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "casebook_text.h"
 #include "skin.h"
 
 namespace {
 
 const QString kFormName = QStringLiteral("frmSearch");
-
-// Blanks and control characters (everything up to U+0020) at either end;
-// a full-width space is a character like any other.
-QString TrimControls(const QString& text) {
-  qsizetype begin = 0;
-  qsizetype end = text.size();
-  while (begin < end && text.at(begin).unicode() <= 0x20) ++begin;
-  while (end > begin && text.at(end - 1).unicode() <= 0x20) --end;
-  return text.mid(begin, end - begin);
-}
 
 }  // namespace
 
@@ -88,6 +82,50 @@ TfrmSearch::TfrmSearch(TSearchHost& host, QWidget* parent) : QDialog(parent), ho
   fields->addWidget(chkContent_);
   fields->addStretch(1);
 
+  // What else the records must meet: the querent, the dates, the feedback.
+  auto* criteria = new QGroupBox(QStringLiteral("条件"), this);
+  criteria->setObjectName(QStringLiteral("gbCriteria"));
+  auto* qzrLabel = new QLabel(QStringLiteral("求占人："), criteria);
+  edtQZR_ = new QLineEdit(criteria);
+  edtQZR_->setObjectName(QStringLiteral("edtQZR"));
+  qzrLabel->setBuddy(edtQZR_);
+  chkDate_ = new QCheckBox(QStringLiteral("时间："), criteria);
+  chkDate_->setObjectName(QStringLiteral("chkDate"));
+  const QDate today = QDate::currentDate();
+  deFrom_ = new QDateEdit(QDate(today.year(), 1, 1), criteria);
+  deFrom_->setObjectName(QStringLiteral("deFrom"));
+  deTo_ = new QDateEdit(today, criteria);
+  deTo_->setObjectName(QStringLiteral("deTo"));
+  for (QDateEdit* d : {deFrom_, deTo_}) {
+    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    d->setCalendarPopup(true);
+    d->setEnabled(false);
+    connect(chkDate_, &QCheckBox::toggled, d, &QWidget::setEnabled);
+  }
+  auto* fkLabel = new QLabel(QStringLiteral("反馈："), criteria);
+  rbFkAll_ = new QRadioButton(QStringLiteral("全部"), criteria);
+  rbFkAll_->setObjectName(QStringLiteral("rbFkAll"));
+  rbFkYes_ = new QRadioButton(QStringLiteral("有反馈"), criteria);
+  rbFkYes_->setObjectName(QStringLiteral("rbFkYes"));
+  rbFkNo_ = new QRadioButton(QStringLiteral("无反馈"), criteria);
+  rbFkNo_->setObjectName(QStringLiteral("rbFkNo"));
+  rbFkAll_->setChecked(true);
+  auto* grid = new QGridLayout(criteria);
+  grid->addWidget(qzrLabel, 0, 0);
+  grid->addWidget(edtQZR_, 0, 1, 1, 4);
+  grid->addWidget(chkDate_, 1, 0);
+  grid->addWidget(deFrom_, 1, 1);
+  grid->addWidget(new QLabel(QStringLiteral("至"), criteria), 1, 2);
+  grid->addWidget(deTo_, 1, 3);
+  grid->addWidget(fkLabel, 2, 0);
+  auto* fk = new QHBoxLayout;
+  fk->addWidget(rbFkAll_);
+  fk->addWidget(rbFkYes_);
+  fk->addWidget(rbFkNo_);
+  fk->addStretch(1);
+  grid->addLayout(fk, 2, 1, 1, 4);
+  grid->setColumnStretch(4, 1);
+
   btnOK_ = new QPushButton(QStringLiteral("确定"), this);
   btnOK_->setObjectName(QStringLiteral("btnOK"));
   btnOK_->setDefault(true);
@@ -110,6 +148,7 @@ TfrmSearch::TfrmSearch(TSearchHost& host, QWidget* parent) : QDialog(parent), ho
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(text);
   layout->addLayout(groups);
+  layout->addWidget(criteria);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -133,13 +172,28 @@ void TfrmSearch::ShowForMode(SearchMode mode) {
 
 void TfrmSearch::Confirm() {
   const QString typed = edtSearchStr_->text();
-  // Blanks alone are no words: nothing to search for.
-  if (SearchWords(typed).isEmpty()) {
+  SearchCondition criteria;
+  criteria.querent = edtQZR_->text();
+  if (chkDate_->isChecked()) {
+    criteria.from = deFrom_->date();
+    criteria.to = deTo_->date();
+  }
+  if (rbFkYes_->isChecked()) criteria.feedback = true;
+  if (rbFkNo_->isChecked()) criteria.feedback = false;
+  const bool words = !SearchWords(typed).isEmpty();
+  // Blanks alone are no words: with nothing else asked for, nothing to
+  // search for.
+  if (!words && !criteria.hasCriteria()) {
     skin::ShowError(this, QStringLiteral("请输入要查询的关键字。"));
     return;
   }
-  if (!chkTitle_->isChecked() && !chkContent_->isChecked()) {
+  if (words && !chkTitle_->isChecked() && !chkContent_->isChecked()) {
     skin::ShowError(this, QStringLiteral("请指定按什么来查找。"));
+    return;
+  }
+  if (criteria.from.isValid() && criteria.to.isValid() && criteria.from > criteria.to) {
+    skin::ShowError(this, QStringLiteral("开始的日期晚于结束的日期，请检查。"));
+    deFrom_->setFocus(Qt::OtherFocusReason);
     return;
   }
   // Out of sight before the query starts.
@@ -148,12 +202,22 @@ void TfrmSearch::Confirm() {
 
   const bool all = rbAnd_->isChecked();
   QStringList highlight;
-  where_ = SearchCondition();
-  if (chkTitle_->isChecked())
+  where_ = criteria;
+  if (words && chkTitle_->isChecked())
     where_.clauses.append(LikeClause(SearchField::Title, typed, all, &highlight));
-  if (chkContent_->isChecked())
+  if (words && chkContent_->isChecked())
     where_.clauses.append(LikeClause(SearchField::Text, typed, all, &highlight));
-  caption_ = QStringLiteral("查找“") + typed + QStringLiteral("”");
+  // "查找“甲 乙”", and what else was asked: "，求占人“张”，2024-01-01 至
+  // 2024-06-30，有反馈".
+  QStringList told;
+  if (words) told << QStringLiteral("查找“") + typed + QStringLiteral("”");
+  const QString querent = TrimControls(criteria.querent);
+  if (!querent.isEmpty()) told << QStringLiteral("求占人“") + querent + QStringLiteral("”");
+  if (chkDate_->isChecked())
+    told << criteria.from.toString(Qt::ISODate) + QStringLiteral(" 至 ") + criteria.to.toString(Qt::ISODate);
+  if (criteria.feedback) told << (*criteria.feedback ? QStringLiteral("有反馈") : QStringLiteral("无反馈"));
+  caption_ = told.join(QStringLiteral("，"));
+  if (!words) caption_.prepend(QStringLiteral("查找："));
   host_.SetHighlightWords(highlight);
   host_.RunSearch(where_, caption_);
 }

@@ -16,6 +16,7 @@
 #include "search_condition.h"
 
 class QCheckBox;
+class QDateEdit;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -71,7 +72,9 @@ class TfrmSearch : public QDialog {
   const QString& CaptionText() const { return caption_; }
 
  public slots:
-  // "确定": checks the entries, hides the window and runs the search.
+  // "确定": checks the entries, hides the window and runs the search. The
+  // words may be left empty when 求占人, the dates or the feedback flag ask
+  // for something; every criterion given must hold, with the words.
   void Confirm();
   // "取消" and Escape: closes (and so destroys) the window.
   void reject() override;
@@ -87,6 +90,13 @@ class TfrmSearch : public QDialog {
   QRadioButton* rbOr_ = nullptr;
   QCheckBox* chkTitle_ = nullptr;
   QCheckBox* chkContent_ = nullptr;
+  QLineEdit* edtQZR_ = nullptr;     // 求占人
+  QCheckBox* chkDate_ = nullptr;    // 时间 from deFrom_ to deTo_
+  QDateEdit* deFrom_ = nullptr;
+  QDateEdit* deTo_ = nullptr;
+  QRadioButton* rbFkAll_ = nullptr;  // 全部, 有反馈, 无反馈
+  QRadioButton* rbFkYes_ = nullptr;
+  QRadioButton* rbFkNo_ = nullptr;
   QPushButton* btnOK_ = nullptr;
   QPushButton* btnCancel_ = nullptr;
 

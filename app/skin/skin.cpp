@@ -166,9 +166,11 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& capt
       box->setEscapeButton(cancel);
       break;
     }
-    case Buttons::YesNoCancel: {
-      QPushButton* yes = box->addButton(QStringLiteral("是"), QMessageBox::YesRole);
-      box->addButton(QStringLiteral("否"), QMessageBox::NoRole);
+    case Buttons::YesNoCancel:
+    case Buttons::SaveDiscardCancel: {
+      const bool save = buttons == Buttons::SaveDiscardCancel;
+      QPushButton* yes = box->addButton(save ? QStringLiteral("保存") : QStringLiteral("是"), QMessageBox::YesRole);
+      box->addButton(save ? QStringLiteral("不保存") : QStringLiteral("否"), QMessageBox::NoRole);
       QPushButton* cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
       box->setDefaultButton(yes);
       box->setEscapeButton(cancel);

@@ -21,7 +21,9 @@ inline const char kProductName[] = "Hexalore";
 
 // OkCancelDestructive: "确定" and "取消" for a question whose 确定 destroys
 // something; 取消 is the default button, so Enter keeps what there is.
-enum class Buttons { Ok, OkCancel, YesNoCancel, OkCancelDestructive };
+// SaveDiscardCancel: "保存" (Answer::Yes), "不保存" (Answer::No) and "取消",
+// for unsaved changes when more than one window may hold them.
+enum class Buttons { Ok, OkCancel, YesNoCancel, OkCancelDestructive, SaveDiscardCancel };
 enum class Answer { Ok, Cancel, Yes, No };
 enum class Icon { None, Information, Question, Warning, Critical };
 

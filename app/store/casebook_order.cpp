@@ -60,11 +60,21 @@ void CasebookStore::SetListOrder(ListOrder order, Qt::SortOrder direction) {
   d_->direction = direction;
   if (!d_->open || !d_->list->isOpen() || d_->listText.isEmpty()) return;
   const RowId current = d_->list->currentId();
+  Relist();
+  if (current) d_->list->locate(current);
+}
+
+void CasebookStore::Relist() {
+  if (d_->listSearch) {
+    const SearchCondition condition = *d_->listSearch;
+    search(condition, d_->listSearchIndexed);
+    return;
+  }
+  if (d_->listText.isEmpty()) return;
   const QString text = d_->listText;
   const QList<SearchBinding> bindings = d_->listBindings;
   const QString newest = d_->listNewest;
   openList(text, bindings, newest);
-  if (current) d_->list->locate(current);
 }
 
 ListOrder CasebookStore::listOrder() const noexcept { return d_->order; }

@@ -31,6 +31,7 @@ using namespace store_detail;
 
 void CasebookStore::openList(const QString& base, const QList<SearchBinding>& bindings,
                              const QString& newest) {
+  d_->listSearch.reset();  // search() sets it again after its listing
   d_->listText = base;
   d_->listBindings = bindings;
   d_->listNewest = newest;

@@ -446,7 +446,7 @@ QString CasebookStore::indexedSearch(const SearchCondition& condition,
   }
   // The records the index sees only up to a U+0000 are checked with the
   // condition itself, whatever the index says.
-  *bindings = matches + condition.bindings();
+  *bindings = matches + condition.wordBindings();
   const QString predicate = QLatin1Char('(') + ConditionPredicate(condition) + QLatin1Char(')');
   const QString nulTexts = QStringLiteral("SELECT ID FROM ") + QLatin1String(kNulTexts);
   if (unions.isEmpty()) return QStringLiteral("ID IN (") + nulTexts + QStringLiteral(") AND ") + predicate;
@@ -475,15 +475,26 @@ void CasebookStore::search(const SearchCondition& condition, bool useIndex) {
     QString which;
     if (condition.isEmpty()) {
       which = QStringLiteral("0");
+    } else if (!condition.hasWords()) {
+      which = condition.criteriaText();
+      bindings = condition.criteriaBindings();
     } else {
       if (useIndex && d_->wordIndex) which = indexedSearch(condition, &bindings);
       if (which.isEmpty()) {
         which = ConditionPredicate(condition);
-        bindings = condition.bindings();
+        bindings = condition.wordBindings();
+      }
+      // The querent, the dates and the feedback flag hold besides the words.
+      const QString criteria = condition.criteriaText();
+      if (!criteria.isEmpty()) {
+        which = QLatin1Char('(') + which + QStringLiteral(") AND ") + criteria;
+        bindings += condition.criteriaBindings();
       }
     }
     // Records in the recycle bin are never found.
     openList(SearchStatement(which) + d_->live(), bindings);
+    d_->listSearch = condition;
+    d_->listSearchIndexed = useIndex;
   } catch (...) {
     d_->list->close();
     try {

@@ -283,6 +283,11 @@ class CasebookStore : public QObject {
   // The same search, always by scanning the table with the condition,
   // without the word index (for comparison and measurement).
   void SearchRecordsByScan(const SearchCondition& condition);
+  // Opens the record list again with what it last listed (a folder, a
+  // search, the bin), in the list's order: after a record was saved the
+  // list shows it as it is now. Nothing listed yet: does nothing. Throws
+  // StoreError, leaving the list closed.
+  void Relist();
   RecordList* records() noexcept;
   // The order of the record list, for every listing and search from now on;
   // the list open now is read again in it, its current record staying

@@ -42,6 +42,14 @@ QString CutToGbkBytes(const QString& text, int maxBytes) {
   return text.left(start);
 }
 
+QString TrimControls(const QString& text) {
+  qsizetype begin = 0;
+  qsizetype end = text.size();
+  while (begin < end && text.at(begin).unicode() <= 0x20) ++begin;
+  while (end > begin && text.at(end - 1).unicode() <= 0x20) --end;
+  return text.mid(begin, end - begin);
+}
+
 QString StorableText(const QString& text) {
   QString s = text;
   const qsizetype size = s.size();

@@ -27,6 +27,11 @@ QString CutToGbkBytes(const QString& text, int maxBytes);
 // replaced by U+FFFD, everything else unchanged.
 QString StorableText(const QString& text);
 
+// The text without the blanks and control characters (everything up to
+// U+0020) at either end; a full-width space is a character like any other.
+// What a search looks for is trimmed so.
+QString TrimControls(const QString& text);
+
 // A folder name that is empty or holds nothing but white space (spaces,
 // full-width spaces, tabs, line breaks) names nothing and is refused.
 bool IsBlankName(const QString& name);

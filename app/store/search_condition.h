@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QDate>
+
+#include <optional>
 
 // A search looks for words in the title (BT), the text (LR) or both. A
 // condition is a list of clauses joined by "or"; a clause names one field and
@@ -39,20 +42,47 @@ struct SearchClause {
 // A parameter of a statement: its name (":BT0") and value.
 using SearchBinding = QPair<QString, QVariant>;
 
+// Besides the words, a condition may ask for the querent, a range of dates
+// and the feedback flag. Every criterion that is given must hold, and the
+// words too when there are any ("and" between them); a condition of criteria
+// alone finds every record that meets them.
 class SearchCondition {
  public:
   QList<SearchClause> clauses;  // joined by "or"
+  // The querent (QZR) holds this text, compared as a word is (literally,
+  // A-Z in either case); blanks at either end do not count. Empty: any.
+  QString querent;
+  // The date (SJ) lies on or after `from` and on or before `to`; a null
+  // date leaves that end open. A record without a date is not found once
+  // either end is given.
+  QDate from;
+  QDate to;
+  // The feedback flag (FK): true 有反馈, false 无反馈 (an empty field
+  // counts as none); std::nullopt 全部.
+  std::optional<bool> feedback;
 
-  // True when no clause has a word: such a condition finds nothing.
-  bool isEmpty() const;
+  // Some clause has a word.
+  bool hasWords() const;
+  // The querent, a date or the feedback flag is asked for.
+  bool hasCriteria() const;
+  // Neither words nor criteria: such a condition finds nothing.
+  bool isEmpty() const { return !hasWords() && !hasCriteria(); }
   // The condition as it follows "select ... from Omenry": " where ", then
-  // the clauses that have words, joined by " or ". The parameters of each
-  // field are numbered on across clauses (:BT0, :BT1, :LR0 ...). Empty when
+  // the clauses that have words, joined by " or " (in parentheses when
+  // criteria follow), then the criteria, each after " and ". The
+  // parameters of each field are numbered on across clauses (:BT0, :BT1,
+  // :LR0 ...); the criteria's are :QZR0, :SJFROM and :SJTO. Empty when
   // isEmpty().
   QString text() const;
   // The values of text()'s parameters: each word's UTF-8 bytes (a
-  // QByteArray), as the store stores texts.
+  // QByteArray), as the store stores texts; the dates as "yyyy-MM-dd".
   QList<SearchBinding> bindings() const;
+  // The words' parameters alone (those of the clauses).
+  QList<SearchBinding> wordBindings() const;
+  // The criteria alone: "" when there are none, else the terms joined by
+  // " and " ("contains_word(QZR, :QZR0) and substr(SJ,1,10)>=:SJFROM ...").
+  QString criteriaText() const;
+  QList<SearchBinding> criteriaBindings() const;
 };
 
 // The field's name in the table: "BT" or "LR".

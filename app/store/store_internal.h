@@ -222,6 +222,10 @@ struct CasebookStore::Impl {
   QString listText;
   QList<SearchBinding> listBindings;
   QString listNewest;
+  // When the list holds a search's result: the search, to be run anew by
+  // Relist (the statement may hold what the word index said at the time).
+  std::optional<SearchCondition> listSearch;
+  bool listSearchIndexed = true;
   QStringList problems;
   // The check of a large casebook runs on `checker` while the connection
   // reads, read-only; `checkError` is set when the check could not run.

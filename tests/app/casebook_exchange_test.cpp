@@ -20,6 +20,7 @@
 #include "main_form_parts.h"
 #include "skin.h"
 #include "test_support.h"
+#include "window_test.h"
 #include "text_export.h"
 
 using namespace main_form_parts;
@@ -60,12 +61,9 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 
 }  // namespace
 
-class CasebookExchangeTest : public QObject {
+class CasebookExchangeTest : public WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> tmp_;
-  QString data_;
-  std::unique_ptr<testing_support::Boxes> boxes_;
   QList<QString> choiceOffers_;  // the folder names the export window offered
 
   // The hooks answer: the export window with `choice`, the save dialog and
@@ -75,25 +73,15 @@ class CasebookExchangeTest : public QObject {
   std::optional<RowId> into_;
   QStringList asked_;  // which dialogs came, in order
 
- private slots:
-  void initTestCase() {
-    testing_support::IsolateSettings();
-    skin::ApplyTheme(*qApp);
-  }
-
-  void init() {
-    testing_support::ClearSettings();
-    tmp_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(tmp_->isValid());
-    data_ = tmp_->filePath(QStringLiteral("Data"));
+ protected:
+  void Prepare() override {
     CasebookStore s;
-    s.OpenStore(data_);
+    s.OpenStore(dataDir_);
     const RowId liuyao = s.AddFolder(0, QStringLiteral("六爻"));
     const RowId old = s.AddFolder(liuyao, QStringLiteral("旧例"));
     s.AddFolder(0, QStringLiteral("八字"));
     s.InsertRecord(liuyao, {QStringLiteral("问财"), QStringLiteral("王"), QDate(2024, 5, 1), true, QStringLiteral("天风姤\r\n世应")});
     s.InsertRecord(old, {QStringLiteral("问病"), QString(), QDate(), false, QStringLiteral("x")});
-    boxes_ = std::make_unique<testing_support::Boxes>();
     asked_.clear();
     choiceOffers_.clear();
     SetExportChoiceHook([this](const QString& folder) {
@@ -115,19 +103,18 @@ class CasebookExchangeTest : public QObject {
     });
   }
 
-  void cleanup() {
+  void Finish() override {
     SetExportChoiceHook({});
     SetSaveDialogHook({});
     SetOpenDialogHook({});
     SetFolderPickerHook({});
-    boxes_.reset();
-    tmp_.reset();
   }
 
+ private slots:
   // The two commands stand in 文件 after 备份数据库…; 导入 needs a casebook
   // that can be written.
   void commandsInTheFileMenu() {
-    auto form = ShownMainForm(data_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     QVERIFY(Action(*form, "actExport")->isEnabled());
     QVERIFY(Action(*form, "actImport")->isEnabled());
@@ -139,7 +126,7 @@ class CasebookExchangeTest : public QObject {
   // where the save dialog says, and the user is told what went out.
   // With the root selected only the whole casebook is offered.
   void exportAsked() {
-    auto form = ShownMainForm(data_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     Tree(*form)->setCurrentItem(Node(*form, QStringLiteral("六爻")));
     choice_ = ExportChoice{false, ExchangeFormat::Json};
@@ -170,7 +157,7 @@ class CasebookExchangeTest : public QObject {
   // 取消 in the export window, or in the save dialog, or at the question
   // whether to replace a file: nothing is written and nothing said.
   void exportCancelled() {
-    auto form = ShownMainForm(data_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     file_ = tmp_->filePath(QStringLiteral("old.json"));
     WriteFile(file_, "old");
@@ -190,7 +177,7 @@ class CasebookExchangeTest : public QObject {
 
   // A file that cannot be written is reported; no half file stays.
   void exportFails() {
-    auto form = ShownMainForm(data_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     choice_ = ExportChoice{};
     file_ = tmp_->filePath(QStringLiteral("missing/x.json"));
@@ -207,7 +194,7 @@ class CasebookExchangeTest : public QObject {
   void importIntoAFolder() {
     const QString file = tmp_->filePath(QStringLiteral("in.json"));
     {
-      auto form = ShownMainForm(data_);
+      auto form = ShownMainForm(dataDir_);
       QVERIFY(form);
       choice_ = ExportChoice{};
       file_ = file;
@@ -268,7 +255,7 @@ class CasebookExchangeTest : public QObject {
   void importBadFile() {
     QFETCH(QByteArray, content);
     QFETCH(QString, says);
-    auto form = ShownMainForm(data_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     Tree(*form)->setCurrentItem(Node(*form, QStringLiteral("六爻")));
     const QStringList before = Outline(*form);

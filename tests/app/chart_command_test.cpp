@@ -430,8 +430,8 @@ class ChartCommandTest : public QObject {
       });
     });
     boxes_->answers << skin::Answer::No;  // the close question: do not save
-    Action(&form, "actNewRecord")->trigger();
-    QCOMPARE(seen.size(), 3);
+    Action(&form, "actNewRecord")->trigger();  // the editor is not modal
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 3, 30000);
     for (const Seen& s : seen) {
       QVERIFY(s.overEditor);
       QVERIFY(s.focusBack);
@@ -477,8 +477,9 @@ class ChartCommandTest : public QObject {
         editor->close();  // saved: nothing to ask
       });
     });
-    Action(&form, "actNewRecord")->trigger();
+    Action(&form, "actNewRecord")->trigger();  // the editor is not modal
     QVERIFY(opened);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Editors().isEmpty(), 30000);
     QVERIFY(boxes_->shown.isEmpty());
     const QString expected = WorkedExample() + QStringLiteral("\r\n") + typed;
     QCOMPARE(recordText, expected);

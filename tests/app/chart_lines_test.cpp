@@ -35,6 +35,7 @@
 #include "preview_form.h"
 #include "skin.h"
 #include "test_support.h"
+#include "window_test.h"
 
 namespace {
 
@@ -229,14 +230,10 @@ QImage DrawnAlone(const QString& character) {
 
 }  // namespace
 
-class ChartLinesTest : public QObject {
+class ChartLinesTest : public WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dataDir_;
-  std::unique_ptr<testing_support::Boxes> boxes_;
   RowId folder_ = 0;
-
-  std::unique_ptr<TMainForm> MakeForm() { return main_form_parts::ShownMainForm(dataDir_->path()); }
 
   // The text as a record, current in the main window: its preview.
   QImage Preview(TMainForm& form, const QStringList& text) {
@@ -288,27 +285,14 @@ class ChartLinesTest : public QObject {
     QCOMPARE(InkRuns(image, down[0] + 3, down[1] - 2), 5);
   }
 
- private slots:
-  void initTestCase() {
-    testing_support::IsolateSettings();
-    skin::ApplyTheme(*qApp);
-  }
-
-  void init() {
-    testing_support::ClearSettings();
-    dataDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dataDir_->isValid());
+ protected:
+  void Prepare() override {
     CasebookStore s;
-    s.OpenStore(dataDir_->path());
+    s.OpenStore(dataDir_);
     folder_ = s.AddFolder(0, QStringLiteral("卦例"));
-    boxes_ = std::make_unique<testing_support::Boxes>();
   }
 
-  void cleanup() {
-    boxes_.reset();
-    dataDir_.reset();
-  }
-
+ private slots:
   void gridJoinsInTheEditor() {
     auto form = MakeForm();
     QVERIFY(form);

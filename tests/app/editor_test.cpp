@@ -576,6 +576,47 @@ class EditorTest : public QObject {
     QGuiApplication::clipboard()->clear();
   }
 
+  // Alt+E opens 编辑 from the keyboard: the menu bar takes the focus, yet
+  // the commands follow the text control the user was in, as they do when
+  // the menu is opened with the mouse. Then Escape, and the title field.
+  void editMenuFromTheKeyboardFollowsTheText() {
+    TEditForm ed(*host_);
+    ed.OpenNew(QDate(2026, 1, 1));
+    ed.show();
+    QVERIFY(QTest::qWaitForWindowActive(&ed));
+    QGuiApplication::clipboard()->setText(QStringLiteral("丙"));
+    ed.reText()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ed.reText()));
+    testing_support::TypeText(ed.reText(), QStringLiteral("甲乙"));
+    ed.reText()->selectAll();
+    auto* menu = ed.menuBar()->findChild<QMenu*>(QStringLiteral("mnuEdit"));
+    QVERIFY(menu);
+    auto enabled = [menu] {
+      QStringList on;
+      for (QAction* a : menu->actions())
+        if (!a->isSeparator() && a->isEnabled()) on << a->objectName();
+      return on;
+    };
+    QTest::keyClick(&ed, Qt::Key_E, Qt::AltModifier);
+    QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(enabled(), (QStringList{"actUndo", "actCut", "actCopy", "actPaste", "actSelectAll"}));
+    // Ctrl+X's command from the open menu acts on the text.
+    QTest::keyClick(menu, Qt::Key_T);
+    QTRY_VERIFY(!menu->isVisible());
+    QCOMPARE(ed.reText()->toPlainText(), QString());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ed.reText()));
+
+    // The empty title: only paste can act there.
+    ed.edtBT()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), ed.edtBT());
+    QTest::keyClick(&ed, Qt::Key_E, Qt::AltModifier);
+    QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(enabled(), (QStringList{"actPaste"}));
+    QTest::keyClick(menu, Qt::Key_Escape);
+    QTRY_VERIFY(!menu->isVisible());
+    QGuiApplication::clipboard()->clear();
+  }
+
   void menusAndSaveCommand() {
     TEditForm ed(*host_);
     QStringList menus;

@@ -21,6 +21,7 @@
 #include "skin.h"
 #include "held_lock.h"
 #include "test_support.h"
+#include "window_test.h"
 
 using namespace main_form_parts;
 
@@ -46,17 +47,13 @@ QStringList Titles(TMainForm& form) {
 
 }  // namespace
 
-class EverydayPathsTest : public QObject {
+class EverydayPathsTest : public WindowTest {
   Q_OBJECT
-
-  std::unique_ptr<QTemporaryDir> tmp_;
-  QString dir_;
-  std::unique_ptr<testing_support::Boxes> boxes_;
 
   // A casebook with folders 八字命例（男） (records 甲, 乙) and 六爻, closed.
   void MakeCasebook() {
     CasebookStore s;
-    s.OpenStore(dir_);
+    s.OpenStore(dataDir_);
     const RowId bazi = s.AddFolder(0, QStringLiteral("八字命例（男）"));
     s.AddFolder(0, QStringLiteral("六爻"));
     s.InsertRecord(bazi, {QStringLiteral("甲"), QStringLiteral("张"), QDate(2024, 1, 1), false, QStringLiteral("甲的正文")});
@@ -69,32 +66,22 @@ class EverydayPathsTest : public QObject {
     Tree(form)->setCurrentItem(node);
   }
 
- private slots:
-  void initTestCase() {
-    testing_support::IsolateSettings();
-    skin::ApplyTheme(*qApp);
-  }
-
-  void init() {
-    tmp_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(tmp_->isValid());
-    dir_ = tmp_->path() + QStringLiteral("/Data");
-    boxes_ = std::make_unique<testing_support::Boxes>();
+ protected:
+  void Prepare() override {
     MakeCasebook();
   }
 
-  void cleanup() {
+  void Finish() override {
     SetFolderPickerHook({});
-    boxes_.reset();
-    tmp_.reset();
   }
 
+ private slots:
   // A single click on a folder's name selects it and nothing more: typing
   // then goes nowhere near its name. Renaming starts by F2, by 重命名, or
   // by a double click on the name; the first folder under the root is
   // renamed like any other.
   void renamingStartsOnlyWhenAsked() {
-    auto form = ShownMainForm(dir_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     TFolderTree* tree = Tree(*form);
     QTreeWidgetItem* first = Node(*form, QStringLiteral("八字命例（男）"));
@@ -155,7 +142,7 @@ class EverydayPathsTest : public QObject {
   // An empty name, or one of blanks, is refused: a new folder is asked for
   // again (and not made on 取消), a renamed one keeps its old name.
   void blankNamesAreRefused() {
-    auto form = ShownMainForm(dir_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     Select(*form, QStringLiteral("分类目录"));
     if (QTest::currentTestFailed()) return;
@@ -184,7 +171,7 @@ class EverydayPathsTest : public QObject {
   // where they were (or where the user says, when that is gone), and which
   // asks before it is emptied.
   void recycleBin() {
-    auto form = ShownMainForm(dir_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     Select(*form, QStringLiteral("八字命例（男）"));
     if (QTest::currentTestFailed()) return;
@@ -263,11 +250,11 @@ class EverydayPathsTest : public QObject {
   // command offered that would write; writable as soon as the lock is free.
   void lockedCasebookIsShownReadOnlyUntilFree() {
     CasebookStore::SetLockRetryMilliseconds(100);
-    HeldLock other(dir_ + QStringLiteral("/casebook.sqlite"));
+    HeldLock other(dataDir_ + QStringLiteral("/casebook.sqlite"));
     QVERIFY(other.holding());
     QElapsedTimer clock;
     clock.start();
-    auto form = ShownMainForm(dir_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     QVERIFY(clock.elapsed() < 3000);
     QVERIFY(boxes_->shown.isEmpty());  // no error: the casebook is read
@@ -297,9 +284,9 @@ class EverydayPathsTest : public QObject {
   // the warning, and the newest backup's version is offered; taking it keeps
   // the damaged text as a record of its own.
   void damagedRecordIsToldAndMendedFromABackup() {
-    QCOMPARE(MakeAutomaticBackup(dir_, QDateTime::currentDateTime().addSecs(-3600)).outcome, CopyOutcome::Done);
+    QCOMPARE(MakeAutomaticBackup(dataDir_, QDateTime::currentDateTime().addSecs(-3600)).outcome, CopyOutcome::Done);
     {
-      QFile f(dir_ + QStringLiteral("/casebook.sqlite"));
+      QFile f(dataDir_ + QStringLiteral("/casebook.sqlite"));
       QVERIFY(f.open(QIODevice::ReadWrite));
       QByteArray all = f.readAll();
       const QByteArray was = QStringLiteral("乙的正文").toUtf8();
@@ -308,7 +295,7 @@ class EverydayPathsTest : public QObject {
       QVERIFY(f.seek(at));
       QVERIFY(f.write(QStringLiteral("丙的正文").toUtf8()) == was.size());  // same length
     }
-    auto form = ShownMainForm(dir_);
+    auto form = ShownMainForm(dataDir_);
     QVERIFY(form);
     QVERIFY(boxes_->shown.isEmpty());  // SQLite finds nothing wrong
     boxes_->answers << skin::Answer::Ok;

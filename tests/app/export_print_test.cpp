@@ -34,6 +34,7 @@
 #include "preview_form.h"
 #include "skin.h"
 #include "test_support.h"
+#include "window_test.h"
 #include "text_export.h"
 
 using namespace main_form_parts;
@@ -149,18 +150,14 @@ QString Lf(QString text) {
 
 }  // namespace
 
-class ExportPrintTest : public QObject {
+class ExportPrintTest : public WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dataDir_;
   std::unique_ptr<QTemporaryDir> work_;  // the working directory
-  std::unique_ptr<testing_support::Boxes> boxes_;
   QString oldCurrent_;
   RowId folder_ = 0;
   RowId chart_ = 0;  // the long record
   RowId note_ = 0;   // a short one
-
-  std::unique_ptr<TMainForm> MakeForm() { return main_form_parts::ShownMainForm(dataDir_->path()); }
 
   // Selects the folder and makes the record current. Checks as it goes: the
   // caller ends the test when it failed.
@@ -194,35 +191,29 @@ class ExportPrintTest : public QObject {
     return PdfPages(path);
   }
 
- private slots:
-  void initTestCase() {
-    testing_support::IsolateSettings();
-    skin::ApplyTheme(*qApp);
+ protected:
+  void PrepareOnce() override {
     oldCurrent_ = QDir::currentPath();
   }
 
-  void init() {
-    testing_support::ClearSettings();
-    dataDir_ = std::make_unique<QTemporaryDir>();
+  void Prepare() override {
     work_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dataDir_->isValid() && work_->isValid());
+    QVERIFY(work_->isValid());
     QVERIFY(QDir::setCurrent(work_->path()));
     CasebookStore s;
-    s.OpenStore(dataDir_->path());
+    s.OpenStore(dataDir_);
     folder_ = s.AddFolder(0, QStringLiteral("卦例"));
     chart_ = s.InsertRecord(folder_, {QStringLiteral("长"), QString(), QDate(2025, 1, 1), false, LongText(150)});
     note_ = s.InsertRecord(folder_, {QStringLiteral("短"), QString(), QDate(2025, 1, 2), false, QStringLiteral("一行 {braces} back\\slash\r\n￥ 12 和 tab\tend")});
-    boxes_ = std::make_unique<testing_support::Boxes>();
   }
 
-  void cleanup() {
+  void Finish() override {
     SetSaveDialogHook({});
-    boxes_.reset();
     QDir::setCurrent(oldCurrent_);
     work_.reset();
-    dataDir_.reset();
   }
 
+ private slots:
   // ---- save as text
 
   // The file holds the record's text byte for byte (UTF-8, CR LF as
@@ -471,7 +462,7 @@ class ExportPrintTest : public QObject {
     QVERIFY(layer.contains(QStringLiteral("反馈：无")));
     for (int page = 1; page <= 3; ++page) QVERIFY(layer.contains(PageFooter(page, 3)));
     // tmp.rtf, in the casebook's directory, holds the record's text.
-    QFile rtf(QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf")));
+    QFile rtf(QDir(dataDir_).filePath(QStringLiteral("tmp.rtf")));
     QVERIFY(rtf.open(QIODevice::ReadOnly));
     QCOMPARE(ReadRtf(rtf.readAll()), Lf(LongText(150)));
   }
@@ -772,7 +763,7 @@ class ExportPrintTest : public QObject {
   void tmpRtfAndEmptyRecord() {
     auto form = MakeForm();
     QVERIFY(form);
-    const QString rtfPath = QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf"));
+    const QString rtfPath = QDir(dataDir_).filePath(QStringLiteral("tmp.rtf"));
     Show(*form, chart_);
     if (QTest::currentTestFailed()) return;
     QVERIFY(WithPreview(*form, [](TPreviewForm*) {}));
@@ -803,7 +794,7 @@ class ExportPrintTest : public QObject {
   void tmpRtfIsPrivate() {
     auto form = MakeForm();
     QVERIFY(form);
-    const QString rtfPath = QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf"));
+    const QString rtfPath = QDir(dataDir_).filePath(QStringLiteral("tmp.rtf"));
     {
       QFile old(rtfPath);
       QVERIFY(old.open(QIODevice::WriteOnly));
@@ -835,14 +826,14 @@ class ExportPrintTest : public QObject {
     QVERIFY(form);
     Show(*form, note_);
     if (QTest::currentTestFailed()) return;
-    QVERIFY(QDir(dataDir_->path()).mkdir(QStringLiteral("tmp.rtf")));
+    QVERIFY(QDir(dataDir_).mkdir(QStringLiteral("tmp.rtf")));
     const bool shown = WithPreview(*form, [](TPreviewForm*) {});
     QVERIFY(!shown);
     QCOMPARE(boxes_->shown.size(), 1);
     QCOMPARE(boxes_->shown[0].caption, QStringLiteral("Hexalore"));
     QVERIFY(!boxes_->shown[0].text.isEmpty());
     for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<TPreviewForm*>(w));
-    QVERIFY(QFileInfo(QDir(dataDir_->path()).filePath(QStringLiteral("tmp.rtf"))).isDir());
+    QVERIFY(QFileInfo(QDir(dataDir_).filePath(QStringLiteral("tmp.rtf"))).isDir());
   }
 };
 

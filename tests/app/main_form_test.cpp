@@ -18,6 +18,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -33,6 +34,7 @@
 #include "main_form_parts.h"
 #include "skin.h"
 #include "test_support.h"
+#include "window_test.h"
 
 using namespace main_form_parts;
 
@@ -68,36 +70,30 @@ QStringList TreeShape(TMainForm& form) {
 
 }  // namespace
 
-class MainFormTest : public QObject {
+class MainFormTest : public WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dataDir_;
-  std::unique_ptr<testing_support::Boxes> boxes_;
-
-  std::unique_ptr<TMainForm> MakeForm() { return main_form_parts::ShownMainForm(dataDir_->path()); }
-
-  // Triggers a command that may open a record editor and runs `drive` inside
-  // the editor's modal loop. Returns whether an editor was opened. If the
-  // driver leaves the editor open, it is dismissed so the test can go on.
   // What a double click is on the screen: a click, then the double click.
   static void DoubleClick(QWidget* w, QPoint pos) {
     QTest::mouseClick(w, Qt::LeftButton, {}, pos);
     QTest::mouseDClick(w, Qt::LeftButton, {}, pos);
   }
 
+  // Triggers a command that may open a record editor and, when one opened,
+  // runs `drive` on it (the editor is not modal: the main window works
+  // beside it). Returns whether an editor was opened. If the driver leaves
+  // the editor open, it is closed unsaved so the test can go on.
   bool WithEditor(TMainForm& form, const std::function<void()>& trigger,
                   const std::function<void(TEditForm*)>& drive) {
-    bool opened = false;
-    const auto conn = connect(&form, &TMainForm::editorOpened, &form, [&](TEditForm* ed) {
-      opened = true;
-      QTimer::singleShot(0, ed, [&drive, ed] {
-        drive(ed);
-        if (ed->isVisible()) ed->done(QDialog::Rejected);
-      });
-    });
+    QPointer<TEditForm> opened;
+    const auto conn = connect(&form, &TMainForm::editorOpened, &form, [&](TEditForm* ed) { opened = ed; });
     trigger();
     disconnect(conn);
-    return opened;
+    if (!opened) return false;
+    drive(opened);
+    if (opened && opened->isVisible()) opened->CloseDiscarding();
+    Settle();
+    return true;
   }
 
   // A folder under the root with records (oldest first in `titles`); the
@@ -119,23 +115,6 @@ class MainFormTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    testing_support::IsolateSettings();
-    skin::ApplyTheme(*qApp);
-  }
-
-  void init() {
-    testing_support::ClearSettings();
-    dataDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dataDir_->isValid());
-    boxes_ = std::make_unique<testing_support::Boxes>();
-  }
-
-  void cleanup() {
-    boxes_.reset();
-    dataDir_.reset();
-  }
-
   void startUp() {
     auto form = MakeForm();
     QVERIFY(form);
@@ -150,7 +129,7 @@ class MainFormTest : public QObject {
     QVERIFY(form->HighlightWords().isEmpty());
     QVERIFY(boxes_->shown.isEmpty());
     // The whole casebook lives in the data directory given.
-    QVERIFY(QFile::exists(QDir(dataDir_->path()).filePath(CasebookStore::DatabaseFileName())));
+    QVERIFY(QFile::exists(QDir(dataDir_).filePath(CasebookStore::DatabaseFileName())));
   }
 
   void windowLayout() {
@@ -199,7 +178,7 @@ class MainFormTest : public QObject {
   void recordListCells() {
     {
       CasebookStore s;
-      s.OpenStore(dataDir_->path());
+      s.OpenStore(dataDir_);
       const RowId folder = s.AddFolder(0, QStringLiteral("甲"));
       s.InsertRecord(folder, {QStringLiteral("一"), QStringLiteral("甲某"), QDate(1920, 1, 1), true, QStringLiteral("text 1")});
       s.InsertRecord(folder, {QStringLiteral("二"), QString(), QDate(2050, 12, 31), false, QStringLiteral("text 2")});
@@ -410,7 +389,7 @@ class MainFormTest : public QObject {
   void treeRebuildOrder() {
     {
       CasebookStore s;
-      s.OpenStore(dataDir_->path());
+      s.OpenStore(dataDir_);
       const RowId a = s.AddFolder(0, QStringLiteral("A"));
       const RowId b = s.AddFolder(0, QStringLiteral("B"));
       const RowId a1 = s.AddFolder(a, QStringLiteral("A1"));
@@ -472,7 +451,7 @@ class MainFormTest : public QObject {
         *form, [&] { Action(form.get(), "actNewRecord")->trigger(); },
         [&](TEditForm* ed) {
           QCOMPARE(ed->windowTitle(), QStringLiteral("新建"));
-          QVERIFY(ed->isModal());
+          QVERIFY(!ed->isModal());
           const QDate today = QDate::currentDate();
           QCOMPARE(ed->cbYear()->currentText(), QString::number(today.year()));
           QCOMPARE(ed->cbMonth()->currentText(), QString::number(today.month()));
@@ -886,7 +865,7 @@ class MainFormTest : public QObject {
   // A casebook that cannot be opened: the engine's message, then a window
   // with only the root that keeps working.
   void storeErrorsAreShown() {
-    const QString blocker = QDir(dataDir_->path()).filePath(QStringLiteral("notadir"));
+    const QString blocker = tmp_->filePath(QStringLiteral("notadir"));
     QFile f(blocker);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("x");

@@ -24,6 +24,7 @@
 #include "recovery_parts.h"
 #include "skin.h"
 #include "test_support.h"
+#include "window_test.h"
 
 using namespace main_form_parts;
 using namespace recovery_parts;
@@ -49,14 +50,8 @@ QStringList Titles(TMainForm& form, const QString& folder) {
 
 }  // namespace
 
-class RecoveryTest : public QObject {
+class RecoveryTest : public WindowTest {
   Q_OBJECT
-
-  std::unique_ptr<QTemporaryDir> tmp_;
-  std::unique_ptr<testing_support::Boxes> boxes_;
-  QString dataDir_;
-
-  QString dbPath() const { return dataDir_ + QLatin1Char('/') + CasebookStore::DatabaseFileName(); }
 
   // A folder "卦例" with `records` records, one of them long (a damaged
   // page can fall in its text).
@@ -85,28 +80,14 @@ class RecoveryTest : public QObject {
     return path;
   }
 
- private slots:
-  void initTestCase() {
-    testing_support::IsolateSettings();
-    skin::ApplyTheme(*qApp);
-  }
-
-  void init() {
-    testing_support::ClearSettings();
-    tmp_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(tmp_->isValid());
-    dataDir_ = tmp_->path() + QStringLiteral("/Data");
-    boxes_ = std::make_unique<testing_support::Boxes>();
-  }
-
-  void cleanup() {
+ protected:
+  void Finish() override {
     SetBackupDialogHook({});
     SetRecoveryFileHook({});
     SetRecoveryFormHook({});
-    boxes_.reset();
-    tmp_.reset();
   }
 
+ private slots:
   // 文件 → 恢复备份… on a sound casebook: every backup listed, the user's
   // own copy too; restoring asks first (取消 keeps everything), then the
   // tree shows the restored casebook; the replaced one is listed and can be

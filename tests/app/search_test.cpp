@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDateEdit>
+#include <QTableView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,8 +25,10 @@
 #include "main_form.h"
 #include "main_form_parts.h"
 #include "search_form.h"
+#include "edit_form.h"
 #include "skin.h"
 #include "test_support.h"
+#include "window_test.h"
 
 using namespace main_form_parts;
 
@@ -81,14 +85,10 @@ T* Child(QWidget* w, const char* name) {
 
 }  // namespace
 
-class SearchTest : public QObject {
+class SearchTest : public WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dataDir_;
-  std::unique_ptr<testing_support::Boxes> boxes_;
   Casebook book_;
-
-  std::unique_ptr<TMainForm> MakeForm() { return main_form_parts::ShownMainForm(dataDir_->path()); }
 
   // The search command of the mode, through its menu action; returns the
   // search window it shows.
@@ -107,15 +107,6 @@ class SearchTest : public QObject {
     QTest::mouseClick(Child<QPushButton>(s, "btnOK"), Qt::LeftButton);
   }
 
-  // Lets the deferred closes and deletions run (the wait window, a closed
-  // search window).
-  static void Settle() {
-    for (int i = 0; i < 3; ++i) {
-      QCoreApplication::sendPostedEvents();
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-  }
-
   // Makes the folder current. Checks as it goes: the caller ends the test
   // when it failed.
   void Select(TMainForm& form, const QString& caption) {
@@ -124,27 +115,16 @@ class SearchTest : public QObject {
     Tree(form)->setCurrentItem(found.first());
   }
 
- private slots:
-  void initTestCase() {
-    testing_support::IsolateSettings();
-    skin::ApplyTheme(*qApp);
+ protected:
+  void Prepare() override {
+    book_ = Fill(dataDir_);
   }
 
-  void init() {
-    testing_support::ClearSettings();
-    dataDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dataDir_->isValid());
-    book_ = Fill(dataDir_->path());
-    boxes_ = std::make_unique<testing_support::Boxes>();
-  }
-
-  void cleanup() {
-    Settle();
-    boxes_.reset();
-    dataDir_.reset();
+  void Finish() override {
     QVERIFY(!QApplication::overrideCursor());
   }
 
+ private slots:
   // The clauses of the worked examples: each word a parameter holding the
   // word itself, words joined by the relation, fields by "or".
   void likeClause_data() {
@@ -270,7 +250,7 @@ class SearchTest : public QObject {
     RowId afterNul = 0, fffd = 0, fffe = 0, ffff = 0, emoji = 0, syntax = 0;
     {
       CasebookStore s;
-      s.OpenStore(dataDir_->path());
+      s.OpenStore(dataDir_);
       const QDate d(2025, 6, 1);
       afterNul = s.InsertRecord(book_.fc, {QStringLiteral("空字符"), QString(), d, false, QStringLiteral("前") + nul + QStringLiteral("后文")});
       fffd = s.InsertRecord(book_.fc, {QStringLiteral("怪\uFFFD字"), QString(), d, false, QString()});
@@ -408,6 +388,170 @@ class SearchTest : public QObject {
       QVERIFY(!TFormWait::Current());
     }
     s->close();
+  }
+
+  // 求占人, a date range and the feedback flag, alone (no words) or with
+  // the words: every criterion given must hold. Records in the recycle bin
+  // are never found. The status bar's caption tells what was asked.
+  void criteriaWithAndWithoutWords() {
+    RowId old = 0;
+    {
+      CasebookStore s;
+      s.OpenStore(dataDir_);
+      old = s.InsertRecord(book_.fc, {QStringLiteral("旧案"), QStringLiteral("张三"), QDate(2020, 3, 1), true, QStringLiteral("甲")});
+      const RowId binned = s.InsertRecord(book_.fa, {QStringLiteral("回收"), QStringLiteral("张三"), QDate(2020, 3, 1), true, QStringLiteral("甲")});
+      s.DeleteRecord(binned);
+    }
+    auto form = MakeForm();
+    QVERIFY(form);
+    const Casebook& b = book_;
+    const struct {
+      const char* typed;
+      const char* querent;
+      QDate from, to;  // null: no date range
+      const char* feedback;  // the radio button
+      std::vector<RowId> found;
+      const char* caption;
+    } cases[] = {
+        {"", "张", {}, {}, "rbFkAll", {b.both, old}, "查找：求占人“张”"},
+        {"", " 张三 ", {}, {}, "rbFkAll", {b.both, old}, "查找：求占人“张三”"},
+        {"", "", {}, {}, "rbFkYes", {b.titleJia, old}, "查找：有反馈"},
+        {"", "李", {}, {}, "rbFkNo", {}, "查找：求占人“李”，无反馈"},
+        {"", "", QDate(2020, 1, 1), QDate(2020, 12, 31), "rbFkAll", {old}, "查找：2020-01-01 至 2020-12-31"},
+        {"甲", "张三", {}, {}, "rbFkAll", {b.both, old}, "查找“甲”，求占人“张三”"},
+        {"甲", "", QDate(2025, 5, 1), QDate(2025, 5, 1), "rbFkYes", {b.titleJia},
+         "查找“甲”，2025-05-01 至 2025-05-01，有反馈"},
+    };
+    for (const auto& c : cases) {
+      TfrmSearch* s = Open(*form, 2);
+      QVERIFY(s);
+      Child<QLineEdit>(s, "edtQZR")->setText(QString::fromUtf8(c.querent));
+      Child<QCheckBox>(s, "chkDate")->setChecked(c.from.isValid());
+      if (c.from.isValid()) {
+        Child<QDateEdit>(s, "deFrom")->setDate(c.from);
+        Child<QDateEdit>(s, "deTo")->setDate(c.to);
+      }
+      Child<QRadioButton>(s, c.feedback)->click();
+      Confirm(s, QString::fromUtf8(c.typed));
+      QVERIFY2(!s->isVisible(), c.caption);
+      QCOMPARE(s->CaptionText(), QString::fromUtf8(c.caption));
+      QCOMPARE(StatusPanel(*form, 2)->text(), QString::fromUtf8(c.caption));
+      QCOMPARE(Listed(*form), c.found);
+      Settle();
+    }
+    QVERIFY(boxes_->shown.isEmpty());
+
+    // A range that ends before it begins is refused; nothing is searched.
+    TfrmSearch* s = Open(*form, 2);
+    Child<QCheckBox>(s, "chkDate")->setChecked(true);
+    Child<QDateEdit>(s, "deFrom")->setDate(QDate(2025, 2, 1));
+    Child<QDateEdit>(s, "deTo")->setDate(QDate(2025, 1, 1));
+    const std::vector<RowId> before = Listed(*form);
+    Confirm(s, QString());
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("开始的日期晚于结束的日期，请检查。"));
+    QVERIFY(s->isVisible());
+    QCOMPARE(Listed(*form), before);
+    // Unticked, the dates ask nothing: with no words and nothing else, the
+    // words are asked for.
+    boxes_->shown.clear();
+    Child<QCheckBox>(s, "chkDate")->setChecked(false);
+    Child<QLineEdit>(s, "edtQZR")->clear();
+    Child<QRadioButton>(s, "rbFkAll")->click();
+    Confirm(s, QStringLiteral("  "));
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("请输入要查询的关键字。"));
+    s->close();
+  }
+
+  // Hits show their folder in a column of their own ("分类"), and sort
+  // like a folder's list, by folder too (names in pinyin order); a folder's
+  // list hides the column again.
+  void hitsShowTheirFolderAndSort() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("丙类"));
+    if (QTest::currentTestFailed()) return;
+    QTableView* view = RecordView(*form);
+    QVERIFY(view->isColumnHidden(RecordList::ColFolder));
+    Confirm(Open(*form, 2), QStringLiteral("甲"));
+    QVERIFY(!view->isColumnHidden(RecordList::ColFolder));
+    // The shown columns, the folder's among them, fit the list's width less
+    // 50 pixels as a folder's list does: no scroll bar across.
+    auto widths = [view] {
+      int sum = 0;
+      for (int c = 0; c < RecordList::ColumnCount; ++c)
+        if (!view->isColumnHidden(c)) sum += view->columnWidth(c);
+      return sum;
+    };
+    QVERIFY(qAbs(widths() - (view->width() - 50)) <= 4);
+    QAbstractItemModel* model = view->model();
+    QCOMPARE(model->headerData(RecordList::ColFolder, Qt::Horizontal).toString(), QStringLiteral("分类"));
+    auto column = [model](int col) {
+      QStringList cells;
+      for (int r = 0; r < model->rowCount(); ++r) cells << model->index(r, col).data().toString();
+      return cells;
+    };
+    model->sort(RecordList::ColFolder, Qt::AscendingOrder);  // what a click on the title does
+    QCOMPARE(column(RecordList::ColFolder), (QStringList{"丙类", "甲类", "乙类"}));
+    QCOMPARE(column(RecordList::ColBT), (QStringList{"无关标题", "甲乙同见", "只有甲"}));
+    model->sort(RecordList::ColFolder, Qt::DescendingOrder);
+    QCOMPARE(column(RecordList::ColFolder), (QStringList{"乙类", "甲类", "丙类"}));
+    model->sort(RecordList::ColBT, Qt::AscendingOrder);  // 无关 wu, 只有 zhi, 甲乙 jia
+    QCOMPARE(column(RecordList::ColBT), (QStringList{"甲乙同见", "无关标题", "只有甲"}));
+    QCOMPARE(form->HighlightWords(), QStringList{"甲"});  // still the hits
+    Select(*form, QStringLiteral("甲类"));
+    QVERIFY(view->isColumnHidden(RecordList::ColFolder));
+    QVERIFY(qAbs(widths() - (view->width() - 50)) <= 4);
+    model->sort(RecordList::ColID, Qt::DescendingOrder);  // newest first again
+  }
+
+  // Saving a record opened from the hits keeps the hits, the record's row
+  // showing it as saved, the words and the status bar as they were.
+  void savingAHitKeepsTheHits() {
+    auto form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("丙类"));
+    if (QTest::currentTestFailed()) return;
+    Confirm(Open(*form, 2), QStringLiteral("甲"));
+    const std::vector<RowId> hits{book_.both, book_.titleJia, book_.textBoth};
+    QCOMPARE(Listed(*form), hits);
+    const QString found = StatusPanel(*form, 1)->text();
+    QVERIFY(form->Records()->locate(book_.titleJia));  // in 乙类, not the selected folder
+    TEditForm* ed = nullptr;
+    const auto conn = connect(form.get(), &TMainForm::editorOpened, this, [&](TEditForm* e) { ed = e; });
+    form->findChild<QAction*>(QStringLiteral("actOpenRecord"))->trigger();
+    disconnect(conn);
+    QVERIFY(ed);
+    QCOMPARE(ed->edtBT()->text(), QStringLiteral("只有甲"));
+    ed->edtBT()->setText(QStringLiteral("只有甲，已应"));
+    ed->cbFK()->setChecked(false);
+    QVERIFY(ed->Save());
+    QCOMPARE(Listed(*form), hits);
+    RecordList* list = form->Records();
+    QCOMPARE(list->currentId(), book_.titleJia);
+    QCOMPARE(list->currentTitle(), QStringLiteral("只有甲，已应"));
+    QCOMPARE(list->currentFeedback().value_or(true), false);
+    QCOMPARE(RecordView(*form)->currentIndex().row(), list->currentRow());
+    QCOMPARE(form->HighlightWords(), QStringList{"甲"});
+    QCOMPARE(StatusPanel(*form, 1)->text(), found);
+    QVERIFY(!RecordView(*form)->isColumnHidden(RecordList::ColFolder));
+    ed->close();
+    Settle();
+    // A record saved from a folder's list keeps that list, as before.
+    Select(*form, QStringLiteral("甲类"));
+    Select(*form, QStringLiteral("丙类"));
+    QVERIFY(form->Records()->locate(book_.textBoth));
+    ed = nullptr;
+    const auto again = connect(form.get(), &TMainForm::editorOpened, this, [&](TEditForm* e) { ed = e; });
+    form->findChild<QAction*>(QStringLiteral("actOpenRecord"))->trigger();
+    disconnect(again);
+    QVERIFY(ed);
+    ed->edtQZR()->setText(QStringLiteral("某"));
+    QVERIFY(ed->Save());
+    QCOMPARE(Listed(*form), (std::vector<RowId>{book_.textBoth, book_.quote}));
+    QCOMPARE(form->Records()->currentId(), book_.textBoth);
+    ed->close();
   }
 
   // One window at most: "确定" hides it and the next command shows the same
@@ -571,7 +715,7 @@ class SearchTest : public QObject {
     for (int i = 0; i < 1100; ++i) many << QStringLiteral("甲%1").arg(i);
     {
       CasebookStore s;
-      s.OpenStore(dataDir_->path());
+      s.OpenStore(dataDir_);
       s.InsertRecord(book_.fc, {QStringLiteral("长"), QString(), QDate(2025, 1, 1), false, many.join(QLatin1Char(' '))});
     }
     SearchCondition where;

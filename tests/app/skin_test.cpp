@@ -110,6 +110,9 @@ class SkinTest : public QObject {
     QTest::newRow("yes-no-cancel")
         << int(skin::Buttons::YesNoCancel)
         << QStringList{QStringLiteral("是"), QStringLiteral("否"), QStringLiteral("取消")};
+    QTest::newRow("save-discard-cancel")
+        << int(skin::Buttons::SaveDiscardCancel)
+        << QStringList{QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")};
   }
 
   void messageBoxButtons() {
@@ -148,6 +151,10 @@ class SkinTest : public QObject {
                                << int(skin::Answer::Yes);
     QTest::newRow("ync/escape") << int(skin::Buttons::YesNoCancel) << int(Qt::Key_Escape)
                                 << int(skin::Answer::Cancel);
+    QTest::newRow("save/enter") << int(skin::Buttons::SaveDiscardCancel) << int(Qt::Key_Return)
+                                << int(skin::Answer::Yes);
+    QTest::newRow("save/escape") << int(skin::Buttons::SaveDiscardCancel) << int(Qt::Key_Escape)
+                                 << int(skin::Answer::Cancel);
   }
 
   void messageBoxAnswers() {

@@ -28,6 +28,7 @@
 #include "skin.h"
 #include "startup.h"
 #include "test_support.h"
+#include "window_test.h"
 
 #include <chrono>
 #include <thread>
@@ -56,14 +57,8 @@ QString LongText() {
 
 }  // namespace
 
-class StartupTest : public QObject {
+class StartupTest : public WindowTest {
   Q_OBJECT
-
-  std::unique_ptr<QTemporaryDir> tmp_;
-  std::unique_ptr<testing_support::Boxes> boxes_;
-  QString dataDir_;
-
-  QString dbPath() const { return dataDir_ + QLatin1Char('/') + CasebookStore::DatabaseFileName(); }
 
   // A casebook with one folder "卦例" and two records, one of them long.
   void MakeCasebook() {
@@ -86,28 +81,14 @@ class StartupTest : public QObject {
     s.AddFolder(0, name);
   }
 
- private slots:
-  void initTestCase() {
-    testing_support::IsolateSettings();
-    skin::ApplyTheme(*qApp);
-  }
-
-  void init() {
-    testing_support::ClearSettings();
-    tmp_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(tmp_->isValid());
-    dataDir_ = tmp_->path() + QStringLiteral("/Data");
-    boxes_ = std::make_unique<testing_support::Boxes>();
-  }
-
-  void cleanup() {
+ protected:
+  void Finish() override {
     SetBackupDialogHook({});
     SetRecoveryFormHook({});
     CasebookStore::SetBackgroundCheckBytes(64 * 1024 * 1024);
-    boxes_.reset();
-    tmp_.reset();
   }
 
+ private slots:
   void damagedCasebookIsReportedAndLeftAlone() {
     MakeCasebook();
     QVERIFY(DamageRecordsPage(dbPath()));

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <random>
 #include <set>
 #include <vector>
@@ -733,6 +734,85 @@ TEST_F(StoreTest, SearchSpansFoldersWithTheSearchWindowsConditions) {
       EXPECT_EQ(store_.records()->currentRow(), c.expected.empty() ? -1 : 0);
     }
   }
+}
+
+// The querent, a date range and the feedback flag: each alone, together,
+// and with the words; every criterion given must hold. Records in the
+// recycle bin are never found.
+TEST_F(StoreTest, SearchByQuerentDatesAndFeedback) {
+  const RowId f = store_.AddFolder(0, QStringLiteral("甲"));
+  const RowId g = store_.AddFolder(f, QStringLiteral("乙"));
+  const RowId zhangSpring = store_.InsertRecord(f, {QStringLiteral("问财"), QStringLiteral("张三"), QDate(2024, 3, 1), true, QStringLiteral("财运")});
+  const RowId zhangAutumn = store_.InsertRecord(g, {QStringLiteral("问病"), QStringLiteral("老张"), QDate(2024, 9, 30), false, QStringLiteral("病情")});
+  const RowId liSpring = store_.InsertRecord(g, {QStringLiteral("问财"), QStringLiteral("李四"), QDate(2024, 3, 31), false, QStringLiteral("财运")});
+  const RowId undated = store_.InsertRecord(f, {QStringLiteral("无日期"), QStringLiteral("Zhang"), QDate(), true, QStringLiteral("财")});
+  const RowId emptyFk = store_.InsertRecord(f, {QStringLiteral("旧例"), QString(), QDate(2023, 12, 31), false, QStringLiteral("财")});
+  const RowId binned = store_.InsertRecord(f, {QStringLiteral("问财"), QStringLiteral("张三"), QDate(2024, 3, 2), true, QStringLiteral("财运")});
+  store_.DeleteRecord(binned);
+  {
+    RawDb raw(dbPath());
+    raw.exec(QStringLiteral("UPDATE Omenry SET FK=NULL WHERE ID=%1").arg(emptyFk));
+  }
+
+  auto where = [](const QString& querent, const QDate& from, const QDate& to, std::optional<bool> fk,
+                  const QList<SearchClause>& clauses = {}) {
+    SearchCondition c;
+    c.clauses = clauses;
+    c.querent = querent;
+    c.from = from;
+    c.to = to;
+    c.feedback = fk;
+    return c;
+  };
+  const QDate none;
+  const struct {
+    const char* what;
+    SearchCondition condition;
+    std::vector<RowId> expected;
+  } cases[] = {
+      {"querent, anywhere in the name", where(QStringLiteral("张"), none, none, {}), {zhangSpring, zhangAutumn}},
+      {"querent, Latin letters in either case", where(QStringLiteral("zHANG"), none, none, {}), {undated}},
+      {"querent, blanks around it do not count", where(QStringLiteral("  李四 "), none, none, {}), {liSpring}},
+      {"querent that nobody is", where(QStringLiteral("王"), none, none, {}), {}},
+      {"from and to, both days included", where(QString(), QDate(2024, 3, 1), QDate(2024, 3, 31), {}), {zhangSpring, liSpring}},
+      {"from only", where(QString(), QDate(2024, 4, 1), none, {}), {zhangAutumn}},
+      {"to only: a record without a date is not found", where(QString(), none, QDate(2023, 12, 31), {}), {emptyFk}},
+      {"from after to finds nothing", where(QString(), QDate(2024, 4, 1), QDate(2024, 3, 1), {}), {}},
+      {"有反馈", where(QString(), none, none, true), {zhangSpring, undated}},
+      {"无反馈, an empty flag counted as none", where(QString(), none, none, false), {zhangAutumn, liSpring, emptyFk}},
+      {"querent and feedback", where(QStringLiteral("张"), none, none, false), {zhangAutumn}},
+      {"words and a date range", where(QString(), QDate(2024, 1, 1), QDate(2024, 12, 31), {}, {Title({QStringLiteral("问财")})}),
+       {zhangSpring, liSpring}},
+      {"words of two fields (or) and the querent (and)",
+       where(QStringLiteral("张"), none, none, {}, {Title({QStringLiteral("病")}), Text({QStringLiteral("财运")})}),
+       {zhangSpring, zhangAutumn}},
+      {"words, querent, dates and feedback",
+       where(QStringLiteral("张"), QDate(2024, 1, 1), QDate(2024, 6, 30), true, {Text({QStringLiteral("财")})}),
+       {zhangSpring}},
+  };
+  for (const bool index : {true, false}) {
+    for (const auto& c : cases) {
+      EXPECT_FALSE(c.condition.isEmpty()) << c.what;
+      if (index)
+        store_.SearchRecords(c.condition);
+      else
+        store_.SearchRecordsByScan(c.condition);
+      std::vector<RowId> ids = listedIds();
+      std::sort(ids.begin(), ids.end());
+      EXPECT_EQ(ids, c.expected) << c.what << (index ? " (index)" : " (scan)");
+    }
+  }
+  // The criteria as statement text: the words in parentheses, then each
+  // criterion after "and"; values bound, never spliced.
+  const SearchCondition all =
+      where(QStringLiteral("张'"), QDate(2024, 1, 1), QDate(2024, 6, 30), false, {Title({QStringLiteral("甲")}), Text({QStringLiteral("乙")})});
+  EXPECT_EQ(all.text(), QStringLiteral(" where ((contains_word(BT, :BT0)) or (contains_word(LR, :LR0))) and "
+                                       "contains_word(QZR, :QZR0) and substr(SJ,1,10)>=:SJFROM and "
+                                       "substr(SJ,1,10)<=:SJTO and IFNULL(FK,0)=0"));
+  EXPECT_EQ(all.bindings().mid(2), (QList<SearchBinding>{{QStringLiteral(":QZR0"), QVariant(QStringLiteral("张'").toUtf8())},
+                                                          {QStringLiteral(":SJFROM"), QVariant(QStringLiteral("2024-01-01"))},
+                                                          {QStringLiteral(":SJTO"), QVariant(QStringLiteral("2024-06-30"))}}));
+  EXPECT_TRUE(where(QStringLiteral("  "), none, none, {}).isEmpty());
 }
 
 TEST_F(StoreTest, WordsAreSearchedForAsThemselves) {
