@@ -1210,9 +1210,19 @@ void TMainForm::MoveRecordsInto(const QList<RowId>& ids, RowId to) {
     skin::ShowError(this, e.message());
   }
   ClearPreview();
-  ListSelectedNode();
-  // The row that took the moved record's place becomes current.
-  if (row > 0) list->setCurrentRow(std::min(row, list->count() - 1));
+  if (showingHits_) {
+    // The hits stay, the moved records' folder shown anew.
+    try {
+      store_.Relist();
+    } catch (const StoreError& e) {
+      skin::ShowError(this, e.message());
+    }
+    if (!list->locate(moving.first()) && row > 0) list->setCurrentRow(std::min(row, list->count() - 1));
+  } else {
+    ListSelectedNode();
+    // The row that took the moved record's place becomes current.
+    if (row > 0) list->setCurrentRow(std::min(row, list->count() - 1));
+  }
   if (moved > 0)
     statusBar()->showMessage(QStringLiteral("已把记录%1移到“%2”。").arg(title, target->text(0)), 10000);
 }

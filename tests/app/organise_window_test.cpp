@@ -4,7 +4,6 @@
 // 时间 column at a small, scaled window, and the status bar's empty panels.
 // Runs at QT_SCALE_FACTOR=1.5 (see CMakeLists.txt), as on a dense screen.
 
-#include <QPointer>
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -14,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -322,6 +322,29 @@ class OrganiseWindowTest : public QObject {
     Action(form.get(), "actMoveRecords")->trigger();
     QCOMPARE(Titles(*form), (QStringList{"四", "二"}));
     QCOMPARE(testing_support::FileHash(form->Store().databasePath()), before);
+  }
+
+  // A hit moved to another folder stays among the hits, which show its new
+  // folder; the list does not fall back to a folder's records.
+  void movingAHitKeepsTheHits() {
+    MakeCasebook();
+    auto form = MakeForm();
+    QVERIFY(form);
+    Select(*form, QStringLiteral("乙"));
+    if (QTest::currentTestFailed()) return;
+    SearchCondition answered;
+    answered.feedback = true;
+    form->RunSearch(answered, QStringLiteral("查找：有反馈"));
+    QCOMPARE(Titles(*form), (QStringList{"三", "一"}));
+    SelectRecord(*form, QStringLiteral("三"));
+    picks_ << FolderIdOf(*form, QStringLiteral("乙"));
+    Action(form.get(), "actMoveRecords")->trigger();
+    QCOMPARE(Titles(*form), (QStringList{"三", "一"}));
+    RecordList* list = form->Records();
+    QCOMPARE(list->currentTitle(), QStringLiteral("三"));
+    QCOMPARE(list->folderName(list->currentRow()), QStringLiteral("乙"));
+    QVERIFY(!RecordView(*form)->isColumnHidden(RecordList::ColFolder));
+    QVERIFY(boxes_->shown.isEmpty());
   }
 
   // 移动到… on a folder: never into itself or below itself (a message, and
