@@ -155,85 +155,91 @@ void WriteFixed(char* out, std::string_view text, std::size_t width) {
   std::memset(out + n, ' ', width - n);
 }
 
-// A cell line is written in place over a blank one (kBlankText): the main
-// column (8 bytes) of four full-width spaces, the side column and the rest
-// ASCII spaces; each column takes whole characters up to its width, the
+// Consecutive lines of a cell lie one template line apart.
+constexpr std::size_t kLineStride = kLineBytes + kCrLf.size();
+constexpr bool CellLinesFollowEachOther() {
+  for (std::size_t i = 1; i <= 12; ++i)
+    for (std::size_t n = 1; n <= kCellLines; ++n)
+      if (kSlots.Cell[i][n] != kSlots.Cell[i][1] + (n - 1) * kLineStride) return false;
+  return true;
+}
+static_assert(CellLinesFollowEachOther(), "a cell's lines sit one under the other");
+
+// A column of a cell line, written in place over a blank one (kBlankText):
+// the main column (8 bytes) of four full-width spaces, the side column and
+// the rest ASCII spaces. A column takes whole pieces up to its width, the
 // later ones dropped.
-class CellWriter {
+class CellColumn {
  public:
-  explicit CellWriter(char* text) : text_(text) {}
-  void Main(std::string_view s) { Put(main_, kMainBytes, s); }
-  void Side(std::string_view s) { Put(side_, kCellBytes, s); }
+  CellColumn(char* line, std::size_t from, std::size_t limit)
+      : at_(line + from), end_(line + limit) {}
+  CellColumn& operator<<(std::string_view s) {
+    if (s.size() <= static_cast<std::size_t>(end_ - at_)) {
+      detail::CopyBytes(at_, s.data(), s.size());
+      at_ += s.size();
+    }
+    return *this;
+  }
+  CellColumn& operator<<(int number) {  // not negative
+    char digits[20];
+    const char* end = detail::WriteDigits(digits, static_cast<unsigned long long>(number));
+    return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
+  }
 
  private:
-  static constexpr std::size_t kMainBytes = 8;
-  void Put(std::size_t& at, std::size_t limit, std::string_view s) {
-    if (at + s.size() > limit) return;
-    detail::CopyBytes(text_ + at, s.data(), s.size());
-    at += s.size();
-  }
-  char* text_;
-  std::size_t main_ = 0;
-  std::size_t side_ = kMainBytes;
+  char* at_;
+  char* end_;
 };
 
-// The lines of the cell of the palace at position i: the star list, entry by
-// entry from entry 2 to entry 16, each entry one line, in the main column its
-// name (entries 2-12 only), brightness and transformation mark, in the side
-// column by line number the palace's series stars, stage, stem and branch,
-// name and decade.
+constexpr std::size_t kMainBytes = 8;
+
+// The lines of the cell of the palace at position i. The main column holds
+// the star list, entry by entry from entry 2 to entry 16, each entry one
+// line: its name (entries 2-12 only), brightness and transformation mark.
+// The side column of the lines the star list reached holds, by line number,
+// the palace's series stars, stage, stem and branch, name and decade.
 void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
   const auto& row = chart.Palaces[i];
   const auto& brightness = chart.Brightness[i];
+  char* const cell = text + kSlots.Cell[i][1];
+  const auto line = [cell](int n) { return cell + static_cast<std::size_t>(n - 1) * kLineStride; };
+
   constexpr int kLastShownEntry = 16;
   constexpr int kLastNamedEntry = 12;
-  int n = 1;
-  for (int s = ZiweiFields::kFirstStarEntry; s <= kLastShownEntry; ++s) {
+  int lines = 0;  // the lines the star list reached
+  for (int s = ZiweiFields::kFirstStarEntry; s <= kLastShownEntry && lines < kCellLines; ++s) {
     const int code = row[s];
     if (code == kShenCode) continue;  // the body marker takes no line
     const int next = row[s + 1];
     const bool marked = next >= kFirstMarkCode && next <= kLastMarkCode;
-    if (n <= kCellLines) {
-      CellWriter line(text + kSlots.Cell[i][n]);
-      if (code != 0 && s <= kLastNamedEntry) line.Main(NameOf(code));
-      const int level = brightness[s];
-      if (level > 0 && level <= 7) line.Main(kBrightnessNames[level]);
-      if (marked) line.Main(NameOf(next));
-      switch (n) {
-        case 1: line.Side(kFullSpace); line.Side(NameOf(row[ZiweiFields::kBoShiEntry])); break;
-        case 2: line.Side(kFullSpace); line.Side(NameOf(row[ZiweiFields::kJiangQianEntry])); break;
-        case 3: line.Side(kFullSpace); line.Side(NameOf(row[ZiweiFields::kSuiQianEntry])); break;
-        case 5: line.Side(kFullSpace); line.Side(NameOf(row[ZiweiFields::kChangShengEntry])); break;
-        case 6:
-          line.Side(kFullSpace);
-          line.Side(NameOf(row[ZiweiFields::kStemEntry]));
-          line.Side(NameOf(CodeOf(i, CodeKind::Branch)));
-          break;
-        case 8: {
-          const std::string_view name = NameOf(row[ZiweiFields::kNameEntry]);
-          if (i == bodyPalace && name.size() >= 2) {
-            line.Side(name.substr(0, 2));
-            line.Side(kBodyMark);
-          } else {
-            line.Side(name);
-          }
-          break;
-        }
-        case 9: {
-          const int age = chart.DecadeStart(i);
-          if (age >= 0 && age < 100) {
-            line.Side(Decimal(age));
-            line.Side("-");
-            line.Side(Decimal(age + 10));
-          }
-          break;
-        }
-        default: break;
-      }
+    CellColumn main(line(++lines), 0, kMainBytes);
+    if (code != 0 && s <= kLastNamedEntry) main << NameOf(code);
+    const int level = brightness[s];
+    if (level > 0 && level <= 7) main << kBrightnessNames[level];
+    if (marked) {
+      main << NameOf(next);
+      ++s;  // the mark shares its star's line
     }
-    ++n;
-    if (marked) ++s;  // the mark shares its star's line
   }
+
+  // A line the star list did not reach keeps its side column blank.
+  const auto side = [&](int n) {
+    return CellColumn(line(n), kMainBytes, n <= lines ? kCellBytes : kMainBytes);
+  };
+  side(1) << kFullSpace << NameOf(row[ZiweiFields::kBoShiEntry]);
+  side(2) << kFullSpace << NameOf(row[ZiweiFields::kJiangQianEntry]);
+  side(3) << kFullSpace << NameOf(row[ZiweiFields::kSuiQianEntry]);
+  side(5) << kFullSpace << NameOf(row[ZiweiFields::kChangShengEntry]);
+  side(6) << kFullSpace << NameOf(row[ZiweiFields::kStemEntry])
+          << NameOf(CodeOf(i, CodeKind::Branch));
+  const std::string_view name = NameOf(row[ZiweiFields::kNameEntry]);
+  if (i == bodyPalace && name.size() >= 2) {
+    side(8) << name.substr(0, 2) << kBodyMark;
+  } else {
+    side(8) << name;
+  }
+  const int age = chart.DecadeStart(i);
+  if (age >= 0 && age < 100) side(9) << age << "-" << age + 10;
 }
 
 // The chart, written over a copy of the template of kChartBytes bytes.
