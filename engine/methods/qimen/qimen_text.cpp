@@ -64,22 +64,33 @@ constexpr GridLayout kRotatingLayout = {{'f', 'c', 'e', 'b', 0, 'g'}};
 
 std::string_view Numeral(int n) { return n >= 0 && n <= 10 ? kNumerals[n] : kBlank; }
 
+// The plate drawn at a letter of a layout; -1 when none is.
+constexpr int PlateOfLetter(const GridLayout& layout, char letter) {
+  for (int plate = 0; plate < QimenFields::kPlateCount; ++plate)
+    if (layout.PlateLetters[plate] == letter) return plate;
+  return -1;
+}
+
 // The value of the placeholder of a palace (ring index) and a letter in the
 // grid of the chart's placement: the plate of the letter there, or, in the
 // rotating grid, the centre follower's earth stem ("d") and star ("a") in
-// the palace that carries them and blanks elsewhere.
-std::string_view CellValue(const QimenChart& chart, const GridLayout& layout, int ring,
-                           char letter) {
-  const bool flying = &layout == &kFlyingLayout;
-  if (!flying && (letter == 'd' || letter == 'a')) {
-    if (ring != chart.CentrePalace) return kBlank;
-    const int plate = letter == 'd' ? QimenFields::kEarthStems : QimenFields::kStars;
+// the palace that carries them and blanks elsewhere. The placeholder is
+// known while compiling, so is the plate it shows.
+template <const GridLayout& Layout, int Ring, char Letter>
+std::string_view CellValue(const QimenChart& chart) {
+  constexpr bool kFlying = &Layout == &kFlyingLayout;
+  if constexpr (!kFlying && (Letter == 'd' || Letter == 'a')) {
+    if (Ring != chart.CentrePalace) return kBlank;
+    constexpr int plate = Letter == 'd' ? QimenFields::kEarthStems : QimenFields::kStars;
     return NameOf(chart.Plates[static_cast<std::size_t>(plate)][kRingCentre]);
+  } else {
+    constexpr int plate = PlateOfLetter(Layout, Letter);
+    if constexpr (plate < 0) {
+      return {};
+    } else {
+      return NameOf(chart.Plates[static_cast<std::size_t>(plate)][static_cast<std::size_t>(Ring)]);
+    }
   }
-  for (int plate = 0; plate < QimenFields::kPlateCount; ++plate)
-    if (layout.PlateLetters[plate] == letter)
-      return NameOf(chart.Plates[static_cast<std::size_t>(plate)][static_cast<std::size_t>(ring)]);
-  return {};
 }
 
 }  // namespace
@@ -103,14 +114,14 @@ void QimenHeader(const QimenChart& chart, TextWriter& out) {
 }
 
 // The grid of one placement, its values at most six bytes each.
-template <const auto& Lines>
-void WriteGrid(const QimenChart& chart, const GridLayout& layout, TextWriter& out) {
+template <const auto& Lines, const GridLayout& Layout>
+void WriteGrid(const QimenChart& chart, TextWriter& out) {
   out.WriteInPlace<TemplateMost(Lines, 6, kCrLf.size())>([&](Cursor& text) {
     WriteTemplate<Lines>(
         text,
         [&](auto token) {
           constexpr std::string_view cell = decltype(token)::kText;
-          text << CellValue(chart, layout, cell[0] - '0', cell[1]);
+          text << CellValue<Layout, cell[0] - '0', cell[1]>(chart);
         },
         [&] { text << kCrLf; });
   });
@@ -118,9 +129,9 @@ void WriteGrid(const QimenChart& chart, const GridLayout& layout, TextWriter& ou
 
 void QimenGrid(const QimenChart& chart, TextWriter& out) {
   if (chart.FlyStars != 0)
-    WriteGrid<kFlyingLines>(chart, kFlyingLayout, out);
+    WriteGrid<kFlyingLines, kFlyingLayout>(chart, out);
   else
-    WriteGrid<kRotatingLines>(chart, kRotatingLayout, out);
+    WriteGrid<kRotatingLines, kRotatingLayout>(chart, out);
 }
 
 void QimenText(const QimenChart& chart, TextWriter& out) {
