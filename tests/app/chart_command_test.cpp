@@ -109,10 +109,6 @@ bool Loaded(const QString& dir) {
   return true;
 }
 
-QAction* Action(QWidget* w, const char* name) {
-  return w->findChild<QAction*>(QString::fromLatin1(name));
-}
-
 // Bytes of a text in GBK, by glibc's converter.
 int GbkBytes(const QString& text) {
   iconv_t cd = iconv_open("GBK", "UTF-8");

@@ -27,13 +27,6 @@ using namespace main_form_parts;
 
 namespace {
 
-QAction* Action(QWidget* w, const char* name) { return w->findChild<QAction*>(QString::fromLatin1(name)); }
-
-QTreeWidgetItem* Node(TMainForm& form, const QString& caption) {
-  const auto found = Tree(form)->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
-  return found.size() == 1 ? found.first() : nullptr;
-}
-
 QLineEdit* NameEditor(TMainForm& form) {
   return Tree(form)->findChild<QLineEdit*>(QStringLiteral("edtFolderName"));
 }

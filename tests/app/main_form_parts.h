@@ -2,6 +2,7 @@
 // The main window's widgets, found by their object names: the window keeps
 // them to itself, the tests look at them as the user sees them.
 
+#include <QAction>
 #include <QLabel>
 #include <QSplitter>
 #include <QTableView>
@@ -48,6 +49,25 @@ inline QSplitter* MainSplitter(const TMainForm& form) {
 }
 inline QSplitter* RightSplitter(const TMainForm& form) {
   return Part<QSplitter>(form, QStringLiteral("splitRight"));
+}
+// The window's (or dialog's) command of that object name.
+inline QAction* Action(QWidget* w, const char* name) {
+  return w->findChild<QAction*>(QString::fromLatin1(name));
+}
+// The one tree node of that caption, or null (none, or several).
+inline QTreeWidgetItem* Node(const TMainForm& form, const QString& caption) {
+  const auto found = Tree(form)->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+  return found.size() == 1 ? found.first() : nullptr;
+}
+// The tree as "caption(depth)" in tree order.
+inline QStringList TreeShape(const TMainForm& form) {
+  QStringList out;
+  for (QTreeWidgetItemIterator it(Tree(form)); *it; ++it) {
+    int depth = 0;
+    for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent()) ++depth;
+    out << QStringLiteral("%1(%2)").arg((*it)->text(0)).arg(depth);
+  }
+  return out;
 }
 // The folders of the tree below its root, in tree order.
 inline QStringList FolderNames(const TMainForm& form) {

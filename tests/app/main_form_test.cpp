@@ -40,30 +40,10 @@ using namespace main_form_parts;
 
 namespace {
 
-QAction* Action(QWidget* w, const char* name) {
-  return w->findChild<QAction*>(QString::fromLatin1(name));
-}
-
 QStringList Captions(const QList<QAction*>& actions, bool iconText = false) {
   QStringList out;
   for (QAction* a : actions)
     out << (a->isSeparator() ? QStringLiteral("|") : iconText ? a->iconText() : a->text());
-  return out;
-}
-
-QTreeWidgetItem* Node(TMainForm& form, const QString& caption) {
-  const auto found = Tree(form)->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
-  return found.size() == 1 ? found.first() : nullptr;
-}
-
-// The tree as "caption(depth)" in tree order.
-QStringList TreeShape(TMainForm& form) {
-  QStringList out;
-  for (QTreeWidgetItemIterator it(Tree(form)); *it; ++it) {
-    int depth = 0;
-    for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent()) ++depth;
-    out << QStringLiteral("%1(%2)").arg((*it)->text(0)).arg(depth);
-  }
   return out;
 }
 

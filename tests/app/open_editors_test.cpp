@@ -21,12 +21,6 @@
 
 using namespace main_form_parts;
 
-namespace {
-
-QAction* Action(QWidget* w, const char* name) { return w->findChild<QAction*>(QString::fromLatin1(name)); }
-
-}  // namespace
-
 class OpenEditorsTest : public WindowTest {
   Q_OBJECT
 

@@ -36,32 +36,15 @@
 #include "main_form_parts.h"
 #include "skin.h"
 #include "test_support.h"
+#include "window_test.h"
 
 using namespace main_form_parts;
 
 namespace {
 
-QAction* Action(QWidget* w, const char* name) { return w->findChild<QAction*>(QString::fromLatin1(name)); }
-
 QStringList Captions(const QMenu* menu) {
   QStringList out;
   for (QAction* a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("|") : a->text());
-  return out;
-}
-
-QTreeWidgetItem* Node(const TMainForm& form, const QString& caption) {
-  const auto found = Tree(form)->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
-  return found.size() == 1 ? found.first() : nullptr;
-}
-
-// The tree as "caption(depth)" in tree order.
-QStringList TreeShape(const TMainForm& form) {
-  QStringList out;
-  for (QTreeWidgetItemIterator it(Tree(form)); *it; ++it) {
-    int depth = 0;
-    for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent()) ++depth;
-    out << QStringLiteral("%1(%2)").arg((*it)->text(0)).arg(depth);
-  }
   return out;
 }
 
@@ -97,21 +80,17 @@ bool DropOnto(TFolderTree* tree, QTreeWidgetItem* node, QMimeData* data) {
 
 }  // namespace
 
-class OrganiseWindowTest : public QObject {
+class OrganiseWindowTest : public WindowTest {
   Q_OBJECT
 
-  std::unique_ptr<QTemporaryDir> dataDir_;
-  std::unique_ptr<testing_support::Boxes> boxes_;
   QStringList pickerCaptions_;
   QList<std::optional<RowId>> picks_;  // answers of the folder picker
-
-  std::unique_ptr<TMainForm> MakeForm() { return ShownMainForm(dataDir_->path()); }
 
   // 甲 (records 一, 二, 三) with 甲一 and its 甲一一; 乙 (record 四) — made
   // before the window, which then shows them.
   void MakeCasebook() {
     CasebookStore s;
-    s.OpenStore(dataDir_->path());
+    s.OpenStore(dataDir_);
     const RowId a = s.AddFolder(0, QStringLiteral("甲"));
     const RowId b = s.AddFolder(0, QStringLiteral("乙"));
     const RowId a1 = s.AddFolder(a, QStringLiteral("甲一"));
@@ -150,17 +129,7 @@ class OrganiseWindowTest : public QObject {
     return TFolderTree::FolderId(Node(form, caption));
   }
 
- private slots:
-  void initTestCase() {
-    testing_support::IsolateSettings();
-    skin::ApplyTheme(*qApp);
-  }
-
-  void init() {
-    testing_support::ClearSettings();
-    dataDir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dataDir_->isValid());
-    boxes_ = std::make_unique<testing_support::Boxes>();
+  void Prepare() override {
     pickerCaptions_.clear();
     picks_.clear();
     SetFolderPickerHook([this](const QString& caption) -> std::optional<RowId> {
@@ -169,11 +138,9 @@ class OrganiseWindowTest : public QObject {
     });
   }
 
-  void cleanup() {
-    SetFolderPickerHook({});
-    boxes_.reset();
-    dataDir_.reset();
-  }
+  void Finish() override { SetFolderPickerHook({}); }
+
+ private slots:
 
   // The menu bar holds the commands of the tool bar and the context menus;
   // each key does what it says; the buttons' tips say what they do.
@@ -473,7 +440,7 @@ class OrganiseWindowTest : public QObject {
   void readOnlyCasebookMovesNothing() {
     MakeCasebook();
     CasebookStore::SetLockRetryMilliseconds(100);
-    HeldLock other(dataDir_->path() + QStringLiteral("/casebook.sqlite"));
+    HeldLock other(dbPath());
     QVERIFY(other.holding());
     auto form = MakeForm();
     QVERIFY(form);
@@ -569,7 +536,7 @@ class OrganiseWindowTest : public QObject {
       size = form->size();
       form->close();
     }
-    auto form = std::make_unique<TMainForm>(dataDir_->path());
+    auto form = std::make_unique<TMainForm>(dataDir_);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     QCOMPARE(form->size(), size);
