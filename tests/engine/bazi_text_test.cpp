@@ -236,6 +236,23 @@ TEST(BaziText, BirthAtASectionalTermInstant) {
   EXPECT_EQ(lines[22], "0、1924(甲子)交戊辰运");
 }
 
+// A distance that gives a whole number of days exactly: a woman of a 甲辰
+// year (yang stem: counted backward) born 1904-08-17 16:00, 9 days 7 h 48 min
+// (805,680 s) after 立秋 at 1904-08-08 08:12. × 120 that is 96,681,600 s,
+// exactly 1,119 days: 3 years (1,080), 1 month (30), 9 days. The luck starts
+// 1,119 days after birth, 1907-09-10 16:00 (1,095 days to 1907-08-17, then
+// 24), in a 丁未 year; from the 壬申 month backward the first pillar is 辛未.
+// Counted in binary fractions of a day this came out a hair short of 1,119
+// days and printed 8 days.
+TEST(BaziText, LuckOffsetOfExactlyWholeDays) {
+  const std::vector<std::string> lines = TextLines(Export(true, false, false, 1904, 8, 17, 16));
+  ASSERT_GT(lines.size(), 22u);
+  EXPECT_EQ(lines[0], "女命：1904年8月17日");
+  EXPECT_EQ(lines[19], "命主从3岁1月9天开始行大运");
+  EXPECT_EQ(lines[20], "于交运年的阳历9月10日交运");
+  EXPECT_EQ(lines[22], "3、1907(丁未)交辛未运");
+}
+
 TEST(BaziText, LuckPillarOnlyOnTheFirstLineOfEachDecade) {
   for (const std::string& text : {kWorkedExample, Export(true, false, false, 2000, 8, 15, 9)}) {
     const std::vector<std::string> lines = TextLines(text);
