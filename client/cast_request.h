@@ -23,6 +23,10 @@ struct CastRequest {
   TermAnswer termAnswer = TermAnswer::AsEntered;
 };
 
+// Liu Ren's 昼 by the hour: 卯 to 申 (05:00-16:59); the hour of a lunar
+// date's time of day may run past 23 (the hour of the day is taken).
+bool IsDaytimeHour(int hour);
+
 // A request with its size set and everything else zero (termAnswer
 // AsEntered).
 CastRequest EmptyRequest(int method);
