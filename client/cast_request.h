@@ -26,15 +26,36 @@ struct CastRequest {
 // A request with its size set and everything else zero.
 CastRequest EmptyRequest(int method);
 
-// The request as a JSON object (UTF-8) and back; nullopt for a text that is
-// not such an object.
+// The request as a JSON object (UTF-8): every field of OrvChartRequest by
+// its name ("lines" an array of six), and "termAnswer" 0-2. Back again:
+// members missing are zero, unknown members are ignored, the size is this
+// build's; nullopt for a text that is not such an object or a value that
+// does not fit its field.
 std::string RequestToJson(const CastRequest& cast);
 std::optional<CastRequest> RequestFromJson(std::string_view json);
 
 // Casts the chart text (GBK, as the method's text export writes it) and the
-// chart JSON (UTF-8) of a request. Returns the export's result (0 written).
-// The question handler answers with cast.termAnswer during the calls.
+// chart JSON (UTF-8) of a request. CastText returns the text export's result
+// (0 written, 1 invalid solar date, 2 lunar date not found); CastJson 0 when
+// written, or StrChartJson's negative result. Both return kNoExport when the
+// library lacks the method's export (or the method is unknown); the text is
+// left as it was on any result but 0.
+//
+// The text exports cast the whole hour (request.hour); the minute and second
+// reach the JSON only. A Xuankong request's period is 1-9 here as in the
+// JSON request (StrXuankong's 0-8 is derived). A Liu Ren daytime of 2 (by
+// the hour) gives 昼 from 卯 to 申 to Str6Ren's flag.
+//
+// The library's question handler answers with cast.termAnswer on the calling
+// thread during the call (it stays installed and answers 取消 outside a cast,
+// as without a handler); the overloads with `ask` install that handler
+// instead (orvchart asks on the terminal).
+inline constexpr int kNoExport = -100;
 int CastText(const TEngineLibrary& engine, const CastRequest& cast, std::string& gbkText);
 int CastJson(const TEngineLibrary& engine, const CastRequest& cast, std::string& json);
+int CastText(const TEngineLibrary& engine, const CastRequest& cast, std::string& gbkText,
+             OrvQuestionHandler ask);
+int CastJson(const TEngineLibrary& engine, const CastRequest& cast, std::string& json,
+             OrvQuestionHandler ask);
 
 }  // namespace timefix

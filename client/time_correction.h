@@ -44,6 +44,11 @@ struct CivilTime {
   friend bool operator==(const CivilTime&, const CivilTime&) = default;
 };
 
+// A civil time as seconds since 1970-01-01 00:00 of the same calendar (no
+// zone: plain arithmetic on civil times), and back.
+std::int64_t CivilSeconds(const CivilTime& t);
+CivilTime CivilFromSeconds(std::int64_t seconds);
+
 // Which of two readings of a clock time that happened twice (the hour
 // repeated when daylight saving ended) is meant.
 enum class Fold { Unknown, Earlier, Later };
@@ -104,9 +109,13 @@ class TEngineLibrary;
 
 namespace timefix {
 
-// The boundaries within `window` of `moment` (inclusive), hour first. The
-// engine library must be loaded; an engine that refuses the moment gives
-// none.
+// The boundaries within `window` of `moment` (inclusive), hour first: a
+// boundary lies within it when the pillar at moment - window - 1 s (the
+// moment's side began at most `window` ago) or at moment + window differs
+// from the pillar at the moment. `other` is the boundary itself when the
+// other side is later, the second before it when it is earlier (found by
+// bisection on whole seconds). The engine library must be loaded; an engine
+// that refuses the moment gives none.
 std::vector<Boundary> NearBoundaries(const TEngineLibrary& engine, const CivilTime& moment,
                                      std::chrono::seconds window = std::chrono::minutes{10});
 
