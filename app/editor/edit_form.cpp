@@ -15,6 +15,8 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolBar>
@@ -176,6 +178,9 @@ void TEditForm::CreateFields() {
   reText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   reText_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   reText_->setTabChangesFocus(false);
+
+  keptCasts_ = new TKeptCasts(this);
+  connect(keptCasts_, &TKeptCasts::recastRequested, this, [this](int row) { RecastCast(row); });
 }
 
 // The menu bar and the toolbar at the top; below them the fields, then the
@@ -211,6 +216,7 @@ void TEditForm::CreateLayout() {
   body->setSpacing(6);
   body->addLayout(form);
   body->addWidget(reText_, 1);
+  body->addWidget(keptCasts_);  // hidden while the record has no casts
   top->addLayout(body, 1);
 
   setTabOrder(edtBT_, edtQZR_);
@@ -219,6 +225,8 @@ void TEditForm::CreateLayout() {
   setTabOrder(cbMonth_, cbDay_);
   setTabOrder(cbDay_, cbFK_);
   setTabOrder(cbFK_, reText_);
+  setTabOrder(reText_, keptCasts_->table());
+  setTabOrder(keptCasts_->table(), keptCasts_->recastButton());
 }
 
 // Any change of any field, by the user or by program, makes the record
@@ -256,6 +264,8 @@ void TEditForm::OpenNew(const QDate& today) {
   cbFK_->setChecked(false);
   reText_->clear();
   SetDate(today);
+  pendingCasts_.clear();
+  LoadCasts();
   dirty_ = false;
   UpdateEditActions();
 }
@@ -269,6 +279,8 @@ void TEditForm::OpenEdit(RowId id, const RecordFields& fields) {
   cbFK_->setChecked(fields.feedback);
   reText_->setPlainText(ToDisplayText(fields.text));
   SetDate(fields.date);
+  pendingCasts_.clear();
+  LoadCasts();
   // Filling the fields has set the flag; an opened record starts clean.
   dirty_ = false;
   UpdateEditActions();
@@ -325,12 +337,13 @@ bool TEditForm::Save() {
   CasebookStore& store = host_.Store();
   try {
     if (editMode_) {
-      if (!store.UpdateRecord(id_, fields)) {
+      if (!store.UpdateRecord(id_, fields, pendingCasts_)) {
         // The record is gone from the casebook (deleted meanwhile): what the
-        // user wrote is kept as a new record where the user says.
+        // user wrote is kept as a new record where the user says, with the
+        // casts the editor lists.
         const std::optional<RowId> into = host_.FolderForOrphan(*this);
         if (!into) return false;
-        id_ = store.InsertRecord(*into, fields);
+        id_ = store.InsertRecord(*into, fields, storedCasts_ + pendingCasts_);
         folder_ = *into;
         skin::Message(this, QStringLiteral("提示"),
                       QStringLiteral("这条记录已经被删除了，现在的内容已另存为一条新记录。"),
@@ -343,7 +356,7 @@ bool TEditForm::Save() {
         if (!into) return false;
         folder_ = *into;
       }
-      id_ = store.InsertRecord(folder_, fields);
+      id_ = store.InsertRecord(folder_, fields, pendingCasts_);
       editMode_ = true;  // the record exists from now on
     }
   } catch (const StoreError& e) {
@@ -353,6 +366,8 @@ bool TEditForm::Save() {
   dirty_ = false;
   date_ = fields.date;
   dateTouched_ = false;
+  pendingCasts_.clear();  // stored with the record
+  LoadCasts();
   try {
     host_.RecordSaved(id_);
   } catch (const StoreError& e) {
@@ -366,6 +381,64 @@ void TEditForm::InsertChartText(const QString& text) {
   cursor.movePosition(QTextCursor::Start);
   cursor.insertText(ToDisplayText(text) + QLatin1Char('\n'));
   dirty_ = true;
+}
+
+void TEditForm::AddCast(const ChartCast& cast) {
+  ChartCast pending = cast;
+  pending.id = 0;
+  pending.record = editMode_ ? id_ : 0;
+  pendingCasts_ << pending;
+  dirty_ = true;
+  ListCasts();
+}
+
+void TEditForm::LoadCasts() {
+  storedCasts_.clear();
+  if (editMode_) {
+    try {
+      storedCasts_ = host_.Store().ListCasts(id_);
+    } catch (const StoreError& e) {
+      // The record itself is shown; its casts are not listed.
+      skin::ShowError(this, e.message());
+    }
+  }
+  ListCasts();
+}
+
+void TEditForm::ListCasts() { keptCasts_->SetCasts(Casts(), int(storedCasts_.size())); }
+
+Recast::Outcome TEditForm::RecastCast(int row) {
+  const QList<ChartCast> casts = Casts();
+  if (row < 0 || row >= int(casts.size())) return Recast::Outcome::BadRequest;
+  const ChartCast& cast = casts[row];
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const Recast now = CastAgain(cast, host_.EngineLibraryDir());
+  QApplication::restoreOverrideCursor();
+  switch (now.outcome) {
+    case Recast::Outcome::Same:
+      skin::Message(this, QStringLiteral("提示"), QStringLiteral("与原结果相同"), skin::Buttons::Ok,
+                    skin::Icon::Information);
+      break;
+    case Recast::Outcome::Different: {
+      // Beside the record, so that both can be looked at; it goes when closed.
+      auto* form = new TRecastForm(cast, now, this);
+      form->setAttribute(Qt::WA_DeleteOnClose);
+      form->show();
+      break;
+    }
+    case Recast::Outcome::LibraryMissing:
+      // As the chart commands say it.
+      skin::PlainMessage(this, QStringLiteral("程序被病毒感染或已损坏，请重新安装 !"));
+      break;
+    case Recast::Outcome::BadRequest:
+      skin::PlainMessage(this, QStringLiteral("这次起盘的请求无法读出，不能重新起盘。"));
+      break;
+    case Recast::Outcome::EngineRefused:
+      skin::PlainMessage(this, QStringLiteral("现在的排盘引擎不接受这次起盘的请求（结果代码 %1），不能重新起盘。")
+                                   .arg(now.code));
+      break;
+  }
+  return now.outcome;
 }
 
 void TEditForm::RunChartCommand(ChartKind kind) {

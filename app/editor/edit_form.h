@@ -1,7 +1,9 @@
 #pragma once
 // TEditForm: the window in which one record is written: title, querent,
 // date, feedback flag and free text, plus the six chart commands, which
-// insert a chart's text above the first line of the record text.
+// insert a chart's text above the first line of the record text. Below the
+// text it lists the casts kept with the record (TKeptCasts), each of which
+// can be cast again with the engine there is now.
 //
 // The main window creates one editor per use, opens it with OpenNew() or
 // OpenEdit() and runs it modally; the editor saves through the store
@@ -15,6 +17,7 @@
 
 #include "casebook_store.h"
 #include "edit_host.h"
+#include "kept_casts.h"
 #include "record_text_edit.h"
 #include "skin.h"
 #include "years.h"
@@ -66,6 +69,24 @@ class TEditForm : public QDialog {
   // Inserts a block of text, followed by a line break, before the first
   // line of the record text (a chart). Marks the record dirty.
   void InsertChartText(const QString& text);
+
+  // Keeps a chart cast while editing with the record: it waits until the
+  // record is saved (a new record gets its ID then) and goes into the
+  // casebook with it; closing without saving drops it. Listed at once, marked
+  // as not saved yet. Marks the record dirty. (The chart's text in the record
+  // text is the user's to keep or not, as with any chart.)
+  void AddCast(const ChartCast& cast);
+  // The record's casts as listed: those stored, oldest first, then those
+  // waiting for the save.
+  QList<ChartCast> Casts() const { return storedCasts_ + pendingCasts_; }
+  int PendingCastCount() const { return int(pendingCasts_.size()); }
+  // Casts the listed cast in `row` again with the engine there is now and
+  // tells the user: "与原结果相同" in a message box, or the two texts side
+  // by side (TRecastForm, "与原结果不同"); a missing library, a request that
+  // cannot be read or an engine that refuses it in Chinese. Returns what it
+  // came to (BadRequest also for a row that is not listed).
+  Recast::Outcome RecastCast(int row);
+  TKeptCasts* keptCasts() const { return keptCasts_; }
 
   // Sets the date selectors (year index year − 1920, month − 1, day − 1; a
   // year outside the list leaves the year without a selection). Setting
@@ -121,6 +142,10 @@ class TEditForm : public QDialog {
   // was.
   void RunChartCommand(ChartKind kind);
   QWidget* FocusedTextControl() const;
+  // Reads the record's stored casts again (none for a new record) and lists
+  // them with the pending ones.
+  void LoadCasts();
+  void ListCasts();
   void OnClipboardChanged();
   void OnFocusChanged(QWidget* old, QWidget* now);
   void Undo();
@@ -148,6 +173,9 @@ class TEditForm : public QDialog {
   QComboBox* cbDay_ = nullptr;
   QCheckBox* cbFK_ = nullptr;
   TRecordTextEdit* reText_ = nullptr;
+  TKeptCasts* keptCasts_ = nullptr;
+  QList<ChartCast> storedCasts_;   // kept with the record in the casebook
+  QList<ChartCast> pendingCasts_;  // cast since the last save
   QWidget* textFocus_ = nullptr;  // the text control the editing commands act on
   // Whether the clipboard offers text, as it said when it last changed. Only
   // the offered formats are asked for, never the data: an owner that hands

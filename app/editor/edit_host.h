@@ -46,4 +46,8 @@ class TEditHost {
     (void)kind;
     return false;
   }
+  // Where the engine library is looked for first when a kept cast is cast
+  // again: the directory the chart commands look in first. Empty: the
+  // program's own directory, as for the chart commands.
+  virtual QString EngineLibraryDir() const { return QString(); }
 };

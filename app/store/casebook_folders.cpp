@@ -226,6 +226,7 @@ bool CasebookStore::PurgeRecord(RowId id) {
   q.finish();
   if (!found) return false;
   d_->exec(QStringLiteral("DELETE FROM OmenryCheck WHERE ID=") + Num(id));
+  d_->exec(QStringLiteral("DELETE FROM OmenryCasts WHERE RecordID=") + Num(id));
   t.commit();
   wrote();
   return true;
@@ -239,6 +240,8 @@ bool CasebookStore::PurgeFolder(RowId id) {
                          QStringLiteral(" AND DT=(SELECT DT FROM Folder WHERE DT IS NOT NULL AND ID=") + Num(id) +
                          QLatin1Char(')');
   d_->exec(QStringLiteral("DELETE FROM OmenryCheck WHERE ID IN (SELECT ID FROM Omenry WHERE ") + withIt +
+           QLatin1Char(')'));
+  d_->exec(QStringLiteral("DELETE FROM OmenryCasts WHERE RecordID IN (SELECT ID FROM Omenry WHERE ") + withIt +
            QLatin1Char(')'));
   d_->exec(QStringLiteral("DELETE FROM Omenry WHERE ") + withIt);
   QSqlQuery q = d_->exec(QStringLiteral("DELETE FROM Folder WHERE DT IS NOT NULL AND ID=") + Num(id));
@@ -255,6 +258,7 @@ int CasebookStore::EmptyRecycleBin() {
   requireWritable();
   Transaction t(d_->db());
   d_->exec(QStringLiteral("DELETE FROM OmenryCheck WHERE ID IN (SELECT ID FROM Omenry WHERE DT IS NOT NULL)"));
+  d_->exec(QStringLiteral("DELETE FROM OmenryCasts WHERE RecordID IN (SELECT ID FROM Omenry WHERE DT IS NOT NULL)"));
   QSqlQuery records = d_->exec(QStringLiteral("DELETE FROM Omenry WHERE DT IS NOT NULL"));
   const int n = records.numRowsAffected();
   records.finish();

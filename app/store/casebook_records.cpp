@@ -145,7 +145,7 @@ void StoreChecksum(QSqlDatabase db, RowId id) {
 
 }  // namespace
 
-RowId CasebookStore::InsertRecord(RowId fl, const RecordFields& fields) {
+RowId CasebookStore::InsertRecord(RowId fl, const RecordFields& fields, const QList<ChartCast>& casts) {
   d_->list->close();
   requireWritable();
   Transaction t(d_->db());
@@ -160,12 +160,13 @@ RowId CasebookStore::InsertRecord(RowId fl, const RecordFields& fields) {
   const RowId id = q.lastInsertId().toLongLong();
   q.finish();
   StoreChecksum(d_->db(), id);
+  InsertCasts(d_->db(), id, casts);
   t.commit();
   wrote();
   return id;
 }
 
-bool CasebookStore::UpdateRecord(RowId id, const RecordFields& fields) {
+bool CasebookStore::UpdateRecord(RowId id, const RecordFields& fields, const QList<ChartCast>& casts) {
   d_->list->close();
   requireWritable();
   Transaction t(d_->db());
@@ -181,6 +182,7 @@ bool CasebookStore::UpdateRecord(RowId id, const RecordFields& fields) {
   q.finish();
   if (!found) return false;  // rolls back: nothing was changed
   StoreChecksum(d_->db(), id);
+  InsertCasts(d_->db(), id, casts);
   t.commit();
   wrote();
   return true;

@@ -139,6 +139,7 @@ class Salvage {
   // read in part, *taken others were not read at all.
   void mergeBackup(const QString& table, qint64* taken, qint64* replaced);
   qint64 addVariants();
+  qint64 keepWholeCasts();
   void raiseSequences();
   qint64 addFolder(const QString& name);
   void hangFoldersUnderRoot();
@@ -480,9 +481,19 @@ qint64 Salvage::addVariants() {
   return count;
 }
 
+// A kept cast is of use only whole and with its record: one read in part
+// (neither file gave it whole) or whose record was not saved is left out.
+// Returns the casts kept.
+qint64 Salvage::keepWholeCasts() {
+  exec(QStringLiteral("DELETE FROM main.OmenryCasts WHERE ID IN "
+                      "(SELECT ID FROM temp.salvage_lost WHERE tbl = 'OmenryCasts') "
+                      "OR RecordID IS NULL OR RecordID NOT IN (SELECT ID FROM main.Omenry)"));
+  return scalar(QStringLiteral("SELECT COUNT(*) FROM main.OmenryCasts"));
+}
+
 // New rows get IDs above every ID either file ever gave out.
 void Salvage::raiseSequences() {
-  for (const char* table : {"Folder", "Omenry"}) {
+  for (const char* table : {"Folder", "Omenry", "OmenryCasts"}) {
     qint64 top = scalar(QStringLiteral("SELECT IFNULL(MAX(ID), 0) FROM main.%1").arg(QLatin1String(table)));
     for (sqlite3* db : {reader_, haveBackup_ ? db_ : nullptr}) {
       if (!db) continue;
@@ -584,17 +595,22 @@ SalvageReport Salvage::run(const QString& damaged, const QString& backup, const 
     if (report.damagedReadable) {
       TableRead folders = scan(QStringLiteral("Folder"));
       TableRead records = scan(QStringLiteral("Omenry"));
+      TableRead casts = scan(QStringLiteral("OmenryCasts"));
       total_ = int(folders.ids.size() + folders.fromIndex.size() + records.ids.size() +
-                   records.fromIndex.size());
+                   records.fromIndex.size() + casts.ids.size() + casts.fromIndex.size());
       report.folders = copyRows(folders);
       report.records = copyRows(records);
+      copyRows(casts);
     }
     if (haveBackup_) {
       qint64 replacedFolders = 0;
       mergeBackup(QStringLiteral("Folder"), &report.backupFolders, &replacedFolders);
       report.backupFolders += replacedFolders;
       mergeBackup(QStringLiteral("Omenry"), &report.backupRecords, &report.replacedRecords);
+      qint64 takenCasts = 0, replacedCasts = 0;
+      mergeBackup(QStringLiteral("OmenryCasts"), &takenCasts, &replacedCasts);
     }
+    report.casts = keepWholeCasts();
     raiseSequences();
     if (haveBackup_) report.variants = addVariants();
     hangFoldersUnderRoot();

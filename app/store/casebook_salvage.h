@@ -19,7 +19,8 @@
 //   (kUnreadableText and the others below).
 // The damaged file and the backup are opened read-only and never written.
 // Columns are copied by name: those that the fresh casebook and the file
-// read from both have.
+// read from both have. The casts kept with the records (OmenryCasts) are
+// read the same way; a cast is kept only whole and with its record.
 //
 // Who wins where both files hold a row (same ID): the damaged file's
 // version, which is the newer, when it was read whole; the backup's when the
@@ -55,6 +56,7 @@ struct SalvageReport {
   qint64 replacedRecords = 0;    // records read in part, taken whole from the backup instead
   qint64 variants = 0;           // the backup's other versions, under kVariantFolderName
   qint64 lostFolderRecords = 0;  // records under kLostFolderName
+  qint64 casts = 0;              // kept casts in the result (whole, with their records)
 };
 
 // Fills `fresh`, an empty casebook in the store's schema (MakeSalvageTarget

@@ -699,8 +699,9 @@ bool CasebookStore::readyAsIs() {
   return d_->scalar(QStringLiteral("PRAGMA journal_mode")).toString() == QLatin1String("wal") &&
          d_->scalar(QStringLiteral(
                         "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('Folder', 'Omenry', "
-                        "'FolderParent', 'OmenryListing', 'OmenryCheck')"))
-                 .toInt() == 5 &&
+                        "'FolderParent', 'OmenryListing', 'OmenryCheck', 'OmenryCasts', "
+                        "'OmenryCastsRecord')"))
+                 .toInt() == 7 &&
          d_->scalar(QStringLiteral(
                         "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('OmenryFolder', 'OmenryList')"))
                  .toInt() == 0 &&
@@ -747,6 +748,14 @@ bool CasebookStore::setUpWritable(int lockWaitMs) {
     d_->exec(QStringLiteral(
         "CREATE TABLE IF NOT EXISTS OmenryCheck(ID INTEGER PRIMARY KEY, CK BLOB)"));
     fillChecksums();
+    // The casts kept with the records: a table of their own, created empty
+    // on a casebook made before it (its records have no casts).
+    d_->exec(QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS OmenryCasts("
+        "ID INTEGER PRIMARY KEY AUTOINCREMENT, RecordID INTEGER NOT NULL, Method TEXT, Request TEXT, "
+        "Clock TEXT, Place TEXT, Longitude REAL, Zone TEXT, Correction TEXT, Corrected TEXT, "
+        "EngineVersion TEXT, ChartJson TEXT, ChartText TEXT, CastAt TEXT)"));
+    d_->exec(QStringLiteral("CREATE INDEX IF NOT EXISTS OmenryCastsRecord ON OmenryCasts(RecordID, ID)"));
     // The word index of the search, unless this SQLite lacks FTS5 (then
     // every search scans the table).
     const bool haveFts5 =
@@ -794,6 +803,8 @@ void CasebookStore::setUpReading() {
                d_->hasColumn(QStringLiteral("Folder"), QStringLiteral("DT"));
   d_->hasChecks =
       d_->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name='OmenryCheck'")).toInt() == 1;
+  d_->hasCasts =
+      d_->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name='OmenryCasts'")).toInt() == 1;
   // A quick look that the file really is a casebook.
   d_->exec(QStringLiteral("SELECT ID, ParentID, Name FROM Folder LIMIT 0"));
   d_->exec(QStringLiteral("SELECT ID, BT, QZR, SJ, FL, FK, LR FROM Omenry LIMIT 0"));
@@ -917,6 +928,7 @@ void CasebookStore::close() noexcept {
   d_->readOnly = ReadOnlyReason::None;
   d_->hasBin = false;
   d_->hasChecks = false;
+  d_->hasCasts = false;
   d_->problems.clear();
   d_->checkError.clear();
   d_->dir.clear();

@@ -87,6 +87,14 @@
 // content, so damage inside a text is found only this way. A casebook made
 // before the checksums gets them when it is first opened for writing.
 //
+// KEPT CASTS. Beside the records the store keeps the charts cast while
+// editing them (table OmenryCasts, one row per cast, see chart_cast.h): what
+// was asked, how the moment was corrected, and what the engine gave. A
+// record's casts stay with it in the recycle bin and come back with it; they
+// are deleted with it when it is deleted for good. A casebook made before the
+// table gets it, empty, when it is first opened for writing; one that is
+// only read shows no casts.
+//
 // THE LOG. The write-ahead log is folded back into the file (a TRUNCATE
 // checkpoint) when the program is idle after a save and when the store
 // closes, so that committed saves rarely live in the log alone.
@@ -109,6 +117,7 @@
 #include <optional>
 
 #include "casebook_text.h"
+#include "chart_cast.h"
 #include "record_list.h"
 #include "search_condition.h"
 #include "store_types.h"
@@ -312,13 +321,28 @@ class CasebookStore : public QObject {
   // ---- records (table Omenry). Each closes the record list first.
   // Inserts a record into the folder and returns its new ID (larger than any
   // before). The title and querent are cut to their byte sizes if longer.
-  RowId InsertRecord(RowId folder, const RecordFields& fields);
+  // The casts, if any, are kept with it, in the same transaction.
+  RowId InsertRecord(RowId folder, const RecordFields& fields, const QList<ChartCast>& casts = {});
   // Rewrites the record's fields; its folder does not change. Returns false,
-  // changing nothing, when no record outside the bin has that ID.
-  bool UpdateRecord(RowId id, const RecordFields& fields);
+  // changing nothing, when no record outside the bin has that ID. The
+  // casts, if any, are added to the record's, in the same transaction.
+  bool UpdateRecord(RowId id, const RecordFields& fields, const QList<ChartCast>& casts = {});
   // Moves record id to the recycle bin. No record with that ID outside the
   // bin: nothing happens, nothing is thrown.
   void DeleteRecord(RowId id);
+
+  // ---- kept casts (table OmenryCasts, casebook_casts.cpp); the record
+  // list stays as it is.
+  // The casts kept with the record (in the bin or not), oldest first; none
+  // for a record that has none, and on a casebook made before them that is
+  // only read.
+  QList<ChartCast> ListCasts(RowId record);
+  // Keeps the casts with the record, in one transaction, and returns their
+  // new IDs in order (each cast's own id and record are not read). Throws
+  // StoreError, writing nothing, when no record outside the bin has that ID.
+  QList<RowId> AddCasts(RowId record, const QList<ChartCast>& casts);
+  // Deletes one cast. Returns false when there is no cast with that ID.
+  bool DeleteCast(RowId id);
 
   // ---- the casebook as data (casebook_exchange.cpp, casebook_exchange.h)
   // Hands the records of folder folderId (those outside the bin; not those

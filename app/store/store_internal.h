@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "casebook_store.h"
+#include "chart_cast.h"
 
 struct sqlite3;
 
@@ -132,6 +133,14 @@ struct FileCheck {
 };
 
 // ---------------------------------------------------------------------------
+// The kept casts (casebook_casts.cpp)
+
+// Writes the casts as rows of OmenryCasts belonging to `record` (within the
+// caller's transaction); returns their new IDs, in order. Each cast's own
+// `id` and `record` are not read.
+QList<RowId> InsertCasts(const QSqlDatabase& db, RowId record, const QList<ChartCast>& casts);
+
+// ---------------------------------------------------------------------------
 // The word index of the search (casebook_search.cpp)
 
 // The version of the index that PRAGMA user_version holds once it is built.
@@ -214,6 +223,9 @@ struct CasebookStore::Impl {
   // casebook made before them and only read lacks them.
   bool hasBin = false;
   bool hasChecks = false;
+  // The file has the table of kept casts: a casebook made before it and
+  // only read lacks it (its records simply have no casts).
+  bool hasCasts = false;
   // The record list's order, and the listing it was last opened with (its
   // statement without the order, its parameters, its own newest-first
   // order), so that a new order lists it again.

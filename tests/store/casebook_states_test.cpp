@@ -234,6 +234,8 @@ TEST_P(CasebookStates, OpenAsTheStateAllowsAndChangeNothingElse) {
                [&] { store.InsertRecord(1, {QStringLiteral("x"), {}, {}, false, {}}); },
                [&] { store.DeleteRecord(1); },
                [&] { store.DeleteFolder(1); },
+               [&] { store.AddCasts(1, {ChartCast{}}); },
+               [&] { store.DeleteCast(1); },
            }) {
         try {
           write();

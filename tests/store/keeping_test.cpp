@@ -239,20 +239,7 @@ TEST(Checksums, AnOlderCasebookGetsThemOnFirstOpen) {
   QTemporaryDir tmp;
   const QString dir = tmp.path() + QStringLiteral("/Data");
   QDir().mkpath(dir);
-  {
-    // The schema as casebooks had it before the bin and the checksums.
-    Sqlite raw(DbPath(dir), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    ASSERT_EQ(raw.exec("PRAGMA journal_mode=WAL;"
-                       "CREATE TABLE Folder(ID INTEGER PRIMARY KEY AUTOINCREMENT, ParentID INTEGER, Name TEXT);"
-                       "CREATE TABLE Omenry(ID INTEGER PRIMARY KEY AUTOINCREMENT, BT TEXT, QZR TEXT, SJ DATE,"
-                       " FL INTEGER, FK BOOLEAN, LR TEXT);"
-                       "CREATE INDEX OmenryList ON Omenry(FL, ID, BT, QZR, SJ, FK);"
-                       "INSERT INTO Folder(ParentID, Name) VALUES (0, '旧');"
-                       "INSERT INTO Omenry(BT, QZR, SJ, FL, FK, LR) VALUES ('一', '某', '2001-02-03', 1, 1, '旧文');"
-                       "INSERT INTO Omenry(BT, QZR, SJ, FL, FK, LR) VALUES ('二', NULL, NULL, 1, NULL, NULL);"),
-              SQLITE_OK)
-        << raw.error();
-  }
+  MakeFirstSchemaCasebook(DbPath(dir));
   CasebookStore store;
   store.OpenStore(dir);
   EXPECT_TRUE(store.isWritable());

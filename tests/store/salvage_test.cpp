@@ -327,6 +327,75 @@ TEST_F(SalvageFlowTest, SalvagedCasebookTakesThePlaceOfTheDamagedOne) {
   EXPECT_GT(f, 4);
 }
 
+// The casts kept with the records are salvaged too: whole, with their
+// records. One whose text lost a page gives way to the backup's copy, or,
+// without a backup, is left out; one whose record is not there neither.
+TEST_F(SalvageFlowTest, KeptCastsComeAlongWholeWithTheirRecords) {
+  auto cast = [](int n, int textLength) {
+    ChartCast c;
+    c.method = QStringLiteral("bazi");
+    c.request = QStringLiteral("{\"method\":1,\"n\":%1}").arg(n);
+    c.corrected = QStringLiteral("1988-07-15 11:14:32");
+    c.chartText = QStringLiteral("盘%1\r\n").arg(n) + QString(textLength, QChar(0x76D8));
+    return c;
+  };
+  RowId a = 0, b = 0;
+  QList<RowId> ofA, ofB;
+  {
+    CasebookStore s;
+    s.OpenStore(dir());
+    const RowId f = s.AddFolder(0, QStringLiteral("卦例"));
+    a = s.InsertRecord(f, {QStringLiteral("甲"), {}, {}, false, QStringLiteral("正文")}, {cast(1, 10), cast(2, 10)});
+    b = s.InsertRecord(f, {QStringLiteral("乙"), {}, {}, false, QStringLiteral("正文")}, {cast(3, 6000)});
+    ASSERT_EQ(CopyDatabase(db(), backup()), CopyOutcome::Done);
+    s.AddCasts(a, {cast(4, 10)});
+    ofA = {s.ListCasts(a)[0].id, s.ListCasts(a)[1].id, s.ListCasts(a)[2].id};
+    ofB = {s.ListCasts(b)[0].id};
+  }
+  {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(db().toUtf8().constData(), &raw), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(raw, "INSERT INTO OmenryCasts(RecordID, Method) VALUES (999, 'bazi')", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);  // a cast of no record
+    sqlite3_close(raw);
+  }
+  const auto overflow = PagesOf(db(), "OmenryCasts", "overflow");
+  ASSERT_GE(overflow.size(), 3u);
+  ASSERT_TRUE(DamagePage(db(), overflow.at(1).page));
+
+  for (const bool withBackup : {false, true}) {
+    SCOPED_TRACE(withBackup ? "with the backup" : "without a backup");
+    QString error;
+    const QString fresh = MakeSalvageTarget(dir(), &error);
+    ASSERT_FALSE(fresh.isEmpty()) << error.toStdString();
+    const SalvageReport report = SalvageCasebook(db(), withBackup ? backup() : QString(), fresh);
+    ASSERT_EQ(report.error, QString()) << report.error.toStdString();
+    EXPECT_EQ(report.casts, withBackup ? 4 : 3);
+    {
+      CasebookStore salvaged;
+      salvaged.OpenStore(QFileInfo(fresh).path());
+      const QList<ChartCast> castsOfA = salvaged.ListCasts(a);
+      ASSERT_EQ(castsOfA.size(), 3);
+      for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(castsOfA[i].id, ofA[i]);
+        EXPECT_EQ(castsOfA[i].chartText, cast(i == 2 ? 4 : i + 1, 10).chartText);
+      }
+      const QList<ChartCast> castsOfB = salvaged.ListCasts(b);
+      ASSERT_EQ(castsOfB.size(), withBackup ? 1 : 0);
+      if (withBackup) {
+        EXPECT_EQ(castsOfB[0].id, ofB[0]);
+        EXPECT_EQ(castsOfB[0].chartText, cast(3, 6000).chartText);
+        EXPECT_EQ(castsOfB[0].request, cast(3, 6000).request);
+      }
+      EXPECT_TRUE(salvaged.ListCasts(999).isEmpty());
+      // New casts get IDs above every one either file gave out.
+      EXPECT_GT(salvaged.AddCasts(a, {cast(5, 10)}).value(0), ofA[2] + 1);
+    }
+    DiscardSalvage(fresh);
+  }
+}
+
 // The records whose rows stand in the first `cells` places of the table.
 std::set<qint64> FirstIds(const Casebook& book, int cells) {
   std::set<qint64> ids;

@@ -42,6 +42,23 @@ class Sqlite {
   sqlite3* db_ = nullptr;
 };
 
+// A casebook file of the first schema, before the recycle bin, the
+// checksums and the kept casts: one folder (ID 1) with two records (IDs 1
+// and 2, the second with empty fields), in a directory that exists.
+inline void MakeFirstSchemaCasebook(const QString& path) {
+  Sqlite raw(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  ASSERT_EQ(raw.exec("PRAGMA journal_mode=WAL;"
+                     "CREATE TABLE Folder(ID INTEGER PRIMARY KEY AUTOINCREMENT, ParentID INTEGER, Name TEXT);"
+                     "CREATE TABLE Omenry(ID INTEGER PRIMARY KEY AUTOINCREMENT, BT TEXT, QZR TEXT, SJ DATE,"
+                     " FL INTEGER, FK BOOLEAN, LR TEXT);"
+                     "CREATE INDEX OmenryList ON Omenry(FL, ID, BT, QZR, SJ, FK);"
+                     "INSERT INTO Folder(ParentID, Name) VALUES (0, '旧');"
+                     "INSERT INTO Omenry(BT, QZR, SJ, FL, FK, LR) VALUES ('一', '某', '2001-02-03', 1, 1, '旧文');"
+                     "INSERT INTO Omenry(BT, QZR, SJ, FL, FK, LR) VALUES ('二', NULL, NULL, 1, NULL, NULL);"),
+            SQLITE_OK)
+      << raw.error();
+}
+
 // Another program's writer: holds the casebook's write lock from a thread of
 // its own for `hold`, then commits.
 class LockHolder {
