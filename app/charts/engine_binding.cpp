@@ -41,20 +41,9 @@ const QString kYearRange =
     QStringLiteral("本软件的有效工作范围为%1年至%2年。").arg(years::kFirst).arg(years::kLast);
 const QString kDateRefused = QStringLiteral("日期输入错误！");
 
-// The answer the user gave to the engine's question during the last call,
-// −1 when none was asked (the one user-interface thread asks).
-thread_local int32_t lastAnswer = -1;
-
-int32_t AskUserRecorded(const char* question) noexcept;
-
 // The engine's question (before or after a solar-term change), asked in a
 // modal box: 是 → 0 (before), 否 → 1 (after), 取消 → 2 (as entered).
-int32_t AskUser(const char* question) noexcept {
-  lastAnswer = AskUserRecorded(question);
-  return lastAnswer;
-}
-
-int32_t AskUserRecorded(const char* question) noexcept {
+int32_t AskInBox(const char* question) noexcept {
   try {
     const QString text = GbkToUnicode(question != nullptr ? std::string_view(question) : "");
     QWidget* owner = QApplication::activeModalWidget();
@@ -71,6 +60,17 @@ int32_t AskUserRecorded(const char* question) noexcept {
   } catch (...) {
     return 2;  // nothing may cross back into the engine
   }
+}
+
+// The answer the user gave to the engine's question during the last call,
+// −1 when none was asked, kept for the cast's request (the one
+// user-interface thread asks).
+thread_local int32_t lastAnswer = -1;
+
+// The question handler given to the engine: asks, and keeps the answer.
+int32_t AskUser(const char* question) noexcept {
+  lastAnswer = AskInBox(question);
+  return lastAnswer;
 }
 
 // For as long as it lives, the dialog belongs to the window it is shown
