@@ -366,6 +366,11 @@ void TDatedForm::WritePlace() const {
   settings.sync();  // a failure to write is not the user's concern
 }
 
+void TDatedForm::showEvent(QShowEvent* event) {
+  TChartForm::showEvent(event);
+  showingAgain_ = false;
+}
+
 void TDatedForm::done(int result) {
   WritePlace();
   TChartForm::done(result);
@@ -531,8 +536,10 @@ void TLiurenForm::Preset(const QDateTime& now) {
 }
 
 void TLiurenForm::showEvent(QShowEvent* event) {
-  FollowHour();
-  cbXingNianEnable_->setChecked(true);
+  if (!showingAgain()) {
+    FollowHour();
+    cbXingNianEnable_->setChecked(true);
+  }
   TDatedForm::showEvent(event);
 }
 

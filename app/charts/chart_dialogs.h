@@ -110,6 +110,11 @@ class TDatedForm : public TChartForm {
   // Opens or closes the correction group; the dialog takes the size it needs.
   void ShowCorrection(bool open);
 
+  // The next showing keeps every value as the user left it (the dialog is
+  // shown again after input that could not be used), even those that a
+  // showing sets otherwise.
+  void ShowAgain() { showingAgain_ = true; }
+
   // Selects the entries of `now`: year year − 1920, month − 1, day − 1 and
   // the hour entry of its hour (the hour itself; in TLiurenForm its branch),
   // minute 0.
@@ -123,6 +128,10 @@ class TDatedForm : public TChartForm {
   // the correction group's toggle.
   TDatedForm(const QString& objectName, const QString& caption, const QStringList& hourEntries,
              const QString& initialYear, const QString& groupTitle, QWidget* parent);
+
+  // Whether this showing is one after ShowAgain.
+  bool showingAgain() const { return showingAgain_; }
+  void showEvent(QShowEvent* event) override;
 
  private:
   void MakeCorrectionGroup(const QString& title);
@@ -149,6 +158,7 @@ class TDatedForm : public TChartForm {
   QRadioButton* rbMeanSolar_ = nullptr;
   QRadioButton* rbTrueSolar_ = nullptr;
   QStandardItemModel* placeModel_ = nullptr;
+  bool showingAgain_ = false;
 };
 
 // Four Pillars and Purple Star: the date and the sex. Title bar empty.

@@ -315,7 +315,7 @@ const Command& CommandOf(ChartKind kind) {
 }
 
 // The dialog of a dated command, null for 玄空.
-const TDatedForm* DatedForm(const TChartDialogs& dialogs, ChartKind kind) {
+TDatedForm* DatedForm(const TChartDialogs& dialogs, ChartKind kind) {
   switch (kind) {
     case ChartKind::Bazi:
     case ChartKind::Ziwei: return dialogs.bazi();
@@ -627,7 +627,7 @@ ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
   // correct the moment. Input that cannot be corrected shows the dialog
   // again, as the user left it.
   QDialog* dialog = command.dialog(dialogs_, Now());
-  const TDatedForm* dated = DatedForm(dialogs_, kind);
+  TDatedForm* dated = DatedForm(dialogs_, kind);
   const Chooser choose = [this, parent](const QString& text, const QStringList& choices) {
     return Choose(parent, text, choices);
   };
@@ -650,6 +650,7 @@ ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
     plan = Plan(library, *dated, asked, parent, choose);
     if (plan.next == Planned::Next::Stop) return plan.outcome;
     if (plan.next == Planned::Next::Cast) break;
+    dated->ShowAgain();
   }
 
   // 7. Call the export for each moment, 8. with its caption and the

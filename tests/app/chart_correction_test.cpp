@@ -269,6 +269,46 @@ class ChartCorrectionTest : public WindowTest {
     QVERIFY(meanSolarSeen);
   }
 
+  // Shown again, the Liu Ren dialog keeps even what a showing resets: the
+  // birth year picked and 夜 chosen by hand at the 午 hour.
+  void liurenShownAgainAsLeft() {
+    bool birthYearKept = false;
+    bool nightKept = false;
+    QString hourKept;
+    showings_ = {{[](TDatedForm& f) {
+                    auto& form = static_cast<TLiurenForm&>(f);
+                    Entry e = kUrumqi;
+                    e.hour = QStringLiteral("午");
+                    e.place = QStringLiteral("火星城");
+                    Fill(form, e);
+                    form.cbXingNian()->setCurrentIndex(form.cbXingNian()->findText("1975"));
+                    form.rbYe()->setChecked(true);
+                  },
+                  true},
+                 {[&](TDatedForm& f) {
+                    auto& form = static_cast<TLiurenForm&>(f);
+                    birthYearKept = form.UsesBirthYear() &&
+                                    form.cbXingNian()->currentText() == QStringLiteral("1975");
+                    nightKept = form.rbYe()->isChecked();
+                    hourKept = form.cbHour()->currentText();
+                  },
+                  false}};
+    QCOMPARE(binding_->Run(ChartKind::Liuren, nullptr,
+                           [this](const QString& text) { inserted_ << text; }),
+             ChartOutcome::Cancelled);
+    QCOMPARE(shown_, 2);
+    QCOMPARE(boxes_->shown.size(), 1);
+    QVERIFY(birthYearKept);
+    QVERIFY(nightKept);
+    QCOMPARE(hourKept, QStringLiteral("午"));
+    QVERIFY(inserted_.isEmpty());
+    // A new command starts afresh: the birth year is off again.
+    showings_ = {{[&](TDatedForm& f) { birthYearKept = static_cast<TLiurenForm&>(f).UsesBirthYear(); },
+                  false}};
+    binding_->Run(ChartKind::Liuren, nullptr, [](const QString&) {});
+    QVERIFY(!birthYearKept);
+  }
+
   // After the first showing's mistake is mended, the second casts.
   void mendedOnTheSecondShowing() {
     Entry wrong = kUrumqi;
