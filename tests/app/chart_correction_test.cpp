@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -444,6 +445,49 @@ class ChartCorrectionTest : public WindowTest {
     QCOMPARE(kept_.value(0).clock, QStringLiteral("1988-07-15 06:00"));
   }
 
+  // Without a hook the choice is a message box of the program's look: the
+  // question, one button per choice, 取消 for Escape.
+  void choiceBox() {
+    TEngineBinding::Options options;
+    options.libraryDir = kEngineDir;
+    options.show = [](QDialog& dialog) {
+      QTimer::singleShot(0, &dialog, [&dialog] {
+        auto& form = static_cast<TDatedForm&>(dialog);
+        Fill(form, {"1984", "2", "4", "12", "55", true, "", "", "", TDatedForm::Correction::None});
+        form.btnOk()->click();
+      });
+      return dialog.exec();
+    };
+    TEngineBinding binding(*dialogs_, options);
+    QString caption, text;
+    QStringList buttons;
+    bool escapeCancels = false;
+    const auto answer = [&](const QString& choice) {
+      QTimer::singleShot(100, qApp, [&, choice] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        caption = box->windowTitle();
+        text = box->text();
+        buttons.clear();
+        for (QAbstractButton* button : box->buttons()) buttons << button->text();
+        escapeCancels = box->escapeButton() != nullptr && box->escapeButton()->text() == "取消";
+        for (QAbstractButton* button : box->buttons())
+          if (button->text() == choice) button->click();
+      });
+    };
+    answer(QStringLiteral("按另一侧"));
+    QCOMPARE(binding.Run(ChartKind::Bazi, nullptr, [this](const QString& t) { inserted_ << t; }),
+             ChartOutcome::Inserted);
+    QCOMPARE(caption, QStringLiteral("确认"));
+    QVERIFY2(text.contains(QStringLiteral("时柱：午时 / 未时")), qPrintable(text));
+    buttons.sort();
+    QStringList expected = {"按本时刻", "按另一侧", "两个都排", "取消"};
+    expected.sort();
+    QCOMPARE(buttons, expected);
+    QVERIFY(escapeCancels);
+    QCOMPARE(inserted_.value(0).section(kCrLf, 0, 0), QStringLiteral("八字 男 1984-02-04 13:00 阳历"));
+  }
+
   // The place, longitude, zone and choice of each dialog come back in the
   // next program run; a dialog with a correction remembered shows its group
   // open, the others stay collapsed.
@@ -497,6 +541,7 @@ class ChartCorrectionTest : public WindowTest {
     bool done = false;
     bool dialogSaved = false;
     bool editorSaved = false;
+    bool boxSaved = false;
     connect(form.get(), &TMainForm::editorOpened, form.get(), [&](TEditForm* editor) {
       QTimer::singleShot(0, editor, [&, editor] {
         editor->resize(1100, 760);
@@ -513,6 +558,25 @@ class ChartCorrectionTest : public WindowTest {
         Action(editor, "actBazi")->trigger();
         QTest::qWait(300);
         editorSaved = editor->grab().save(dir + QStringLiteral("/correction-editor.png"));
+        // Again at 12:55 without a correction: the boundary question, both cast.
+        QTimer::singleShot(300, editor, [&] {
+          auto* dialog = qobject_cast<TBaziForm*>(QApplication::activeModalWidget());
+          if (dialog == nullptr) return;
+          Fill(*dialog, {"1984", "2", "4", "12", "55", true, "", "", "",
+                         TDatedForm::Correction::None});
+          dialog->btnOk()->click();
+          QTimer::singleShot(300, qApp, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            boxSaved = box->grab().save(dir + QStringLiteral("/correction-boundary.png"));
+            for (QAbstractButton* button : box->buttons())
+              if (button->text() == QStringLiteral("两个都排")) button->click();
+          });
+        });
+        Action(editor, "actBazi")->trigger();
+        QTest::qWait(300);
+        editorSaved = editorSaved &&
+                      editor->grab().save(dir + QStringLiteral("/correction-editor-both.png"));
         editor->Save();
         editor->close();
         done = true;
@@ -521,6 +585,7 @@ class ChartCorrectionTest : public WindowTest {
     Action(form.get(), "actNewRecord")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
     QVERIFY(dialogSaved);
+    QVERIFY(boxSaved);
     QVERIFY(editorSaved);
   }
 };
