@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -25,10 +26,12 @@
 #include "calendar/calendar_text.h"
 #include "calendar/dates.h"
 #include "calendar/text_writer.h"
+#include "cast_request.h"
 #include "engine_library.h"
 #include "exports/frame.h"
 #include "exports/orv.h"
 #include "gbk_text.h"
+#include "time_correction.h"
 
 namespace {
 
@@ -74,6 +77,23 @@ HH:MM:SS.
       壬 子 癸 丑 艮 寅 甲 卯 乙 辰 巽 巳 丙 午 丁 未 坤 申 庚 酉 辛 戌 乾 亥,
       or the sitting mountain's character. Xiagua unless --tigua.
   orvchart --help
+
+The birth moment (bazi, ziwei, liuyao, qimen, liuren; solar dates):
+  --minute M           the minute of the clock time (0-59)
+  --place NAME         a place of the built-in list (乌鲁木齐, 喀什地区, 纽约):
+                       its longitude and time zone
+  --longitude DEG      or the longitude (east positive, -180 to 180) and
+  --zone ZONE          the tz database zone (default Asia/Shanghai)
+  --mean-solar         cast for the local mean solar time (longitude only)
+  --true-solar         cast for the local true solar time (longitude and the
+                       equation of time)
+  --dst | --standard   which of two readings of a clock time that happened
+                       twice (when daylight saving ended) is meant
+The clock time is read in the zone, daylight saving from the zone's history
+(the system's tz database). With a correction the correction line comes
+first (on standard error with --json), then the chart cast for the corrected
+date and hour. When the moment lies within 10 minutes of a double-hour or a
+sectional-term boundary, a warning on standard error names both pillars.
 )";
 
 struct UsageError : std::runtime_error {
@@ -200,17 +220,7 @@ class EngineLibrary {
     if (!library_.loaded()) throw std::runtime_error("cannot load liborv.so: " + library_.error());
   }
 
-  // Lets the loaded library ask its questions on the terminal.
-  void AskQuestionsOnTerminal() {
-    Export<decltype(SetQuestionHandler)>("SetQuestionHandler")(&AskOnTerminal);
-  }
-
-  template <typename F>
-  F* Export(const char* name) {
-    F* p = library_.Find<F>(name);
-    if (p == nullptr) throw std::runtime_error(std::string("liborv.so has no export ") + name);
-    return p;
-  }
+  const TEngineLibrary& library() const { return library_; }
 
  private:
   TEngineLibrary library_;
@@ -248,12 +258,10 @@ DateBlock ReadDateBlock(const Args& args, std::size_t expectedWords) {
   return block;
 }
 
-// A request for the chart as JSON with the date block filled in.
-OrvChartRequest JsonRequest(int32_t method, const DateBlock& d) {
-  OrvChartRequest request;
-  std::memset(&request, 0, sizeof request);
-  request.size = sizeof request;
-  request.method = method;
+// A request with the date block filled in.
+timefix::CastRequest DatedRequest(int32_t method, const DateBlock& d) {
+  timefix::CastRequest cast = timefix::EmptyRequest(method);
+  OrvChartRequest& request = cast.request;
   request.solar = d.Solar;
   request.leap = d.Leap;
   request.year = d.Year;
@@ -262,10 +270,10 @@ OrvChartRequest JsonRequest(int32_t method, const DateBlock& d) {
   request.hour = d.Hour;
   request.minute = d.Minute;
   request.second = d.Second;
-  return request;
+  return cast;
 }
 
-int Report(int code, const std::vector<char>& buffer) {
+int Report(int code, const std::string& gbk) {
   if (code == 1) {
     std::fprintf(stderr, "orvchart: invalid solar date or hour (years %d-%d, hours 0-23)\n",
                  ORV_FIRST_YEAR, ORV_LAST_YEAR);
@@ -276,11 +284,15 @@ int Report(int code, const std::vector<char>& buffer) {
                  ORV_LAST_YEAR);
     return 1;
   }
+  if (code == timefix::kNoExport) {
+    std::fprintf(stderr, "orvchart: liborv.so lacks this chart's export\n");
+    return 1;
+  }
   if (code != 0) {
     std::fprintf(stderr, "orvchart: the engine answered %d\n", code);
     return 1;
   }
-  const std::string text = ForTerminal(std::string(buffer.data()));
+  const std::string text = ForTerminal(gbk);
   if (text.empty()) {
     std::fprintf(stderr, "orvchart: this chart is not available yet\n");
     return 1;
@@ -290,6 +302,10 @@ int Report(int code, const std::vector<char>& buffer) {
   return 0;
 }
 
+// The options of the birth moment, which every dated chart command takes.
+const std::vector<std::string> kMomentOptions = {"--minute=",     "--place=",      "--longitude=",
+                                                 "--zone=",       "--mean-solar",  "--true-solar",
+                                                 "--dst",         "--standard"};
 const std::vector<std::string> kDateFlags = {"--lunar", "--leap", "--json"};
 
 std::vector<std::string> With(std::vector<std::string> more) {
@@ -297,58 +313,144 @@ std::vector<std::string> With(std::vector<std::string> more) {
   return more;
 }
 
-// The chart as JSON, printed as the engine writes it (UTF-8).
-int PrintJson(EngineLibrary& lib, const OrvChartRequest& request) {
-  const auto json = lib.Export<decltype(StrChartJson)>("StrChartJson");
-  std::vector<char> buffer(16384);
-  int32_t length = json(&request, buffer.data(), static_cast<int32_t>(buffer.size()));
-  if (length >= static_cast<int32_t>(buffer.size())) {
-    buffer.resize(static_cast<std::size_t>(length) + 1);
-    length = json(&request, buffer.data(), static_cast<int32_t>(buffer.size()));
-  }
-  if (length < 0) {
-    if (length == ORV_JSON_BAD_SOLAR)
-      std::fprintf(stderr, "orvchart: invalid solar date (years %d-%d)\n", ORV_FIRST_YEAR,
-                   ORV_LAST_YEAR);
-    else if (length == ORV_JSON_LUNAR_NOT_FOUND)
-      std::fprintf(stderr, "orvchart: no such lunar date (years %d-%d)\n", ORV_FIRST_YEAR,
-                   ORV_LAST_YEAR);
-    else
-      std::fprintf(stderr, "orvchart: the engine refused the request (a time or an option "
-                           "outside its range)\n");
-    return 1;
-  }
-  std::fwrite(buffer.data(), 1, static_cast<std::size_t>(length), stdout);
-  std::fputc('\n', stdout);
-  return 0;
+std::vector<std::string> Dated(std::vector<std::string> more) {
+  more = With(std::move(more));
+  more.insert(more.end(), kMomentOptions.begin(), kMomentOptions.end());
+  return more;
 }
 
-// StrBazi and StrZiwei take the same arguments.
-using SexChart = decltype(StrBazi);
-static_assert(std::is_same_v<SexChart, decltype(StrZiwei)>);
+double ParseLongitude(const std::string& text) {
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0')
+    throw UsageError("bad --longitude '" + text + "' (expected degrees, east positive)");
+  return v;
+}
 
-int SexChartCommand(const char* exportName, int32_t method, std::size_t size, int argc,
-                    char** argv) {
-  const Args args = Parse(argc, argv, 2, With({"--male", "--female"}));
+std::string Moment(const timefix::CivilTime& t) {
+  char b[40];
+  std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return b;
+}
+
+// The moment to cast from the date block and the options of the birth
+// moment: the clock time read in the zone and corrected when asked. Writes
+// the correction line (empty without a correction) and whether the moment
+// is known to the minute (boundaries are then looked for). Errors of the
+// moment are the user's, in Chinese.
+DateBlock CorrectMoment(const Args& args, DateBlock d, std::string& line, bool& exact) {
+  Exclusive(args, "--mean-solar", "--true-solar");
+  Exclusive(args, "--dst", "--standard");
+  Exclusive(args, "--place", "--longitude");
+  Exclusive(args, "--place", "--zone");
+  line.clear();
+  if (args.Has("--minute")) {
+    if (args.Words[1].find(':') != std::string::npos)
+      throw UsageError("--minute and a time HH:MM exclude each other");
+    d.Minute = ParseInt(args.Value("--minute", ""), "minute", 0, 59);
+  }
+  const bool correcting = args.Has("--mean-solar") || args.Has("--true-solar");
+  const bool placed = args.Has("--place") || args.Has("--longitude") || args.Has("--zone");
+  exact = d.Solar && (args.Has("--minute") || correcting || d.Minute != 0 || d.Second != 0);
+  if (!correcting && !placed && !args.Has("--dst") && !args.Has("--standard")) return d;
+  if (correcting && !args.Has("--place") && !args.Has("--longitude"))
+    throw UsageError("--mean-solar and --true-solar need --place or --longitude");
+  if (!d.Solar) throw std::runtime_error("时间校正需要公历日期。");
+
+  timefix::CorrectionInput in;
+  in.clock = {d.Year, d.Month, d.Day, d.Hour, d.Minute, d.Second};
+  in.correction = args.Has("--true-solar")   ? timefix::Correction::TrueSolar
+                  : args.Has("--mean-solar") ? timefix::Correction::MeanSolar
+                                             : timefix::Correction::None;
+  if (args.Has("--place")) {
+    const std::string name = args.Value("--place", "");
+    const timefix::Place* place = timefix::FindPlace(name);
+    if (place == nullptr)
+      throw std::runtime_error("未知的地点：" + name + "。请换一个写法，或给出经度和时区。");
+    in.placeName = place->name;
+    in.longitude = place->longitude;
+    in.zone = place->zone;
+  } else {
+    if (args.Has("--longitude")) in.longitude = ParseLongitude(args.Value("--longitude", ""));
+    in.zone = args.Value("--zone", "Asia/Shanghai");
+  }
+  if (args.Has("--dst")) in.fold = timefix::Fold::Earlier;
+  if (args.Has("--standard")) in.fold = timefix::Fold::Later;
+  const timefix::CorrectionResult r = timefix::Correct(in);
+  if (r.status == timefix::CorrectionStatus::RepeatedTime)
+    throw std::runtime_error(r.message + "（--dst 或 --standard）");
+  if (r.status != timefix::CorrectionStatus::Ok) throw std::runtime_error(r.message);
+  line = r.line;
+  d.Year = r.corrected.year;
+  d.Month = r.corrected.month;
+  d.Day = r.corrected.day;
+  d.Hour = r.corrected.hour;
+  d.Minute = r.corrected.minute;
+  d.Second = r.corrected.second;
+  return d;
+}
+
+// Casts a dated chart: the birth moment corrected as the options say, the
+// correction line first, a warning for each boundary within 10 minutes,
+// then the chart (its text, or its JSON with --json). `ask` answers the
+// engine's solar-term question (null: as entered).
+int CastDated(const Args& args, int32_t method, const DateBlock& given,
+              const std::function<void(timefix::CastRequest&)>& options,
+              OrvQuestionHandler ask) {
+  std::string line;
+  bool exact = false;
+  const DateBlock d = CorrectMoment(args, given, line, exact);
+  timefix::CastRequest cast = DatedRequest(method, d);
+  options(cast);
+  EngineLibrary lib;
+  const bool json = args.Has("--json");
+  if (!line.empty()) std::fprintf(json ? stderr : stdout, "%s\n", line.c_str());
+  if (exact) {
+    const timefix::CivilTime moment{d.Year, d.Month, d.Day, d.Hour, d.Minute, d.Second};
+    for (const timefix::Boundary& b : timefix::NearBoundaries(lib.library(), moment))
+      std::fprintf(stderr, "orvchart: 注意：%s 离分界不到10分钟——%s；按此时刻起盘，另一边的时刻：%s\n",
+                   Moment(moment).c_str(), b.text.c_str(), Moment(b.other).c_str());
+  }
+  if (json) {
+    std::string text;
+    const int code = timefix::CastJson(lib.library(), cast, text, ask);
+    if (code == ORV_JSON_BAD_SOLAR) {
+      std::fprintf(stderr, "orvchart: invalid solar date (years %d-%d)\n", ORV_FIRST_YEAR,
+                   ORV_LAST_YEAR);
+      return 1;
+    }
+    if (code == ORV_JSON_LUNAR_NOT_FOUND) {
+      std::fprintf(stderr, "orvchart: no such lunar date (years %d-%d)\n", ORV_FIRST_YEAR,
+                   ORV_LAST_YEAR);
+      return 1;
+    }
+    if (code != 0) {
+      std::fprintf(stderr, "orvchart: the engine refused the request (a time or an option "
+                           "outside its range)\n");
+      return 1;
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    return 0;
+  }
+  std::string text;
+  const int code = timefix::CastText(lib.library(), cast, text, ask);
+  return Report(code, text);
+}
+
+int SexChartCommand(int32_t method, int argc, char** argv) {
+  const Args args = Parse(argc, argv, 2, Dated({"--male", "--female"}));
   Exclusive(args, "--male", "--female");
   if (!args.Has("--male") && !args.Has("--female")) throw UsageError("say --male or --female");
   const DateBlock d = ReadDateBlock(args, 2);
-  EngineLibrary lib;
-  if (args.Has("--json")) {
-    OrvChartRequest request = JsonRequest(method, d);
-    request.male = args.Has("--male");
-    return PrintJson(lib, request);
-  }
-  std::vector<char> buffer(size, '\0');
-  const int code = lib.Export<SexChart>(exportName)(d.Solar, d.Leap, args.Has("--male"), d.Year,
-                                                     d.Month, d.Day, d.Hour, buffer.data());
-  return Report(code, buffer);
+  return CastDated(
+      args, method, d, [&](timefix::CastRequest& c) { c.request.male = args.Has("--male"); },
+      nullptr);
 }
 
 int LiuyaoCommand(int argc, char** argv) {
-  using Fn = decltype(StrLiuyao);
-  static_assert(std::is_same_v<Fn, decltype(StrLiuyaoL)>);
-  const Args args = Parse(argc, argv, 2, With({"--time", "--variant"}));
+  const Args args = Parse(argc, argv, 2, Dated({"--time", "--variant"}));
   const bool manual = !args.Has("--time");
   if (manual && args.Words.size() != 8)
     throw UsageError("expected a date, an hour and six line values top line first, or --time "
@@ -361,48 +463,35 @@ int LiuyaoCommand(int argc, char** argv) {
   const DateBlock d = ReadDateBlock(dateArgs, 2);
   std::array<int, 6> lines{};
   if (manual)
-    for (int i = 0; i < 6; ++i)
+    for (std::size_t i = 0; i < 6; ++i)
       lines[i] = ParseInt(args.Words[2 + i], "line value", 0, 3);
-  EngineLibrary lib;
-  if (args.Has("--json")) {
-    OrvChartRequest request =
-        JsonRequest(args.Has("--variant") ? ORV_METHOD_LIUYAO_XUN : ORV_METHOD_LIUYAO, d);
-    request.manualLines = manual;
-    for (std::size_t i = 0; i < 6; ++i) request.lines[i] = lines[i];
-    return PrintJson(lib, request);
-  }
-  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
-  const int code = lib.Export<Fn>(args.Has("--variant") ? "StrLiuyaoL" : "StrLiuyao")(
-      lines[0], lines[1], lines[2], lines[3], lines[4], lines[5], d.Solar, d.Leap, manual, d.Year,
-      d.Month, d.Day, d.Hour, buffer.data());
-  return Report(code, buffer);
+  return CastDated(
+      dateArgs, args.Has("--variant") ? ORV_METHOD_LIUYAO_XUN : ORV_METHOD_LIUYAO, d,
+      [&](timefix::CastRequest& c) {
+        c.request.manualLines = manual;
+        for (std::size_t i = 0; i < 6; ++i) c.request.lines[i] = lines[i];
+      },
+      nullptr);
 }
 
 int QimenCommand(int argc, char** argv) {
-  using Fn = decltype(StrQimen);
-  const Args args = Parse(argc, argv, 2, With({"--flying", "--rotating", "--ju="}));
+  const Args args = Parse(argc, argv, 2, Dated({"--flying", "--rotating", "--ju="}));
   Exclusive(args, "--flying", "--rotating");
   const DateBlock d = ReadDateBlock(args, 2);
   const int ju = args.Has("--ju") ? ParseInt(args.Value("--ju", ""), "ju", 1, 18) : 0;
-  EngineLibrary lib;
-  lib.AskQuestionsOnTerminal();
-  if (args.Has("--json")) {
-    OrvChartRequest request = JsonRequest(ORV_METHOD_QIMEN, d);
-    request.flying = args.Has("--flying");
-    request.ju = ju;
-    return PrintJson(lib, request);
-  }
-  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
-  const int code = lib.Export<Fn>("StrQimen")(d.Solar, d.Leap, args.Has("--flying"), ju, d.Year,
-                                              d.Month, d.Day, d.Hour, buffer.data());
-  return Report(code, buffer);
+  return CastDated(
+      args, ORV_METHOD_QIMEN, d,
+      [&](timefix::CastRequest& c) {
+        c.request.flying = args.Has("--flying");
+        c.request.ju = ju;
+      },
+      &AskOnTerminal);
 }
 
 int LiurenCommand(int argc, char** argv) {
-  using Fn = decltype(Str6Ren);
   const Args args = Parse(argc, argv, 2,
-                          With({"--male", "--female", "--day", "--night", "--noble=", "--shehai=",
-                                "--birth="}));
+                          Dated({"--male", "--female", "--day", "--night", "--noble=", "--shehai=",
+                                 "--birth="}));
   const std::string noble = args.Value("--noble", "jia-wu-geng");
   const std::string sheHaiRule = args.Value("--shehai", "class");
   Exclusive(args, "--male", "--female");
@@ -412,38 +501,26 @@ int LiurenCommand(int argc, char** argv) {
     throw UsageError("bad --noble '" + noble + "' (expected jia-wu-geng or jia-yang)");
   if (sheHaiRule != "class" && sheHaiRule != "depth")
     throw UsageError("bad --shehai '" + sheHaiRule + "' (expected class or depth)");
-  const uint8_t guiRen = noble == "jia-wu-geng";
-  const uint8_t sheHai = sheHaiRule == "class";
   const DateBlock d = ReadDateBlock(args, 2);
   const int birth =
-      args.Values.count("--birth") ? ParseInt(args.Value("--birth", ""), "birth year", 1, 9999) : -1;
-  // 昼 from 卯 to 申, as the program's dialog ticks it from the hour (a
-  // lunar date's hour may run past the day: it is the hour of the day).
-  const long long hourOfDay = (static_cast<long long>(d.Hour) % 24 + 24) % 24;
-  const int branch = static_cast<int>((hourOfDay + 1) / 2 % 12);
-  uint8_t daytime = branch >= 3 && branch <= 8;
-  if (args.Has("--day")) daytime = 1;
-  if (args.Has("--night")) daytime = 0;
-  EngineLibrary lib;
-  lib.AskQuestionsOnTerminal();
-  if (args.Has("--json")) {
-    OrvChartRequest request = JsonRequest(ORV_METHOD_LIUREN, d);
-    request.daytime = daytime;
-    request.guiRen = guiRen;
-    request.sheHai = sheHai;
-    request.birthYear = birth > 0 ? birth : 0;
-    request.male = !args.Has("--female");
-    return PrintJson(lib, request);
-  }
-  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
-  const int code = lib.Export<Fn>("Str6Ren")(d.Solar, d.Leap, !args.Has("--female"), d.Year,
-                                             d.Month, d.Day, d.Hour, buffer.data(), daytime,
-                                             guiRen, sheHai, birth);
-  return Report(code, buffer);
+      args.Values.count("--birth") ? ParseInt(args.Value("--birth", ""), "birth year", 1, 9999) : 0;
+  return CastDated(
+      args, ORV_METHOD_LIUREN, d,
+      [&](timefix::CastRequest& c) {
+        // 昼 from 卯 to 申 by the hour cast (the corrected one), as the
+        // program's dialog ticks it, unless --day or --night says.
+        c.request.daytime = args.Has("--day")     ? 1
+                            : args.Has("--night") ? 0
+                                                  : timefix::IsDaytimeHour(c.request.hour);
+        c.request.guiRen = noble == "jia-wu-geng";
+        c.request.sheHai = sheHaiRule == "class";
+        c.request.birthYear = birth;
+        c.request.male = !args.Has("--female");
+      },
+      &AskOnTerminal);
 }
 
 int XuankongCommand(int argc, char** argv) {
-  using Fn = decltype(StrXuankong);
   static const char* const kMountains[24] = {"壬", "子", "癸", "丑", "艮", "寅", "甲", "卯",
                                              "乙", "辰", "巽", "巳", "丙", "午", "丁", "未",
                                              "坤", "申", "庚", "酉", "辛", "戌", "乾", "亥"};
@@ -455,20 +532,21 @@ int XuankongCommand(int argc, char** argv) {
     if (args.Words[1] == kMountains[i]) mountain = i;
   if (mountain < 0) mountain = ParseInt(args.Words[1], "mountain", 0, 23);
   EngineLibrary lib;
+  timefix::CastRequest cast = timefix::EmptyRequest(ORV_METHOD_XUANKONG);
+  cast.request.period = period;
+  cast.request.mountain = mountain;
+  cast.request.xiagua = !args.Has("--tigua");
+  std::string text;
   if (args.Has("--json")) {
-    OrvChartRequest request;
-    std::memset(&request, 0, sizeof request);
-    request.size = sizeof request;
-    request.method = ORV_METHOD_XUANKONG;
-    request.period = period;
-    request.mountain = mountain;
-    request.xiagua = !args.Has("--tigua");
-    return PrintJson(lib, request);
+    if (timefix::CastJson(lib.library(), cast, text) != 0) {
+      std::fprintf(stderr, "orvchart: the engine refused the request\n");
+      return 1;
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    return 0;
   }
-  std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
-  const int code = lib.Export<Fn>("StrXuankong")(period - 1, mountain, !args.Has("--tigua"),
-                                                 buffer.data());
-  return Report(code, buffer);
+  return Report(timefix::CastText(lib.library(), cast, text), text);
 }
 
 std::string YearRange() {
@@ -535,9 +613,9 @@ int main(int argc, char** argv) {
     }
     if (command == "calendar") return CalendarCommand(argc, argv);
     if (command == "bazi")
-      return SexChartCommand("StrBazi", ORV_METHOD_BAZI, ORV_CHART_BUFFER_SIZE, argc, argv);
+      return SexChartCommand(ORV_METHOD_BAZI, argc, argv);
     if (command == "ziwei")
-      return SexChartCommand("StrZiwei", ORV_METHOD_ZIWEI, ORV_ZIWEI_BUFFER_SIZE, argc, argv);
+      return SexChartCommand(ORV_METHOD_ZIWEI, argc, argv);
     if (command == "liuyao") return LiuyaoCommand(argc, argv);
     if (command == "qimen") return QimenCommand(argc, argv);
     if (command == "liuren") return LiurenCommand(argc, argv);

@@ -48,6 +48,7 @@ std::vector<Boundary> NearBoundaries(const TEngineLibrary& engine, const CivilTi
                                      std::chrono::seconds window) {
   std::vector<Boundary> found;
   const std::int64_t m = CivilSeconds(moment);
+  if (!(CivilFromSeconds(m) == moment)) return found;  // no such civil time (February 30)
   const auto here = PillarsAt(engine, m);
   if (!here) return found;
   const std::int64_t w = window.count();

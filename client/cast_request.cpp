@@ -79,15 +79,18 @@ bool Set(OrvChartRequest& r, const Field& f, long long value) {
   return true;
 }
 
-// 昼 from 卯 to 申 (05:00-16:59) for a Liu Ren request "by the hour".
+// A Liu Ren request's daytime as Str6Ren takes it: 2 is by the hour.
 uint8_t LiurenDaytime(const OrvChartRequest& r) {
-  if (r.daytime != 2) return r.daytime != 0;
-  const int hourOfDay = (r.hour % 24 + 24) % 24;
-  const int branch = (hourOfDay + 1) / 2 % 12;  // 0 子 ... 11 亥
-  return branch >= 3 && branch <= 8;
+  return r.daytime == 2 ? IsDaytimeHour(r.hour) : r.daytime != 0;
 }
 
 }  // namespace
+
+bool IsDaytimeHour(int hour) {
+  const long long hourOfDay = (static_cast<long long>(hour) % 24 + 24) % 24;
+  const long long branch = (hourOfDay + 1) / 2 % 12;  // 0 子 ... 11 亥
+  return branch >= 3 && branch <= 8;
+}
 
 CastRequest EmptyRequest(int method) {
   CastRequest cast;

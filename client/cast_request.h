@@ -23,14 +23,19 @@ struct CastRequest {
   TermAnswer termAnswer = TermAnswer::AsEntered;
 };
 
-// A request with its size set and everything else zero.
+// Liu Ren's 昼 by the hour: 卯 to 申 (05:00-16:59); the hour of a lunar
+// date's time of day may run past 23 (the hour of the day is taken).
+bool IsDaytimeHour(int hour);
+
+// A request with its size set and everything else zero (termAnswer
+// AsEntered).
 CastRequest EmptyRequest(int method);
 
 // The request as a JSON object (UTF-8): every field of OrvChartRequest by
 // its name ("lines" an array of six), and "termAnswer" 0-2. Back again:
-// members missing are zero, unknown members are ignored, the size is this
-// build's; nullopt for a text that is not such an object or a value that
-// does not fit its field.
+// members missing are zero (termAnswer: AsEntered), unknown members are
+// ignored, the size is this build's; nullopt for a text that is not such an
+// object or a value that does not fit its field.
 std::string RequestToJson(const CastRequest& cast);
 std::optional<CastRequest> RequestFromJson(std::string_view json);
 

@@ -100,6 +100,94 @@ expect_exit 1 bazi 2001-02-29 12 --male --json        # no such day
 expect_exit 1 bazi 1984-02-04 24 --male --json        # no such hour
 expect_exit 2 bazi 1984-02-04 23:60 --male --json     # no such minute
 
+# The birth moment: --minute, --place or --longitude/--zone, --mean-solar or
+# --true-solar.
+# expect_stderr TEXT ARGS...: standard error holds TEXT; expect_no_stderr
+# TEXT ARGS...: it does not.
+expect_stderr() {
+  want=$1
+  shift
+  got=$("$orvchart" "$@" </dev/null 2>&1 >/dev/null)
+  case $got in *"$want"*) ;; *) fail "orvchart $*: standard error lacks '$want' (it says '$got')" ;; esac
+}
+expect_no_stderr() {
+  want=$1
+  shift
+  got=$("$orvchart" "$@" </dev/null 2>&1 >/dev/null)
+  case $got in *"$want"*) fail "orvchart $*: standard error says '$want'" ;; esac
+}
+# expect_line_end N TEXT ARGS...: line N ends with TEXT.
+expect_line_end() {
+  n=$1
+  want=$2
+  shift 2
+  got=$("$orvchart" "$@" </dev/null 2>/dev/null | sed -n "${n}p")
+  case $got in *"$want") ;; *) fail "orvchart $*: line $n is '$got', it does not end with '$want'" ;; esac
+}
+# Urumqi (the list's 87.618°E), 1988-07-15 14:30 Beijing daylight time
+# (UTC+9): 05:30 UTC; + 87.618 * 4 min (350.47 min) = 11:20:28 mean solar
+# time; the equation of time, -5.9 min in mid-July, gives 11:14. Against
+# 120°E: (87.618 - 120) * 4 = -129.53 min, -2:09.5. The chart is cast for
+# 11:00, the 午 hour: a 辛 day's hours run 戊子 己丑 庚寅 辛卯 壬辰 癸巳 甲午,
+# so the hour pillar (the fourth column of lines 5 and 6) is 甲午.
+urumqi="bazi 1988-07-15 14 --minute 30 --place 乌鲁木齐 --true-solar --male"
+# shellcheck disable=SC2086
+expect_line 1 "真太阳时 1988-07-15 11:14（北京时间 14:30，夏令时 −1:00，乌鲁木齐 东经87.6°，经度差 −2:09.5，均时差 −5.9分）" $urumqi
+# shellcheck disable=SC2086
+expect_line 2 "男命：1988年7月15日" $urumqi
+# shellcheck disable=SC2086
+expect_line_end 5 "甲" $urumqi
+# shellcheck disable=SC2086
+expect_line_end 6 "午" $urumqi
+# Uncorrected (no line above the chart), 14:00 is the 未 hour: 乙未.
+expect_line_end 4 "乙" bazi 1988-07-15 14 --minute 30 --male
+expect_line_end 5 "未" bazi 1988-07-15 14 --minute 30 --male
+# By longitude and zone: New York (74°W, UTC-5, daylight time in July),
+# 2000-07-01 09:00 -> 13:00 UTC - 4:56 = 08:04 mean solar time.
+expect_line 1 "平太阳时 2000-07-01 08:04（当地时间 09:00，时区 UTC−5，夏令时 −1:00，西经74.0°，经度差 +0:04.0）" \
+  ziwei 2000-07-01 9 --longitude -74 --zone America/New_York --mean-solar --male
+# Kashgar (75.989°E), 2000-03-10 00:20: 16:20 UTC + 5:03.96 = 21:23:57 of the
+# 9th, by mean solar time; the chart is that of March 9.
+expect_line 1 "平太阳时 2000-03-09 21:23（北京时间 00:20，喀什 东经76.0°，经度差 −2:56.0）" \
+  bazi 2000-03-10 0 --minute 20 --place 喀什地区 --mean-solar --male
+expect_line 2 "男命：2000年3月9日" bazi 2000-03-10 0 --minute 20 --place 喀什地区 --mean-solar --male
+# No correction asked: no line, the chart as before.
+expect_line 1 "男命：1988年7月15日" bazi 1988-07-15 14 --minute 30 --place 乌鲁木齐 --male
+# With --json the line goes to standard error and the JSON is cast for the
+# corrected moment to the second (11:20:28 by mean solar time).
+expect_json '"hour":11,"minute":20,"second":28' bazi 1988-07-15 14 --minute 30 --place 乌鲁木齐 --mean-solar --male --json
+expect_stderr "平太阳时 1988-07-15 11:20" bazi 1988-07-15 14 --minute 30 --place 乌鲁木齐 --mean-solar --male --json
+# Bad moments: Chinese messages, exit 1.
+expect_exit 1 bazi 1986-05-04 2 --minute 30 --place 上海 --true-solar --male
+expect_stderr "1986年5月4日 2:30 这个时刻不存在：当天夏令时开始，时钟从2:00拨到3:00。请检查时间。" \
+  bazi 1986-05-04 2 --minute 30 --place 上海 --true-solar --male
+expect_exit 1 bazi 1986-09-14 1 --minute 30 --place 上海 --true-solar --male
+expect_stderr "这个时刻出现两次" bazi 1986-09-14 1 --minute 30 --place 上海 --true-solar --male
+expect_exit 0 bazi 1986-09-14 1 --minute 30 --place 上海 --true-solar --male --dst
+expect_exit 0 bazi 1986-09-14 1 --minute 30 --place 上海 --true-solar --male --standard
+expect_exit 1 bazi 1990-01-01 10 --place 火星 --true-solar --male
+expect_stderr "未知的地点：火星" bazi 1990-01-01 10 --place 火星 --true-solar --male
+expect_exit 1 bazi 1990-01-01 10 --longitude 180.5 --true-solar --male
+expect_stderr "经度必须在 −180 到 180 之间。" bazi 1990-01-01 10 --longitude 180.5 --true-solar --male
+expect_exit 1 bazi 1990-01-01 10 --longitude 100 --zone Mars/Olympus --mean-solar --male
+expect_stderr "未知的时区：Mars/Olympus" bazi 1990-01-01 10 --longitude 100 --zone Mars/Olympus --mean-solar --male
+expect_exit 1 bazi 1990-1-1 10 --lunar --place 上海 --mean-solar --male
+expect_exit 2 bazi 1990-01-01 10 --place 上海 --mean-solar --true-solar --male
+expect_exit 2 bazi 1990-01-01 10 --place 上海 --longitude 121 --mean-solar --male
+expect_exit 2 bazi 1990-01-01 10 --true-solar --male
+expect_exit 2 bazi 1990-01-01 10 --minute 60 --male
+expect_exit 2 bazi 1990-01-01 10:30 --minute 30 --male --json
+expect_exit 2 bazi 1990-01-01 10 --longitude east --mean-solar --male
+expect_exit 2 xuankong 8 子 --minute 3
+# Boundaries: 10:50 lies exactly 10 minutes before 午 begins at 11:00, 10:49
+# eleven; 立春 1923 fell at 04:00:00, turning 癸丑 (the last month of a 壬
+# year) into 甲寅 (the first of a 癸 year).
+expect_stderr "时柱：巳时 / 午时" bazi 1990-06-10 10 --minute 50 --male
+expect_no_stderr "时柱" bazi 1990-06-10 10 --minute 49 --male
+expect_stderr "月柱：甲寅 / 癸丑" liuyao 1923-02-05 4 --minute 10 --time
+expect_no_stderr "月柱" liuyao 1923-02-05 4 --minute 11 --time
+expect_stderr "另一边的时刻：1923-02-05 03:59:59" qimen 1923-02-05 4 --minute 10
+
 # Every example of docs/chart-json.md is what orvchart prints for it (the
 # spaces and line breaks of the example's layout aside: no value holds one).
 if [ -n "$docs" ]; then
