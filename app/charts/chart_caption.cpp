@@ -61,8 +61,10 @@ QString QimenJu(const OrvChartRequest& r, const QString& chartJson) {
   if (r.ju >= 1 && r.ju <= 18)
     return (r.ju <= 9 ? QStringLiteral("阳遁") : QStringLiteral("阴遁")) +
            ChineseNumber(r.ju <= 9 ? r.ju : r.ju - 9) + QStringLiteral("局（指定）");
-  const QJsonObject chart =
-      QJsonDocument::fromJson(chartJson.toUtf8()).object().value(QStringLiteral("chart")).toObject();
+  const QJsonObject chart = QJsonDocument::fromJson(chartJson.toUtf8())
+                                .object()
+                                .value(QStringLiteral("chart"))
+                                .toObject();
   const QString dun = chart.value(QStringLiteral("dun")).toString();
   const int ju = chart.value(QStringLiteral("ju")).toInt();
   if (dun.isEmpty() || ju < 1 || ju > 9) return QStringLiteral("自动定局");
@@ -79,7 +81,7 @@ QString Qimen(const OrvChartRequest& r, const QString& chartJson) {
 QString Liuren(const OrvChartRequest& r) {
   const int branch = BranchOfHour(r.hour);
   // daytime 2: by the hour, 卯 to 申 by day.
-  const bool day = r.daytime == 2 ? branch >= 3 && branch <= 8 : r.daytime != 0;
+  const bool day = r.daytime == 2 ? timefix::IsDaytimeHour(r.hour) : r.daytime != 0;
   QStringList parts = {QStringLiteral("六壬"), Date(r),
                        Branches().value(branch) + QStringLiteral("时"),
                        day ? QStringLiteral("昼") : QStringLiteral("夜"),

@@ -343,7 +343,8 @@ void TDatedForm::ReadPlace() {
   // The place first: a known place fills in longitude and zone, which the
   // values stored with it then overwrite (they may have been typed).
   edtPlace_->setText(settings.value(SettingsName("Place")).toString());
-  for (const auto& [field, name] : {std::pair{edtLongitude_, "Longitude"}, std::pair{edtZone_, "Zone"}}) {
+  for (const auto& [field, name] :
+       {std::pair{edtLongitude_, "Longitude"}, std::pair{edtZone_, "Zone"}}) {
     const QVariant value = settings.value(SettingsName(name));
     if (value.isValid()) field->setText(value.toString());
   }

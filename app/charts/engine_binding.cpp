@@ -161,13 +161,6 @@ std::optional<ChartOutcome> ReadDate(const TDatedForm& form, bool hourIsBranch, 
 
 uint8_t Flag(const QAbstractButton* button) { return button->isChecked() ? 1 : 0; }
 
-// 昼 for the branches 卯 to 申 (the hours 5–16), as the Liu Ren dialog
-// ticks it for its hour.
-bool DaytimeOfHour(int hour) {
-  const int branch = ((hour + 1) / 2) % 12;
-  return branch >= 3 && branch <= 8;
-}
-
 // ---------------------------------------------------------------------------
 // The methods: the dialog's values as a request, and the request as the
 // text export's arguments.
@@ -438,8 +431,9 @@ OrvChartRequest AtMoment(const OrvChartRequest& asked, const timefix::CivilTime&
   r.hour = t.hour;
   r.minute = t.minute;
   r.second = t.second;
-  if (r.method == ORV_METHOD_LIUREN && (asked.daytime != 0) == DaytimeOfHour(asked.hour))
-    r.daytime = DaytimeOfHour(r.hour) ? 1 : 0;
+  const bool asTheHourSetIt = (asked.daytime != 0) == timefix::IsDaytimeHour(asked.hour);
+  if (r.method == ORV_METHOD_LIUREN && asTheHourSetIt)
+    r.daytime = timefix::IsDaytimeHour(r.hour) ? 1 : 0;
   return r;
 }
 

@@ -209,7 +209,8 @@ class ChartCommandTest : public QObject {
     WhenDialogShows({}, true);
     Action(editor_.get(), qPrintable(action))->trigger();
     const QStringList lines = editor_->RecordText().split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.value(2).section(QLatin1Char(' '), 0, 0), exportName);  // under caption and marker
+    // Under the caption and the stand-in's marker.
+    QCOMPARE(lines.value(2).section(QLatin1Char(' '), 0, 0), exportName);
   }
 
   // Cancel, a refused year, a missing library: the record stays as it was

@@ -71,7 +71,8 @@ void Fill(TDatedForm& form, const Entry& e) {
   form.cbHour()->setEditText(e.hour);
   form.cbMinute()->setEditText(e.minute);
   form.rbSolar()->setChecked(true);
-  if (auto* bazi = qobject_cast<TBaziForm*>(&form)) (e.male ? bazi->rbNan() : bazi->rbNv())->setChecked(true);
+  if (auto* bazi = qobject_cast<TBaziForm*>(&form))
+    (e.male ? bazi->rbNan() : bazi->rbNv())->setChecked(true);
   form.ShowCorrection(true);
   // The place first: a known place fills in longitude and zone.
   form.edtPlace()->setText(e.place);
@@ -175,7 +176,8 @@ class ChartCorrectionTest : public WindowTest {
     QCOMPARE(cast.longitude, 87.618);
     QCOMPARE(cast.zone, QStringLiteral("Asia/Shanghai"));
     QCOMPARE(cast.correction, QStringLiteral("真太阳时"));
-    QVERIFY2(cast.corrected.startsWith(QStringLiteral("1988-07-15 11:14:")), qPrintable(cast.corrected));
+    QVERIFY2(cast.corrected.startsWith(QStringLiteral("1988-07-15 11:14:")),
+             qPrintable(cast.corrected));
     QCOMPARE(cast.chartText, chart);
     // The chart JSON of the corrected moment, and the engine's version from it.
     const QJsonObject json = QJsonDocument::fromJson(cast.chartJson.toUtf8()).object();
@@ -304,8 +306,9 @@ class ChartCorrectionTest : public WindowTest {
     QCOMPARE(hourKept, QStringLiteral("午"));
     QVERIFY(inserted_.isEmpty());
     // A new command starts afresh: the birth year is off again.
-    showings_ = {{[&](TDatedForm& f) { birthYearKept = static_cast<TLiurenForm&>(f).UsesBirthYear(); },
-                  false}};
+    showings_ = {
+        {[&](TDatedForm& f) { birthYearKept = static_cast<TLiurenForm&>(f).UsesBirthYear(); },
+         false}};
     binding_->Run(ChartKind::Liuren, nullptr, [](const QString&) {});
     QVERIFY(!birthYearKept);
   }
@@ -536,8 +539,10 @@ class ChartCorrectionTest : public WindowTest {
     }
     auto form = MakeForm();
     QVERIFY(form);
-    Tree(*form)->setCurrentItem(
-        Tree(*form)->findItems(QStringLiteral("案例"), Qt::MatchExactly | Qt::MatchRecursive).first());
+    Tree(*form)->setCurrentItem(Tree(*form)
+                                    ->findItems(QStringLiteral("案例"),
+                                                Qt::MatchExactly | Qt::MatchRecursive)
+                                    .first());
     bool done = false;
     bool dialogSaved = false;
     bool editorSaved = false;
