@@ -221,6 +221,57 @@ class ChartCorrectionTest : public WindowTest {
     QVERIFY(boxes_->shown.isEmpty());
   }
 
+  // A lunar date corrected: 正月初三 1984 is 1984-02-04; at 120° mean solar
+  // time is Beijing time (no daylight saving in 1984), so the chart is the
+  // solar 1984-02-04 12:00 one, the correction line above it.
+  void lunarDateCorrected() {
+    showings_ = {{[](TDatedForm& f) {
+                    Fill(f, {"1984", "1", "3", "12", "0", true, "", "120", "Asia/Shanghai",
+                             TDatedForm::Correction::MeanSolar});
+                    f.rbLunar()->setChecked(true);
+                  },
+                  true}};
+    QCOMPARE(RunBazi(), ChartOutcome::Inserted);
+    const QStringList lines = inserted_.value(0).split(kCrLf);
+    QCOMPARE(lines.value(0), QStringLiteral("八字 男 1984-02-04 12:00 阳历"));
+    QVERIFY2(lines.value(1).startsWith(QStringLiteral("平太阳时 1984-02-04 12:00（北京时间 12:00")),
+             qPrintable(lines.value(1)));
+    QCOMPARE(lines.mid(2).join(kCrLf), BaziExport(true, 1984, 2, 4, 12));
+    QCOMPARE(kept_.value(0).clock, QStringLiteral("1984-02-04 12:00"));
+    QCOMPARE(kept_.value(0).corrected, QStringLiteral("1984-02-04 12:00:00"));
+  }
+
+  // Qimen at a term change in the double hour (小寒 2000-01-06 09:00:42): the
+  // engine's question is asked as before; the answer given (是: before the
+  // change, 冬至 阳遁四局) is kept in the request, and the chart JSON is
+  // cast with it, so that both name the same ju.
+  void qimenTermAnswerKept() {
+    boxes_->answers = {skin::Answer::Yes};
+    showings_ = {{[](TDatedForm& f) {
+                    Fill(f, {"2000", "1", "6", "10", "0", true, "", "", "",
+                             TDatedForm::Correction::None});
+                  },
+                  true}};
+    QCOMPARE(binding_->Run(
+                 ChartKind::Qimen, nullptr, [this](const QString& text) { inserted_ << text; },
+                 [this](const ChartCast& cast) { kept_ << cast; }),
+             ChartOutcome::Inserted);
+    QCOMPARE(boxes_->shown.size(), 1);
+    QCOMPARE(boxes_->shown[0].text, QStringLiteral("今日09:00交节气，您所用的时间在此之前吗？"));
+    QCOMPARE(inserted_.value(0).section(kCrLf, 0, 0),
+             QStringLiteral("奇门 转盘 阳遁四局（自动） 2000-01-06 10时"));
+    QCOMPARE(kept_.size(), 1);
+    const QJsonObject request = QJsonDocument::fromJson(kept_[0].request.toUtf8()).object();
+    QCOMPARE(request.value(QStringLiteral("termAnswer")).toInt(), 0);
+    const QJsonObject chart = QJsonDocument::fromJson(kept_[0].chartJson.toUtf8())
+                                  .object()
+                                  .value(QStringLiteral("chart"))
+                                  .toObject();
+    QCOMPARE(chart.value(QStringLiteral("ju")).toInt(), 4);
+    QCOMPARE(chart.value(QStringLiteral("dun")).toString(), QStringLiteral("阳遁"));
+    QCOMPARE(kept_[0].method, QStringLiteral("qimen"));
+  }
+
   // Input that cannot be corrected: said in Chinese, the dialog shows again
   // with the user's values, and nothing is inserted.
   void uncorrectableInput_data() {
