@@ -368,8 +368,27 @@ void TDatedForm::WritePlace() const {
 }
 
 void TDatedForm::showEvent(QShowEvent* event) {
+  if (!tabOrdered_) {
+    TabToCorrectionLast();
+    tabOrdered_ = true;
+  }
   TChartForm::showEvent(event);
   showingAgain_ = false;
+}
+
+// The group is made before the method's own controls, below which it
+// stands: Tab reaches it after them, as it reads from the top.
+void TDatedForm::TabToCorrectionLast() {
+  QWidget* last = nullptr;  // the last of the other fields
+  for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain()) {
+    if (w->focusPolicy() == Qt::NoFocus || w == btnCorrection_ || gbCorrection_->isAncestorOf(w))
+      continue;
+    last = w;
+  }
+  if (last == nullptr) return;
+  QWidget* const order[] = {last,        btnCorrection_,  edtPlace_,    edtLongitude_,
+                            edtZone_,    rbNoCorrection_, rbMeanSolar_, rbTrueSolar_};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void TDatedForm::done(int result) {

@@ -140,6 +140,7 @@ class TDatedForm : public TChartForm {
   QString SettingsName(const char* value) const;
   void ReadPlace();
   void WritePlace() const;
+  void TabToCorrectionLast();
 
   QComboBox* cbYear_ = nullptr;
   QComboBox* cbMonth_ = nullptr;
@@ -159,6 +160,7 @@ class TDatedForm : public TChartForm {
   QRadioButton* rbTrueSolar_ = nullptr;
   QStandardItemModel* placeModel_ = nullptr;
   bool showingAgain_ = false;
+  bool tabOrdered_ = false;
 };
 
 // Four Pillars and Purple Star: the date and the sex. Title bar empty.

@@ -421,6 +421,31 @@ class ChartDialogsTest : public QObject {
     }
   }
 
+  // Tab runs from the method's own controls on to the group below them,
+  // from the minutes' field to the calendar after the hour.
+  void tabOrder() {
+    TChartDialogs dialogs;
+    const std::pair<TDatedForm*, QWidget*> cases[] = {
+        {dialogs.bazi(), dialogs.bazi()->rbNv()},
+        {dialogs.liuyao(), dialogs.liuyao()->rbDatetime()},
+        {dialogs.qimen(), dialogs.qimen()->rbTypeFei()},
+        {dialogs.liuren(), dialogs.liuren()->rbShengQian()},
+    };
+    for (const auto& [form, lastOwn] : cases) {
+      form->show();
+      QVERIFY(QTest::qWaitForWindowExposed(form));
+      QList<QWidget*> chain;
+      for (QWidget* w = form->nextInFocusChain(); w != form; w = w->nextInFocusChain())
+        chain << w;
+      const QByteArray name = form->objectName().toUtf8();
+      QVERIFY2(chain.indexOf(lastOwn) < chain.indexOf(form->btnCorrection()), name);
+      QVERIFY2(chain.indexOf(form->btnCorrection()) < chain.indexOf(form->edtPlace()), name);
+      QVERIFY2(chain.indexOf(form->cbHour()) < chain.indexOf(form->cbMinute()), name);
+      QVERIFY2(chain.indexOf(form->cbMinute()) < chain.indexOf(form->rbSolar()), name);
+      form->hide();
+    }
+  }
+
   // Typing a place offers the built-in places that begin so; choosing one
   // fills in longitude and zone. A name typed out in full does the same;
   // longitude and zone can be typed over.
