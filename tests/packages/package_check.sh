@@ -68,6 +68,15 @@ expect_first_line() {
 
 echo "== orvchart"
 (cd / && env -u LD_LIBRARY_PATH /usr/bin/orvchart bazi 1984-02-04 12 --male) | expect_first_line orvchart
+# The birth-time correction reads the installed tz database (tzdata): 1988
+# was a year of daylight saving in China, so 14:30 in Urumqi is 11:14 by
+# true solar time.
+corrected=$(cd / && env -u LD_LIBRARY_PATH /usr/bin/orvchart bazi 1988-07-15 14 --minute 30 \
+  --place 乌鲁木齐 --true-solar --male | head -n 1)
+case $corrected in
+  "真太阳时 1988-07-15 11:14（北京时间 14:30，夏令时 −1:00，"*) echo "orvchart --true-solar: $corrected" ;;
+  *) echo "orvchart --true-solar: the first line is '$corrected'" >&2; exit 1 ;;
+esac
 
 echo "== Omenry"
 "$here/omenry_casts_a_chart.sh" /usr/bin/Omenry
