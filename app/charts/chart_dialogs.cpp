@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -10,24 +12,19 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QStandardItemModel>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <optional>
 
 #include "skin.h"
+#include "time_correction.h"
 
 namespace {
 
 QStringList Numbers(int first, int last, const QString& suffix = QString()) {
   QStringList list;
   for (int n = first; n <= last; ++n) list << QString::number(n) + suffix;
-  return list;
-}
-
-const QStringList& Branches() {
-  static const QStringList list = {
-      QStringLiteral("子"), QStringLiteral("丑"), QStringLiteral("寅"), QStringLiteral("卯"),
-      QStringLiteral("辰"), QStringLiteral("巳"), QStringLiteral("午"), QStringLiteral("未"),
-      QStringLiteral("申"), QStringLiteral("酉"), QStringLiteral("戌"), QStringLiteral("亥")};
   return list;
 }
 
@@ -42,12 +39,56 @@ std::optional<bool> ReadOption(const QSettings& settings, const QString& name) {
   return number != 0;
 }
 
+// The places offered while a place is typed, at most this many.
+constexpr std::size_t kCompletions = 12;
+// Roles of a completion entry: the place's name (what the field takes), its
+// longitude and its time zone.
+constexpr int kNameRole = Qt::UserRole + 1;
+constexpr int kLongitudeRole = Qt::UserRole + 2;
+constexpr int kZoneRole = Qt::UserRole + 3;
+
+QString Utf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 // Sets the entry of a hour list, −1 (nothing) when the hour has no entry.
 void SelectEntry(QComboBox* list, int index) {
   list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
 }
 
 }  // namespace
+
+QString ChineseNumber(int n) {
+  static const char* const kNumbers[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九"};
+  return n >= 1 && n <= 9 ? QString::fromUtf8(kNumbers[n - 1]) : QString::number(n);
+}
+
+QString XuankongPeriod(int period) { return ChineseNumber(period) + QStringLiteral("运"); }
+
+const QStringList& XuankongMountains() {
+  static const QStringList list = {
+      QStringLiteral("壬山丙向"), QStringLiteral("子山午向"), QStringLiteral("癸山丁向"),
+      QStringLiteral("丑山未向"), QStringLiteral("艮山坤向"), QStringLiteral("寅山申向"),
+      QStringLiteral("甲山庚向"), QStringLiteral("卯山酉向"), QStringLiteral("乙山辛向"),
+      QStringLiteral("辰山戌向"), QStringLiteral("巽山乾向"), QStringLiteral("巳山亥向"),
+      QStringLiteral("丙山壬向"), QStringLiteral("午山子向"), QStringLiteral("丁山癸向"),
+      QStringLiteral("未山丑向"), QStringLiteral("坤山艮向"), QStringLiteral("申山寅向"),
+      QStringLiteral("庚山甲向"), QStringLiteral("酉山卯向"), QStringLiteral("辛山乙向"),
+      QStringLiteral("戌山辰向"), QStringLiteral("乾山巽向"), QStringLiteral("亥山巳向")};
+  return list;
+}
+
+QString XuankongKind(bool xiagua) {
+  return xiagua ? QStringLiteral("挨星下卦") : QStringLiteral("挨星替卦");
+}
+
+const QStringList& Branches() {
+  static const QStringList list = {
+      QStringLiteral("子"), QStringLiteral("丑"), QStringLiteral("寅"), QStringLiteral("卯"),
+      QStringLiteral("辰"), QStringLiteral("巳"), QStringLiteral("午"), QStringLiteral("未"),
+      QStringLiteral("申"), QStringLiteral("酉"), QStringLiteral("戌"), QStringLiteral("亥")};
+  return list;
+}
 
 // ---------------------------------------------------------------------------
 // TChartForm
@@ -140,22 +181,25 @@ QGroupBox* TChartForm::MakeGroup(const QString& title, std::initializer_list<QWi
 
 TDatedForm::TDatedForm(const QString& objectName, const QString& caption,
                        const QStringList& hourEntries, const QString& initialYear,
-                       QWidget* parent)
+                       const QString& groupTitle, QWidget* parent)
     : TChartForm(objectName, caption, parent) {
   cbYear_ = MakeList(QStringLiteral("cbYear"), Numbers(years::kFirst, years::kLast), true);
   cbMonth_ = MakeList(QStringLiteral("cbMonth"), Numbers(1, 12), true);
   cbDay_ = MakeList(QStringLiteral("cbDay"), Numbers(1, 31), true);
   cbHour_ = MakeList(QStringLiteral("cbHour"), hourEntries, true);
+  cbMinute_ = MakeList(QStringLiteral("cbMinute"), Numbers(0, 59), true);
   cbYear_->setCurrentIndex(cbYear_->findText(initialYear));
   cbMonth_->setCurrentIndex(0);
   cbDay_->setCurrentIndex(0);
   cbHour_->setCurrentIndex(0);
+  cbMinute_->setCurrentIndex(0);
   cbYear_->setMinimumContentsLength(5);
-  for (QComboBox* list : {cbMonth_, cbDay_, cbHour_}) list->setMinimumContentsLength(3);
+  for (QComboBox* list : {cbMonth_, cbDay_, cbHour_, cbMinute_}) list->setMinimumContentsLength(3);
 
   auto* dateRow = new QHBoxLayout;
-  const std::pair<QComboBox*, const char*> parts[] = {
-      {cbYear_, "年"}, {cbMonth_, "月"}, {cbDay_, "日"}, {cbHour_, "时"}};
+  const std::pair<QComboBox*, const char*> parts[] = {{cbYear_, "年"}, {cbMonth_, "月"},
+                                                      {cbDay_, "日"},  {cbHour_, "时"},
+                                                      {cbMinute_, "分"}};
   for (const auto& [list, label] : parts) {
     auto* text = new QLabel(QString::fromUtf8(label), this);
     text->setBuddy(list);
@@ -172,6 +216,184 @@ TDatedForm::TDatedForm(const QString& objectName, const QString& caption,
   rbSolar_->setChecked(true);
   body()->addWidget(MakeGroup(QStringLiteral("日历"), {rbSolar_, rbLunar_, cbRunyue_}));
   SetFirstField(cbYear_);
+
+  MakeCorrectionGroup(groupTitle);
+  ReadPlace();
+}
+
+void TDatedForm::MakeCorrectionGroup(const QString& title) {
+  // Below the method's controls, above the buttons.
+  auto* tail = new QVBoxLayout;
+  tail->setSpacing(4);
+  static_cast<QVBoxLayout*>(layout())->insertLayout(1, tail);
+
+  btnCorrection_ = new QToolButton(this);
+  btnCorrection_->setObjectName(QStringLiteral("btnCorrection"));
+  btnCorrection_->setText(title);
+  btnCorrection_->setCheckable(true);
+  btnCorrection_->setAutoRaise(true);
+  btnCorrection_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  btnCorrection_->setArrowType(Qt::RightArrow);
+  tail->addWidget(btnCorrection_);
+
+  gbCorrection_ = new QGroupBox(this);
+  gbCorrection_->setObjectName(QStringLiteral("gbCorrection"));
+  auto* grid = new QGridLayout(gbCorrection_);
+  edtPlace_ = new QLineEdit(gbCorrection_);
+  edtPlace_->setObjectName(QStringLiteral("edtPlace"));
+  edtPlace_->setPlaceholderText(QStringLiteral("城市名，如 乌鲁木齐"));
+  edtLongitude_ = new QLineEdit(gbCorrection_);
+  edtLongitude_->setObjectName(QStringLiteral("edtLongitude"));
+  edtLongitude_->setPlaceholderText(QStringLiteral("东经为正"));
+  edtZone_ = new QLineEdit(gbCorrection_);
+  edtZone_->setObjectName(QStringLiteral("edtZone"));
+  edtZone_->setPlaceholderText(QStringLiteral("Asia/Shanghai"));
+  const std::pair<QWidget*, const char*> fields[] = {
+      {edtPlace_, "地点"}, {edtLongitude_, "经度"}, {edtZone_, "时区"}};
+  int row = 0;
+  for (const auto& [field, label] : fields) {
+    auto* text = new QLabel(QString::fromUtf8(label), gbCorrection_);
+    text->setBuddy(field);
+    grid->addWidget(text, row, 0);
+    grid->addWidget(field, row, 1);
+    ++row;
+  }
+  rbNoCorrection_ = new QRadioButton(QStringLiteral("不校正"), gbCorrection_);
+  rbNoCorrection_->setObjectName(QStringLiteral("rbNoCorrection"));
+  rbMeanSolar_ = new QRadioButton(QStringLiteral("平太阳时"), gbCorrection_);
+  rbMeanSolar_->setObjectName(QStringLiteral("rbMeanSolar"));
+  rbTrueSolar_ = new QRadioButton(QStringLiteral("真太阳时"), gbCorrection_);
+  rbTrueSolar_->setObjectName(QStringLiteral("rbTrueSolar"));
+  rbNoCorrection_->setChecked(true);
+  auto* choices = new QHBoxLayout;
+  for (QRadioButton* choice : {rbNoCorrection_, rbMeanSolar_, rbTrueSolar_})
+    choices->addWidget(choice);
+  choices->addStretch(1);
+  grid->addLayout(choices, row, 0, 1, 2);
+  tail->addWidget(gbCorrection_);
+  gbCorrection_->setVisible(false);
+
+  // Completion from the built-in places: the list shows name and region,
+  // the field takes the name; choosing one fills in longitude and zone.
+  placeModel_ = new QStandardItemModel(this);
+  auto* completer = new QCompleter(placeModel_, this);
+  completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+  completer->setCompletionRole(kNameRole);
+  completer->setMaxVisibleItems(int(kCompletions));
+  edtPlace_->setCompleter(completer);
+  connect(edtPlace_, &QLineEdit::textEdited, this, &TDatedForm::CompletePlace);
+  connect(edtPlace_, &QLineEdit::textChanged, this, &TDatedForm::FollowPlace);
+  connect(completer, qOverload<const QModelIndex&>(&QCompleter::activated), this,
+          [this](const QModelIndex& index) {
+            edtLongitude_->setText(index.data(kLongitudeRole).toString());
+            edtZone_->setText(index.data(kZoneRole).toString());
+          });
+  connect(btnCorrection_, &QToolButton::toggled, this, &TDatedForm::ShowCorrection);
+}
+
+void TDatedForm::ShowCorrection(bool open) {
+  if (btnCorrection_->isChecked() != open) btnCorrection_->setChecked(open);  // comes back here
+  btnCorrection_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+  gbCorrection_->setVisible(open);
+  if (layout() != nullptr) layout()->activate();  // the dialog takes its new size now
+}
+
+void TDatedForm::CompletePlace(const QString& typed) {
+  placeModel_->clear();
+  const QByteArray prefix = typed.trimmed().toUtf8();
+  if (prefix.isEmpty()) return;
+  for (const timefix::Place* place :
+       timefix::CompletePlaces(std::string_view(prefix.constData(), size_t(prefix.size())),
+                               kCompletions)) {
+    const QString name = Utf8(place->name);
+    auto* item = new QStandardItem(name + QStringLiteral("（") + Utf8(place->region) +
+                                   QStringLiteral("）"));
+    item->setData(name, kNameRole);
+    item->setData(QString::number(place->longitude), kLongitudeRole);
+    item->setData(Utf8(place->zone), kZoneRole);
+    item->setEditable(false);
+    placeModel_->appendRow(item);
+  }
+}
+
+void TDatedForm::FollowPlace(const QString& text) {
+  const QByteArray name = text.trimmed().toUtf8();
+  if (name.isEmpty()) return;
+  if (const timefix::Place* place =
+          timefix::FindPlace(std::string_view(name.constData(), size_t(name.size())))) {
+    edtLongitude_->setText(QString::number(place->longitude));
+    edtZone_->setText(Utf8(place->zone));
+  }
+}
+
+TDatedForm::Correction TDatedForm::CorrectionChoice() const {
+  if (rbTrueSolar_->isChecked()) return Correction::TrueSolar;
+  if (rbMeanSolar_->isChecked()) return Correction::MeanSolar;
+  return Correction::None;
+}
+
+QString TDatedForm::SettingsName(const char* value) const {
+  QString form = objectName();
+  form.chop(4);  // "BaziForm" -> "Bazi"
+  return form + QString::fromLatin1(value);
+}
+
+void TDatedForm::ReadPlace() {
+  const QSettings settings;
+  // The place first: a known place fills in longitude and zone, which the
+  // values stored with it then overwrite (they may have been typed).
+  edtPlace_->setText(settings.value(SettingsName("Place")).toString());
+  for (const auto& [field, name] :
+       {std::pair{edtLongitude_, "Longitude"}, std::pair{edtZone_, "Zone"}}) {
+    const QVariant value = settings.value(SettingsName(name));
+    if (value.isValid()) field->setText(value.toString());
+  }
+  if (const auto stored = settings.value(SettingsName("Correction")); stored.isValid()) {
+    bool ok = false;
+    const int choice = stored.toInt(&ok);
+    QRadioButton* const buttons[] = {rbNoCorrection_, rbMeanSolar_, rbTrueSolar_};
+    if (ok && choice >= 0 && choice <= 2) buttons[choice]->setChecked(true);
+  }
+  // A correction remembered from the last time is in sight, not hidden.
+  ShowCorrection(CorrectionChoice() != Correction::None);
+}
+
+void TDatedForm::WritePlace() const {
+  QSettings settings;
+  settings.setValue(SettingsName("Place"), edtPlace_->text().trimmed());
+  settings.setValue(SettingsName("Longitude"), edtLongitude_->text().trimmed());
+  settings.setValue(SettingsName("Zone"), edtZone_->text().trimmed());
+  settings.setValue(SettingsName("Correction"), int(CorrectionChoice()));
+  settings.sync();  // a failure to write is not the user's concern
+}
+
+void TDatedForm::showEvent(QShowEvent* event) {
+  if (!tabOrdered_) {
+    TabToCorrectionLast();
+    tabOrdered_ = true;
+  }
+  TChartForm::showEvent(event);
+  showingAgain_ = false;
+}
+
+// The group is made before the method's own controls, below which it
+// stands: Tab reaches it after them, as it reads from the top.
+void TDatedForm::TabToCorrectionLast() {
+  QWidget* last = nullptr;  // the last of the other fields
+  for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain()) {
+    if (w->focusPolicy() == Qt::NoFocus || w == btnCorrection_ || gbCorrection_->isAncestorOf(w))
+      continue;
+    last = w;
+  }
+  if (last == nullptr) return;
+  QWidget* const order[] = {last,        btnCorrection_,  edtPlace_,    edtLongitude_,
+                            edtZone_,    rbNoCorrection_, rbMeanSolar_, rbTrueSolar_};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void TDatedForm::done(int result) {
+  WritePlace();
+  TChartForm::done(result);
 }
 
 void TDatedForm::Preset(const QDateTime& now) {
@@ -180,6 +402,7 @@ void TDatedForm::Preset(const QDateTime& now) {
   SelectEntry(cbMonth_, date.month() - 1);
   SelectEntry(cbDay_, date.day() - 1);
   SelectEntry(cbHour_, now.time().hour());
+  cbMinute_->setCurrentIndex(0);  // the hour as today; minutes are given by hand
 }
 
 // ---------------------------------------------------------------------------
@@ -187,7 +410,7 @@ void TDatedForm::Preset(const QDateTime& now) {
 
 TBaziForm::TBaziForm(QWidget* parent)
     : TDatedForm(QStringLiteral("BaziForm"), QString(), Numbers(0, 23), QStringLiteral("1980"),
-                 parent) {
+                 QStringLiteral("出生地与时间校正"), parent) {
   rbNan_ = MakeRadio(QStringLiteral("rbNan"), QStringLiteral("男"));
   rbNv_ = MakeRadio(QStringLiteral("rbNv"), QStringLiteral("女"));
   rbNan_->setChecked(true);
@@ -199,7 +422,7 @@ TBaziForm::TBaziForm(QWidget* parent)
 
 TLiuyaoForm::TLiuyaoForm(QWidget* parent)
     : TDatedForm(QStringLiteral("LiuyaoForm"), QStringLiteral("六爻"), Numbers(0, 23),
-                 QStringLiteral("1920"), parent) {
+                 QStringLiteral("1920"), QStringLiteral("起课地点与时间校正"), parent) {
   const QStringList lines = {QStringLiteral("━　━"), QStringLiteral("━━━"),
                              QStringLiteral("━　━×"), QStringLiteral("━━━○")};
   auto* column = new QVBoxLayout;
@@ -229,11 +452,10 @@ TLiuyaoForm::TLiuyaoForm(QWidget* parent)
 
 TQimenForm::TQimenForm(QWidget* parent)
     : TDatedForm(QStringLiteral("QimenForm"), QStringLiteral("奇门遁甲"), Numbers(0, 23),
-                 QStringLiteral("1980"), parent) {
-  static const char* const kNumbers[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九"};
+                 QStringLiteral("1980"), QStringLiteral("起课地点与时间校正"), parent) {
   QStringList ju = {QStringLiteral("自动")};
-  for (const char* n : kNumbers) ju << QStringLiteral("阳") + QString::fromUtf8(n) + QStringLiteral("局");
-  for (const char* n : kNumbers) ju << QStringLiteral("阴") + QString::fromUtf8(n) + QStringLiteral("局");
+  for (int n = 1; n <= 9; ++n) ju << QStringLiteral("阳") + ChineseNumber(n) + QStringLiteral("局");
+  for (int n = 1; n <= 9; ++n) ju << QStringLiteral("阴") + ChineseNumber(n) + QStringLiteral("局");
   cbJu_ = MakeList(QStringLiteral("cbJu"), ju, false);
   // "自动" shows while no entry has been picked yet.
   cbJu_->setPlaceholderText(QStringLiteral("自动"));
@@ -268,7 +490,7 @@ void TQimenForm::done(int result) {
 
 TLiurenForm::TLiurenForm(QWidget* parent)
     : TDatedForm(QStringLiteral("LiurenForm"), QStringLiteral("六壬"), Branches(),
-                 QStringLiteral("1980"), parent) {
+                 QStringLiteral("1980"), QStringLiteral("起课地点与时间校正"), parent) {
   rbNan_ = MakeRadio(QStringLiteral("rbNan"), QStringLiteral("男"));
   rbNv_ = MakeRadio(QStringLiteral("rbNv"), QStringLiteral("女"));
   rbNan_->setChecked(true);
@@ -334,8 +556,10 @@ void TLiurenForm::Preset(const QDateTime& now) {
 }
 
 void TLiurenForm::showEvent(QShowEvent* event) {
-  FollowHour();
-  cbXingNianEnable_->setChecked(true);
+  if (!showingAgain()) {
+    FollowHour();
+    cbXingNianEnable_->setChecked(true);
+  }
   TDatedForm::showEvent(event);
 }
 
@@ -352,22 +576,12 @@ void TLiurenForm::done(int result) {
 
 TXuankongForm::TXuankongForm(QWidget* parent)
     : TChartForm(QStringLiteral("XuankongForm"), QStringLiteral("玄空"), parent) {
-  static const char* const kNumbers[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九"};
   QStringList periods;
-  for (const char* n : kNumbers) periods << QString::fromUtf8(n) + QStringLiteral("运");
-  const QStringList mountains = {
-      QStringLiteral("壬山丙向"), QStringLiteral("子山午向"), QStringLiteral("癸山丁向"),
-      QStringLiteral("丑山未向"), QStringLiteral("艮山坤向"), QStringLiteral("寅山申向"),
-      QStringLiteral("甲山庚向"), QStringLiteral("卯山酉向"), QStringLiteral("乙山辛向"),
-      QStringLiteral("辰山戌向"), QStringLiteral("巽山乾向"), QStringLiteral("巳山亥向"),
-      QStringLiteral("丙山壬向"), QStringLiteral("午山子向"), QStringLiteral("丁山癸向"),
-      QStringLiteral("未山丑向"), QStringLiteral("坤山艮向"), QStringLiteral("申山寅向"),
-      QStringLiteral("庚山甲向"), QStringLiteral("酉山卯向"), QStringLiteral("辛山乙向"),
-      QStringLiteral("戌山辰向"), QStringLiteral("乾山巽向"), QStringLiteral("亥山巳向")};
+  for (int period = 1; period <= 9; ++period) periods << XuankongPeriod(period);
+  const QStringList& mountains = XuankongMountains();
   cbYun_ = MakeList(QStringLiteral("cbYun"), periods, false);
   cbShan_ = MakeList(QStringLiteral("cbShan"), mountains, false);
-  cbXiang_ = MakeList(QStringLiteral("cbXiang"),
-                      {QStringLiteral("挨星下卦"), QStringLiteral("挨星替卦")}, false);
+  cbXiang_ = MakeList(QStringLiteral("cbXiang"), {XuankongKind(true), XuankongKind(false)}, false);
   cbYun_->setCurrentIndex(7);  // 八运
   cbShan_->setCurrentIndex(0);
   cbXiang_->setCurrentIndex(0);

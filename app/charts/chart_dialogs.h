@@ -18,9 +18,22 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QStandardItemModel;
+class QToolButton;
 class QVBoxLayout;
+
+// Names the dialogs and the chart captions share: 一 … 九 for 1 … 9; the
+// twelve branches 子 … 亥; the Xuankong periods ("八运" for 8), the seat
+// mountains of entries 0–23 ("壬山丙向" … "亥山巳向") and the two kinds of
+// chart ("挨星下卦" for xiagua, "挨星替卦").
+QString ChineseNumber(int n);
+const QStringList& Branches();
+QString XuankongPeriod(int period);
+const QStringList& XuankongMountains();
+QString XuankongKind(bool xiagua);
 
 // The frame of every chart dialog: a body for the method's controls and the
 // buttons "确定" (the default button) and "取消" (also Escape).
@@ -54,37 +67,100 @@ class TChartForm : public QDialog {
 };
 
 // The controls of the four dated dialogs: year, month, day and hour lists
-// (typing allowed) and the calendar group (solar or lunar, leap month).
+// (typing allowed), the minutes beside the hour, the calendar group (solar
+// or lunar, leap month) and, collapsed until its toggle opens it, the group
+// of the place and the time correction: the place (completed from the
+// built-in list), its longitude and time zone (filled in from a chosen
+// place, or typed by hand) and the correction, 不校正 (the clock time as it
+// stands), 平太阳时 or 真太阳时.
+//
+// The place, longitude, zone and correction are remembered per dialog
+// (settings "<name>Place", "<name>Longitude", "<name>Zone" and
+// "<name>Correction", name being "Bazi", "Liuyao", "Qimen" or "Liuren"):
+// read when the dialog is created, written whenever it closes.
 class TDatedForm : public TChartForm {
   Q_OBJECT
 
  public:
+  // The choice of correction, in the order of its buttons (stored so).
+  enum class Correction { None = 0, MeanSolar = 1, TrueSolar = 2 };
+
   QComboBox* cbYear() const { return cbYear_; }
   QComboBox* cbMonth() const { return cbMonth_; }
   QComboBox* cbDay() const { return cbDay_; }
   QComboBox* cbHour() const { return cbHour_; }
+  QComboBox* cbMinute() const { return cbMinute_; }
   QRadioButton* rbSolar() const { return rbSolar_; }
   QRadioButton* rbLunar() const { return rbLunar_; }
   QCheckBox* cbRunyue() const { return cbRunyue_; }
 
+  // The toggle that opens and closes the correction group, and the group.
+  QToolButton* btnCorrection() const { return btnCorrection_; }
+  QGroupBox* gbCorrection() const { return gbCorrection_; }
+  QLineEdit* edtPlace() const { return edtPlace_; }
+  QLineEdit* edtLongitude() const { return edtLongitude_; }
+  QLineEdit* edtZone() const { return edtZone_; }
+  QRadioButton* rbNoCorrection() const { return rbNoCorrection_; }
+  QRadioButton* rbMeanSolar() const { return rbMeanSolar_; }
+  QRadioButton* rbTrueSolar() const { return rbTrueSolar_; }
+  Correction CorrectionChoice() const;
+  // The completion list of the place field as it stands (for the tests).
+  QStandardItemModel* placeCompletions() const { return placeModel_; }
+
+  // Opens or closes the correction group; the dialog takes the size it needs.
+  void ShowCorrection(bool open);
+
+  // The next showing keeps every value as the user left it (the dialog is
+  // shown again after input that could not be used), even those that a
+  // showing sets otherwise.
+  void ShowAgain() { showingAgain_ = true; }
+
   // Selects the entries of `now`: year year − 1920, month − 1, day − 1 and
-  // the hour entry of its hour (the hour itself; in TLiurenForm its branch).
+  // the hour entry of its hour (the hour itself; in TLiurenForm its branch),
+  // minute 0.
   virtual void Preset(const QDateTime& now);
+
+  void done(int result) override;
 
  protected:
   // hourEntries: the hour list ("0" … "23", or the twelve branches);
-  // initialYear: the year list's starting text.
+  // initialYear: the year list's starting text; groupTitle: the caption of
+  // the correction group's toggle.
   TDatedForm(const QString& objectName, const QString& caption, const QStringList& hourEntries,
-             const QString& initialYear, QWidget* parent);
+             const QString& initialYear, const QString& groupTitle, QWidget* parent);
+
+  // Whether this showing is one after ShowAgain.
+  bool showingAgain() const { return showingAgain_; }
+  void showEvent(QShowEvent* event) override;
 
  private:
+  void MakeCorrectionGroup(const QString& title);
+  void CompletePlace(const QString& typed);
+  void FollowPlace(const QString& text);
+  QString SettingsName(const char* value) const;
+  void ReadPlace();
+  void WritePlace() const;
+  void TabToCorrectionLast();
+
   QComboBox* cbYear_ = nullptr;
   QComboBox* cbMonth_ = nullptr;
   QComboBox* cbDay_ = nullptr;
   QComboBox* cbHour_ = nullptr;
+  QComboBox* cbMinute_ = nullptr;
   QRadioButton* rbSolar_ = nullptr;
   QRadioButton* rbLunar_ = nullptr;
   QCheckBox* cbRunyue_ = nullptr;
+  QToolButton* btnCorrection_ = nullptr;
+  QGroupBox* gbCorrection_ = nullptr;
+  QLineEdit* edtPlace_ = nullptr;
+  QLineEdit* edtLongitude_ = nullptr;
+  QLineEdit* edtZone_ = nullptr;
+  QRadioButton* rbNoCorrection_ = nullptr;
+  QRadioButton* rbMeanSolar_ = nullptr;
+  QRadioButton* rbTrueSolar_ = nullptr;
+  QStandardItemModel* placeModel_ = nullptr;
+  bool showingAgain_ = false;
+  bool tabOrdered_ = false;
 };
 
 // Four Pillars and Purple Star: the date and the sex. Title bar empty.

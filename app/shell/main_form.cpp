@@ -982,9 +982,12 @@ void TMainForm::EmptyRecycleBin() {
 // Records
 
 bool TMainForm::RunChart(TEditForm& editor, ChartKind kind) {
-  return chartCommands_->Run(kind, &editor, [&editor](const QString& text) {
-    editor.InsertChartText(text);
-  }) == ChartOutcome::Inserted;
+  // Each chart goes into the text, and the cast behind it is kept with the
+  // record (written when the record is saved).
+  return chartCommands_->Run(
+             kind, &editor, [&editor](const QString& text) { editor.InsertChartText(text); },
+             [&editor](const ChartCast& cast) { editor.AddCast(cast); }) ==
+         ChartOutcome::Inserted;
 }
 
 QList<TEditForm*> TMainForm::Editors() const {

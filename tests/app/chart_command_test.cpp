@@ -123,8 +123,10 @@ int GbkBytes(const QString& text) {
   return done == size_t(-1) ? -1 : int(outPtr - out.data());
 }
 
-// The worked Four Pillars chart of a man born 1984-02-04 12:00 (solar).
+// The worked Four Pillars chart of a man born 1984-02-04 12:00 (solar), and
+// the caption line that names it in the record.
 QString WorkedExample() { return QString::fromStdString(fixtures::BaziWorkedExample()); }
+const QString kWorkedCaption = QStringLiteral("八字 男 1984-02-04 12:00 阳历\r\n");
 
 }  // namespace
 
@@ -173,15 +175,16 @@ class ChartCommandTest : public QObject {
     QVERIFY(!Loaded(kEngineDir));
   }
 
-  // A chart goes above the record text, followed by a line break; the record
-  // becomes dirty.
+  // A chart goes above the record text under its caption, followed by a
+  // line break; the record becomes dirty.
   void insertedAboveTheText() {
     OpenEditor(kFakeDir);
     if (QTest::currentTestFailed()) return;
     WhenDialogShows([](QDialog& d) { FillBazi(d, "1984", "2", "4", "12", true); }, true);
     Action(editor_.get(), "actBazi")->trigger();
     QCOMPARE(editor_->RecordText(),
-             QStringLiteral("测试盘　━━━○ A\r\nStrBazi 1 0 1 1984 2 4 12\r\nbuffer 3000\r\n\r\n") +
+             QStringLiteral("八字 男 1984-02-04 12:00 阳历\r\n"
+                            "测试盘　━━━○ A\r\nStrBazi 1 0 1 1984 2 4 12\r\nbuffer 3000\r\n\r\n") +
                  existing_);
     QVERIFY(editor_->isDirty());
     QVERIFY(boxes_->shown.isEmpty());
@@ -206,7 +209,8 @@ class ChartCommandTest : public QObject {
     WhenDialogShows({}, true);
     Action(editor_.get(), qPrintable(action))->trigger();
     const QStringList lines = editor_->RecordText().split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.value(1).section(QLatin1Char(' '), 0, 0), exportName);
+    // Under the caption and the stand-in's marker.
+    QCOMPARE(lines.value(2).section(QLatin1Char(' '), 0, 0), exportName);
   }
 
   // Cancel, a refused year, a missing library: the record stays as it was
@@ -279,15 +283,16 @@ class ChartCommandTest : public QObject {
     QVERIFY(!editor_->isDirty());
   }
 
-  // The real engine: "八字(&B)" with 1984-02-04 12 男 inserts the worked
-  // example above the existing text; saved, the record holds it.
+  // The real engine: "八字(&B)" with 1984-02-04 12 男 inserts its caption
+  // and the worked example above the existing text; saved, the record holds
+  // it.
   void realEngineFourPillars() {
     OpenEditor(kEngineDir);
     if (QTest::currentTestFailed()) return;
     WhenDialogShows([](QDialog& d) { FillBazi(d, "1984", "2", "4", "12", true); }, true);
     Action(editor_.get(), "actBazi")->trigger();
     QVERIFY(boxes_->shown.isEmpty());
-    const QString expected = WorkedExample() + QStringLiteral("\r\n") + existing_;
+    const QString expected = kWorkedCaption + WorkedExample() + QStringLiteral("\r\n") + existing_;
     QCOMPARE(editor_->RecordText(), expected);
     QVERIFY(editor_->isDirty());
     QVERIFY(editor_->Save());
@@ -321,8 +326,9 @@ class ChartCommandTest : public QObject {
     QStringList chart;
     for (const auto& lines : {fixtures::LiuyaoGouHeaderLines(), fixtures::LiuyaoGouGridLines()})
       for (const std::string& line : lines) chart << QString::fromStdString(line);
-    QCOMPARE(editor_->RecordText(),
-             chart.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n") + existing_);
+    QCOMPARE(editor_->RecordText(), QStringLiteral("六爻 手动 1984-02-10 12时\r\n") +
+                                        chart.join(QStringLiteral("\r\n")) +
+                                        QStringLiteral("\r\n\r\n") + existing_);
     QVERIFY(editor_->isDirty());
 
     const QFontMetricsF metrics(editor_->reText()->document()->defaultFont());
@@ -362,7 +368,10 @@ class ChartCommandTest : public QObject {
     QCOMPARE(boxes_->shown[0].caption, QStringLiteral("提示"));
     QCOMPARE(boxes_->shown[0].text, QStringLiteral("今日09:00交节气，您所用的时间在此之前吗？"));
     QCOMPARE(boxes_->shown[0].buttons, skin::Buttons::YesNoCancel);
-    const QStringList lines = editor_->RecordText().split(QStringLiteral("\r\n"));
+    const QStringList record = editor_->RecordText().split(QStringLiteral("\r\n"));
+    // The caption names the ju the chart took with that answer.
+    QCOMPARE(record.value(0), QStringLiteral("奇门 转盘 阳遁四局（自动） 2000-01-06 10时"));
+    const QStringList lines = record.mid(1);
     QCOMPARE(lines.value(0), QStringLiteral("2000年1月6日　冬月三十"));
     QCOMPARE(lines.value(1), QStringLiteral("己卯 丙子 癸亥 丁巳"));
     QCOMPARE(lines.value(3), QStringLiteral("冬至下元　阳遁四局"));
@@ -477,7 +486,7 @@ class ChartCommandTest : public QObject {
     QVERIFY(opened);
     QTRY_VERIFY_WITH_TIMEOUT(form.Editors().isEmpty(), 30000);
     QVERIFY(boxes_->shown.isEmpty());
-    const QString expected = WorkedExample() + QStringLiteral("\r\n") + typed;
+    const QString expected = kWorkedCaption + WorkedExample() + QStringLiteral("\r\n") + typed;
     QCOMPARE(recordText, expected);
     QVERIFY(dirtyAfterChart);
 
@@ -487,12 +496,12 @@ class ChartCommandTest : public QObject {
     QCOMPARE(Preview(form)->toPlainText(), shown);
 
     // Aligned: in the preview's font every cell of the seven grid lines
-    // starts where its column does, 8 byte columns apart, a Chinese
-    // character being two columns wide.
+    // (under the caption and the two date lines) starts where its column
+    // does, 8 byte columns apart, a Chinese character being two columns wide.
     const QFontMetricsF metrics(Preview(form)->document()->defaultFont());
     const qreal column = metrics.horizontalAdvance(QLatin1Char(' '));
     const QStringList lines = shown.split(QLatin1Char('\n'));
-    for (int row = 2; row <= 8; ++row) {
+    for (int row = 3; row <= 9; ++row) {
       const QString& line = lines[row];
       int bytes = 0;
       for (int i = 0; i < line.size(); ++i) {

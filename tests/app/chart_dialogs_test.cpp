@@ -1,13 +1,18 @@
 // The chart dialogs on their own: controls, entries, initial values, the
 // presets, the Liu Ren dialog's behaviour and the remembered options.
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QStandardItemModel>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 #include <memory>
 
@@ -374,6 +379,103 @@ class ChartDialogsTest : public QObject {
     QCOMPARE(Stored("Zhuan").toInt(), 1);
     QCOMPARE(Stored("GuiRen").toInt(), 1);
     QCOMPARE(Stored("SheHai").toInt(), 0);
+  }
+
+  // The place and time-correction group: collapsed at first, its toggle
+  // named for the dialog; opening it makes the dialog taller, closing it
+  // gives the old size back. The minutes stand beside the hour.
+  void correctionGroup() {
+    TChartDialogs dialogs;
+    const std::pair<TDatedForm*, QString> cases[] = {
+        {dialogs.bazi(), "出生地与时间校正"},
+        {dialogs.liuyao(), "起课地点与时间校正"},
+        {dialogs.qimen(), "起课地点与时间校正"},
+        {dialogs.liuren(), "起课地点与时间校正"},
+    };
+    for (const auto& [form, title] : cases) {
+      const QByteArray name = form->objectName().toUtf8();
+      QCOMPARE(form->btnCorrection()->text(), title);
+      QCOMPARE(Entries(form->cbMinute()), Numbers(0, 59));
+      QCOMPARE(form->cbMinute()->currentText(), QStringLiteral("0"));
+      QVERIFY(form->rbNoCorrection()->isChecked());
+      QCOMPARE(form->rbNoCorrection()->text(), QStringLiteral("不校正"));
+      QCOMPARE(form->rbMeanSolar()->text(), QStringLiteral("平太阳时"));
+      QCOMPARE(form->rbTrueSolar()->text(), QStringLiteral("真太阳时"));
+      form->show();
+      QVERIFY(QTest::qWaitForWindowExposed(form));
+      QVERIFY2(!form->gbCorrection()->isVisible(), name);
+      // The minutes follow the hour on its row.
+      QCOMPARE(form->cbMinute()->geometry().center().y(), form->cbHour()->geometry().center().y());
+      QVERIFY(form->cbMinute()->geometry().left() > form->cbHour()->geometry().right());
+      const int closed = form->height();
+      QTest::mouseClick(form->btnCorrection(), Qt::LeftButton);
+      QVERIFY2(form->gbCorrection()->isVisible(), name);
+      QTRY_VERIFY2(form->height() > closed + 60, name);
+      // Nothing of the group lies outside the dialog.
+      QVERIFY(form->rect().contains(
+          QRect(form->gbCorrection()->mapTo(form, QPoint(0, 0)), form->gbCorrection()->size())));
+      QTest::mouseClick(form->btnCorrection(), Qt::LeftButton);
+      QVERIFY(!form->gbCorrection()->isVisible());
+      QTRY_COMPARE(form->height(), closed);
+      form->hide();
+    }
+  }
+
+  // Tab runs from the method's own controls on to the group below them,
+  // from the minutes' field to the calendar after the hour.
+  void tabOrder() {
+    TChartDialogs dialogs;
+    const std::pair<TDatedForm*, QWidget*> cases[] = {
+        {dialogs.bazi(), dialogs.bazi()->rbNv()},
+        {dialogs.liuyao(), dialogs.liuyao()->rbDatetime()},
+        {dialogs.qimen(), dialogs.qimen()->rbTypeFei()},
+        {dialogs.liuren(), dialogs.liuren()->rbShengQian()},
+    };
+    for (const auto& [form, lastOwn] : cases) {
+      form->show();
+      QVERIFY(QTest::qWaitForWindowExposed(form));
+      QList<QWidget*> chain;
+      for (QWidget* w = form->nextInFocusChain(); w != form; w = w->nextInFocusChain())
+        chain << w;
+      const QByteArray name = form->objectName().toUtf8();
+      QVERIFY2(chain.indexOf(lastOwn) < chain.indexOf(form->btnCorrection()), name);
+      QVERIFY2(chain.indexOf(form->btnCorrection()) < chain.indexOf(form->edtPlace()), name);
+      QVERIFY2(chain.indexOf(form->cbHour()) < chain.indexOf(form->cbMinute()), name);
+      QVERIFY2(chain.indexOf(form->cbMinute()) < chain.indexOf(form->rbSolar()), name);
+      form->hide();
+    }
+  }
+
+  // Typing a place offers the built-in places that begin so; choosing one
+  // fills in longitude and zone. A name typed out in full does the same;
+  // longitude and zone can be typed over.
+  void placeCompletion() {
+    TBaziForm form;
+    form.show();
+    form.ShowCorrection(true);
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.edtPlace()->setFocus();
+    testing_support::TypeText(form.edtPlace(), QStringLiteral("乌鲁"));
+    QStandardItemModel* offered = form.placeCompletions();
+    QVERIFY(offered->rowCount() >= 1);
+    QCOMPARE(offered->item(0)->text(), QStringLiteral("乌鲁木齐（新疆）"));
+    QCompleter* completer = form.edtPlace()->completer();
+    QVERIFY(completer->popup()->isVisible());
+    completer->popup()->setCurrentIndex(completer->completionModel()->index(0, 0));
+    QTest::keyClick(completer->popup(), Qt::Key_Return);
+    QCOMPARE(form.edtPlace()->text(), QStringLiteral("乌鲁木齐"));
+    QCOMPARE(form.edtLongitude()->text(), QStringLiteral("87.618"));
+    QCOMPARE(form.edtZone()->text(), QStringLiteral("Asia/Shanghai"));
+    // By hand: the fields take what is typed.
+    form.edtLongitude()->setText(QStringLiteral("87.5"));
+    QCOMPARE(form.edtLongitude()->text(), QStringLiteral("87.5"));
+    // A known place typed in full fills the fields too; an unknown one
+    // leaves them.
+    form.edtPlace()->setText(QStringLiteral("哈尔滨"));
+    QCOMPARE(form.edtZone()->text(), QStringLiteral("Asia/Shanghai"));
+    QVERIFY(form.edtLongitude()->text().startsWith(QStringLiteral("126.")));
+    form.edtPlace()->setText(QStringLiteral("某村"));
+    QVERIFY(form.edtLongitude()->text().startsWith(QStringLiteral("126.")));
   }
 
   // The dialogs keep their values from one showing to the next.

@@ -51,9 +51,11 @@ class Env {
   const char* name_;
 };
 
-// What the stand-in reported: its marker, the export and its arguments, the
-// buffer size and the answer to the question.
+// What was inserted: the caption line above the chart, then what the
+// stand-in reported: its marker, the export and its arguments, the buffer
+// size and the answer to the question.
 struct Report {
+  QString caption;
   QString marker;
   QString call;
   QString buffer;
@@ -63,12 +65,13 @@ struct Report {
 Report Parse(const QString& text) {
   Report r;
   const QStringList lines = text.split(QStringLiteral("\r\n"));
-  if (lines.size() >= 3) {
-    r.marker = lines[0];
-    r.call = lines[1];
-    r.buffer = lines[2];
+  if (lines.size() >= 4) {
+    r.caption = lines[0];
+    r.marker = lines[1];
+    r.call = lines[2];
+    r.buffer = lines[3];
   }
-  if (lines.size() >= 5) r.answer = lines[3];
+  if (lines.size() >= 6) r.answer = lines[4];
   return r;
 }
 
@@ -179,20 +182,21 @@ class EngineBindingTest : public QObject {
     QTest::addColumn<bool>("woman");
     QTest::addColumn<QString>("call");
     QTest::addColumn<QString>("buffer");
+    QTest::addColumn<QString>("caption");
     QTest::newRow("bazi solar") << int(ChartKind::Bazi) << QStringList{"1984", "2", "4", "12"}
                                 << false << false << false << "StrBazi 1 0 1 1984 2 4 12"
-                                << "buffer 3000";
+                                << "buffer 3000" << "八字 男 1984-02-04 12:00 阳历";
     QTest::newRow("bazi lunar leap woman")
         << int(ChartKind::Bazi) << QStringList{"2023", "2", "1", "23"} << true << true << true
-        << "StrBazi 0 1 0 2023 2 1 23" << "buffer 3000";
+        << "StrBazi 0 1 0 2023 2 1 23" << "buffer 3000" << "八字 女 2023-闰02-01 23:00 农历";
     QTest::newRow("ziwei") << int(ChartKind::Ziwei) << QStringList{"1920", "12", "31", "0"}
                            << false << false << false << "StrZiwei 1 0 1 1920 12 31 0"
-                           << "buffer 4000";
+                           << "buffer 4000" << "紫微 男 1920-12-31 00:00 阳历";
     // Blanks and a sign are no obstacle; the leap flag is passed even with a
-    // solar date.
+    // solar date (where the caption has no use for it).
     QTest::newRow("ziwei blanks, sign, leap flag")
         << int(ChartKind::Ziwei) << QStringList{" 1990", "07 ", "+9", "5"} << false << true
-        << true << "StrZiwei 1 1 0 1990 7 9 5" << "buffer 4000";
+        << true << "StrZiwei 1 1 0 1990 7 9 5" << "buffer 4000" << "紫微 女 1990-07-09 05:00 阳历";
   }
   void bazi_and_ziwei_arguments() {
     QFETCH(int, kind);
@@ -202,6 +206,7 @@ class EngineBindingTest : public QObject {
     QFETCH(bool, woman);
     QFETCH(QString, call);
     QFETCH(QString, buffer);
+    QFETCH(QString, caption);
     fill_ = [&](QDialog&) {
       SetDate(bazi(), date[0], date[1], date[2], date[3]);
       if (lunar) bazi().rbLunar()->setChecked(true);
@@ -211,13 +216,15 @@ class EngineBindingTest : public QObject {
     const Report r = RunInserted(ChartKind(kind));
     QCOMPARE(r.call, call);
     QCOMPARE(r.buffer, buffer);
+    QCOMPARE(r.caption, caption);
     QCOMPARE(shown_, QList<QDialog*>({dialogs_->bazi()}));
   }
 
   void liuyao_arguments() {
     // No change: the preset date and six yin lines given by hand.
-    QCOMPARE(RunInserted(ChartKind::Liuyao).call,
-             QStringLiteral("StrLiuyao 0 0 0 0 0 0 1 0 1 2026 5 6 7"));
+    Report r = RunInserted(ChartKind::Liuyao);
+    QCOMPARE(r.call, QStringLiteral("StrLiuyao 0 0 0 0 0 0 1 0 1 2026 5 6 7"));
+    QCOMPARE(r.caption, QStringLiteral("六爻 手动 2026-05-06 7时"));
     // Lines by selector, top line first; "━━━○" is 3.
     fill_ = [this](QDialog&) {
       const int lines[7] = {0, /*1*/ 2, /*2*/ 1, /*3*/ 0, /*4*/ 1, /*5*/ 2, /*6*/ 3};
@@ -226,8 +233,9 @@ class EngineBindingTest : public QObject {
       liuyao().rbLunar()->setChecked(true);
       liuyao().cbHour()->setEditText(QStringLiteral("22"));
     };
-    const Report r = RunInserted(ChartKind::Liuyao);
+    r = RunInserted(ChartKind::Liuyao);
     QCOMPARE(r.call, QStringLiteral("StrLiuyao 3 2 1 0 1 2 0 0 0 2026 5 6 22"));
+    QCOMPARE(r.caption, QStringLiteral("六爻 时间卦 2026-05-06 22时 农历"));
     QCOMPARE(r.buffer, QStringLiteral("buffer 3000"));
     QCOMPARE(liuyao().cbYao(6)->currentText(), QStringLiteral("━━━○"));
   }
@@ -237,18 +245,27 @@ class EngineBindingTest : public QObject {
     QTest::addColumn<int>("ju");
     QTest::addColumn<bool>("fei");
     QTest::addColumn<QString>("call");
-    // First use: no 局 picked passes −1; 转盘 is not flying.
-    QTest::newRow("first use") << -1 << false << "StrQimen 1 0 0 -1 2026 5 6 7";
-    QTest::newRow("auto, zhuan") << 0 << false << "StrQimen 1 0 0 0 2026 5 6 7";
-    QTest::newRow("yang 1, fei") << 1 << true << "StrQimen 1 0 1 1 2026 5 6 7";
-    QTest::newRow("yang 9, zhuan") << 9 << false << "StrQimen 1 0 0 9 2026 5 6 7";
-    QTest::newRow("yin 1, fei") << 10 << true << "StrQimen 1 0 1 10 2026 5 6 7";
-    QTest::newRow("yin 9, fei") << 18 << true << "StrQimen 1 0 1 18 2026 5 6 7";
+    QTest::addColumn<QString>("caption");
+    // First use: no 局 picked passes −1; 转盘 is not flying. (The stand-in
+    // has no JSON to tell the ju an automatic chart took.)
+    QTest::newRow("first use") << -1 << false << "StrQimen 1 0 0 -1 2026 5 6 7"
+                               << "奇门 转盘 自动定局 2026-05-06 7时";
+    QTest::newRow("auto, zhuan") << 0 << false << "StrQimen 1 0 0 0 2026 5 6 7"
+                                 << "奇门 转盘 自动定局 2026-05-06 7时";
+    QTest::newRow("yang 1, fei") << 1 << true << "StrQimen 1 0 1 1 2026 5 6 7"
+                                 << "奇门 飞盘 阳遁一局（指定） 2026-05-06 7时";
+    QTest::newRow("yang 9, zhuan") << 9 << false << "StrQimen 1 0 0 9 2026 5 6 7"
+                                   << "奇门 转盘 阳遁九局（指定） 2026-05-06 7时";
+    QTest::newRow("yin 1, fei") << 10 << true << "StrQimen 1 0 1 10 2026 5 6 7"
+                                << "奇门 飞盘 阴遁一局（指定） 2026-05-06 7时";
+    QTest::newRow("yin 9, fei") << 18 << true << "StrQimen 1 0 1 18 2026 5 6 7"
+                                << "奇门 飞盘 阴遁九局（指定） 2026-05-06 7时";
   }
   void qimen_arguments() {
     QFETCH(int, ju);
     QFETCH(bool, fei);
     QFETCH(QString, call);
+    QFETCH(QString, caption);
     if (ju >= 0) {
       fill_ = [this, ju, fei](QDialog&) {
         qimen().cbJu()->setCurrentIndex(ju);
@@ -258,12 +275,14 @@ class EngineBindingTest : public QObject {
     const Report r = RunInserted(ChartKind::Qimen);
     QCOMPARE(r.call, call);
     QCOMPARE(r.buffer, QStringLiteral("buffer 3000"));
+    QCOMPARE(r.caption, caption);
   }
 
   void liuren_arguments() {
     // The preset at 07:30 selects 辰 (hour 8, daytime); no birth year.
-    QCOMPARE(RunInserted(ChartKind::Liuren).call,
-             QStringLiteral("Str6Ren 1 0 1 2026 5 6 8 1 1 1 -1"));
+    Report first = RunInserted(ChartKind::Liuren);
+    QCOMPARE(first.call, QStringLiteral("Str6Ren 1 0 1 2026 5 6 8 1 1 1 -1"));
+    QCOMPARE(first.caption, QStringLiteral("六壬 2026-05-06 辰时 昼 甲戊庚牛羊 按孟仲季"));
     // Hour = 2 × entry; 酉 is night; a birth year picked after showing.
     fill_ = [this](QDialog&) {
       liuren().cbHour()->setCurrentIndex(9);
@@ -277,6 +296,8 @@ class EngineBindingTest : public QObject {
     Report r = RunInserted(ChartKind::Liuren);
     QCOMPARE(r.call, QStringLiteral("Str6Ren 0 1 0 2026 5 6 18 0 0 0 1990"));
     QCOMPARE(r.buffer, QStringLiteral("buffer 3000"));
+    QCOMPARE(r.caption,
+             QStringLiteral("六壬 2026-闰05-06 酉时 夜 甲羊戊庚牛 按涉害深浅 生年1990 女 农历"));
     // The options of the last run were kept; the birth year is off again.
     fill_ = [this](QDialog&) { liuren().cbHour()->setCurrentIndex(0); };
     r = RunInserted(ChartKind::Liuren);
@@ -324,16 +345,21 @@ class EngineBindingTest : public QObject {
     QTest::addColumn<int>("shan");
     QTest::addColumn<int>("xiang");
     QTest::addColumn<QString>("call");
+    QTest::addColumn<QString>("caption");
     // Untouched: 八运, 壬山丙向, 挨星下卦.
-    QTest::newRow("untouched") << -1 << -1 << -1 << "StrXuankong 7 0 1";
-    QTest::newRow("yun 1, mountain 23, tigua") << 0 << 23 << 1 << "StrXuankong 0 23 0";
-    QTest::newRow("yun 9, mountain 13, xiagua") << 8 << 13 << 0 << "StrXuankong 8 13 1";
+    QTest::newRow("untouched") << -1 << -1 << -1 << "StrXuankong 7 0 1"
+                               << "玄空 八运 壬山丙向 挨星下卦";
+    QTest::newRow("yun 1, mountain 23, tigua") << 0 << 23 << 1 << "StrXuankong 0 23 0"
+                                               << "玄空 一运 亥山巳向 挨星替卦";
+    QTest::newRow("yun 9, mountain 13, xiagua") << 8 << 13 << 0 << "StrXuankong 8 13 1"
+                                                << "玄空 九运 午山子向 挨星下卦";
   }
   void xuankong_arguments() {
     QFETCH(int, yun);
     QFETCH(int, shan);
     QFETCH(int, xiang);
     QFETCH(QString, call);
+    QFETCH(QString, caption);
     fill_ = [this, yun, shan, xiang](QDialog&) {
       if (yun >= 0) xuankong().cbYun()->setCurrentIndex(yun);
       if (shan >= 0) xuankong().cbShan()->setCurrentIndex(shan);
@@ -342,6 +368,7 @@ class EngineBindingTest : public QObject {
     const Report r = RunInserted(ChartKind::Xuankong);
     QCOMPARE(r.call, call);
     QCOMPARE(r.buffer, QStringLiteral("buffer 3000"));
+    QCOMPARE(r.caption, caption);
   }
 
   // Four Pillars and Purple Star share their dialog, which is not preset.
@@ -619,7 +646,8 @@ class EngineBindingTest : public QObject {
   void chartTextConverted() {
     fill_ = [this](QDialog&) { SetDate(bazi(), "1984", "2", "4", "12"); };
     QCOMPARE(Run(ChartKind::Bazi), ChartOutcome::Inserted);
-    QCOMPARE(inserted_.value(0), QStringLiteral("测试盘　━━━○ A\r\nStrBazi 1 0 1 1984 2 4 12\r\n"
+    QCOMPARE(inserted_.value(0), QStringLiteral("八字 男 1984-02-04 12:00 阳历\r\n"
+                                                "测试盘　━━━○ A\r\nStrBazi 1 0 1 1984 2 4 12\r\n"
                                                 "buffer 3000\r\n"));
   }
 };
