@@ -469,6 +469,8 @@ class ChartCommandTest : public QObject {
     bool opened = false;
     QString recordText;
     bool dirtyAfterChart = false;
+    qsizetype listedBeforeSave = 0;
+    RowId savedId = 0;
     const QString typed = QStringLiteral("来访者所问：事业。");
     connect(&form, &TMainForm::editorOpened, &form, [&](TEditForm* editor) {
       opened = true;
@@ -478,7 +480,9 @@ class ChartCommandTest : public QObject {
         Action(editor, "actBazi")->trigger();
         recordText = editor->RecordText();
         dirtyAfterChart = editor->isDirty();
+        listedBeforeSave = editor->keptCasts()->casts().size();
         editor->Save();
+        savedId = editor->recordId();
         editor->close();  // saved: nothing to ask
       });
     });
@@ -511,6 +515,16 @@ class ChartCommandTest : public QObject {
         bytes += line[i].unicode() < 0x80 ? 1 : 2;
       }
     }
+
+    // The cast behind the chart was listed in the editor and is kept with
+    // the saved record: the export's text under the caption, as cast.
+    QCOMPARE(listedBeforeSave, qsizetype{1});
+    QVERIFY(savedId > 0);
+    const QList<ChartCast> casts = form.Store().ListCasts(savedId);
+    QCOMPARE(casts.size(), qsizetype{1});
+    QCOMPARE(casts.first().method, QStringLiteral("bazi"));
+    QCOMPARE(casts.first().correction, QStringLiteral("不校正"));
+    QCOMPARE(casts.first().chartText, WorkedExample());
   }
 };
 
