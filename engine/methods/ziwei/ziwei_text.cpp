@@ -80,6 +80,12 @@ static_assert(EveryLineHasItsWidth(), "every template line is 66 bytes");
 
 constexpr std::size_t kCellBytes = 14;
 constexpr int kCellLines = 10;
+// A cell line: the main column, then the side column.
+constexpr std::size_t kMainBytes = 8;
+constexpr std::size_t kSideBytes = kCellBytes - kMainBytes;
+// The blank main column: four full-width spaces.
+constexpr std::string_view kBlankMain = "　　　　";
+static_assert(kBlankMain.size() == kMainBytes);
 
 // The centre slots: the bytes each one replaces.
 constexpr std::size_t kCentreBytes[6] = {0, 24, 16, 16, 12, 20};
@@ -127,12 +133,10 @@ constexpr SlotOffsets kSlots = [] {
 // every cell its ten lines).
 constexpr std::array<char, kChartBytes> kBlankText = [] {
   std::array<char, kChartBytes> text = kTemplateText;
-  constexpr std::string_view kBlankMain = "　　　　";
-  if (kBlankMain.size() != 8) throw "the main column is eight bytes";
   for (std::size_t i = 1; i <= 12; ++i)
     for (std::size_t n = 1; n <= kCellLines; ++n) {
       const std::size_t at = kSlots.Cell[i][n];
-      for (std::size_t k = 0; k < kCellBytes; ++k) text[at + k] = k < 8 ? kBlankMain[k] : ' ';
+      for (std::size_t k = 0; k < kCellBytes; ++k) text[at + k] = k < kMainBytes ? kBlankMain[k] : ' ';
     }
   return text;
 }();
@@ -191,11 +195,62 @@ class CellColumn {
   char* end_;
 };
 
-constexpr std::size_t kMainBytes = 8;
+// A column made while compiling: its bytes (pieces over the blank column)
+// and how many of them the pieces took.
+template <std::size_t W>
+struct ColumnText {
+  std::array<char, W> Bytes{};
+  std::size_t Size = 0;
+};
+
+// The name of every symbol code as the start of a main column: the name
+// over the blank column when it fits, else the blank column alone; code 0,
+// which gives no name, the blank column alone.
+constexpr auto kMainNames = [] {
+  std::array<ColumnText<kMainBytes>, kSymbolCount> names{};
+  for (int code = 0; code < kSymbolCount; ++code) {
+    auto& column = names[static_cast<std::size_t>(code)];
+    for (std::size_t k = 0; k < kMainBytes; ++k) column.Bytes[k] = kBlankMain[k];
+    const std::string_view name = NameOf(code);
+    if (code == 0 || name.size() > kMainBytes) continue;
+    for (std::size_t k = 0; k < name.size(); ++k) column.Bytes[k] = name[k];
+    column.Size = name.size();
+  }
+  return names;
+}();
+
+// The side column " " + name of every symbol code, as a side column of
+// ASCII spaces takes it (a name that does not fit left out).
+constexpr auto kSideNames = [] {
+  std::array<ColumnText<kSideBytes>, kSymbolCount> names{};
+  for (int code = 0; code < kSymbolCount; ++code) {
+    auto& column = names[static_cast<std::size_t>(code)];
+    for (char& c : column.Bytes) c = ' ';
+    for (std::size_t k = 0; k < kFullSpace.size(); ++k) column.Bytes[k] = kFullSpace[k];
+    column.Size = kFullSpace.size();
+    const std::string_view name = NameOf(code);
+    if (name.size() > kSideBytes - column.Size) continue;
+    for (std::size_t k = 0; k < name.size(); ++k) column.Bytes[column.Size + k] = name[k];
+    column.Size += name.size();
+  }
+  return names;
+}();
+
+// Brightness names and transformation marks are one character each, put
+// after a star's name when they fit.
+constexpr std::size_t kSuffixBytes = 2;
+static_assert([] {
+  for (int level = 1; level <= 7; ++level)
+    if (kBrightnessNames[static_cast<std::size_t>(level)].size() != kSuffixBytes) return false;
+  for (int mark = kFirstMarkCode; mark <= kLastMarkCode; ++mark)
+    if (NameOf(mark).size() != kSuffixBytes) return false;
+  return true;
+}(), "brightness names and marks are one character");
 
 // The lines of the cell of the palace at position i. The main column holds
 // the star list, entry by entry from entry 2 to entry 16, each entry one
-// line: its name (entries 2-12 only), brightness and transformation mark.
+// line: its name (entries 2-12 only), brightness and transformation mark;
+// the entries from the first empty one on are empty (and take blank lines).
 // The side column of the lines the star list reached holds, by line number,
 // the palace's series stars, stage, stem and branch, name and decade.
 void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
@@ -203,33 +258,51 @@ void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
   const auto& brightness = chart.Brightness[i];
   char* const cell = text + kSlots.Cell[i][1];
   const auto line = [cell](int n) { return cell + static_cast<std::size_t>(n - 1) * kLineStride; };
+  const auto symbol = [](int code) {
+    return static_cast<std::size_t>(code >= 0 && code < kSymbolCount ? code : 0);
+  };
 
   constexpr int kLastShownEntry = 16;
   constexpr int kLastNamedEntry = 12;
   int lines = 0;  // the lines the star list reached
   for (int s = ZiweiFields::kFirstStarEntry; s <= kLastShownEntry && lines < kCellLines; ++s) {
     const int code = row[s];
+    if (code == 0) {
+      // The star list ends at its first empty entry: the lines of the
+      // entries left up to entry 16 stay blank.
+      lines = std::min(kCellLines, lines + (kLastShownEntry - s + 1));
+      break;
+    }
     if (code == kShenCode) continue;  // the body marker takes no line
     const int next = row[s + 1];
     const bool marked = next >= kFirstMarkCode && next <= kLastMarkCode;
-    CellColumn main(line(++lines), 0, kMainBytes);
-    if (code != 0 && s <= kLastNamedEntry) main << NameOf(code);
     const int level = brightness[s];
-    if (level > 0 && level <= 7) main << kBrightnessNames[level];
+    char* const main = line(++lines);
+    // The name over the blank column, then brightness and mark after it.
+    const auto& named = kMainNames[s <= kLastNamedEntry ? symbol(code) : 0];
+    std::memcpy(main, named.Bytes.data(), kMainBytes);
+    std::size_t at = named.Size;
+    if (level > 0 && level <= 7 && at + kSuffixBytes <= kMainBytes) {
+      std::memcpy(main + at, kBrightnessNames[static_cast<std::size_t>(level)].data(), kSuffixBytes);
+      at += kSuffixBytes;
+    }
     if (marked) {
-      main << NameOf(next);
+      if (at + kSuffixBytes <= kMainBytes) std::memcpy(main + at, NameOf(next).data(), kSuffixBytes);
       ++s;  // the mark shares its star's line
     }
   }
 
   // A line the star list did not reach keeps its side column blank.
+  const auto sideName = [&](int n, int code) {
+    if (n <= lines) std::memcpy(line(n) + kMainBytes, kSideNames[symbol(code)].Bytes.data(), kSideBytes);
+  };
   const auto side = [&](int n) {
     return CellColumn(line(n), kMainBytes, n <= lines ? kCellBytes : kMainBytes);
   };
-  side(1) << kFullSpace << NameOf(row[ZiweiFields::kBoShiEntry]);
-  side(2) << kFullSpace << NameOf(row[ZiweiFields::kJiangQianEntry]);
-  side(3) << kFullSpace << NameOf(row[ZiweiFields::kSuiQianEntry]);
-  side(5) << kFullSpace << NameOf(row[ZiweiFields::kChangShengEntry]);
+  sideName(1, row[ZiweiFields::kBoShiEntry]);
+  sideName(2, row[ZiweiFields::kJiangQianEntry]);
+  sideName(3, row[ZiweiFields::kSuiQianEntry]);
+  sideName(5, row[ZiweiFields::kChangShengEntry]);
   side(6) << kFullSpace << NameOf(row[ZiweiFields::kStemEntry])
           << NameOf(CodeOf(i, CodeKind::Branch));
   const std::string_view name = NameOf(row[ZiweiFields::kNameEntry]);
