@@ -56,7 +56,10 @@ struct ZiweiFields {
   int32_t BodyMaster = 0;  // symbol code of 身主
 
   // Age at which the decade of the palace at position p (1-12) starts.
-  int DecadeStart(int p) const;
+  int DecadeStart(int p) const {
+    const int k = (Clockwise ? p - LifePalace : LifePalace - p) % 12;
+    return Bureau + 10 * (k + (k < 0 ? 12 : 0));
+  }
   // Position (1-12) of the palace whose star list holds the body marker; 0
   // when none does.
   int BodyPalace() const;

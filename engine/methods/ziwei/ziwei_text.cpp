@@ -150,8 +150,10 @@ constexpr auto kBureauNames = SlotViews(BureauNames);
 void WriteFixed(char* out, std::string_view text, std::size_t width) {
   std::size_t n = 0;
   while (n < text.size()) {
+    // A lead byte 0x81-0xFE takes two bytes (without a branch: the centre
+    // mixes ASCII and GBK).
     const auto lead = static_cast<unsigned char>(text[n]);
-    const std::size_t w = lead >= 0x81 && lead <= 0xFE ? 2 : 1;
+    const std::size_t w = 1 + static_cast<std::size_t>(static_cast<unsigned char>(lead - 0x81) <= 0xFE - 0x81);
     if (n + w > width) break;
     n += w;
   }
@@ -247,6 +249,39 @@ static_assert([] {
   return true;
 }(), "brightness names and marks are one character");
 
+// The brightness suffix by level 0-7: level 0 (none) two bytes of the blank
+// column, written without moving on, so that every star line writes one.
+static_assert([] {
+  for (char c : kBlankMain)
+    if (c != kBlankMain[0]) return false;
+  return true;
+}(), "the blank column is one byte repeated");
+constexpr auto kLevelSuffixes = [] {
+  std::array<std::array<char, kSuffixBytes>, 8> suffixes{};
+  suffixes[0] = {kBlankMain[0], kBlankMain[0]};
+  for (std::size_t level = 1; level <= 7; ++level)
+    suffixes[level] = {kBrightnessNames[level][0], kBrightnessNames[level][1]};
+  return suffixes;
+}();
+constexpr std::array<std::size_t, 8> kLevelSuffixBytes = {0, 2, 2, 2, 2, 2, 2, 2};
+static_assert(kLevelSuffixBytes[1] == kSuffixBytes);
+
+// The side column of a decade starting at age 0-99: "age-(age + 10)" and
+// spaces.
+constexpr auto kDecades = [] {
+  std::array<std::array<char, kSideBytes>, 100> decades{};
+  for (int age = 0; age < 100; ++age) {
+    auto& side = decades[static_cast<std::size_t>(age)];
+    for (char& c : side) c = ' ';
+    FixedText<kSideBytes> text;
+    text << Decimal(age) << "-" << Decimal(age + 10);
+    if (text.size() != Decimal(age).size() + 1 + Decimal(age + 10).size())
+      throw "a decade does not fit its column";
+    for (std::size_t k = 0; k < text.size(); ++k) side[k] = text.View()[k];
+  }
+  return decades;
+}();
+
 // The lines of the cell of the palace at position i. The main column holds
 // the star list, entry by entry from entry 2 to entry 16, each entry one
 // line: its name (entries 2-12 only), brightness and transformation mark;
@@ -282,9 +317,12 @@ void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
     const auto& named = kMainNames[s <= kLastNamedEntry ? symbol(code) : 0];
     std::memcpy(main, named.Bytes.data(), kMainBytes);
     std::size_t at = named.Size;
-    if (level > 0 && level <= 7 && at + kSuffixBytes <= kMainBytes) {
-      std::memcpy(main + at, kBrightnessNames[static_cast<std::size_t>(level)].data(), kSuffixBytes);
-      at += kSuffixBytes;
+    if (at + kSuffixBytes <= kMainBytes) {
+      // Levels outside 1-7 show none (without a branch: they vary by star).
+      const auto u = static_cast<unsigned>(level);
+      const std::size_t shown = u * static_cast<unsigned>(u <= 7);
+      std::memcpy(main + at, kLevelSuffixes[shown].data(), kSuffixBytes);
+      at += kLevelSuffixBytes[shown];
     }
     if (marked) {
       if (at + kSuffixBytes <= kMainBytes) std::memcpy(main + at, NameOf(next).data(), kSuffixBytes);
@@ -312,7 +350,8 @@ void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
     side(8) << name;
   }
   const int age = chart.DecadeStart(i);
-  if (age >= 0 && age < 100) side(9) << age << "-" << age + 10;
+  if (age >= 0 && age < 100 && 9 <= lines)
+    std::memcpy(line(9) + kMainBytes, kDecades[static_cast<std::size_t>(age)].data(), kSideBytes);
 }
 
 // The chart, written over a copy of the template of kChartBytes bytes.
