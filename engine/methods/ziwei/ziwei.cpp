@@ -38,7 +38,8 @@ template <typename Rows>
 void PlaceSeriesFrom(Rows& palaces, int start, bool forward, int entry, int code) {
   int p = Pos(start);
   for (int k = 0; k < 12; ++k) {
-    palaces[static_cast<std::size_t>(p)][static_cast<std::size_t>(entry)] = code + k;
+    palaces[static_cast<std::size_t>(p)][static_cast<std::size_t>(entry)] =
+        static_cast<uint8_t>(code + k);
     p = forward ? (p == 12 ? 1 : p + 1) : (p == 1 ? 12 : p - 1);
   }
 }
@@ -50,6 +51,8 @@ void TOrvDouShu::SetMale(bool male) {
   Clockwise = (Male == 1) == IsYang(LunarYearStemOrdinal);
 }
 
+static_assert(kSymbolCount <= 256, "a symbol code fits an entry of a row");
+
 void TOrvDouShu::Append(int p, int code) {
   if (code == 0 || p < 1 || p > 12) return;
   // Entries fill from the front: the first empty one follows the last
@@ -59,7 +62,7 @@ void TOrvDouShu::Append(int p, int code) {
   auto& row = Palaces[static_cast<std::size_t>(p)];
   while (used < kEntries && row[static_cast<std::size_t>(used)] != 0) ++used;
   if (used == kEntries) return;
-  row[static_cast<std::size_t>(used++)] = code;
+  row[static_cast<std::size_t>(used++)] = static_cast<uint8_t>(code);
   if (code >= kFirstStarCode && code <= kLastBrightStarCode)
     placed_[static_cast<std::size_t>(code - kFirstStarCode)] = static_cast<int8_t>(p);
 }
@@ -74,7 +77,7 @@ void TOrvDouShu::InsertMark(int star, int mark) {
     for (int e = kFirstStarEntry; e < kEntries && row[e] != 0; ++e) {
       if (row[e] != star) continue;
       for (int k = kEntries - 1; k > e + 1; --k) row[k] = row[k - 1];
-      if (e + 1 < kEntries) row[e + 1] = mark;
+      if (e + 1 < kEntries) row[e + 1] = static_cast<uint8_t>(mark);
       // The written entries moved back by one behind the mark.
       int& used = used_[static_cast<std::size_t>(p)];
       if (used > e && used < kEntries) ++used;
@@ -142,7 +145,7 @@ bool TOrvDouShu::TakeInputs() {
 // 2. 命宫 at 寅 + (M − 1) − (H − 1); the other palace names backward from it.
 void TOrvDouShu::PlacePalaceNames() {
   LifePalace = Pos(Branch("寅") + (a_.M - 1) - (a_.H - 1));
-  for (int k = 0; k < 12; ++k) Palaces[Pos(LifePalace - k)][kNameEntry] = kMingGongCode + k;
+  for (int k = 0; k < 12; ++k) Palaces[Pos(LifePalace - k)][kNameEntry] = static_cast<uint8_t>(kMingGongCode + k);
 }
 
 // 3. Palace stems (五虎遁): the stem of 寅 by year stem, then 卯, 辰 … 亥,
@@ -150,7 +153,8 @@ void TOrvDouShu::PlacePalaceNames() {
 void TOrvDouShu::PlacePalaceStems() {
   static constexpr ByStem<1> kStemOfYin = "甲己 丙; 乙庚 戊; 丙辛 庚; 丁壬 壬; 戊癸 甲";
   for (int k = 0; k < 12; ++k)
-    Palaces[Pos(Branch("寅") + k)][kStemEntry] = Wrap(kStemOfYin[a_.YS][0] + k, 10);
+    Palaces[Pos(Branch("寅") + k)][kStemEntry] =
+        static_cast<uint8_t>(Wrap(kStemOfYin[a_.YS][0] + k, 10));
   // Every row now holds its name and stem; the stars follow them.
   used_.fill(kFirstStarEntry);
 }
@@ -473,11 +477,11 @@ void TOrvDouShu::SetBrightness() {
   }(), "one brightness row per star, in code order");
   // The same by symbol code, 0 for the codes without brightness.
   static constexpr auto kLevelsByCode = [] {
-    std::array<std::array<int8_t, 13>, kSymbolCount> levels{};
+    std::array<std::array<uint8_t, 13>, kSymbolCount> levels{};
     for (const BrightnessRow& star : kBrightness)
       for (int p = 1; p <= 12; ++p)
         levels[static_cast<std::size_t>(star.Name.Code)][static_cast<std::size_t>(p)] =
-            static_cast<int8_t>(star.Levels[p]);
+            static_cast<uint8_t>(star.Levels[p]);
     return levels;
   }();
   // The stars of a palace are its entries from kFirstStarEntry on up to the

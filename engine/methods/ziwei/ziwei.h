@@ -44,7 +44,9 @@ struct ZiweiFields {
   static constexpr int kChangShengEntry = 26;
   static constexpr int kEntries = 27;
 
-  using Rows = std::array<std::array<int32_t, kEntries>, 13>;
+  // One byte an entry (symbol codes are below 256, levels 0-7), so that a
+  // chart's rows are cleared and copied as a few hundred bytes.
+  using Rows = std::array<std::array<uint8_t, kEntries>, 13>;
 
   int32_t LifePalace = 0;  // position 1-12 (子 1 … 亥 12)
   uint8_t Clockwise = 0;   // 1: the chart runs forward (阳男, 阴女)
