@@ -36,11 +36,15 @@ constexpr int Pos(int n) {
 // code + k goes to entry `entry` of the palace k steps from start.
 template <typename Rows>
 void PlaceSeriesFrom(Rows& palaces, int start, bool forward, int entry, int code) {
+  // The palace after and before each palace.
+  static constexpr std::array<int8_t, 13> kNext = {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 1};
+  static constexpr std::array<int8_t, 13> kPrevious = {0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+  const auto& step = forward ? kNext : kPrevious;
   int p = Pos(start);
   for (int k = 0; k < 12; ++k) {
     palaces[static_cast<std::size_t>(p)][static_cast<std::size_t>(entry)] =
         static_cast<uint8_t>(code + k);
-    p = forward ? (p == 12 ? 1 : p + 1) : (p == 1 ? 12 : p - 1);
+    p = step[static_cast<std::size_t>(p)];
   }
 }
 

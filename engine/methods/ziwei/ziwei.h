@@ -59,7 +59,8 @@ struct ZiweiFields {
 
   // Age at which the decade of the palace at position p (1-12) starts.
   int DecadeStart(int p) const {
-    const int k = (Clockwise ? p - LifePalace : LifePalace - p) % 12;
+    const int sign = 2 * static_cast<int>(Clockwise != 0) - 1;  // without a branch
+    const int k = sign * (p - LifePalace) % 12;
     return Bureau + 10 * (k + (k < 0 ? 12 : 0));
   }
   // Position (1-12) of the palace whose star list holds the body marker; 0

@@ -145,17 +145,20 @@ constexpr std::string_view kBodyMark = "◆身";
 constexpr auto kBrightnessNames = SlotViews(BrightnessNames);
 constexpr auto kBureauNames = SlotViews(BureauNames);
 
-// Exactly width bytes of text: cut at the last whole GBK character that
-// fits, or filled up with ASCII spaces.
+// Exactly width bytes of text, a text of whole characters (as every piece
+// of the centre block is): cut at the last whole GBK character that fits,
+// or filled up with ASCII spaces. A text that fits is copied without
+// reading its characters.
 void WriteFixed(char* out, std::string_view text, std::size_t width) {
-  std::size_t n = 0;
-  while (n < text.size()) {
-    // A lead byte 0x81-0xFE takes two bytes (without a branch: the centre
-    // mixes ASCII and GBK).
-    const auto lead = static_cast<unsigned char>(text[n]);
-    const std::size_t w = 1 + static_cast<std::size_t>(static_cast<unsigned char>(lead - 0x81) <= 0xFE - 0x81);
-    if (n + w > width) break;
-    n += w;
+  std::size_t n = text.size();
+  if (n > width) {
+    n = 0;
+    while (n < text.size()) {
+      const auto lead = static_cast<unsigned char>(text[n]);
+      const std::size_t w = lead >= 0x81 && lead <= 0xFE ? 2 : 1;
+      if (n + w > width) break;
+      n += w;
+    }
   }
   std::memcpy(out, text.data(), n);
   std::memset(out + n, ' ', width - n);
@@ -205,12 +208,17 @@ struct ColumnText {
   std::size_t Size = 0;
 };
 
-// The name of every symbol code as the start of a main column: the name
+// Every value an entry of a row can hold (one byte: codes 0-255, those
+// outside the symbol table named as NameOf names them).
+constexpr int kEntryValues = 256;
+static_assert(sizeof(ZiweiFields::Rows::value_type::value_type) == 1);
+
+// The name of every entry value as the start of a main column: the name
 // over the blank column when it fits, else the blank column alone; code 0,
 // which gives no name, the blank column alone.
 constexpr auto kMainNames = [] {
-  std::array<ColumnText<kMainBytes>, kSymbolCount> names{};
-  for (int code = 0; code < kSymbolCount; ++code) {
+  std::array<ColumnText<kMainBytes>, kEntryValues> names{};
+  for (int code = 0; code < kEntryValues; ++code) {
     auto& column = names[static_cast<std::size_t>(code)];
     for (std::size_t k = 0; k < kMainBytes; ++k) column.Bytes[k] = kBlankMain[k];
     const std::string_view name = NameOf(code);
@@ -224,8 +232,8 @@ constexpr auto kMainNames = [] {
 // The side column " " + name of every symbol code, as a side column of
 // ASCII spaces takes it (a name that does not fit left out).
 constexpr auto kSideNames = [] {
-  std::array<ColumnText<kSideBytes>, kSymbolCount> names{};
-  for (int code = 0; code < kSymbolCount; ++code) {
+  std::array<ColumnText<kSideBytes>, kEntryValues> names{};
+  for (int code = 0; code < kEntryValues; ++code) {
     auto& column = names[static_cast<std::size_t>(code)];
     for (char& c : column.Bytes) c = ' ';
     for (std::size_t k = 0; k < kFullSpace.size(); ++k) column.Bytes[k] = kFullSpace[k];
@@ -287,28 +295,36 @@ constexpr auto kDecades = [] {
 // line: its name (entries 2-12 only), brightness and transformation mark;
 // the entries from the first empty one on are empty (and take blank lines).
 // The side column of the lines the star list reached holds, by line number,
-// the palace's series stars, stage, stem and branch, name and decade.
-void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
+// the palace's series stars, stage, stem and branch, name and decade; the
+// name carries the body mark in the first palace whose star list holds the
+// body marker (BodyPalace), the palaces being filled in order: earlierBody
+// tells that an earlier one holds it. Returns whether this one does.
+bool FillCell(const ZiweiChart& chart, int i, bool earlierBody, char* text) {
   const auto& row = chart.Palaces[i];
   const auto& brightness = chart.Brightness[i];
   char* const cell = text + kSlots.Cell[i][1];
   const auto line = [cell](int n) { return cell + static_cast<std::size_t>(n - 1) * kLineStride; };
-  const auto symbol = [](int code) {
-    return static_cast<std::size_t>(code >= 0 && code < kSymbolCount ? code : 0);
-  };
+  const auto symbol = [](std::uint8_t code) { return static_cast<std::size_t>(code); };
 
   constexpr int kLastShownEntry = 16;
   constexpr int kLastNamedEntry = 12;
   int lines = 0;  // the lines the star list reached
-  for (int s = ZiweiFields::kFirstStarEntry; s <= kLastShownEntry && lines < kCellLines; ++s) {
-    const int code = row[s];
+  bool body = false;
+  bool ended = false;  // the walk reached the end of the star list
+  int s = ZiweiFields::kFirstStarEntry;
+  for (; s <= kLastShownEntry && lines < kCellLines; ++s) {
+    const std::uint8_t code = row[s];
     if (code == 0) {
       // The star list ends at its first empty entry: the lines of the
       // entries left up to entry 16 stay blank.
       lines = std::min(kCellLines, lines + (kLastShownEntry - s + 1));
+      ended = true;
       break;
     }
-    if (code == kShenCode) continue;  // the body marker takes no line
+    if (code == kShenCode) {  // the body marker takes no line
+      body = true;
+      continue;
+    }
     const int next = row[s + 1];
     const bool marked = next >= kFirstMarkCode && next <= kLastMarkCode;
     const int level = brightness[s];
@@ -330,8 +346,12 @@ void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
     }
   }
 
+  // The rest of the star list, beyond the lines shown, for the body marker.
+  for (int e = s; !ended && !body && e <= ZiweiFields::kLastStarEntry && row[e] != 0; ++e)
+    body = row[e] == kShenCode;
+
   // A line the star list did not reach keeps its side column blank.
-  const auto sideName = [&](int n, int code) {
+  const auto sideName = [&](int n, std::uint8_t code) {
     if (n <= lines) std::memcpy(line(n) + kMainBytes, kSideNames[symbol(code)].Bytes.data(), kSideBytes);
   };
   const auto side = [&](int n) {
@@ -344,7 +364,7 @@ void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
   side(6) << kFullSpace << NameOf(row[ZiweiFields::kStemEntry])
           << NameOf(CodeOf(i, CodeKind::Branch));
   const std::string_view name = NameOf(row[ZiweiFields::kNameEntry]);
-  if (i == bodyPalace && name.size() >= 2) {
+  if (body && !earlierBody && name.size() >= 2) {
     side(8) << name.substr(0, 2) << kBodyMark;
   } else {
     side(8) << name;
@@ -352,15 +372,17 @@ void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
   const int age = chart.DecadeStart(i);
   if (age >= 0 && age < 100 && 9 <= lines)
     std::memcpy(line(9) + kMainBytes, kDecades[static_cast<std::size_t>(age)].data(), kSideBytes);
+  return body;
 }
 
 // The chart, written over a copy of the template of kChartBytes bytes.
 void FillChart(const ZiweiChart& chart, char* text) {
-  std::memcpy(text, kBlankText.data(), kBlankText.size());
+  // Through the library's copy, not a loop of the compiler's.
+  detail::CopyLong(text, kBlankText.data(), kBlankText.size());
 
   // The palace cells.
-  const int bodyPalace = chart.BodyPalace();
-  for (int i = 1; i <= 12; ++i) FillCell(chart, i, bodyPalace, text);
+  bool body = false;
+  for (int i = 1; i <= 12; ++i) body = FillCell(chart, i, body, text) || body;
 
   // The centre block.
   std::array<FixedText<32>, 6> centre;
