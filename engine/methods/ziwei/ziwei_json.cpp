@@ -10,14 +10,26 @@ constexpr auto kBureauNames = utf8::Table(BureauNames);
 
 // A symbol's name as a JSON string, null for a blank one: what json::Symbol
 // writes, through a cursor.
-constexpr std::size_t kSymbolMost = 2 + sizeof json::kSymbolNames.Bytes[0];
-void SymbolValue(Cursor& out, int code) {
+// The name is copied as its whole slot of the table, the cursor moving on
+// by its size: what follows writes over the rest, so at least a slot's
+// bytes of the object must follow (the last symbol of an object is written
+// as it is, the bytes after the text staying as they were); kSymbolMost
+// counts the slot.
+constexpr std::size_t kNameSlot = sizeof json::kSymbolNames.Bytes[0];
+constexpr std::size_t kSymbolMost = 2 + kNameSlot;
+enum class Followed { ByMore, ByNothing };
+inline void SymbolValue(Cursor& out, int code, Followed followed = Followed::ByMore) {
   const std::string_view name = json::Name(code);
   if (name.empty()) {
     out << std::string_view("null");
     return;
   }
-  out << '"' << name << '"';
+  out << '"';
+  if (followed == Followed::ByMore)
+    out.PutOver<kNameSlot>(name.data(), name.size());
+  else
+    out << name;
+  out << '"';
 }
 
 // The most bytes of a palace object: its fixed members and keys, eight
@@ -72,7 +84,7 @@ void Palace(JsonWriter& out, const ZiweiChart& chart, int p, int bodyPalace) {
     c << std::string_view(R"(,"suiqian":)");
     SymbolValue(c, row[ZiweiFields::kSuiQianEntry]);
     c << std::string_view(R"(,"changsheng":)");
-    SymbolValue(c, row[ZiweiFields::kChangShengEntry]);
+    SymbolValue(c, row[ZiweiFields::kChangShengEntry], Followed::ByNothing);
     c << '}';
   });
 }
