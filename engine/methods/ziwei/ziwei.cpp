@@ -104,6 +104,7 @@ void TOrvDouShu::Compute() {
   Brightness = {};
   used_ = {};
   placed_ = {};
+  named_ = {};
   LifeMaster = BodyMaster = 0;
   if (!TakeInputs()) {
     // Outside the lunar table: nothing to place.
@@ -149,7 +150,11 @@ bool TOrvDouShu::TakeInputs() {
 // 2. 命宫 at 寅 + (M − 1) − (H − 1); the other palace names backward from it.
 void TOrvDouShu::PlacePalaceNames() {
   LifePalace = Pos(Branch("寅") + (a_.M - 1) - (a_.H - 1));
-  for (int k = 0; k < 12; ++k) Palaces[Pos(LifePalace - k)][kNameEntry] = static_cast<uint8_t>(kMingGongCode + k);
+  for (int k = 0; k < 12; ++k) {
+    const int p = Pos(LifePalace - k);
+    Palaces[p][kNameEntry] = static_cast<uint8_t>(kMingGongCode + k);
+    named_[static_cast<std::size_t>(k)] = static_cast<int8_t>(p);
+  }
 }
 
 // 3. Palace stems (五虎遁): the stem of 寅 by year stem, then 卯, 辰 … 亥,
@@ -389,11 +394,8 @@ void TOrvDouShu::PlaceLastMinorStars() {
   const int Y = a_.Y;
   // 34. 天伤 and 天使: forward charts put 天伤 in the palace named 奴仆 and
   // 天使 in 疾厄; backward charts the other way round.
-  int nuPu = 0, jiE = 0;
-  for (int p = 1; p <= 12; ++p) {
-    if (Palaces[p][kNameEntry] == Star("奴仆")) nuPu = p;
-    if (Palaces[p][kNameEntry] == Star("疾厄")) jiE = p;
-  }
+  const int nuPu = named_[Star("奴仆") - kMingGongCode];
+  const int jiE = named_[Star("疾厄") - kMingGongCode];
   Append(Clockwise ? nuPu : jiE, Star("天伤"));
   Append(Clockwise ? jiE : nuPu, Star("天使"));
 

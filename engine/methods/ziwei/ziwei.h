@@ -132,6 +132,9 @@ class TOrvDouShu : public TOrvBase, public ZiweiFields {
   // The palace of each star 紫微 … 天钺 (by code − kFirstStarCode) once it
   // is placed, else 0.
   std::array<int8_t, kLastBrightStarCode - kFirstStarCode + 1> placed_{};
+  // The palace of each palace name 命宫 … 父母 (by code − kMingGongCode) once
+  // the names are placed.
+  std::array<int8_t, 12> named_{};
 };
 
 // Casts the chart of a moment: SetDate, SetMale, Compute.
