@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 namespace orv {
 
@@ -85,13 +86,39 @@ struct Pillar {
   friend bool operator==(const Pillar&, const Pillar&) = default;
 };
 
+namespace detail {
+// The cycle numbers of the stem codes 1-10 and branch codes 11-22, and the
+// pillars of the numbers 0-60, made while compiling: every chart takes
+// them many times, and the reductions cost divisions.
+constexpr int CycleNumberOfOrdinals(int stem, int branch) { return Wrap(6 * stem - 5 * branch, 60); }
+inline constexpr auto kCycleNumbers = [] {
+  std::array<std::array<signed char, 12>, 10> numbers{};
+  for (int s = 1; s <= 10; ++s)
+    for (int b = 1; b <= 12; ++b)
+      numbers[static_cast<std::size_t>(s - 1)][static_cast<std::size_t>(b - 1)] =
+          static_cast<signed char>(CycleNumberOfOrdinals(s, b));
+  return numbers;
+}();
+inline constexpr auto kPillarsOfNumbers = [] {
+  std::array<Pillar, 61> pillars{};
+  for (int n = 0; n <= 60; ++n) pillars[static_cast<std::size_t>(n)] = {Wrap(n, 10), Wrap(n, 12) + 10};
+  return pillars;
+}();
+}  // namespace detail
+
 // Sexagenary number 1-60 (jiazi 1 ... guihai 60).
 constexpr int CycleNumber(int stem, int branch) {
-  return Wrap(6 * Ordinal(stem) - 5 * Ordinal(branch), 60);
+  if (stem >= kStemFirst && stem <= kStemLast && branch >= kBranchFirst && branch <= kBranchLast)
+    return detail::kCycleNumbers[static_cast<std::size_t>(stem - 1)]
+                                [static_cast<std::size_t>(branch - kBranchFirst)];
+  return detail::CycleNumberOfOrdinals(Ordinal(stem), Ordinal(branch));
 }
 constexpr int CycleNumber(const Pillar& p) { return CycleNumber(p.Stem, p.Branch); }
 // Any integer: stem Wrap(n,10), branch Wrap(n,12)+10.
-constexpr Pillar PillarOfNumber(int n) { return {Wrap(n, 10), Wrap(n, 12) + 10}; }
+constexpr Pillar PillarOfNumber(int n) {
+  if (n >= 0 && n <= 60) return detail::kPillarsOfNumbers[static_cast<std::size_t>(n)];
+  return {Wrap(n, 10), Wrap(n, 12) + 10};
+}
 // Cycle number of the year pillar of a year number.
 constexpr int YearCycleNumber(int year) { return Wrap(year - 3, 60); }
 

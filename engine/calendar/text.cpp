@@ -20,11 +20,38 @@ FixedText<16> LunarDateText(int month, int day) {
   return text;
 }
 
+namespace {
+
+// The text of every stem code 1-10 followed by every branch code 11-22,
+// four bytes each (every stem and branch is one character), made while
+// compiling.
+constexpr auto kStemBranchTexts = [] {
+  std::array<std::array<char, 4>, 10 * 12> texts{};
+  for (int s = kStemFirst; s <= kStemLast; ++s)
+    for (int b = kBranchFirst; b <= kBranchLast; ++b) {
+      const std::string_view stem = NameOf(s), branch = NameOf(b);
+      if (stem.size() != 2 || branch.size() != 2) throw "a stem or a branch of more than one character";
+      texts[static_cast<std::size_t>((s - kStemFirst) * 12 + (b - kBranchFirst))] = {
+          stem[0], stem[1], branch[0], branch[1]};
+    }
+  return texts;
+}();
+
+}  // namespace
+
 FixedText<64> PillarsLine(const std::array<Pillar, 4>& pillars, std::string_view separator) {
   FixedText<64> line;
   for (std::size_t i = 0; i < pillars.size(); ++i) {
     if (i > 0) line << separator;
-    line << NameOf(pillars[i].Stem) << NameOf(pillars[i].Branch);
+    const Pillar& p = pillars[i];
+    if (p.Stem >= kStemFirst && p.Stem <= kStemLast && p.Branch >= kBranchFirst &&
+        p.Branch <= kBranchLast) {
+      const auto& text =
+          kStemBranchTexts[static_cast<std::size_t>((p.Stem - kStemFirst) * 12 + (p.Branch - kBranchFirst))];
+      line << std::string_view(text.data(), text.size());
+    } else {
+      line << NameOf(p.Stem) << NameOf(p.Branch);
+    }
   }
   return line;
 }

@@ -5,6 +5,7 @@
 // key position ("·" or "—": no value), and turned into codes while
 // compiling; a character that is not a stem or a branch does not compile.
 #include <bit>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 
@@ -293,11 +294,33 @@ constexpr RuleMasks MasksOf(const TableRule (&rules)[N]) {
 constexpr RuleMasks kFirstMasks = MasksOf(kFirstTableRules);
 constexpr RuleMasks kSecondMasks = MasksOf(kSecondTableRules);
 
+// AddSpirit for the list SpiritsOf fills, which nothing else writes: each
+// pillar's count of spirits and the set it holds are kept, so that no slot
+// is searched (spirit numbers 1-63).
+class SpiritFiller {
+ public:
+  explicit SpiritFiller(SpiritList& spirits) : spirits_(spirits) {}
+  void Add(int n, int pillar) {
+    assert(n > 0 && n < 64);
+    const auto p = static_cast<std::size_t>(pillar);
+    const std::uint64_t bit = std::uint64_t{1} << n;
+    if ((held_[p] & bit) != 0 || count_[p] == kSpiritSlots) return;
+    held_[p] |= bit;
+    spirits_[static_cast<std::size_t>(count_[p]++)][p] = n;
+  }
+
+ private:
+  SpiritList& spirits_;
+  std::array<std::uint64_t, 4> held_{};
+  std::array<int, 4> count_{};
+};
+static_assert(kSpiritCount <= 64, "a spirit number is a bit of a word");
+
 // Applies a list of table rules: each pillar gets, in the order of the
 // list, the spirits of the rules that mark it. (A rule adds its spirit to
 // each pillar on its own, so marking pillar by pillar keeps the order.)
 template <std::size_t N>
-void ApplyTableRules(SpiritList& spirits, const std::array<Pillar, 4>& pillars,
+void ApplyTableRules(SpiritFiller& spirits, const std::array<Pillar, 4>& pillars,
                      const KeyPositions& positions, bool forward, const TableRule (&rules)[N],
                      const RuleMasks& masks) {
   const auto codeIndex = [](int code) {
@@ -321,7 +344,7 @@ void ApplyTableRules(SpiritList& spirits, const std::array<Pillar, 4>& pillars,
   }
   for (std::size_t p = 0; p < 4; ++p)
     for (std::uint64_t m = marked[p]; m != 0; m &= m - 1)
-      AddSpirit(spirits, rules[std::countr_zero(m)].Spirit, static_cast<int>(p));
+      spirits.Add(rules[std::countr_zero(m)].Spirit, static_cast<int>(p));
 }
 
 bool StemsAreTriple(int a, int b, int c, const ValueList& triple) {
@@ -388,7 +411,8 @@ void AddSpirit(SpiritList& spirits, int n, int pillar) {
 }
 
 SpiritList SpiritsOf(const std::array<Pillar, 4>& pillars, bool forward) {
-  SpiritList spirits{};
+  SpiritList list{};
+  SpiritFiller spirits(list);
   const Pillar& year = pillars[kYear];
   const Pillar& month = pillars[kMonth];
   const Pillar& day = pillars[kDay];
@@ -399,18 +423,18 @@ SpiritList SpiritsOf(const std::array<Pillar, 4>& pillars, bool forward) {
   ApplyTableRules(spirits, pillars, positions, forward, kFirstTableRules, kFirstMasks);
 
   for (const ValueList& triple : kSanQiTriples) {
-    if (StemsAreTriple(year.Stem, month.Stem, day.Stem, triple)) AddSpirit(spirits, kSanQi, kYear);
-    if (StemsAreTriple(month.Stem, day.Stem, hour.Stem, triple)) AddSpirit(spirits, kSanQi, kMonth);
+    if (StemsAreTriple(year.Stem, month.Stem, day.Stem, triple)) spirits.Add(kSanQi, kYear);
+    if (StemsAreTriple(month.Stem, day.Stem, hour.Stem, triple)) spirits.Add(kSanQi, kMonth);
   }
-  if (kKuiGangDays.Contains(day)) AddSpirit(spirits, kKuiGang, kDay);
-  if (season >= 0 && day == kTianSheDays[season]) AddSpirit(spirits, kTianShe, kDay);
-  if (kJinShenPillars.Contains(day)) AddSpirit(spirits, kJinShen, kDay);
-  if (kJinShenPillars.Contains(hour)) AddSpirit(spirits, kJinShen, kHour);
+  if (kKuiGangDays.Contains(day)) spirits.Add(kKuiGang, kDay);
+  if (season >= 0 && day == kTianSheDays[season]) spirits.Add(kTianShe, kDay);
+  if (kJinShenPillars.Contains(day)) spirits.Add(kJinShen, kDay);
+  if (kJinShenPillars.Contains(hour)) spirits.Add(kJinShen, kHour);
   for (const Pillar& key : {year, day}) {
     if (!IsStem(key.Stem)) continue;
     for (int p = 0; p < 4; ++p) {
-      if (pillars[p] == kXueTangByStem[key.Stem - 1]) AddSpirit(spirits, kXueTang, p);
-      if (pillars[p] == kCiGuanByStem[key.Stem - 1]) AddSpirit(spirits, kCiGuan, p);
+      if (pillars[p] == kXueTangByStem[key.Stem - 1]) spirits.Add(kXueTang, p);
+      if (pillars[p] == kCiGuanByStem[key.Stem - 1]) spirits.Add(kCiGuan, p);
     }
   }
 
@@ -420,16 +444,16 @@ SpiritList SpiritsOf(const std::array<Pillar, 4>& pillars, bool forward) {
     const std::array<int, 2> voids = VoidBranches(day);
     for (int p = 0; p < 4; ++p)
       if (pillars[p].Branch == voids[0] || pillars[p].Branch == voids[1])
-        AddSpirit(spirits, kKongWang, p);
+        spirits.Add(kKongWang, p);
   }
-  if (kShiEDaBaiDays.Contains(day)) AddSpirit(spirits, kShiEDaBai, kDay);
+  if (kShiEDaBaiDays.Contains(day)) spirits.Add(kShiEDaBai, kDay);
   if (kGuLuanPillars.Contains(day) && kGuLuanPillars.Contains(hour))
-    AddSpirit(spirits, kGuLuan, kDay);
-  if (kYinChaYangCuoDays.Contains(day)) AddSpirit(spirits, kYinChaYangCuo, kDay);
+    spirits.Add(kGuLuan, kDay);
+  if (kYinChaYangCuoDays.Contains(day)) spirits.Add(kYinChaYangCuo, kDay);
   if (season >= 0 && ElementOf(day.Stem) == kSiFeiElements[season] &&
       ElementOf(day.Branch) == kSiFeiElements[season])
-    AddSpirit(spirits, kSiFei, kDay);
-  return spirits;
+    spirits.Add(kSiFei, kDay);
+  return list;
 }
 
 }  // namespace orv

@@ -79,8 +79,10 @@ void WriteSpirits(const BaziChart& chart, TextWriter& out) {
     text << "命宫：" << NameOf(chart.LifePalace);
     for (std::size_t p = 0; p < 4; ++p) {
       text << kCrLf << kPillarLabels[p];
+      // The slots fill from the first: the list ends at its first empty one.
       for (const auto& slot : chart.Spirits) {
         const int n = slot[p];
+        if (n == 0) break;
         if (n > 0 && n < kSpiritCount) text << kSpiritNames[static_cast<std::size_t>(n)] << ' ';
       }
     }

@@ -1,6 +1,9 @@
 // TOrvQimen: the arrangement of a Qimen chart and its plates.
 #include "qimen.h"
 
+#include <array>
+#include <cstddef>
+
 namespace orv {
 namespace {
 
@@ -71,8 +74,21 @@ constexpr int kFlyingYinDeities[9] = {kDeityChief, kDeitySnake, kDeityMoon,
                                       kDeityUnion, kDeityTiger, kDeityConst,
                                       kDeityDark,  kDeityEarth, kDeityHeaven};
 
+// Wrap(n, m) for the small sums of the placement (within three rounds of
+// 1-m) from a table made while compiling; others by division.
+template <int M>
+constexpr int WrapSmall(int n) {
+  constexpr int kLow = -3 * M, kHigh = 4 * M;
+  constexpr auto kTable = [] {
+    std::array<int8_t, kHigh - kLow + 1> table{};
+    for (int v = kLow; v <= kHigh; ++v) table[static_cast<std::size_t>(v - kLow)] = static_cast<int8_t>(Wrap(v, M));
+    return table;
+  }();
+  return n >= kLow && n <= kHigh ? kTable[static_cast<std::size_t>(n - kLow)] : Wrap(n, M);
+}
+
 // The ring palace k steps after p (clockwise); the ring runs 1-8.
-constexpr int RingStep(int p, int k) { return Wrap(p + k, 8); }
+constexpr int RingStep(int p, int k) { return WrapSmall<8>(p + k); }
 
 // A ring index standing for an outer palace: the centre lodges in 坤.
 constexpr int Outer(int ring) { return ring == kRingCentre ? kRingKun : ring; }
@@ -83,7 +99,7 @@ int PalaceOfRing(int ring) { return ring >= 0 && ring < 9 ? kRing[ring].Palace :
 
 int LuoshuOfRing(int ring) { return ring >= 0 && ring < 9 ? kRing[ring].Luoshu : 5; }
 
-int RingOfLuoshu(int luoshu) { return kRingOfLuoshu[Wrap(luoshu, 9)]; }
+int RingOfLuoshu(int luoshu) { return kRingOfLuoshu[WrapSmall<9>(luoshu)]; }
 
 int StemPosition(int stem) {
   for (int i = 0; i < 9; ++i)
@@ -91,7 +107,7 @@ int StemPosition(int stem) {
   return 0;
 }
 
-int StemAtPosition(int position) { return kNineStems[Wrap(position, 9) - 1]; }
+int StemAtPosition(int position) { return kNineStems[WrapSmall<9>(position) - 1]; }
 
 int JuOf(int term, int yuan) {
   if (term < 1 || term > 24 || yuan < 0 || yuan > 2) return 0;
@@ -104,12 +120,16 @@ void TOrvQimen::SetPlacement(bool flying) {
 }
 
 void TOrvQimen::Arrange() {
+  FindJu();
+  Place();
+}
+
+void TOrvQimen::FindJu() {
   // Yuan: the day's place in its fifteen-day period, five days to a yuan.
   Yuan = (Wrap(CycleNumber(DayPillar), 15) - 1) / 5;
   Ju = JuOf(CurrentTerm, Yuan);
   // 冬至 … 芒种 yang, 夏至 … 大雪 yin.
   Yang = CurrentTerm < 10 || CurrentTerm > 21 ? 1 : 0;
-  Place();
 }
 
 void TOrvQimen::ForceJu(int value) {
@@ -136,7 +156,7 @@ void TOrvQimen::Place() {
   // The earth plate: 戊 in the palace of the ju number, the other stems in
   // Luoshu order forward (yang) or backward (yin), through the centre.
   for (int k = 0; k < 9; ++k) {
-    const int luoshu = Yang ? Wrap(Ju + k, 9) : Wrap(Ju - k, 9);
+    const int luoshu = WrapSmall<9>(Yang ? Ju + k : Ju - k);
     Plates[kEarthStems][RingOfLuoshu(luoshu)] = kNineStems[k];
   }
 
@@ -194,7 +214,7 @@ void TOrvQimen::PlaceDoors() {
   // yang dun and backward in yin dun, counted by the real hour stem.
   const int hours = HourPillar.Stem - 1;
   const int chiefL0 = LuoshuOfRing(ChiefPalace) - 1;
-  const int e = Wrap((Yang ? chiefL0 + hours : chiefL0 - hours) + 1, 9) - 1;
+  const int e = WrapSmall<9>((Yang ? chiefL0 + hours : chiefL0 - hours) + 1) - 1;
   auto& doors = Plates[kDoors];
   if (FlyDoors) {
     EnvoyPalace = e;
@@ -229,16 +249,24 @@ void TOrvQimen::PlaceDeities() {
 }
 
 QimenChart Cast(Moment moment, const QimenOptions& options) {
-  TOrvQimen chart;
-  chart.SetPlacement(options.Flying);
-  chart.SetDate(moment);
-  chart.Arrange();
-  SettleTermSides(chart, options.Ask, [&chart](Moment moved) {
-    chart.SetDate(moved);
-    chart.Arrange();
-  });
   // 1-18 force the ju; 0 or less, and anything above 18, keep the date's own.
   const bool forced = options.Ju >= 1 && options.Ju <= 18;
+  TOrvQimen chart;
+  chart.SetPlacement(options.Flying);
+  // A forced ju lays the plates again: until then the yuan, ju and dun of
+  // the date are enough.
+  const auto arrange = [&chart, forced] {
+    if (forced)
+      chart.FindJu();
+    else
+      chart.Arrange();
+  };
+  chart.SetDate(moment);
+  arrange();
+  SettleTermSides(chart, options.Ask, [&chart, &arrange](Moment moved) {
+    chart.SetDate(moved);
+    arrange();
+  });
   if (forced) chart.ForceJu(options.Ju);
   QimenChart value{chart, chart};
   value.ForcedJu = forced;

@@ -125,6 +125,9 @@ class TOrvQimen : public TOrvBase, public QimenFields {
   // The yuan, the ju and the dun of the moment (the base was computed when
   // the date was set), then the plates.
   void Arrange();
+  // The yuan, the ju and the dun of the moment alone, the plates left as
+  // they are: the first half of Arrange.
+  void FindJu();
   // 1-9 yang dun with that ju, 10-18 yin dun with ju value - 9, then places
   // the plates again; any other value changes nothing.
   void ForceJu(int value);
@@ -140,7 +143,8 @@ class TOrvQimen : public TOrvBase, public QimenFields {
 
 // Casts the chart of a moment: SetPlacement, SetDate and Arrange; the
 // solar-term question, each answer that moves the moment arranging again;
-// ForceJu.
+// ForceJu. With a forced ju the plates are laid once, by ForceJu (FindJu
+// stands for Arrange: the question reads the base alone).
 QimenChart Cast(Moment moment, const QimenOptions& options);
 
 // The five header lines, each ended by CR LF.

@@ -1,6 +1,10 @@
 // The Qimen chart text: five header lines (dates, pillars, duty chief and
 // envoy, term and ju, the void of the hour), an empty line and the nine-palace
 // grid of the chart's placement.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "calendar/text.h"
@@ -93,6 +97,105 @@ std::string_view CellValue(const QimenChart& chart) {
   }
 }
 
+// A grid made whole while compiling: its lines joined by CR LF with every
+// placeholder left in place, and for each placeholder where it lies and
+// which value of the plates it shows. Every value of the plates is one
+// character, as wide as a placeholder, so that the grid is copied whole and
+// each value written over its placeholder; the text is the one WriteGrid
+// gives. The centre follower's placeholders (rotating grid) are blank in
+// the copy, and only those of the palace carrying it are written.
+struct FixedGrid {
+  struct Slot {
+    std::uint16_t At = 0;     // where the placeholder lies in Text
+    std::uint16_t Value = 0;  // plate * kPalaceCount + ring in Plates
+  };
+  std::array<char, 1024> Text{};
+  std::size_t Size = 0;
+  std::array<Slot, 64> Slots{};
+  std::size_t Count = 0;
+  std::array<std::array<Slot, 2>, QimenFields::kPalaceCount> Centre{};  // by ring
+  bool HasCentre = false;
+};
+
+template <const auto& Lines, const GridLayout& Layout>
+constexpr FixedGrid MakeFixedGrid() {
+  constexpr bool kFlying = &Layout == &kFlyingLayout;
+  FixedGrid grid;
+  const auto put = [&grid](std::string_view piece) {
+    for (char c : piece) {
+      if (grid.Size == grid.Text.size()) throw "the grid is longer than its room";
+      grid.Text[grid.Size++] = c;
+    }
+  };
+  const auto valueOf = [](int plate, int ring) {
+    return static_cast<std::uint16_t>(plate * QimenFields::kPalaceCount + ring);
+  };
+  for (std::size_t l = 0; l < Lines.size(); ++l) {
+    if (l > 0) put(kCrLf);
+    const auto& line = Lines[l];
+    for (std::size_t i = 0; i < line.Count; ++i) {
+      put(line.Text[i]);
+      const std::string_view token = line.Tokens[i];
+      const int ring = token[0] - '0';
+      const auto at = static_cast<std::uint16_t>(grid.Size);
+      if (!kFlying && (token[1] == 'd' || token[1] == 'a')) {
+        const bool earth = token[1] == 'd';
+        grid.Centre[static_cast<std::size_t>(ring)][earth ? 0 : 1] = {
+            at, valueOf(earth ? QimenFields::kEarthStems : QimenFields::kStars, kRingCentre)};
+        grid.HasCentre = true;
+        put(kBlank);
+        continue;
+      }
+      const int plate = PlateOfLetter(Layout, token[1]);
+      if (plate < 0) throw "a placeholder shows no plate";
+      if (grid.Count == grid.Slots.size()) throw "more placeholders than slots";
+      grid.Slots[grid.Count++] = {at, valueOf(plate, ring)};
+      put(token);
+    }
+    put(line.Text[line.Count]);
+  }
+  return grid;
+}
+
+constexpr FixedGrid kFlyingGridText = MakeFixedGrid<kFlyingLines, kFlyingLayout>();
+constexpr FixedGrid kRotatingGridText = MakeFixedGrid<kRotatingLines, kRotatingLayout>();
+
+// The names of the symbol codes two bytes wide, and which are.
+struct CharName {
+  std::array<char, 2> Bytes{};
+  bool Fits = false;
+};
+constexpr auto kCharNames = [] {
+  std::array<CharName, kSymbolCount> names{};
+  for (int code = 0; code < kSymbolCount; ++code) {
+    const std::string_view name = NameOf(code);
+    if (name.size() != 2) continue;
+    names[static_cast<std::size_t>(code)] = {{name[0], name[1]}, true};
+  }
+  return names;
+}();
+
+// The grid over a copy of its fixed text; false (and the text unfinished)
+// when a value is not one character wide.
+bool FillFixedGrid(const FixedGrid& grid, const QimenChart& chart, char* text) {
+  std::memcpy(text, grid.Text.data(), grid.Size);
+  const auto* values = chart.Plates[0].data();
+  static_assert(sizeof chart.Plates == sizeof(int32_t) * QimenFields::kPlateCount *
+                                           QimenFields::kPalaceCount);
+  bool fits = true;
+  const auto put = [&](const FixedGrid::Slot& slot) {
+    const auto code = static_cast<unsigned>(values[slot.Value]);
+    const CharName& name = kCharNames[code < kSymbolCount ? code : 0];
+    fits &= code < kSymbolCount && name.Fits;
+    std::memcpy(text + slot.At, name.Bytes.data(), 2);
+  };
+  for (std::size_t k = 0; k < grid.Count; ++k) put(grid.Slots[k]);
+  if (grid.HasCentre && chart.CentrePalace >= 0 && chart.CentrePalace < QimenFields::kPalaceCount)
+    for (const FixedGrid::Slot& slot : grid.Centre[static_cast<std::size_t>(chart.CentrePalace)])
+      put(slot);
+  return fits;
+}
+
 }  // namespace
 
 void QimenHeader(const QimenChart& chart, TextWriter& out) {
@@ -128,6 +231,12 @@ void WriteGrid(const QimenChart& chart, TextWriter& out) {
 }
 
 void QimenGrid(const QimenChart& chart, TextWriter& out) {
+  const FixedGrid& fixed = chart.FlyStars != 0 ? kFlyingGridText : kRotatingGridText;
+  std::array<char, sizeof FixedGrid::Text> text;
+  if (FillFixedGrid(fixed, chart, text.data())) {
+    out << std::string_view(text.data(), fixed.Size);
+    return;
+  }
   if (chart.FlyStars != 0)
     WriteGrid<kFlyingLines, kFlyingLayout>(chart, out);
   else

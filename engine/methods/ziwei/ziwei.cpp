@@ -18,11 +18,35 @@ namespace {
 
 using namespace ziwei_tables;
 
-constexpr int Pos(int n) { return Wrap(n, 12); }
+// Every sum the steps wrap lies within a few rounds of 1-12: those come
+// from a table made while compiling, the rest by division.
+constexpr int kPosLow = -48, kPosHigh = 95;
+constexpr auto kPositions = [] {
+  std::array<int8_t, kPosHigh - kPosLow + 1> positions{};
+  for (int n = kPosLow; n <= kPosHigh; ++n)
+    positions[static_cast<std::size_t>(n - kPosLow)] = static_cast<int8_t>(Wrap(n, 12));
+  return positions;
+}();
+constexpr int Pos(int n) {
+  return n >= kPosLow && n <= kPosHigh ? kPositions[static_cast<std::size_t>(n - kPosLow)]
+                                       : Wrap(n, 12);
+}
 
-// The member of a twelve-star series at k steps from its start (k = 0 the
-// first), forward or backward.
-constexpr int SeriesPos(int start, int k, bool forward) { return Pos(forward ? start + k : start - k); }
+// The members of a twelve-star series from its start, forward or backward:
+// code + k goes to entry `entry` of the palace k steps from start.
+template <typename Rows>
+void PlaceSeriesFrom(Rows& palaces, int start, bool forward, int entry, int code) {
+  // The palace after and before each palace.
+  static constexpr std::array<int8_t, 13> kNext = {0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 1};
+  static constexpr std::array<int8_t, 13> kPrevious = {0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+  const auto& step = forward ? kNext : kPrevious;
+  int p = Pos(start);
+  for (int k = 0; k < 12; ++k) {
+    palaces[static_cast<std::size_t>(p)][static_cast<std::size_t>(entry)] =
+        static_cast<uint8_t>(code + k);
+    p = step[static_cast<std::size_t>(p)];
+  }
+}
 
 }  // namespace
 
@@ -31,16 +55,18 @@ void TOrvDouShu::SetMale(bool male) {
   Clockwise = (Male == 1) == IsYang(LunarYearStemOrdinal);
 }
 
+static_assert(kSymbolCount <= 256, "a symbol code fits an entry of a row");
+
 void TOrvDouShu::Append(int p, int code) {
   if (code == 0 || p < 1 || p > 12) return;
   // Entries fill from the front: the first empty one follows the last
   // written, kept in used_ (names and stems are written in their places
-  // before the first star is appended).
+  // before the first star is appended, and each mark inserted counts).
   int& used = used_[static_cast<std::size_t>(p)];
   auto& row = Palaces[static_cast<std::size_t>(p)];
   while (used < kEntries && row[static_cast<std::size_t>(used)] != 0) ++used;
   if (used == kEntries) return;
-  row[static_cast<std::size_t>(used++)] = code;
+  row[static_cast<std::size_t>(used++)] = static_cast<uint8_t>(code);
   if (code >= kFirstStarCode && code <= kLastBrightStarCode)
     placed_[static_cast<std::size_t>(code - kFirstStarCode)] = static_cast<int8_t>(p);
 }
@@ -55,16 +81,13 @@ void TOrvDouShu::InsertMark(int star, int mark) {
     for (int e = kFirstStarEntry; e < kEntries && row[e] != 0; ++e) {
       if (row[e] != star) continue;
       for (int k = kEntries - 1; k > e + 1; --k) row[k] = row[k - 1];
-      if (e + 1 < kEntries) row[e + 1] = mark;
+      if (e + 1 < kEntries) row[e + 1] = static_cast<uint8_t>(mark);
+      // The written entries moved back by one behind the mark.
+      int& used = used_[static_cast<std::size_t>(p)];
+      if (used > e && used < kEntries) ++used;
       return;
     }
   }
-}
-
-int ZiweiFields::DecadeStart(int p) const {
-  const int steps = Clockwise ? p - LifePalace : LifePalace - p;
-  const int k = (steps % 12 + 12) % 12;
-  return Bureau + 10 * k;
 }
 
 int ZiweiFields::BodyPalace() const {
@@ -81,6 +104,7 @@ void TOrvDouShu::Compute() {
   Brightness = {};
   used_ = {};
   placed_ = {};
+  named_ = {};
   LifeMaster = BodyMaster = 0;
   if (!TakeInputs()) {
     // Outside the lunar table: nothing to place.
@@ -126,7 +150,11 @@ bool TOrvDouShu::TakeInputs() {
 // 2. 命宫 at 寅 + (M − 1) − (H − 1); the other palace names backward from it.
 void TOrvDouShu::PlacePalaceNames() {
   LifePalace = Pos(Branch("寅") + (a_.M - 1) - (a_.H - 1));
-  for (int k = 0; k < 12; ++k) Palaces[Pos(LifePalace - k)][kNameEntry] = kMingGongCode + k;
+  for (int k = 0; k < 12; ++k) {
+    const int p = Pos(LifePalace - k);
+    Palaces[p][kNameEntry] = static_cast<uint8_t>(kMingGongCode + k);
+    named_[static_cast<std::size_t>(k)] = static_cast<int8_t>(p);
+  }
 }
 
 // 3. Palace stems (五虎遁): the stem of 寅 by year stem, then 卯, 辰 … 亥,
@@ -134,7 +162,10 @@ void TOrvDouShu::PlacePalaceNames() {
 void TOrvDouShu::PlacePalaceStems() {
   static constexpr ByStem<1> kStemOfYin = "甲己 丙; 乙庚 戊; 丙辛 庚; 丁壬 壬; 戊癸 甲";
   for (int k = 0; k < 12; ++k)
-    Palaces[Pos(Branch("寅") + k)][kStemEntry] = Wrap(kStemOfYin[a_.YS][0] + k, 10);
+    Palaces[Pos(Branch("寅") + k)][kStemEntry] =
+        static_cast<uint8_t>(Wrap(kStemOfYin[a_.YS][0] + k, 10));
+  // Every row now holds its name and stem; the stars follow them.
+  used_.fill(kFirstStarEntry);
 }
 
 // 4. Bureau (五行局) from the sound element of the life palace's stem and
@@ -363,11 +394,8 @@ void TOrvDouShu::PlaceLastMinorStars() {
   const int Y = a_.Y;
   // 34. 天伤 and 天使: forward charts put 天伤 in the palace named 奴仆 and
   // 天使 in 疾厄; backward charts the other way round.
-  int nuPu = 0, jiE = 0;
-  for (int p = 1; p <= 12; ++p) {
-    if (Palaces[p][kNameEntry] == Star("奴仆")) nuPu = p;
-    if (Palaces[p][kNameEntry] == Star("疾厄")) jiE = p;
-  }
+  const int nuPu = named_[Star("奴仆") - kMingGongCode];
+  const int jiE = named_[Star("疾厄") - kMingGongCode];
   Append(Clockwise ? nuPu : jiE, Star("天伤"));
   Append(Clockwise ? jiE : nuPu, Star("天使"));
 
@@ -394,26 +422,23 @@ void TOrvDouShu::PlaceLastMinorStars() {
 void TOrvDouShu::PlaceSeries() {
   // 40. 博士 series (博士 力士 青龙 小耗 将军 奏书 飞廉 喜神 病符 大耗 伏兵
   // 官府) from 禄存's palace, forward in forward charts, else backward.
-  for (int k = 0; k < 12; ++k)
-    Palaces[SeriesPos(a_.LuCun, k, Clockwise)][kBoShiEntry] = kBoShiCode + k;
+  PlaceSeriesFrom(Palaces, a_.LuCun, Clockwise, kBoShiEntry, kBoShiCode);
 
   // 41. 将前 series (将星 攀鞍 岁驿 息神 华盖 劫煞 灾煞 天煞 指背 咸池 月煞
   // 亡神): 将星 by year branch group, always forward.
   static constexpr ByBranch<1> kJiangXing = "申子辰 子; 巳酉丑 酉; 寅午戌 午; 亥卯未 卯";
-  for (int k = 0; k < 12; ++k)
-    Palaces[SeriesPos(kJiangXing[a_.Y][0], k, true)][kJiangQianEntry] = kJiangXingCode + k;
+  PlaceSeriesFrom(Palaces, kJiangXing[a_.Y][0], true, kJiangQianEntry, kJiangXingCode);
 
   // 42. 岁前 series (岁建 晦气 丧门 贯索 官符 小耗 大耗 龙德 白虎 天德 吊客
   // 病符): 岁建 at the year branch, forward.
-  for (int k = 0; k < 12; ++k) Palaces[SeriesPos(a_.Y, k, true)][kSuiQianEntry] = kSuiJianCode + k;
+  PlaceSeriesFrom(Palaces, a_.Y, true, kSuiQianEntry, kSuiJianCode);
 
   // 43. 长生 series (长生 沐浴 冠带 临官 帝旺 衰 病 死 墓 绝 胎 养): 长生 by
   // bureau, forward in forward charts, else backward.
   //                                             bureau:  2 水 3 木 4 金 5 土 6 火
   static constexpr BranchRow<5> kChangShengByBureau = "申亥巳申寅";
-  for (int k = 0; k < 12; ++k)
-    Palaces[SeriesPos(kChangShengByBureau[Bureau - 1], k, Clockwise)][kChangShengEntry] =
-        kChangShengCode + k;
+  PlaceSeriesFrom(Palaces, kChangShengByBureau[Bureau - 1], Clockwise, kChangShengEntry,
+                  kChangShengCode);
 }
 
 // 44. Brightness of the stars 紫微 … 天钺 in their palaces.
@@ -456,13 +481,22 @@ void TOrvDouShu::SetBrightness() {
       if (kBrightness[i].Name != kFirstStarCode + i) return false;
     return sizeof kBrightness / sizeof kBrightness[0] == kLastBrightStarCode - kFirstStarCode + 1;
   }(), "one brightness row per star, in code order");
+  // The same by symbol code, 0 for the codes without brightness.
+  static constexpr auto kLevelsByCode = [] {
+    std::array<std::array<uint8_t, 13>, kSymbolCount> levels{};
+    for (const BrightnessRow& star : kBrightness)
+      for (int p = 1; p <= 12; ++p)
+        levels[static_cast<std::size_t>(star.Name.Code)][static_cast<std::size_t>(p)] =
+            static_cast<uint8_t>(star.Levels[p]);
+    return levels;
+  }();
   // The stars of a palace are its entries from kFirstStarEntry on up to the
   // first empty one (the series members after them are not stars).
   for (int p = 1; p <= 12; ++p) {
     for (int e = kFirstStarEntry; e <= kLastStarEntry && Palaces[p][e] != 0; ++e) {
       const int code = Palaces[p][e];
-      if (code >= kFirstStarCode && code <= kLastBrightStarCode)
-        Brightness[p][e] = kBrightness[code - kFirstStarCode].Levels[p];
+      if (code > 0 && code < kSymbolCount)
+        Brightness[p][e] = kLevelsByCode[static_cast<std::size_t>(code)][static_cast<std::size_t>(p)];
     }
   }
 }

@@ -44,7 +44,9 @@ struct ZiweiFields {
   static constexpr int kChangShengEntry = 26;
   static constexpr int kEntries = 27;
 
-  using Rows = std::array<std::array<int32_t, kEntries>, 13>;
+  // One byte an entry (symbol codes are below 256, levels 0-7), so that a
+  // chart's rows are cleared and copied as a few hundred bytes.
+  using Rows = std::array<std::array<uint8_t, kEntries>, 13>;
 
   int32_t LifePalace = 0;  // position 1-12 (子 1 … 亥 12)
   uint8_t Clockwise = 0;   // 1: the chart runs forward (阳男, 阴女)
@@ -56,7 +58,11 @@ struct ZiweiFields {
   int32_t BodyMaster = 0;  // symbol code of 身主
 
   // Age at which the decade of the palace at position p (1-12) starts.
-  int DecadeStart(int p) const;
+  int DecadeStart(int p) const {
+    const int sign = 2 * static_cast<int>(Clockwise != 0) - 1;  // without a branch
+    const int k = sign * (p - LifePalace) % 12;
+    return Bureau + 10 * (k + (k < 0 ? 12 : 0));
+  }
   // Position (1-12) of the palace whose star list holds the body marker; 0
   // when none does.
   int BodyPalace() const;
@@ -126,6 +132,9 @@ class TOrvDouShu : public TOrvBase, public ZiweiFields {
   // The palace of each star 紫微 … 天钺 (by code − kFirstStarCode) once it
   // is placed, else 0.
   std::array<int8_t, kLastBrightStarCode - kFirstStarCode + 1> placed_{};
+  // The palace of each palace name 命宫 … 父母 (by code − kMingGongCode) once
+  // the names are placed.
+  std::array<int8_t, 12> named_{};
 };
 
 // Casts the chart of a moment: SetDate, SetMale, Compute.

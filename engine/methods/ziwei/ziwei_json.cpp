@@ -8,52 +8,85 @@ namespace {
 constexpr auto kBrightnessNames = utf8::Table(BrightnessNames);
 constexpr auto kBureauNames = utf8::Table(BureauNames);
 
+// A symbol's name as a JSON string, null for a blank one: what json::Symbol
+// writes, through a cursor.
+// The name is copied as its whole slot of the table, the cursor moving on
+// by its size: what follows writes over the rest, so at least a slot's
+// bytes of the object must follow (the last symbol of an object is written
+// as it is, the bytes after the text staying as they were); kSymbolMost
+// counts the slot.
+constexpr std::size_t kNameSlot = sizeof json::kSymbolNames.Bytes[0];
+constexpr std::size_t kSymbolMost = 2 + kNameSlot;
+enum class Followed { ByMore, ByNothing };
+inline void SymbolValue(Cursor& out, int code, Followed followed = Followed::ByMore) {
+  const std::string_view name = json::Name(code);
+  if (name.empty()) {
+    out << std::string_view("null");
+    return;
+  }
+  out << '"';
+  if (followed == Followed::ByMore)
+    out.PutOver<kNameSlot>(name.data(), name.size());
+  else
+    out << name;
+  out << '"';
+}
+
+// The most bytes of a palace object: its fixed members and keys, eight
+// symbols, two numbers, and a star object for every entry of the star list.
+constexpr std::size_t kStarMost = std::string_view(R"(,{"name":,"brightness":"","transformation":})").size() +
+                                  2 * kSymbolMost + sizeof kBrightnessNames.Bytes[0];
+constexpr std::size_t kPalaceMost =
+    std::string_view(R"({"branch":,"stem":,"name":,"body":false,"decade":{"from":,"to":},"stars":[],"boshi":,"jiangqian":,"suiqian":,"changsheng":})").size() +
+    7 * kSymbolMost + 2 * 11 +
+    (ZiweiFields::kLastStarEntry - ZiweiFields::kFirstStarEntry + 1) * kStarMost;
+
 // The palace at position p (子 1 … 亥 12): its name, stem and branch, the
 // body mark, its decade, its stars in placement order with their brightness
-// and transformation, and its members of the four series.
+// and transformation, and its members of the four series. The object is
+// written whole through a cursor; the text is the one the writer's members
+// would give.
 void Palace(JsonWriter& out, const ZiweiChart& chart, int p, int bodyPalace) {
   const auto& row = chart.Palaces[static_cast<std::size_t>(p)];
   const auto& brightness = chart.Brightness[static_cast<std::size_t>(p)];
-  out.BeginObject();
-  out.Key("branch");
-  json::Symbol(out, CodeOf(p, CodeKind::Branch));
-  out.Key("stem");
-  json::Symbol(out, row[ZiweiFields::kStemEntry]);
-  out.Key("name");
-  json::Symbol(out, row[ZiweiFields::kNameEntry]);
-  out.Key("body").Bool(p == bodyPalace);
-  const int age = chart.DecadeStart(p);
-  out.Key("decade").BeginObject();
-  out.Key("from").Number(age);
-  out.Key("to").Number(age + 10);
-  out.EndObject();
-  out.Key("stars").BeginArray();
-  for (int e = ZiweiFields::kFirstStarEntry; e <= ZiweiFields::kLastStarEntry; ++e) {
-    const int code = row[static_cast<std::size_t>(e)];
-    if (code == 0) break;
-    if (code == kShenCode || (code >= kFirstMarkCode && code <= kLastMarkCode)) continue;
-    out.BeginObject();
-    out.Key("name");
-    json::Symbol(out, code);
-    const int level = brightness[static_cast<std::size_t>(e)];
-    if (level > 0) out.Key("brightness").String(kBrightnessNames.At(level));
-    const int next = row[static_cast<std::size_t>(e + 1)];
-    if (next >= kFirstMarkCode && next <= kLastMarkCode) {
-      out.Key("transformation");
-      json::Symbol(out, next);
+  out.Raw<kPalaceMost>([&](Cursor& c) {
+    c << std::string_view(R"({"branch":)");
+    SymbolValue(c, CodeOf(p, CodeKind::Branch));
+    c << std::string_view(R"(,"stem":)");
+    SymbolValue(c, row[ZiweiFields::kStemEntry]);
+    c << std::string_view(R"(,"name":)");
+    SymbolValue(c, row[ZiweiFields::kNameEntry]);
+    c << std::string_view(p == bodyPalace ? R"(,"body":true)" : R"(,"body":false)");
+    const int age = chart.DecadeStart(p);
+    c << std::string_view(R"(,"decade":{"from":)") << age << std::string_view(R"(,"to":)")
+      << age + 10 << std::string_view(R"(},"stars":[)");
+    bool first = true;
+    for (int e = ZiweiFields::kFirstStarEntry; e <= ZiweiFields::kLastStarEntry; ++e) {
+      const int code = row[static_cast<std::size_t>(e)];
+      if (code == 0) break;
+      if (code == kShenCode || (code >= kFirstMarkCode && code <= kLastMarkCode)) continue;
+      c << std::string_view(first ? R"({"name":)" : R"(,{"name":)");
+      first = false;
+      SymbolValue(c, code);
+      const int level = brightness[static_cast<std::size_t>(e)];
+      if (level > 0) c << std::string_view(R"(,"brightness":")") << kBrightnessNames.At(level) << '"';
+      const int next = row[static_cast<std::size_t>(e + 1)];
+      if (next >= kFirstMarkCode && next <= kLastMarkCode) {
+        c << std::string_view(R"(,"transformation":)");
+        SymbolValue(c, next);
+      }
+      c << '}';
     }
-    out.EndObject();
-  }
-  out.EndArray();
-  out.Key("boshi");
-  json::Symbol(out, row[ZiweiFields::kBoShiEntry]);
-  out.Key("jiangqian");
-  json::Symbol(out, row[ZiweiFields::kJiangQianEntry]);
-  out.Key("suiqian");
-  json::Symbol(out, row[ZiweiFields::kSuiQianEntry]);
-  out.Key("changsheng");
-  json::Symbol(out, row[ZiweiFields::kChangShengEntry]);
-  out.EndObject();
+    c << std::string_view(R"(],"boshi":)");
+    SymbolValue(c, row[ZiweiFields::kBoShiEntry]);
+    c << std::string_view(R"(,"jiangqian":)");
+    SymbolValue(c, row[ZiweiFields::kJiangQianEntry]);
+    c << std::string_view(R"(,"suiqian":)");
+    SymbolValue(c, row[ZiweiFields::kSuiQianEntry]);
+    c << std::string_view(R"(,"changsheng":)");
+    SymbolValue(c, row[ZiweiFields::kChangShengEntry], Followed::ByNothing);
+    c << '}';
+  });
 }
 
 }  // namespace

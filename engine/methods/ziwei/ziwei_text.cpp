@@ -80,6 +80,12 @@ static_assert(EveryLineHasItsWidth(), "every template line is 66 bytes");
 
 constexpr std::size_t kCellBytes = 14;
 constexpr int kCellLines = 10;
+// A cell line: the main column, then the side column.
+constexpr std::size_t kMainBytes = 8;
+constexpr std::size_t kSideBytes = kCellBytes - kMainBytes;
+// The blank main column: four full-width spaces.
+constexpr std::string_view kBlankMain = "　　　　";
+static_assert(kBlankMain.size() == kMainBytes);
 
 // The centre slots: the bytes each one replaces.
 constexpr std::size_t kCentreBytes[6] = {0, 24, 16, 16, 12, 20};
@@ -127,12 +133,10 @@ constexpr SlotOffsets kSlots = [] {
 // every cell its ten lines).
 constexpr std::array<char, kChartBytes> kBlankText = [] {
   std::array<char, kChartBytes> text = kTemplateText;
-  constexpr std::string_view kBlankMain = "　　　　";
-  if (kBlankMain.size() != 8) throw "the main column is eight bytes";
   for (std::size_t i = 1; i <= 12; ++i)
     for (std::size_t n = 1; n <= kCellLines; ++n) {
       const std::size_t at = kSlots.Cell[i][n];
-      for (std::size_t k = 0; k < kCellBytes; ++k) text[at + k] = k < 8 ? kBlankMain[k] : ' ';
+      for (std::size_t k = 0; k < kCellBytes; ++k) text[at + k] = k < kMainBytes ? kBlankMain[k] : ' ';
     }
   return text;
 }();
@@ -141,15 +145,20 @@ constexpr std::string_view kBodyMark = "◆身";
 constexpr auto kBrightnessNames = SlotViews(BrightnessNames);
 constexpr auto kBureauNames = SlotViews(BureauNames);
 
-// Exactly width bytes of text: cut at the last whole GBK character that
-// fits, or filled up with ASCII spaces.
+// Exactly width bytes of text, a text of whole characters (as every piece
+// of the centre block is): cut at the last whole GBK character that fits,
+// or filled up with ASCII spaces. A text that fits is copied without
+// reading its characters.
 void WriteFixed(char* out, std::string_view text, std::size_t width) {
-  std::size_t n = 0;
-  while (n < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[n]);
-    const std::size_t w = lead >= 0x81 && lead <= 0xFE ? 2 : 1;
-    if (n + w > width) break;
-    n += w;
+  std::size_t n = text.size();
+  if (n > width) {
+    n = 0;
+    while (n < text.size()) {
+      const auto lead = static_cast<unsigned char>(text[n]);
+      const std::size_t w = lead >= 0x81 && lead <= 0xFE ? 2 : 1;
+      if (n + w > width) break;
+      n += w;
+    }
   }
   std::memcpy(out, text.data(), n);
   std::memset(out + n, ' ', width - n);
@@ -191,64 +200,189 @@ class CellColumn {
   char* end_;
 };
 
-constexpr std::size_t kMainBytes = 8;
+// A column made while compiling: its bytes (pieces over the blank column)
+// and how many of them the pieces took.
+template <std::size_t W>
+struct ColumnText {
+  std::array<char, W> Bytes{};
+  std::size_t Size = 0;
+};
+
+// Every value an entry of a row can hold (one byte: codes 0-255, those
+// outside the symbol table named as NameOf names them).
+constexpr int kEntryValues = 256;
+static_assert(sizeof(ZiweiFields::Rows::value_type::value_type) == 1);
+
+// The name of every entry value as the start of a main column: the name
+// over the blank column when it fits, else the blank column alone; code 0,
+// which gives no name, the blank column alone.
+constexpr auto kMainNames = [] {
+  std::array<ColumnText<kMainBytes>, kEntryValues> names{};
+  for (int code = 0; code < kEntryValues; ++code) {
+    auto& column = names[static_cast<std::size_t>(code)];
+    for (std::size_t k = 0; k < kMainBytes; ++k) column.Bytes[k] = kBlankMain[k];
+    const std::string_view name = NameOf(code);
+    if (code == 0 || name.size() > kMainBytes) continue;
+    for (std::size_t k = 0; k < name.size(); ++k) column.Bytes[k] = name[k];
+    column.Size = name.size();
+  }
+  return names;
+}();
+
+// The side column " " + name of every symbol code, as a side column of
+// ASCII spaces takes it (a name that does not fit left out).
+constexpr auto kSideNames = [] {
+  std::array<ColumnText<kSideBytes>, kEntryValues> names{};
+  for (int code = 0; code < kEntryValues; ++code) {
+    auto& column = names[static_cast<std::size_t>(code)];
+    for (char& c : column.Bytes) c = ' ';
+    for (std::size_t k = 0; k < kFullSpace.size(); ++k) column.Bytes[k] = kFullSpace[k];
+    column.Size = kFullSpace.size();
+    const std::string_view name = NameOf(code);
+    if (name.size() > kSideBytes - column.Size) continue;
+    for (std::size_t k = 0; k < name.size(); ++k) column.Bytes[column.Size + k] = name[k];
+    column.Size += name.size();
+  }
+  return names;
+}();
+
+// Brightness names and transformation marks are one character each, put
+// after a star's name when they fit.
+constexpr std::size_t kSuffixBytes = 2;
+static_assert([] {
+  for (int level = 1; level <= 7; ++level)
+    if (kBrightnessNames[static_cast<std::size_t>(level)].size() != kSuffixBytes) return false;
+  for (int mark = kFirstMarkCode; mark <= kLastMarkCode; ++mark)
+    if (NameOf(mark).size() != kSuffixBytes) return false;
+  return true;
+}(), "brightness names and marks are one character");
+
+// The brightness suffix by level 0-7: level 0 (none) two bytes of the blank
+// column, written without moving on, so that every star line writes one.
+static_assert([] {
+  for (char c : kBlankMain)
+    if (c != kBlankMain[0]) return false;
+  return true;
+}(), "the blank column is one byte repeated");
+constexpr auto kLevelSuffixes = [] {
+  std::array<std::array<char, kSuffixBytes>, 8> suffixes{};
+  suffixes[0] = {kBlankMain[0], kBlankMain[0]};
+  for (std::size_t level = 1; level <= 7; ++level)
+    suffixes[level] = {kBrightnessNames[level][0], kBrightnessNames[level][1]};
+  return suffixes;
+}();
+constexpr std::array<std::size_t, 8> kLevelSuffixBytes = {0, 2, 2, 2, 2, 2, 2, 2};
+static_assert(kLevelSuffixBytes[1] == kSuffixBytes);
+
+// The side column of a decade starting at age 0-99: "age-(age + 10)" and
+// spaces.
+constexpr auto kDecades = [] {
+  std::array<std::array<char, kSideBytes>, 100> decades{};
+  for (int age = 0; age < 100; ++age) {
+    auto& side = decades[static_cast<std::size_t>(age)];
+    for (char& c : side) c = ' ';
+    FixedText<kSideBytes> text;
+    text << Decimal(age) << "-" << Decimal(age + 10);
+    if (text.size() != Decimal(age).size() + 1 + Decimal(age + 10).size())
+      throw "a decade does not fit its column";
+    for (std::size_t k = 0; k < text.size(); ++k) side[k] = text.View()[k];
+  }
+  return decades;
+}();
 
 // The lines of the cell of the palace at position i. The main column holds
 // the star list, entry by entry from entry 2 to entry 16, each entry one
-// line: its name (entries 2-12 only), brightness and transformation mark.
+// line: its name (entries 2-12 only), brightness and transformation mark;
+// the entries from the first empty one on are empty (and take blank lines).
 // The side column of the lines the star list reached holds, by line number,
-// the palace's series stars, stage, stem and branch, name and decade.
-void FillCell(const ZiweiChart& chart, int i, int bodyPalace, char* text) {
+// the palace's series stars, stage, stem and branch, name and decade; the
+// name carries the body mark in the first palace whose star list holds the
+// body marker (BodyPalace), the palaces being filled in order: earlierBody
+// tells that an earlier one holds it. Returns whether this one does.
+bool FillCell(const ZiweiChart& chart, int i, bool earlierBody, char* text) {
   const auto& row = chart.Palaces[i];
   const auto& brightness = chart.Brightness[i];
   char* const cell = text + kSlots.Cell[i][1];
   const auto line = [cell](int n) { return cell + static_cast<std::size_t>(n - 1) * kLineStride; };
+  const auto symbol = [](std::uint8_t code) { return static_cast<std::size_t>(code); };
 
   constexpr int kLastShownEntry = 16;
   constexpr int kLastNamedEntry = 12;
   int lines = 0;  // the lines the star list reached
-  for (int s = ZiweiFields::kFirstStarEntry; s <= kLastShownEntry && lines < kCellLines; ++s) {
-    const int code = row[s];
-    if (code == kShenCode) continue;  // the body marker takes no line
+  bool body = false;
+  bool ended = false;  // the walk reached the end of the star list
+  int s = ZiweiFields::kFirstStarEntry;
+  for (; s <= kLastShownEntry && lines < kCellLines; ++s) {
+    const std::uint8_t code = row[s];
+    if (code == 0) {
+      // The star list ends at its first empty entry: the lines of the
+      // entries left up to entry 16 stay blank.
+      lines = std::min(kCellLines, lines + (kLastShownEntry - s + 1));
+      ended = true;
+      break;
+    }
+    if (code == kShenCode) {  // the body marker takes no line
+      body = true;
+      continue;
+    }
     const int next = row[s + 1];
     const bool marked = next >= kFirstMarkCode && next <= kLastMarkCode;
-    CellColumn main(line(++lines), 0, kMainBytes);
-    if (code != 0 && s <= kLastNamedEntry) main << NameOf(code);
     const int level = brightness[s];
-    if (level > 0 && level <= 7) main << kBrightnessNames[level];
+    char* const main = line(++lines);
+    // The name over the blank column, then brightness and mark after it.
+    const auto& named = kMainNames[s <= kLastNamedEntry ? symbol(code) : 0];
+    std::memcpy(main, named.Bytes.data(), kMainBytes);
+    std::size_t at = named.Size;
+    if (at + kSuffixBytes <= kMainBytes) {
+      // Levels outside 1-7 show none (without a branch: they vary by star).
+      const auto u = static_cast<unsigned>(level);
+      const std::size_t shown = u * static_cast<unsigned>(u <= 7);
+      std::memcpy(main + at, kLevelSuffixes[shown].data(), kSuffixBytes);
+      at += kLevelSuffixBytes[shown];
+    }
     if (marked) {
-      main << NameOf(next);
+      if (at + kSuffixBytes <= kMainBytes) std::memcpy(main + at, NameOf(next).data(), kSuffixBytes);
       ++s;  // the mark shares its star's line
     }
   }
 
+  // The rest of the star list, beyond the lines shown, for the body marker.
+  for (int e = s; !ended && !body && e <= ZiweiFields::kLastStarEntry && row[e] != 0; ++e)
+    body = row[e] == kShenCode;
+
   // A line the star list did not reach keeps its side column blank.
+  const auto sideName = [&](int n, std::uint8_t code) {
+    if (n <= lines) std::memcpy(line(n) + kMainBytes, kSideNames[symbol(code)].Bytes.data(), kSideBytes);
+  };
   const auto side = [&](int n) {
     return CellColumn(line(n), kMainBytes, n <= lines ? kCellBytes : kMainBytes);
   };
-  side(1) << kFullSpace << NameOf(row[ZiweiFields::kBoShiEntry]);
-  side(2) << kFullSpace << NameOf(row[ZiweiFields::kJiangQianEntry]);
-  side(3) << kFullSpace << NameOf(row[ZiweiFields::kSuiQianEntry]);
-  side(5) << kFullSpace << NameOf(row[ZiweiFields::kChangShengEntry]);
+  sideName(1, row[ZiweiFields::kBoShiEntry]);
+  sideName(2, row[ZiweiFields::kJiangQianEntry]);
+  sideName(3, row[ZiweiFields::kSuiQianEntry]);
+  sideName(5, row[ZiweiFields::kChangShengEntry]);
   side(6) << kFullSpace << NameOf(row[ZiweiFields::kStemEntry])
           << NameOf(CodeOf(i, CodeKind::Branch));
   const std::string_view name = NameOf(row[ZiweiFields::kNameEntry]);
-  if (i == bodyPalace && name.size() >= 2) {
+  if (body && !earlierBody && name.size() >= 2) {
     side(8) << name.substr(0, 2) << kBodyMark;
   } else {
     side(8) << name;
   }
   const int age = chart.DecadeStart(i);
-  if (age >= 0 && age < 100) side(9) << age << "-" << age + 10;
+  if (age >= 0 && age < 100 && 9 <= lines)
+    std::memcpy(line(9) + kMainBytes, kDecades[static_cast<std::size_t>(age)].data(), kSideBytes);
+  return body;
 }
 
 // The chart, written over a copy of the template of kChartBytes bytes.
 void FillChart(const ZiweiChart& chart, char* text) {
-  std::memcpy(text, kBlankText.data(), kBlankText.size());
+  // Through the library's copy, not a loop of the compiler's.
+  detail::CopyLong(text, kBlankText.data(), kBlankText.size());
 
   // The palace cells.
-  const int bodyPalace = chart.BodyPalace();
-  for (int i = 1; i <= 12; ++i) FillCell(chart, i, bodyPalace, text);
+  bool body = false;
+  for (int i = 1; i <= 12; ++i) body = FillCell(chart, i, body, text) || body;
 
   // The centre block.
   std::array<FixedText<32>, 6> centre;
