@@ -340,9 +340,100 @@ class YearLine {
 };
 static_assert(10 + 2 + 10 + 1 + 4 + 3 <= YearLine::kMost);
 
+// The pieces of the year lines of the years and ages most charts have,
+// made while compiling: "age、" by age, "year(pillar)" and CR LF by year,
+// and by luck cycle number the end of a decade's first line, "交" +
+// pillar + "运" and CR LF (CR LF alone for none). Each is copied as one
+// word whatever its length.
+template <std::size_t W>
+struct LinePiece {
+  std::array<char, W> Bytes{};
+  std::size_t Size = 0;
+};
+constexpr int kTableAges = 128;
+constexpr int kFirstTableYear = 1900, kTableYears = 256;  // four digits each
+constexpr std::size_t kYearPieceSize = 4 + 1 + 4 + 1 + kCrLf.size();
+
+constexpr auto kAgePieces = [] {
+  std::array<LinePiece<8>, kTableAges> pieces{};
+  for (int age = 0; age < kTableAges; ++age) {
+    auto& piece = pieces[static_cast<std::size_t>(age)];
+    FixedText<8> text;
+    text << Decimal(age).View() << "、";
+    for (char c : text.View()) piece.Bytes[piece.Size++] = c;
+  }
+  return pieces;
+}();
+
+constexpr auto kYearPieces = [] {
+  std::array<std::array<char, 16>, kTableYears> pieces{};
+  for (int k = 0; k < kTableYears; ++k) {
+    const int year = kFirstTableYear + k;
+    FixedText<16> text;
+    text << Decimal(year).View() << "(" << PillarTextOf(YearCycleNumber(year)) << ")" << kCrLf;
+    if (text.size() != kYearPieceSize) throw "a year of the table not of four digits";
+    for (std::size_t i = 0; i < text.size(); ++i) pieces[static_cast<std::size_t>(k)][i] = text.View()[i];
+  }
+  return pieces;
+}();
+
+constexpr auto kLuckEnds = [] {
+  std::array<LinePiece<16>, 61> pieces{};
+  for (int n = 0; n <= 60; ++n) {
+    FixedText<16> text;
+    if (n > 0) text << "交" << PillarTextOf(n) << "运";
+    text << kCrLf;
+    auto& piece = pieces[static_cast<std::size_t>(n)];
+    for (char c : text.View()) piece.Bytes[piece.Size++] = c;
+  }
+  return pieces;
+}();
+
+// The seventy year lines from the tables; false (nothing written) when the
+// ages or the years of the chart go beyond them.
+bool WriteTableYearLines(const BaziChart& chart, TextWriter& out) {
+  constexpr int kLines = 10 * BaziFields::kLuckPeriods;
+  const int age = chart.LuckStartAge, year = chart.LuckStartYear - kFirstTableYear;
+  if (age < 0 || age > kTableAges - kLines || year < 0 || year > kTableYears - kLines) return false;
+  const LinePiece<8>* ages = &kAgePieces[static_cast<std::size_t>(age)];
+  const std::array<char, 16>* years = &kYearPieces[static_cast<std::size_t>(year)];
+  // Room for a decade: no line moves on by more than the 8 + 16 bytes its
+  // pieces copy, the first by 16 more for its luck end, and the last copy
+  // runs past the end by less than kPastEnd.
+  constexpr std::size_t kLineMost = 8 + 16, kPastEnd = 16;
+  for (int i = 0; i < BaziFields::kLuckPeriods; ++i) {
+    out.WriteInPlace<10 * kLineMost + 16 + kPastEnd>([&](Cursor& text) {
+      char* p = text.End();
+      const int luck = CycleNumber(chart.LuckPillars[static_cast<std::size_t>(i)]);
+      const auto& end = kLuckEnds[static_cast<std::size_t>(luck >= 0 && luck <= 60 ? luck : 0)];
+      std::memcpy(p, ages->Bytes.data(), 8);
+      p += ages->Size;
+      std::memcpy(p, years->data(), 16);
+      p += kYearPieceSize - kCrLf.size();
+      std::memcpy(p, end.Bytes.data(), 16);
+      p += end.Size;
+      ++ages;
+      ++years;
+      for (int k = 1; k < 10; ++k, ++ages, ++years) {
+        std::memcpy(p, ages->Bytes.data(), 8);
+        p += ages->Size;
+        // The last line of the text writes no byte past its end.
+        if (i + 1 == BaziFields::kLuckPeriods && k == 9)
+          std::memcpy(p, years->data(), kYearPieceSize);
+        else
+          std::memcpy(p, years->data(), 16);
+        p += kYearPieceSize;
+      }
+      text = Cursor(p);
+    });
+  }
+  return true;
+}
+
 // Seventy year lines: age, year and its pillar; the first of each decade
 // names its luck pillar. The ten lines of a decade are written in place.
 void WriteYearLines(const BaziChart& chart, TextWriter& out) {
+  if (WriteTableYearLines(chart, out)) return;
   YearLine line(chart.LuckStartAge, chart.LuckStartYear);
   for (int i = 0; i < BaziFields::kLuckPeriods; ++i) {
     out.WriteInPlace<10 * YearLine::kMost + 8>([&](Cursor& text) {
