@@ -268,6 +268,44 @@ TEST(BaziText, LuckPillarOnlyOnTheFirstLineOfEachDecade) {
   }
 }
 
+// The year lines of the worked chart moved to other ages and years: ages
+// of one to three digits, the years of the last century and of the next
+// two, and years that grow a fifth digit. Each line is "age、year(pillar)",
+// the year pillars counted from 甲子 in the year 4.
+TEST(BaziText, YearLinesOfAnyAgeAndYear) {
+  BaziChart chart = Cast(EncodeDateTime(1984, 2, 4, 12, 0), BaziOptions{true});
+  const std::array<const char*, 7> luck = {"甲子", "癸亥", "壬戌", "辛酉", "庚申", "己未", "戊午"};
+  const struct {
+    int age, year;
+  } cases[] = {{0, 1899}, {0, 1900}, {9, 1993}, {30, 1850}, {58, 2000}, {59, 2000},
+               {95, 1950}, {58, 2086}, {0, 2087}, {1, 2120}, {0, 9960}, {120, 2200}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "age " << c.age << ", year " << c.year);
+    chart.LuckStartAge = c.age;
+    chart.LuckStartYear = c.year;
+    const std::string text = fixtures::TextOf(BaziText, chart);
+    const std::string expected = BaziYearLines(c.age, c.year, luck);
+    ASSERT_GT(text.size(), expected.size());
+    EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
+  }
+}
+
+// Grid values without a name of one character: a ten god outside the ten
+// and a growth stage of none leave their places empty, and the lines close
+// up around them.
+TEST(BaziText, GridValuesWithoutAName) {
+  BaziChart chart = Cast(EncodeDateTime(1984, 2, 4, 12, 0), BaziOptions{true});
+  chart.Grid[BaziFields::kTenGodRow][0] = 11;
+  chart.Grid[BaziFields::kGrowthRow][3] = 0;
+  const std::vector<std::string> lines = TextLines(fixtures::TextOf(BaziText, chart));
+  ASSERT_GT(lines.size(), 9u);
+  EXPECT_EQ(lines[2], "　　  　官　  　　　  　比");
+  EXPECT_EQ(lines[3], "　癸　  　乙　  　戊　  　戊");
+  EXPECT_EQ(lines[7], "　绝　  　养　  　冠　  　");
+  EXPECT_EQ(lines[8], "大海水  海中金  大林木  天上火");
+  EXPECT_EQ(lines[9], "");
+}
+
 // The longest text the rules allow. Every part but the spirit lines has a
 // fixed longest form; the spirit lines are tried for every combination of
 // year pillar, month branch, day pillar, hour branch and direction (the month

@@ -1,6 +1,9 @@
 // The Four Pillars chart text: a two-line header, the seven-line grid filled
 // from its template, the life palace and the spirits of each pillar, the
 // solar terms of the civil month, the luck start and seventy year lines.
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -58,11 +61,141 @@ void WriteGridValue(const BaziChart& chart, GridToken, Cursor& out) {
   }
 }
 
+// The grid made whole while compiling: its lines joined by CR LF, the empty
+// line after it, and a placeholder as wide as its value for every token,
+// with where each lies. Codes, short ten gods and growth stages are one
+// character, a nayin three; so the grid is copied whole and each value
+// written over its placeholder, giving the text WriteTemplate gives.
+struct FixedGrid {
+  struct Slot {
+    std::uint16_t At = 0;   // where the placeholder lies in Text
+    std::uint8_t Cell = 0;  // row * 4 + column in Grid; the pillar for a nayin
+  };
+  static constexpr std::size_t kCells = 4;  // tokens of each kind per grid row
+  std::array<char, 512> Text{};
+  std::size_t Size = 0;
+  std::array<Slot, 5 * kCells> Codes{};
+  std::array<Slot, 4 * kCells> TenGods{};
+  std::array<Slot, kCells> Growths{};
+  std::array<Slot, kCells> Nayins{};
+  std::size_t CodeCount = 0, TenGodCount = 0, GrowthCount = 0, NayinCount = 0;
+};
+
+constexpr FixedGrid kFixedGrid = [] {
+  FixedGrid grid;
+  const auto put = [&grid](std::string_view piece) {
+    for (char c : piece) {
+      if (grid.Size == grid.Text.size()) throw "the grid is longer than its room";
+      grid.Text[grid.Size++] = c;
+    }
+  };
+  const auto slot = [&grid](auto& slots, std::size_t& count, std::size_t cell) {
+    if (count == slots.size()) throw "more tokens of a kind than slots";
+    slots[count++] = {static_cast<std::uint16_t>(grid.Size), static_cast<std::uint8_t>(cell)};
+  };
+  for (std::size_t l = 0; l < kGrid.size(); ++l) {
+    if (l > 0) put(kCrLf);
+    const auto& line = kGrid[l];
+    for (std::size_t i = 0; i < line.Count; ++i) {
+      put(line.Text[i]);
+      const std::string_view token = line.Tokens[i];
+      const auto c = static_cast<std::size_t>(token[2] - '0');
+      if (token[0] == 'n') {
+        slot(grid.Nayins, grid.NayinCount, c);
+        put("      ");
+        continue;
+      }
+      const auto r = static_cast<std::size_t>(token[0] - '0');
+      if (token[1] == '.')
+        slot(grid.Codes, grid.CodeCount, r * 4 + c);
+      else if (token[1] == '|')
+        slot(grid.TenGods, grid.TenGodCount, (BaziFields::kTenGodRow + r) * 4 + c);
+      else
+        slot(grid.Growths, grid.GrowthCount, BaziFields::kGrowthRow * 4 + c);
+      put("  ");
+    }
+    put(line.Text[line.Count]);
+  }
+  put(kCrLf);
+  put(kCrLf);
+  return grid;
+}();
+
+// The names of a table W bytes wide, and which are.
+template <std::size_t W>
+struct FixedName {
+  std::array<char, W> Bytes{};
+  bool Fits = false;
+};
+template <std::size_t W, std::size_t N>
+constexpr std::array<FixedName<W>, N> FixedNames(const std::array<std::string_view, N>& names) {
+  std::array<FixedName<W>, N> fixed{};
+  for (std::size_t i = 0; i < N; ++i) {
+    if (names[i].size() != W) continue;
+    fixed[i].Fits = true;
+    for (std::size_t k = 0; k < W; ++k) fixed[i].Bytes[k] = names[i][k];
+  }
+  return fixed;
+}
+constexpr auto kCodeNames = FixedNames<2>(detail::kSymbolNames);
+constexpr auto kTenGodNames = FixedNames<2>(detail::kTenGodShortNames);
+constexpr auto kGrowthNames = FixedNames<2>(detail::kGrowthShortNames);
+constexpr auto kNayinTexts = FixedNames<6>(detail::kNayinNames);
+
+// The entry of a table at index, and whether it fits; outside the table
+// entry 0 and no fit.
+template <std::size_t W, std::size_t N>
+const FixedName<W>& FixedNameAt(const std::array<FixedName<W>, N>& names, int index, bool& fits) {
+  const auto i = static_cast<unsigned>(index);
+  fits &= i < N && names[i < N ? i : 0].Fits;
+  return names[i < N ? i : 0];
+}
+
+// The grid over a copy of its fixed text at text; false when a value is
+// not as wide as its placeholder.
+bool FillFixedGrid(const BaziChart& chart, char* text) {
+  const FixedGrid& grid = kFixedGrid;
+  std::memcpy(text, grid.Text.data(), grid.Size);
+  const int* cells = chart.Grid[0].data();
+  static_assert(sizeof chart.Grid == sizeof(int) * 12 * 4);
+  bool fits = true;
+  for (std::size_t k = 0; k < grid.CodeCount; ++k) {
+    // NameOf gives the blank name outside the codes.
+    const auto code = static_cast<unsigned>(cells[grid.Codes[k].Cell]);
+    const auto& name = kCodeNames[code < kSymbolCount ? code : 0];
+    fits &= name.Fits;
+    std::memcpy(text + grid.Codes[k].At, name.Bytes.data(), 2);
+  }
+  for (std::size_t k = 0; k < grid.TenGodCount; ++k) {
+    const auto& name = FixedNameAt(kTenGodNames, cells[grid.TenGods[k].Cell], fits);
+    std::memcpy(text + grid.TenGods[k].At, name.Bytes.data(), 2);
+  }
+  for (std::size_t k = 0; k < grid.GrowthCount; ++k) {
+    const int ordinal = detail::StageOrdinal(cells[grid.Growths[k].Cell]);
+    const auto& name = FixedNameAt(kGrowthNames, ordinal, fits);
+    std::memcpy(text + grid.Growths[k].At, name.Bytes.data(), 2);
+  }
+  const auto pillars = chart.Pillars();
+  for (std::size_t k = 0; k < grid.NayinCount; ++k) {
+    const int index = (CycleNumber(pillars[grid.Nayins[k].Cell]) - 1) / 2;
+    const auto& name = FixedNameAt(kNayinTexts, index, fits);
+    std::memcpy(text + grid.Nayins[k].At, name.Bytes.data(), 6);
+  }
+  return fits;
+}
+
 // The grid: stems, branches, hidden stems, their short ten gods, the growth
-// stages and the nayin; then an empty line.
+// stages and the nayin; then an empty line. The fixed grid when every value
+// fits its placeholder, else the template written value by value.
 void WriteGrid(const BaziChart& chart, TextWriter& out) {
   constexpr std::size_t kMost = TemplateMost(kGrid, 6, kCrLf.size()) + kCrLf.size();
+  static_assert(kFixedGrid.Size <= kMost);
   out.WriteInPlace<kMost>([&](Cursor& text) {
+    char* const start = text.End();
+    if (FillFixedGrid(chart, start)) {
+      text = Cursor(start + kFixedGrid.Size);
+      return;
+    }
     WriteTemplate<kGrid>(
         text, [&](auto token) { WriteGridValue(chart, token, text); },
         [&] { text << kCrLf; });
@@ -130,7 +263,7 @@ constexpr auto kPillarTexts = [] {
 }();
 
 // The text of the pillar of cycle number n (1-60), four bytes.
-std::string_view PillarTextOf(int n) {
+constexpr std::string_view PillarTextOf(int n) {
   return {kPillarTexts[static_cast<std::size_t>(n)].data(), 4};
 }
 
@@ -207,9 +340,100 @@ class YearLine {
 };
 static_assert(10 + 2 + 10 + 1 + 4 + 3 <= YearLine::kMost);
 
+// The pieces of the year lines of the years and ages most charts have,
+// made while compiling: "age、" by age, "year(pillar)" and CR LF by year,
+// and by luck cycle number the end of a decade's first line, "交" +
+// pillar + "运" and CR LF (CR LF alone for none). Each is copied as one
+// word whatever its length.
+template <std::size_t W>
+struct LinePiece {
+  std::array<char, W> Bytes{};
+  std::size_t Size = 0;
+};
+constexpr int kTableAges = 128;
+constexpr int kFirstTableYear = 1900, kTableYears = 256;  // four digits each
+constexpr std::size_t kYearPieceSize = 4 + 1 + 4 + 1 + kCrLf.size();
+
+constexpr auto kAgePieces = [] {
+  std::array<LinePiece<8>, kTableAges> pieces{};
+  for (int age = 0; age < kTableAges; ++age) {
+    auto& piece = pieces[static_cast<std::size_t>(age)];
+    FixedText<8> text;
+    text << Decimal(age).View() << "、";
+    for (char c : text.View()) piece.Bytes[piece.Size++] = c;
+  }
+  return pieces;
+}();
+
+constexpr auto kYearPieces = [] {
+  std::array<std::array<char, 16>, kTableYears> pieces{};
+  for (int k = 0; k < kTableYears; ++k) {
+    const int year = kFirstTableYear + k;
+    FixedText<16> text;
+    text << Decimal(year).View() << "(" << PillarTextOf(YearCycleNumber(year)) << ")" << kCrLf;
+    if (text.size() != kYearPieceSize) throw "a year of the table not of four digits";
+    for (std::size_t i = 0; i < text.size(); ++i) pieces[static_cast<std::size_t>(k)][i] = text.View()[i];
+  }
+  return pieces;
+}();
+
+constexpr auto kLuckEnds = [] {
+  std::array<LinePiece<16>, 61> pieces{};
+  for (int n = 0; n <= 60; ++n) {
+    FixedText<16> text;
+    if (n > 0) text << "交" << PillarTextOf(n) << "运";
+    text << kCrLf;
+    auto& piece = pieces[static_cast<std::size_t>(n)];
+    for (char c : text.View()) piece.Bytes[piece.Size++] = c;
+  }
+  return pieces;
+}();
+
+// The seventy year lines from the tables; false (nothing written) when the
+// ages or the years of the chart go beyond them.
+bool WriteTableYearLines(const BaziChart& chart, TextWriter& out) {
+  constexpr int kLines = 10 * BaziFields::kLuckPeriods;
+  const int age = chart.LuckStartAge, year = chart.LuckStartYear - kFirstTableYear;
+  if (age < 0 || age > kTableAges - kLines || year < 0 || year > kTableYears - kLines) return false;
+  const LinePiece<8>* ages = &kAgePieces[static_cast<std::size_t>(age)];
+  const std::array<char, 16>* years = &kYearPieces[static_cast<std::size_t>(year)];
+  // Room for a decade: no line moves on by more than the 8 + 16 bytes its
+  // pieces copy, the first by 16 more for its luck end, and the last copy
+  // runs past the end by less than kPastEnd.
+  constexpr std::size_t kLineMost = 8 + 16, kPastEnd = 16;
+  for (int i = 0; i < BaziFields::kLuckPeriods; ++i) {
+    out.WriteInPlace<10 * kLineMost + 16 + kPastEnd>([&](Cursor& text) {
+      char* p = text.End();
+      const int luck = CycleNumber(chart.LuckPillars[static_cast<std::size_t>(i)]);
+      const auto& end = kLuckEnds[static_cast<std::size_t>(luck >= 0 && luck <= 60 ? luck : 0)];
+      std::memcpy(p, ages->Bytes.data(), 8);
+      p += ages->Size;
+      std::memcpy(p, years->data(), 16);
+      p += kYearPieceSize - kCrLf.size();
+      std::memcpy(p, end.Bytes.data(), 16);
+      p += end.Size;
+      ++ages;
+      ++years;
+      for (int k = 1; k < 10; ++k, ++ages, ++years) {
+        std::memcpy(p, ages->Bytes.data(), 8);
+        p += ages->Size;
+        // The last line of the text writes no byte past its end.
+        if (i + 1 == BaziFields::kLuckPeriods && k == 9)
+          std::memcpy(p, years->data(), kYearPieceSize);
+        else
+          std::memcpy(p, years->data(), 16);
+        p += kYearPieceSize;
+      }
+      text = Cursor(p);
+    });
+  }
+  return true;
+}
+
 // Seventy year lines: age, year and its pillar; the first of each decade
 // names its luck pillar. The ten lines of a decade are written in place.
 void WriteYearLines(const BaziChart& chart, TextWriter& out) {
+  if (WriteTableYearLines(chart, out)) return;
   YearLine line(chart.LuckStartAge, chart.LuckStartYear);
   for (int i = 0; i < BaziFields::kLuckPeriods; ++i) {
     out.WriteInPlace<10 * YearLine::kMost + 8>([&](Cursor& text) {
