@@ -162,6 +162,11 @@ int CastText(const TEngineLibrary& engine, const CastRequest& cast, std::string&
     if (auto* f = engine.Find<decltype(StrChartText)>("StrChartText"))
       code = f(&r, buffer.data(), static_cast<int32_t>(buffer.size()));
     if (code == 0) gbkText.assign(buffer.data());
+    // Its refusals as the text exports number theirs: 1 invalid solar date,
+    // 2 lunar date not found; 3 a request out of range.
+    if (code == ORV_JSON_BAD_SOLAR || code == ORV_JSON_LUNAR_NOT_FOUND ||
+        code == ORV_JSON_BAD_REQUEST)
+      code = -code;
     return code;
   }
   switch (r.method) {

@@ -41,8 +41,8 @@ std::optional<CastRequest> RequestFromJson(std::string_view json);
 
 // Casts the chart text (GBK, as the method's text export writes it) and the
 // chart JSON (UTF-8) of a request. CastText returns the text export's result
-// (0 written, 1 invalid solar date, 2 lunar date not found; StrChartText's
-// negative results off the whole hour); CastJson 0 when written, or
+// (0 written, 1 invalid solar date, 2 lunar date not found; 3 off the whole
+// hour, a request StrChartText finds out of range); CastJson 0 when written, or
 // StrChartJson's negative result. Both return kNoExport when the library
 // lacks the export (or the method is unknown); the text is left as it was on
 // any result but 0.

@@ -144,6 +144,14 @@ TEST_F(Casting, EveryMethodCastsThroughItsOwnExport) {
             std::string::npos);  // 命主从9岁8月4天 (GBK)
   EXPECT_NE(wholeHour.find("\xC3\xFC\xD6\xF7\xB4\xD3" "9\xCB\xEA" "8\xD4\xC2" "1\xCC\xEC"),
             std::string::npos);  // 命主从9岁8月1天
+  // Its refusals are numbered as the text exports': 1 for no such solar date.
+  c.request.day = 30;
+  c.request.month = 2;
+  std::string untouched = "as it was";
+  EXPECT_EQ(CastText(engine_, c, untouched), 1);
+  EXPECT_EQ(untouched, "as it was");
+  c.request.month = 2;
+  c.request.day = 4;
   c.request.minute = 0;
 
   c.request.method = ORV_METHOD_ZIWEI;
