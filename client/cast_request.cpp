@@ -156,6 +156,19 @@ int CastText(const TEngineLibrary& engine, const CastRequest& cast, std::string&
       r.method == ORV_METHOD_ZIWEI ? ORV_ZIWEI_BUFFER_SIZE : ORV_CHART_BUFFER_SIZE, '\0');
   int code = kNoExport;
   const QuestionScope scope(engine, cast, ask);
+  // A moment off the whole hour is cast to the second through the request;
+  // the method's export casts at the whole hour.
+  if (r.method != ORV_METHOD_XUANKONG && (r.minute != 0 || r.second != 0)) {
+    if (auto* f = engine.Find<decltype(StrChartText)>("StrChartText"))
+      code = f(&r, buffer.data(), static_cast<int32_t>(buffer.size()));
+    if (code == 0) gbkText.assign(buffer.data());
+    // Its refusals as the text exports number theirs: 1 invalid solar date,
+    // 2 lunar date not found; 3 a request out of range.
+    if (code == ORV_JSON_BAD_SOLAR || code == ORV_JSON_LUNAR_NOT_FOUND ||
+        code == ORV_JSON_BAD_REQUEST)
+      code = -code;
+    return code;
+  }
   switch (r.method) {
     case ORV_METHOD_BAZI:
     case ORV_METHOD_ZIWEI:

@@ -41,13 +41,16 @@ std::optional<CastRequest> RequestFromJson(std::string_view json);
 
 // Casts the chart text (GBK, as the method's text export writes it) and the
 // chart JSON (UTF-8) of a request. CastText returns the text export's result
-// (0 written, 1 invalid solar date, 2 lunar date not found); CastJson 0 when
-// written, or StrChartJson's negative result. Both return kNoExport when the
-// library lacks the method's export (or the method is unknown); the text is
-// left as it was on any result but 0.
+// (0 written, 1 invalid solar date, 2 lunar date not found; 3 off the whole
+// hour, a request StrChartText finds out of range); CastJson 0 when written, or
+// StrChartJson's negative result. Both return kNoExport when the library
+// lacks the export (or the method is unknown); the text is left as it was on
+// any result but 0.
 //
-// The text exports cast the whole hour (request.hour); the minute and second
-// reach the JSON only. A Xuankong request's period is 1-9 here as in the
+// At a whole hour (minute and second 0) the text comes from the method's
+// export (StrBazi … StrXuankong), which casts the whole hour; off it, from
+// StrChartText, cast to the second, so that a term that begins within the
+// hour and the luck start count the minutes. A Xuankong request's period is 1-9 here as in the
 // JSON request (StrXuankong's 0-8 is derived). A Liu Ren daytime of 2 (by
 // the hour) gives 昼 from 卯 to 申 to Str6Ren's flag.
 //

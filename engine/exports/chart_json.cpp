@@ -113,6 +113,26 @@ void DatedChart(JsonWriter& out, const Chart& chart, Write&& write) {
   write(chart, out);
 }
 
+// The options of a Six Lines and of a Liu Ren request.
+LiuyaoOptions LiuyaoOf(const OrvChartRequest& r) {
+  LiuyaoOptions options;
+  options.Manual = r.manualLines != 0;
+  for (std::size_t i = 0; i < 6; ++i) options.LinesTopFirst[i] = r.lines[i];
+  options.Attachment =
+      r.method == ORV_METHOD_LIUYAO_XUN ? LineAttachment::ByDayXun : LineAttachment::ByTrigrams;
+  return options;
+}
+
+LiurenOptions LiurenOf(const OrvChartRequest& r) {
+  LiurenOptions options;
+  options.DayOrNight = static_cast<LiurenOptions::Time>(r.daytime);
+  options.Rules = LiurenRules::FromFlags(r.guiRen, r.sheHai);
+  options.BirthYear = r.birthYear;
+  options.Male = r.male != 0;
+  options.Ask = &AskInstalledHandler;
+  return options;
+}
+
 // Casts the chart of a valid request at its moment and writes it.
 void CastAndWrite(JsonWriter& out, const OrvChartRequest& r, Moment moment) {
   switch (r.method) {
@@ -123,53 +143,45 @@ void CastAndWrite(JsonWriter& out, const OrvChartRequest& r, Moment moment) {
       DatedChart(out, Cast(moment, ZiweiOptions{r.male != 0}), ZiweiJson);
       break;
     case ORV_METHOD_LIUYAO:
-    case ORV_METHOD_LIUYAO_XUN: {
-      LiuyaoOptions options;
-      options.Manual = r.manualLines != 0;
-      for (std::size_t i = 0; i < 6; ++i) options.LinesTopFirst[i] = r.lines[i];
-      options.Attachment =
-          r.method == ORV_METHOD_LIUYAO_XUN ? LineAttachment::ByDayXun : LineAttachment::ByTrigrams;
-      DatedChart(out, Cast(moment, options), LiuyaoJson);
+    case ORV_METHOD_LIUYAO_XUN:
+      DatedChart(out, Cast(moment, LiuyaoOf(r)), LiuyaoJson);
       break;
-    }
     case ORV_METHOD_QIMEN:
       DatedChart(out, Cast(moment, QimenOptions{r.flying != 0, r.ju, &AskInstalledHandler}),
                  QimenJson);
       break;
-    case ORV_METHOD_LIUREN: {
-      LiurenOptions options;
-      options.DayOrNight = static_cast<LiurenOptions::Time>(r.daytime);
-      options.Rules = LiurenRules::FromFlags(r.guiRen, r.sheHai);
-      options.BirthYear = r.birthYear;
-      options.Male = r.male != 0;
-      options.Ask = &AskInstalledHandler;
-      DatedChart(out, Cast(moment, options), LiurenJson);
+    case ORV_METHOD_LIUREN:
+      DatedChart(out, Cast(moment, LiurenOf(r)), LiurenJson);
       break;
-    }
     default:
       break;
   }
 }
 
-}  // namespace
-
-ORV_EXPORT(int32_t) StrChartJson(const OrvChartRequest* request, char* buffer, int32_t size) {
+// Reads the caller's request into r (the fields its size covers, zero for
+// the rest), checks its options and resolves its moment (none for
+// Xuankong). Returns 0, or the negative result of a request refused.
+int32_t ReadRequest(const OrvChartRequest* request, OrvChartRequest& r, Moment& moment) {
   if (request == nullptr || request->size < kFirstVersionSize) return ORV_JSON_BAD_REQUEST;
-  // The fields the caller's version of the request has; zero for the rest.
-  OrvChartRequest r;
   std::memset(&r, 0, sizeof r);
   std::memcpy(&r, request, request->size < sizeof r ? request->size : sizeof r);
   if (!OptionsInRange(r)) return ORV_JSON_BAD_REQUEST;
+  if (r.method == ORV_METHOD_XUANKONG) return 0;
+  if (!Between(r.hour, 0, 23) || !Between(r.minute, 0, 59) || !Between(r.second, 0, 59))
+    return ORV_JSON_BAD_REQUEST;
+  const int code = ResolveMoment(r.solar != 0, r.leap != 0, r.year, r.month, r.day, r.hour,
+                                 r.minute, r.second, moment);
+  if (code == kResultBadSolar) return ORV_JSON_BAD_SOLAR;
+  if (code == kResultLunarNotFound) return ORV_JSON_LUNAR_NOT_FOUND;
+  return 0;
+}
 
+}  // namespace
+
+ORV_EXPORT(int32_t) StrChartJson(const OrvChartRequest* request, char* buffer, int32_t size) {
+  OrvChartRequest r;
   Moment moment;
-  if (r.method != ORV_METHOD_XUANKONG) {
-    if (!Between(r.hour, 0, 23) || !Between(r.minute, 0, 59) || !Between(r.second, 0, 59))
-      return ORV_JSON_BAD_REQUEST;
-    const int code = ResolveMoment(r.solar != 0, r.leap != 0, r.year, r.month, r.day, r.hour,
-                                   r.minute, r.second, moment);
-    if (code == kResultBadSolar) return ORV_JSON_BAD_SOLAR;
-    if (code == kResultLunarNotFound) return ORV_JSON_LUNAR_NOT_FOUND;
-  }
+  if (const int32_t refused = ReadRequest(request, r, moment); refused != 0) return refused;
 
   JsonWriter out(buffer, size > 0 ? static_cast<std::size_t>(size) : 0);
   out.BeginObject();
@@ -186,4 +198,39 @@ ORV_EXPORT(int32_t) StrChartJson(const OrvChartRequest* request, char* buffer, i
   }
   out.EndObject();
   return static_cast<int32_t>(out.Finish());
+}
+
+ORV_EXPORT(int32_t) StrChartText(const OrvChartRequest* request, char* buffer, int32_t size) {
+  OrvChartRequest r;
+  Moment moment;
+  if (const int32_t refused = ReadRequest(request, r, moment); refused != 0) return refused;
+  const std::size_t capacity = r.method == ORV_METHOD_ZIWEI ? kZiweiBufferSize : kChartBufferSize;
+  if (buffer == nullptr || size < 0 || static_cast<std::size_t>(size) < capacity)
+    return ORV_JSON_BAD_REQUEST;
+
+  TextWriter out(buffer, capacity);
+  switch (r.method) {
+    case ORV_METHOD_BAZI:
+      BaziText(Cast(moment, BaziOptions{r.male != 0}), out);
+      break;
+    case ORV_METHOD_ZIWEI:
+      ZiweiText(Cast(moment, ZiweiOptions{r.male != 0}), out);
+      break;
+    case ORV_METHOD_LIUYAO:
+    case ORV_METHOD_LIUYAO_XUN:
+      YaoText(Cast(moment, LiuyaoOf(r)), out);
+      break;
+    case ORV_METHOD_QIMEN:
+      QimenText(Cast(moment, QimenOptions{r.flying != 0, r.ju, &AskInstalledHandler}), out);
+      break;
+    case ORV_METHOD_LIUREN:
+      TOrvDlrStr::LiurenText(Cast(moment, LiurenOf(r)), out);
+      break;
+    case ORV_METHOD_XUANKONG:
+      XuankongText(*Cast(XuankongOptions{r.period - 1, r.mountain, r.xiagua != 0}), out);
+      break;
+    default:
+      break;
+  }
+  return 0;
 }

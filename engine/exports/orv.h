@@ -152,4 +152,16 @@ typedef struct OrvChartRequest {
 
 ORV_EXPORT(int32_t) StrChartJson(const OrvChartRequest* request, char* buffer, int32_t size);
 
+/* The chart text of a request, cast at its moment to the second: the text
+ * the method's export writes (StrBazi … StrXuankong), which casts at the
+ * whole hour; at a whole hour (minute and second zero) the two are the same
+ * byte for byte. Minutes count where the moment decides: a sectional term
+ * that begins within the hour, the luck start of the Four Pillars. The
+ * buffer holds size bytes, at least ORV_CHART_BUFFER_SIZE
+ * (ORV_ZIWEI_BUFFER_SIZE for Purple Star). Result: 0 with the text written,
+ * or StrChartJson's negative results (ORV_JSON_BAD_REQUEST also for a
+ * buffer too small), writing nothing. Qimen and Liu Ren ask the solar-term
+ * question as their exports do. */
+ORV_EXPORT(int32_t) StrChartText(const OrvChartRequest* request, char* buffer, int32_t size);
+
 #endif

@@ -44,15 +44,35 @@ namespace {
 const QString kEngineDir = QStringLiteral(ORV_LIBRARY_DIR);
 const QString kCrLf = QStringLiteral("\r\n");
 
-// What the Four Pillars export gives for a solar date and whole hour (the
-// text the binding must insert unchanged), in Unicode.
-QString BaziExport(bool male, int year, int month, int day, int hour) {
+// The Four Pillars text of a man or woman born at a solar date and time (the
+// text the binding must insert unchanged), in Unicode: at a whole hour what
+// StrBazi gives, off it what StrChartText gives, cast to the second.
+QString BaziExport(bool male, int year, int month, int day, int hour, int minute = 0,
+                   int second = 0) {
   const TEngineLibrary library(QFile::encodeName(kEngineDir).toStdString());
-  auto* call = library.Find<decltype(StrBazi)>("StrBazi");
-  if (call == nullptr) return QStringLiteral("(no StrBazi)");
   std::vector<char> buffer(ORV_CHART_BUFFER_SIZE, '\0');
-  if (call(1, 0, male ? 1 : 0, year, month, day, hour, buffer.data()) != 0)
-    return QStringLiteral("(refused)");
+  int32_t result = -1;
+  if (minute == 0 && second == 0) {
+    auto* call = library.Find<decltype(StrBazi)>("StrBazi");
+    if (call == nullptr) return QStringLiteral("(no StrBazi)");
+    result = call(1, 0, male ? 1 : 0, year, month, day, hour, buffer.data());
+  } else {
+    auto* call = library.Find<decltype(StrChartText)>("StrChartText");
+    if (call == nullptr) return QStringLiteral("(no StrChartText)");
+    OrvChartRequest r{};
+    r.size = sizeof r;
+    r.method = ORV_METHOD_BAZI;
+    r.solar = 1;
+    r.male = male ? 1 : 0;
+    r.year = year;
+    r.month = month;
+    r.day = day;
+    r.hour = hour;
+    r.minute = minute;
+    r.second = second;
+    result = call(&r, buffer.data(), static_cast<int32_t>(buffer.size()));
+  }
+  if (result != 0) return QStringLiteral("(refused)");
   return GbkToUnicode(std::string_view(buffer.data(), strnlen(buffer.data(), buffer.size())));
 }
 
@@ -154,7 +174,8 @@ class ChartCorrectionTest : public WindowTest {
   // (13:30 standard time); the longitude 87.618° against the zone's 120°:
   // −32.382° × 4 min = −129.53 min, written −2:09.5 (hours, minutes to the
   // tenth); the equation of time in mid-July about −5.9 min: 13:30 − 2:09.5
-  // − 0:05.9 = 11:14.6, the 午 hour, cast as hour 11.
+  // − 0:05.9 = 11:14.6, the 午 hour, cast at that moment to the second (as
+  // the kept cast names it).
   void urumqiTrueSolar() {
     showings_ = {{[](TDatedForm& f) { Fill(f, kUrumqi); }, true}};
     QCOMPARE(RunBazi(), ChartOutcome::Inserted);
@@ -165,7 +186,9 @@ class ChartCorrectionTest : public WindowTest {
     const QString line = QStringLiteral(
         "真太阳时 1988-07-15 11:14（北京时间 14:30，夏令时 −1:00，乌鲁木齐 东经87.6°，"
         "经度差 −2:09.5，均时差 −5.9分）");
-    const QString chart = BaziExport(true, 1988, 7, 15, 11);
+    QCOMPARE(kept_.size(), 1);
+    const QString corrected = kept_[0].corrected;  // "1988-07-15 11:14:ss"
+    const QString chart = BaziExport(true, 1988, 7, 15, 11, 14, corrected.mid(17, 2).toInt());
     QCOMPARE(inserted_[0], caption + kCrLf + line + kCrLf + chart);
 
     QCOMPARE(kept_.size(), 1);
@@ -423,19 +446,21 @@ class ChartCorrectionTest : public WindowTest {
   void boundaryChoice_data() {
     QTest::addColumn<int>("answer");
     QTest::addColumn<QStringList>("captions");  // top to bottom
-    QTest::addColumn<QList<int>>("hours");      // the export's hour of each
-    QTest::newRow("this") << 0 << QStringList{"八字 男 1984-02-04 12:55 阳历"} << QList<int>{12};
-    QTest::newRow("other") << 1 << QStringList{"八字 男 1984-02-04 13:00 阳历"} << QList<int>{13};
+    QTest::addColumn<QList<int>>("times");      // the minute of the day cast of each
+    QTest::newRow("this") << 0 << QStringList{"八字 男 1984-02-04 12:55 阳历"}
+                          << QList<int>{12 * 60 + 55};
+    QTest::newRow("other") << 1 << QStringList{"八字 男 1984-02-04 13:00 阳历"}
+                           << QList<int>{13 * 60};
     QTest::newRow("both") << 2
                           << QStringList{"八字 男 1984-02-04 12:55 阳历",
                                          "八字 男 1984-02-04 13:00 阳历"}
-                          << QList<int>{12, 13};
+                          << QList<int>{12 * 60 + 55, 13 * 60};
     QTest::newRow("cancel") << 3 << QStringList{} << QList<int>{};
   }
   void boundaryChoice() {
     QFETCH(int, answer);
     QFETCH(QStringList, captions);
-    QFETCH(QList<int>, hours);
+    QFETCH(QList<int>, times);
     showings_ = {{[](TDatedForm& f) {
                     Fill(f, {"1984", "2", "4", "12", "55", true, "", "", "",
                              TDatedForm::Correction::None});
@@ -458,11 +483,12 @@ class ChartCorrectionTest : public WindowTest {
     // Minutes without a correction: no correction line.
     QString expected;
     for (int k = 0; k < captions.size(); ++k)
-      expected += captions[k] + kCrLf + BaziExport(true, 1984, 2, 4, hours[k]) + kCrLf;
+      expected += captions[k] + kCrLf +
+                  BaziExport(true, 1984, 2, 4, times[k] / 60, times[k] % 60) + kCrLf;
     QCOMPARE(Record(), expected);
     QCOMPARE(kept_.size(), captions.size());
     for (int k = 0; k < captions.size(); ++k) {
-      QCOMPARE(kept_[k].chartText, BaziExport(true, 1984, 2, 4, hours[k]));
+      QCOMPARE(kept_[k].chartText, BaziExport(true, 1984, 2, 4, times[k] / 60, times[k] % 60));
       QCOMPARE(kept_[k].clock, QStringLiteral("1984-02-04 12:55"));
     }
   }

@@ -142,6 +142,10 @@ expect_line_end 6 "午" $urumqi
 # Uncorrected (no line above the chart), 14:00 is the 未 hour: 乙未.
 expect_line_end 4 "乙" bazi 1988-07-15 14 --minute 30 --male
 expect_line_end 5 "未" bazi 1988-07-15 14 --minute 30 --male
+# Minutes count: 惊蛰 1924 begins at 04:12, so 04:30 lies in the 丁卯 month,
+# while the whole hour 4 (04:00) lies in 丙寅.
+expect_line 4 "　甲　  　丁　  　甲　  　丙" bazi 1924-03-06 4 --minute 30 --male
+expect_line 4 "　甲　  　丙　  　甲　  　丙" bazi 1924-03-06 4 --male
 # By longitude and zone: New York (74°W, UTC-5, daylight time in July),
 # 2000-07-01 09:00 -> 13:00 UTC - 4:56 = 08:04 mean solar time.
 expect_line 1 "平太阳时 2000-07-01 08:04（当地时间 09:00，时区 UTC−5，夏令时 −1:00，西经74.0°，经度差 +0:04.0）" \

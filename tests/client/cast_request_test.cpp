@@ -124,10 +124,35 @@ TEST_F(Casting, EveryMethodCastsThroughItsOwnExport) {
   c.request.month = 2;
   c.request.day = 4;
   c.request.hour = 12;
-  c.request.minute = 40;  // the text exports cast the whole hour
   ASSERT_EQ(CastText(engine_, c, text), 0);
-  EXPECT_EQ(text, (Direct<decltype(StrBazi)>(engine_, "StrBazi", ORV_CHART_BUFFER_SIZE, uint8_t{1},
-                                             uint8_t{0}, uint8_t{1}, 1984, 2, 4, 12)));
+  const std::string wholeHour = Direct<decltype(StrBazi)>(
+      engine_, "StrBazi", ORV_CHART_BUFFER_SIZE, uint8_t{1}, uint8_t{0}, uint8_t{1}, 1984, 2, 4, 12);
+  EXPECT_EQ(text, wholeHour);
+
+  // Off the whole hour the text is cast to the second (StrChartText). A man
+  // of the 癸亥 year (before 立春 at 23:18) counts back to 小寒: 12:40 lies
+  // 40 minutes further from it than 12:00, 80 hours (3⅓ days) more before
+  // the luck starts, 9 years 8 months 4 days instead of 1 day.
+  c.request.minute = 40;
+  ASSERT_EQ(CastText(engine_, c, text), 0);
+  std::vector<char> atMoment(ORV_CHART_BUFFER_SIZE, '\0');
+  const auto chartText = engine_.Find<decltype(StrChartText)>("StrChartText");
+  ASSERT_NE(chartText, nullptr);
+  ASSERT_EQ(chartText(&c.request, atMoment.data(), ORV_CHART_BUFFER_SIZE), 0);
+  EXPECT_EQ(text, atMoment.data());
+  EXPECT_NE(text.find("\xC3\xFC\xD6\xF7\xB4\xD3" "9\xCB\xEA" "8\xD4\xC2" "4\xCC\xEC"),
+            std::string::npos);  // 命主从9岁8月4天 (GBK)
+  EXPECT_NE(wholeHour.find("\xC3\xFC\xD6\xF7\xB4\xD3" "9\xCB\xEA" "8\xD4\xC2" "1\xCC\xEC"),
+            std::string::npos);  // 命主从9岁8月1天
+  // Its refusals are numbered as the text exports': 1 for no such solar date.
+  c.request.day = 30;
+  c.request.month = 2;
+  std::string untouched = "as it was";
+  EXPECT_EQ(CastText(engine_, c, untouched), 1);
+  EXPECT_EQ(untouched, "as it was");
+  c.request.month = 2;
+  c.request.day = 4;
+  c.request.minute = 0;
 
   c.request.method = ORV_METHOD_ZIWEI;
   ASSERT_EQ(CastText(engine_, c, text), 0);

@@ -4,6 +4,7 @@
 // same request, line by line, by the layout the text follows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -36,8 +37,14 @@ struct Text {
   Lines Rows;
 };
 
-// The text export of the same request.
-Text TextOf(const Request& r) {
+// The text export of the same request: its result, and its GBK text when
+// the result is 0.
+struct RawText {
+  int32_t Code = 0;
+  std::string Gbk;
+};
+
+RawText RawTextOf(const Request& r) {
   std::vector<char> buffer(ORV_ZIWEI_BUFFER_SIZE, '\0');
   char* b = buffer.data();
   const auto& l = r.lines;
@@ -72,7 +79,13 @@ Text TextOf(const Request& r) {
       break;
   }
   if (code != 0) return {code, {}};
-  return {0, fixtures::SplitLines(fixtures::Utf8OfGbk(buffer.data()))};
+  return {0, buffer.data()};
+}
+
+Text TextOf(const Request& r) {
+  const RawText raw = RawTextOf(r);
+  if (raw.Code != 0) return {raw.Code, {}};
+  return {0, fixtures::SplitLines(fixtures::Utf8OfGbk(raw.Gbk.c_str()))};
 }
 
 struct Data {
@@ -509,6 +522,119 @@ TEST(ChartJsonAgainstText, Xuankong) {
       EXPECT_EQ(Cells(text[2 + 3 * r]), periods);
     }
   });
+}
+
+
+// ---------------------------------------------------------------------------
+// The text of a request (StrChartText)
+
+// StrChartText's text of a request, or its nonzero result.
+RawText RequestTextOf(const Request& r) {
+  std::vector<char> buffer(ORV_ZIWEI_BUFFER_SIZE, '\0');
+  const int32_t code = StrChartText(&r, buffer.data(), static_cast<int32_t>(buffer.size()));
+  if (code != 0) return {code, {}};
+  return {0, buffer.data()};
+}
+
+// At a whole hour the text of a request is the method's export's, byte for
+// byte, over the sample of every method; a date the export refuses is
+// refused with the JSON export's result.
+TEST(ChartText, AtAWholeHourTheExportsText) {
+  for (int32_t method = ORV_METHOD_BAZI; method <= ORV_METHOD_XUANKONG; ++method) {
+    std::mt19937 random(static_cast<unsigned>(40 + method));
+    for (int i = 0; i < kSample; ++i) {
+      const Request r = fixtures::RandomChartRequest(method, random);
+      SCOPED_TRACE(testing::Message() << "method " << method << (r.solar ? " solar " : " lunar ")
+                                      << r.year << "-" << r.month << "-" << r.day << " " << r.hour);
+      const RawText text = RawTextOf(r);
+      const RawText asked = RequestTextOf(r);
+      ASSERT_EQ(asked.Code, -text.Code);
+      EXPECT_EQ(asked.Gbk, text.Gbk);
+    }
+  }
+}
+
+// 惊蛰 of 1924 begins at 04:12 (03-06): the export of hour 4 casts 04:00, in
+// the 丙寅 month; cast to the minute, 04:11:59 is still 丙寅 and 04:12 and
+// 04:30 are 丁卯 (a 甲 year: 寅 month 丙寅, 卯 month 丁卯). The day 甲申 and
+// the hour 丙寅 stay. The third and fourth lines of the Four Pillars text
+// are the stems and the branches of year, month, day and hour.
+TEST(ChartText, ATermWithinTheHourCountsItsMinutes) {
+  const std::string space = kSpace + "  " + kSpace;
+  const auto pillars = [&](std::u8string_view y, std::u8string_view m, std::u8string_view d,
+                           std::u8string_view h) {
+    return kSpace + U8(y) + space + U8(m) + space + U8(d) + space + U8(h);
+  };
+  struct {
+    int minute, second;
+    const char8_t* monthStem;
+    const char8_t* monthBranch;
+  } cases[] = {
+      {0, 0, u8"丙", u8"寅"},
+      {11, 59, u8"丙", u8"寅"},
+      {12, 0, u8"丁", u8"卯"},
+      {30, 0, u8"丁", u8"卯"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "04:" << c.minute << ":" << c.second);
+    Request r = fixtures::ChartRequest(ORV_METHOD_BAZI);
+    r.solar = 1;
+    r.male = 1;
+    r.year = 1924;
+    r.month = 3;
+    r.day = 6;
+    r.hour = 4;
+    r.minute = c.minute;
+    r.second = c.second;
+    const RawText text = RequestTextOf(r);
+    ASSERT_EQ(text.Code, 0);
+    const Lines lines = fixtures::SplitLines(fixtures::Utf8OfGbk(text.Gbk.c_str()));
+    ASSERT_GT(lines.size(), 4u);
+    EXPECT_EQ(lines[3], pillars(u8"甲", c.monthStem, u8"甲", u8"丙"));
+    EXPECT_EQ(lines[4], pillars(u8"子", c.monthBranch, u8"申", u8"寅"));
+  }
+}
+
+// Refused requests and short buffers write nothing.
+TEST(ChartText, RefusalsWriteNothing) {
+  Request good = fixtures::ChartRequest(ORV_METHOD_ZIWEI);
+  good.solar = 1;
+  good.year = 2000;
+  good.month = 1;
+  good.day = 1;
+  good.minute = 30;
+  Request badMinute = good;
+  badMinute.minute = 60;
+  Request badDate = good;
+  badDate.month = 2;
+  badDate.day = 30;
+  Request badLunar = good;
+  badLunar.solar = 0;
+  badLunar.leap = 1;
+  badLunar.month = 1;
+  badLunar.day = 1;
+  Request unknown = good;
+  unknown.method = 99;
+  struct {
+    const Request* request;
+    int32_t size;
+    int32_t result;
+  } cases[] = {
+      {nullptr, ORV_ZIWEI_BUFFER_SIZE, ORV_JSON_BAD_REQUEST},
+      {&good, ORV_ZIWEI_BUFFER_SIZE - 1, ORV_JSON_BAD_REQUEST},  // Purple Star needs 4000
+      {&badMinute, ORV_ZIWEI_BUFFER_SIZE, ORV_JSON_BAD_REQUEST},
+      {&badDate, ORV_ZIWEI_BUFFER_SIZE, ORV_JSON_BAD_SOLAR},
+      {&badLunar, ORV_ZIWEI_BUFFER_SIZE, ORV_JSON_LUNAR_NOT_FOUND},  // 2000 has no leap 1st month
+      {&unknown, ORV_ZIWEI_BUFFER_SIZE, ORV_JSON_BAD_REQUEST},
+  };
+  for (const auto& c : cases) {
+    std::vector<char> buffer(ORV_ZIWEI_BUFFER_SIZE, 'x');
+    EXPECT_EQ(StrChartText(c.request, buffer.data(), c.size), c.result);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 'x'), ORV_ZIWEI_BUFFER_SIZE);
+  }
+  std::vector<char> buffer(ORV_ZIWEI_BUFFER_SIZE, 'x');
+  EXPECT_EQ(StrChartText(&good, buffer.data(), ORV_ZIWEI_BUFFER_SIZE), 0);
+  EXPECT_GT(std::strlen(buffer.data()), 1000u);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 # (and, in sanitizer builds, the sanitizer runtimes).
 set -eu
 lib="$1"
-expected="SetQuestionHandler Str6Ren StrBazi StrChartJson StrLiuyao StrLiuyaoL StrQimen StrXuankong StrZiwei"
+expected="SetQuestionHandler Str6Ren StrBazi StrChartJson StrChartText StrLiuyao StrLiuyaoL StrQimen StrXuankong StrZiwei"
 actual=$(nm -D --defined-only "$lib" | awk 'NF == 3 { print $3 }' | sort | tr '\n' ' ' | sed 's/ $//')
 if [ "$actual" != "$expected" ]; then
   echo "exports differ"

@@ -31,8 +31,9 @@ class Library : public testing::Test {
 using DatedFn = decltype(&StrBazi);
 
 TEST_F(Library, ExportsAreFoundByName) {
-  for (const char* name : {"StrBazi", "StrZiwei", "StrLiuyao", "StrLiuyaoL", "StrQimen",
-                           "Str6Ren", "StrXuankong", "StrChartJson", "SetQuestionHandler"})
+  for (const char* name :
+       {"StrBazi", "StrZiwei", "StrLiuyao", "StrLiuyaoL", "StrQimen", "Str6Ren", "StrXuankong",
+        "StrChartJson", "StrChartText", "SetQuestionHandler"})
     EXPECT_NE(dlsym(handle_, name), nullptr) << name;
   EXPECT_EQ(dlsym(handle_, "_ZN3orv11ResolveDateEbbiiiiiRd"), nullptr);
 }
