@@ -661,7 +661,20 @@ ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
     // The engine's question reaches the user through this program.
     if (setHandler != nullptr) setHandler(&AskUser);
     lastAnswer = -1;
-    const int32_t result = command.call(dialogs_, moment, function, buffer.data());
+    // A moment off the whole hour (minutes given, or corrected) is cast to
+    // the second through the request: the method's export casts at the
+    // whole hour, before a term that begins within it.
+    int32_t result = 0;
+    if (moment.minute != 0 || moment.second != 0) {
+      auto* atMoment = library.Find<decltype(StrChartText)>("StrChartText");
+      if (atMoment == nullptr) {
+        skin::PlainMessage(parent, kBrokenLibrary);
+        return ChartOutcome::ExportMissing;
+      }
+      result = atMoment(&moment, buffer.data(), static_cast<int32_t>(buffer.size()));
+    } else {
+      result = command.call(dialogs_, moment, function, buffer.data());
+    }
     if (result != 0) {
       Tell(parent, kDateRefused);
       return ChartOutcome::EngineRefused;
