@@ -9,7 +9,7 @@
  *
  * StrChartJson is called for one method per moment of the sweep (every
  * method in turn, with times to the second), with a buffer too short and
- * with one that holds the whole JSON.
+ * with one that holds the whole JSON; StrChartText for the same request.
  *
  * The last line names the exports called; a caller that misses an export of
  * orv.h is caught by the script that compares it with orv.h. */
@@ -182,6 +182,10 @@ static void ChartJson(Library lib, long i, const Moment* m, const int32_t lines[
   Line("StrChartJson %d %d %d %d %d %d %d %d %d %d\n", (int)r.method, r.solar, r.leap, (int)r.year,
        (int)r.month, (int)r.day, (int)r.hour, (int)r.minute, (int)r.second, (int)i);
   RecordJson(lib, &r);
+  /* The text of the same request, cast to the second. */
+  Line("StrChartText\n");
+  Prepare();
+  Record(EXPORT(lib, StrChartText)(&r, buffer, (int32_t)sizeof buffer), sizeof buffer);
 }
 
 static int NextMoment(long i, Moment* m) {
