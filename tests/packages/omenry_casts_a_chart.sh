@@ -81,9 +81,13 @@ app_pid=""
 casebook="$HOME/.local/share/vesk/Omenry/Data/casebook.sqlite"
 [ -f "$casebook" ] || fail "no casebook at $casebook"
 text=$(sqlite3 "$casebook" "SELECT BT || '|' || LR FROM Omenry")
-for line in "package check|男命：1984年2月4日" "阴历：正月初三"; do
+# The caption naming what was cast, then the chart.
+for line in "package check|八字 男 1984-02-04 12:00 阳历" "男命：1984年2月4日" "阴历：正月初三"; do
   printf '%s\n' "$text" | grep -q -F "$line" || fail "the saved record lacks \"$line\": $text"
 done
+# The cast is kept beside the record.
+casts=$(sqlite3 "$casebook" "SELECT count(*) || ' ' || min(Method) FROM OmenryCasts")
+[ "$casts" = "1 bazi" ] || fail "the casts kept are '$casts', not one Four Pillars cast"
 engine=$(sed -n 's/.*file=\([^ ]*liborv[^ ]*\) .*generating link map.*/\1/p' "$work"/loader.* | head -n 1)
 case $engine in
   */lib/*/liborv.so.1) ;;
