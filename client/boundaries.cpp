@@ -18,15 +18,8 @@ struct Pillars {
 std::optional<Pillars> PillarsAt(const TEngineLibrary& engine, std::int64_t civilSeconds) {
   const CivilTime t = CivilFromSeconds(civilSeconds);
   CastRequest cast = EmptyRequest(ORV_METHOD_BAZI);
-  OrvChartRequest& r = cast.request;
-  r.solar = 1;
-  r.male = 1;
-  r.year = t.year;
-  r.month = t.month;
-  r.day = t.day;
-  r.hour = t.hour;
-  r.minute = t.minute;
-  r.second = t.second;
+  cast.request.male = 1;
+  SetSolarMoment(cast.request, t);
   std::string json;
   if (CastJson(engine, cast, json) != 0) return std::nullopt;
   Pillars p{JsonStringAt(json, {"moment", "pillars", "month"}),

@@ -92,6 +92,17 @@ bool IsDaytimeHour(int hour) {
   return branch >= 3 && branch <= 8;
 }
 
+void SetSolarMoment(OrvChartRequest& request, const CivilTime& time) {
+  request.solar = 1;
+  request.leap = 0;
+  request.year = time.year;
+  request.month = time.month;
+  request.day = time.day;
+  request.hour = time.hour;
+  request.minute = time.minute;
+  request.second = time.second;
+}
+
 CastRequest EmptyRequest(int method) {
   CastRequest cast;
   std::memset(&cast.request, 0, sizeof cast.request);

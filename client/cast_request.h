@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "orv.h"
+#include "time_correction.h"
 
 class TEngineLibrary;
 
@@ -26,6 +27,9 @@ struct CastRequest {
 // Liu Ren's 昼 by the hour: 卯 to 申 (05:00-16:59); the hour of a lunar
 // date's time of day may run past 23 (the hour of the day is taken).
 bool IsDaytimeHour(int hour);
+
+// Sets the request's moment to a solar civil time to the second.
+void SetSolarMoment(OrvChartRequest& request, const CivilTime& time);
 
 // A request with its size set and everything else zero (termAnswer
 // AsEntered).

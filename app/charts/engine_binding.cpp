@@ -33,10 +33,16 @@ QString GbkToUnicode(std::string_view gbk) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
+QString BrokenLibraryMessage() { return QStringLiteral("程序被病毒感染或已损坏，请重新安装 !"); }
+
+QString EngineLibraryDir(const QString& chosen) {
+  return chosen.isEmpty() ? QCoreApplication::applicationDirPath() : chosen;
+}
+
 namespace {
 
 const QString kCaption = QStringLiteral("提示");
-const QString kBrokenLibrary = QStringLiteral("程序被病毒感染或已损坏，请重新安装 !");
+const QString kBrokenLibrary = BrokenLibraryMessage();
 const QString kYearRange =
     QStringLiteral("本软件的有效工作范围为%1年至%2年。").arg(years::kFirst).arg(years::kLast);
 const QString kDateRefused = QStringLiteral("日期输入错误！");
@@ -423,14 +429,7 @@ Planned Stop(ChartOutcome outcome) {
 // follows the hour when it was left as the dialog's hour set it.
 OrvChartRequest AtMoment(const OrvChartRequest& asked, const timefix::CivilTime& t) {
   OrvChartRequest r = asked;
-  r.solar = 1;
-  r.leap = 0;
-  r.year = t.year;
-  r.month = t.month;
-  r.day = t.day;
-  r.hour = t.hour;
-  r.minute = t.minute;
-  r.second = t.second;
+  timefix::SetSolarMoment(r, t);
   const bool asTheHourSetIt = (asked.daytime != 0) == timefix::IsDaytimeHour(asked.hour);
   if (r.method == ORV_METHOD_LIUREN && asTheHourSetIt)
     r.daytime = timefix::IsDaytimeHour(r.hour) ? 1 : 0;
@@ -599,8 +598,7 @@ ChartOutcome TEngineBinding::Run(ChartKind kind, QWidget* parent,
                                  const std::function<void(const ChartCast&)>& kept) {
   const Command& command = CommandOf(kind);
   // 1. Load the library; it goes again when `library` does, on every path.
-  const QString dir = options_.libraryDir.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                    : options_.libraryDir;
+  const QString dir = EngineLibraryDir(options_.libraryDir);
   const TEngineLibrary library(QFile::encodeName(dir).toStdString(),
                                QFile::encodeName(options_.libraryFile).toStdString());
   if (!library.loaded()) {

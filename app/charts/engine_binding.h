@@ -24,6 +24,14 @@ struct ChartCast;
 // as they are (CR LF); a byte sequence that is not GBK becomes U+FFFD.
 QString GbkToUnicode(std::string_view gbk);
 
+// What the user is told when the engine library cannot be loaded or lacks
+// an export.
+QString BrokenLibraryMessage();
+
+// Where the engine library is looked for first: `chosen`, or the program's
+// directory when it is empty.
+QString EngineLibraryDir(const QString& chosen);
+
 // What a chart command ended with.
 enum class ChartOutcome {
   Inserted,        // the chart text went to the caller

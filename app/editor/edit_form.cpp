@@ -22,6 +22,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "engine_binding.h"
 #include "gbk_validator.h"
 #include "record_text.h"
 #include "record_text_edit.h"
@@ -428,7 +429,7 @@ Recast::Outcome TEditForm::RecastCast(int row) {
     }
     case Recast::Outcome::LibraryMissing:
       // As the chart commands say it.
-      skin::PlainMessage(this, QStringLiteral("程序被病毒感染或已损坏，请重新安装 !"));
+      skin::PlainMessage(this, BrokenLibraryMessage());
       break;
     case Recast::Outcome::BadRequest:
       skin::PlainMessage(this, QStringLiteral("这次起盘的请求无法读出，不能重新起盘。"));

@@ -34,8 +34,7 @@
 Recast CastAgain(const ChartCast& cast, const QString& libraryDir) {
   Recast result;
   // The library as the chart commands load it, for this one cast.
-  const QString dir = libraryDir.isEmpty() ? QCoreApplication::applicationDirPath() : libraryDir;
-  const TEngineLibrary library(QFile::encodeName(dir).toStdString());
+  const TEngineLibrary library(QFile::encodeName(EngineLibraryDir(libraryDir)).toStdString());
   if (!library.loaded()) {
     result.outcome = Recast::Outcome::LibraryMissing;
     return result;
