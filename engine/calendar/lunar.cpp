@@ -1,9 +1,13 @@
 #include "lunar.h"
 
+#include <array>
+#include <cstdint>
+#include <iterator>
+
 namespace orv {
 
 // One record per lunar year 1901-2050, made by tools/lunar/generate.js.
-const LunarYearRecord LunarYearTable[kLunarLastYear - kLunarFirstYear + 1] = {
+constexpr LunarYearRecord LunarYearTable[kLunarLastYear - kLunarFirstYear + 1] = {
 #include "lunar_year_data.inc"
 };
 
@@ -20,12 +24,37 @@ const LunarYearRecord& RecordOf(int lunarYear) {
   return LunarYearTable[lunarYear - kLunarFirstYear];
 }
 
-// Number of days of the lunar year: 12 months, 13 with a leap month.
-int DaysOfYear(const LunarYearRecord& r) {
-  const int months = r.LeapMonth != 0 ? 13 : 12;
-  int days = 0;
-  for (int k = 0; k < months; ++k) days += 29 + r.MonthLengths[k];
-  return days;
+// Where each month of a lunar year ends, as the day of the year (from 1
+// January of the civil year it begins in) of its last day, in running
+// order; the places after the last month hold a day no date reaches. Made
+// from the records while compiling.
+constexpr int kMonthSlots = 13;
+constexpr int16_t kNoMonth = INT16_MAX;
+struct MonthEnds {
+  int16_t Ends[16];  // running order 0-12, then kNoMonth
+  int16_t YearEnd;   // the last day of the year
+};
+constexpr auto kMonthEnds = [] {
+  std::array<MonthEnds, std::size(LunarYearTable)> years{};
+  for (std::size_t y = 0; y < years.size(); ++y) {
+    const LunarYearRecord& r = LunarYearTable[y];
+    const int months = r.LeapMonth != 0 ? 13 : 12;
+    int day = r.NewYearOffset;
+    for (int k = 0; k < 16; ++k) {
+      if (k < months) day += 29 + r.MonthLengths[k];
+      years[y].Ends[k] = k < months ? static_cast<int16_t>(day) : kNoMonth;
+    }
+    years[y].YearEnd = static_cast<int16_t>(day);
+  }
+  return years;
+}();
+
+const MonthEnds& EndsOf(int lunarYear) { return kMonthEnds[static_cast<std::size_t>(lunarYear - kLunarFirstYear)]; }
+
+// The day of the year before the first day of the month at running
+// position k (0-12).
+int DayBeforeMonth(int lunarYear, int k) {
+  return k == 0 ? RecordOf(lunarYear).NewYearOffset : EndsOf(lunarYear).Ends[k - 1];
 }
 
 int Column(int year) { return IsLeapYear(year) ? 1 : 0; }
@@ -50,19 +79,16 @@ std::optional<LunarDate> SolarToLunar(const CivilDate& date) {
     g = DaysBeforeMonth[Column(lunarYear)][m - 1 + 12] + d;
   }
   const LunarYearRecord& record = RecordOf(lunarYear);
+  const MonthEnds& ends = EndsOf(lunarYear);
   // Past the last day of the table (early 2051).
-  if (g > record.NewYearOffset + DaysOfYear(record)) return std::nullopt;
+  if (g > ends.YearEnd) return std::nullopt;
 
-  // Walk the months; r is the day of the year before the month's first day.
-  int r = record.NewYearOffset;
+  // The months that end before the day (counted without a branch: a day
+  // may fall in any of them).
   int k = 0;
-  for (; k < 13; ++k) {
-    const int c = r + 29 + record.MonthLengths[k];
-    if (c >= g) break;
-    r = c;
-  }
+  for (int slot = 0; slot < kMonthSlots; ++slot) k += ends.Ends[slot] < g ? 1 : 0;
   int n = k + 1;  // position of the month in running order, 1-13
-  const int day = g - r;
+  const int day = g - DayBeforeMonth(lunarYear, k);
 
   int month = n;
   const int leap = record.LeapMonth;
@@ -88,8 +114,9 @@ std::optional<Moment> LunarToSolar(int year, int month, int day) {
 
   // SolarToLunar gives every civil day its own lunar date, so at most one day
   // of the window matches: the day the record itself places the date on. It
-  // is computed from the record and confirmed by the forward conversion, which
-  // finds exactly the day a walk through the window would find.
+  // is computed from the record; it is the date's day when the month has
+  // that many days (else it is a day of the next month), which is exactly
+  // the day a walk through the window would find.
   const LunarYearRecord& record = RecordOf(year);
   const int leap = record.LeapMonth;
   int position;  // index of the month in running order
@@ -99,15 +126,12 @@ std::optional<Moment> LunarToSolar(int year, int month, int day) {
   } else {
     position = month - 1 + (leap != 0 && leap < month ? 1 : 0);
   }
-  int offset = record.NewYearOffset;
-  for (int k = 0; k < position; ++k) offset += 29 + record.MonthLengths[k];
-  const Moment candidate = EncodeDate(year, 1, 1) + Days{offset + day - 1};
+  if (day > 29 + record.MonthLengths[position]) return std::nullopt;
+  const Moment candidate = EncodeDate(year, 1, 1) + Days{DayBeforeMonth(year, position) + day - 1};
 
   if (candidate < start || candidate > end) return std::nullopt;
   const CivilDate civil = DecodeDate(candidate);
   if (civil.Year < 1902 || civil.Year > kLunarLastYear) return std::nullopt;
-  const std::optional<LunarDate> lunar = SolarToLunar(civil);
-  if (!lunar || !(*lunar == LunarDate{year, month, day})) return std::nullopt;
   return candidate;
 }
 

@@ -10,6 +10,8 @@
 // branch (子 1 … 亥 12).
 #include "ziwei.h"
 
+#include <algorithm>
+
 #include "calendar/codes.h"
 #include "ziwei_tables.h"
 
@@ -60,12 +62,15 @@ static_assert(kSymbolCount <= 256, "a symbol code fits an entry of a row");
 void TOrvDouShu::Append(int p, int code) {
   if (code == 0 || p < 1 || p > 12) return;
   // Entries fill from the front: the first empty one follows the last
-  // written, kept in used_ (names and stems are written in their places
-  // before the first star is appended, and each mark inserted counts).
+  // written, kept in used_ (the star list starts after the name and stem,
+  // and each mark inserted counts).
   int& used = used_[static_cast<std::size_t>(p)];
   auto& row = Palaces[static_cast<std::size_t>(p)];
-  while (used < kEntries && row[static_cast<std::size_t>(used)] != 0) ++used;
   if (used == kEntries) return;
+  // A star's brightness (step 44) goes beside it in the star list.
+  if (used <= kLastStarEntry)
+    Brightness[static_cast<std::size_t>(p)][static_cast<std::size_t>(used)] =
+        static_cast<uint8_t>(LevelOf(code, p));
   row[static_cast<std::size_t>(used++)] = static_cast<uint8_t>(code);
   if (code >= kFirstStarCode && code <= kLastBrightStarCode)
     placed_[static_cast<std::size_t>(code - kFirstStarCode)] = static_cast<int8_t>(p);
@@ -80,10 +85,15 @@ void TOrvDouShu::InsertMark(int star, int mark) {
     auto& row = Palaces[p];
     for (int e = kFirstStarEntry; e < kEntries && row[e] != 0; ++e) {
       if (row[e] != star) continue;
-      for (int k = kEntries - 1; k > e + 1; --k) row[k] = row[k - 1];
-      if (e + 1 < kEntries) row[e + 1] = static_cast<uint8_t>(mark);
-      // The written entries moved back by one behind the mark.
+      // The written entries behind the star move back by one (those from
+      // the first empty one on are empty: nothing moves there but it).
       int& used = used_[static_cast<std::size_t>(p)];
+      for (int k = std::min(used, kEntries - 1); k > e + 1; --k) row[k] = row[k - 1];
+      if (e + 1 < kEntries) row[e + 1] = static_cast<uint8_t>(mark);
+      // The brightness of the star list moves with it; a mark has none.
+      auto& levels = Brightness[p];
+      for (int k = std::min(used, kLastStarEntry); k > e + 1; --k) levels[k] = levels[k - 1];
+      if (e + 1 <= kLastStarEntry) levels[e + 1] = static_cast<uint8_t>(LevelOf(mark, p));
       if (used > e && used < kEntries) ++used;
       return;
     }
@@ -102,7 +112,8 @@ void TOrvDouShu::Compute() {
   // direction.
   Palaces = {};
   Brightness = {};
-  used_ = {};
+  // Every row's star list starts after its name and stem (steps 2, 3).
+  used_.fill(kFirstStarEntry);
   placed_ = {};
   named_ = {};
   LifeMaster = BodyMaster = 0;
@@ -127,7 +138,7 @@ void TOrvDouShu::Compute() {
   PlaceVoidStars();          // 32, 33
   PlaceLastMinorStars();     // 34-39
   PlaceSeries();             // 40-43
-  SetBrightness();           // 44
+                             // 44: brightness, by Append (LevelOf)
   FindMasters();             // 45
 }
 
@@ -441,8 +452,9 @@ void TOrvDouShu::PlaceSeries() {
                   kChangShengCode);
 }
 
-// 44. Brightness of the stars 紫微 … 天钺 in their palaces.
-void TOrvDouShu::SetBrightness() {
+// 44. Brightness of the stars 紫微 … 天钺 in their palaces; it is set as
+// each star is placed, and moves with it when a mark is inserted.
+int TOrvDouShu::LevelOf(int code, int p) {
   struct BrightnessRow {
     Star Name;
     LevelRow Levels;
@@ -481,24 +493,17 @@ void TOrvDouShu::SetBrightness() {
       if (kBrightness[i].Name != kFirstStarCode + i) return false;
     return sizeof kBrightness / sizeof kBrightness[0] == kLastBrightStarCode - kFirstStarCode + 1;
   }(), "one brightness row per star, in code order");
-  // The same by symbol code, 0 for the codes without brightness.
+  // The same by symbol code, 0 for the codes without brightness (every
+  // value of an entry).
   static constexpr auto kLevelsByCode = [] {
-    std::array<std::array<uint8_t, 13>, kSymbolCount> levels{};
+    std::array<std::array<uint8_t, 13>, 256> levels{};
     for (const BrightnessRow& star : kBrightness)
-      for (int p = 1; p <= 12; ++p)
-        levels[static_cast<std::size_t>(star.Name.Code)][static_cast<std::size_t>(p)] =
-            static_cast<uint8_t>(star.Levels[p]);
+      for (int q = 1; q <= 12; ++q)
+        levels[static_cast<std::size_t>(star.Name.Code)][static_cast<std::size_t>(q)] =
+            static_cast<uint8_t>(star.Levels[q]);
     return levels;
   }();
-  // The stars of a palace are its entries from kFirstStarEntry on up to the
-  // first empty one (the series members after them are not stars).
-  for (int p = 1; p <= 12; ++p) {
-    for (int e = kFirstStarEntry; e <= kLastStarEntry && Palaces[p][e] != 0; ++e) {
-      const int code = Palaces[p][e];
-      if (code > 0 && code < kSymbolCount)
-        Brightness[p][e] = kLevelsByCode[static_cast<std::size_t>(code)][static_cast<std::size_t>(p)];
-    }
-  }
+  return kLevelsByCode[static_cast<std::size_t>(code) & 255][static_cast<std::size_t>(p)];
 }
 
 // 45. 命主 by the branch of 命宫; 身主 by the year branch.

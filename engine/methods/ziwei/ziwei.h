@@ -123,11 +123,14 @@ class TOrvDouShu : public TOrvBase, public ZiweiFields {
   void PlaceVoidStars();
   void PlaceLastMinorStars();
   void PlaceSeries();
-  void SetBrightness();
+  // The brightness level of a symbol in the palace at position p (1-12): 0
+  // for the symbols without brightness.
+  static int LevelOf(int code, int p);
   void FindMasters();
 
   Anchors a_;
-  // Per row, how many entries from the front are known to be written.
+  // Per row, its first empty entry: the entries before it are written
+  // (name, stem and the star list so far), none after it.
   std::array<int, 13> used_{};
   // The palace of each star 紫微 … 天钺 (by code − kFirstStarCode) once it
   // is placed, else 0.

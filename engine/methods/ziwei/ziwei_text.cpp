@@ -6,7 +6,10 @@
 // is written over the slot's bytes, at an offset found while compiling.
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 
 #include "calendar/text.h"
@@ -174,32 +177,6 @@ constexpr bool CellLinesFollowEachOther() {
 }
 static_assert(CellLinesFollowEachOther(), "a cell's lines sit one under the other");
 
-// A column of a cell line, written in place over a blank one (kBlankText):
-// the main column (8 bytes) of four full-width spaces, the side column and
-// the rest ASCII spaces. A column takes whole pieces up to its width, the
-// later ones dropped.
-class CellColumn {
- public:
-  CellColumn(char* line, std::size_t from, std::size_t limit)
-      : at_(line + from), end_(line + limit) {}
-  CellColumn& operator<<(std::string_view s) {
-    if (s.size() <= static_cast<std::size_t>(end_ - at_)) {
-      detail::CopyBytes(at_, s.data(), s.size());
-      at_ += s.size();
-    }
-    return *this;
-  }
-  CellColumn& operator<<(int number) {  // not negative
-    char digits[20];
-    const char* end = detail::WriteDigits(digits, static_cast<unsigned long long>(number));
-    return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
-  }
-
- private:
-  char* at_;
-  char* end_;
-};
-
 // A column made while compiling: its bytes (pieces over the blank column)
 // and how many of them the pieces took.
 template <std::size_t W>
@@ -213,37 +190,82 @@ struct ColumnText {
 constexpr int kEntryValues = 256;
 static_assert(sizeof(ZiweiFields::Rows::value_type::value_type) == 1);
 
+// A main column as one word of its 8 bytes, in memory order: the engine's
+// targets are little-endian, so byte k of a column is bits 8k to 8k + 7.
+using ColumnWord = std::uint64_t;
+static_assert(sizeof(ColumnWord) == kMainBytes);
+static_assert(std::endian::native == std::endian::little, "a column word is stored byte 0 first");
+template <std::size_t N>
+constexpr ColumnWord WordOf(const std::array<char, N>& bytes) {
+  ColumnWord word = 0;
+  for (std::size_t k = 0; k < N; ++k)
+    word |= ColumnWord{static_cast<unsigned char>(bytes[k])} << (8 * k);
+  return word;
+}
+
+// The start of a main column: its word and the bytes its pieces took.
+struct ColumnStart {
+  ColumnWord Word = 0;
+  std::size_t Size = 0;
+};
+
 // The name of every entry value as the start of a main column: the name
 // over the blank column when it fits, else the blank column alone; code 0,
 // which gives no name, the blank column alone.
 constexpr auto kMainNames = [] {
-  std::array<ColumnText<kMainBytes>, kEntryValues> names{};
+  std::array<ColumnStart, kEntryValues> names{};
   for (int code = 0; code < kEntryValues; ++code) {
-    auto& column = names[static_cast<std::size_t>(code)];
-    for (std::size_t k = 0; k < kMainBytes; ++k) column.Bytes[k] = kBlankMain[k];
+    std::array<char, kMainBytes> bytes{};
+    for (std::size_t k = 0; k < kMainBytes; ++k) bytes[k] = kBlankMain[k];
     const std::string_view name = NameOf(code);
-    if (code == 0 || name.size() > kMainBytes) continue;
-    for (std::size_t k = 0; k < name.size(); ++k) column.Bytes[k] = name[k];
-    column.Size = name.size();
+    auto& column = names[static_cast<std::size_t>(code)];
+    if (code != 0 && name.size() <= kMainBytes) {
+      for (std::size_t k = 0; k < name.size(); ++k) bytes[k] = name[k];
+      column.Size = name.size();
+    }
+    column.Word = WordOf(bytes);
   }
   return names;
 }();
 
-// The side column " " + name of every symbol code, as a side column of
-// ASCII spaces takes it (a name that does not fit left out).
+// A side column made of pieces as a side column of ASCII spaces takes them:
+// each piece whole when it fits what is left, else left out.
+constexpr ColumnText<kSideBytes> SideColumn(std::initializer_list<std::string_view> pieces) {
+  ColumnText<kSideBytes> column;
+  for (char& c : column.Bytes) c = ' ';
+  for (std::string_view piece : pieces) {
+    if (piece.size() > kSideBytes - column.Size) continue;
+    for (std::size_t k = 0; k < piece.size(); ++k) column.Bytes[column.Size + k] = piece[k];
+    column.Size += piece.size();
+  }
+  return column;
+}
+
+// The side column " " + name of every symbol code (a series member or a
+// stage), and the name alone (a palace's name).
 constexpr auto kSideNames = [] {
   std::array<ColumnText<kSideBytes>, kEntryValues> names{};
-  for (int code = 0; code < kEntryValues; ++code) {
-    auto& column = names[static_cast<std::size_t>(code)];
-    for (char& c : column.Bytes) c = ' ';
-    for (std::size_t k = 0; k < kFullSpace.size(); ++k) column.Bytes[k] = kFullSpace[k];
-    column.Size = kFullSpace.size();
-    const std::string_view name = NameOf(code);
-    if (name.size() > kSideBytes - column.Size) continue;
-    for (std::size_t k = 0; k < name.size(); ++k) column.Bytes[column.Size + k] = name[k];
-    column.Size += name.size();
-  }
+  for (int code = 0; code < kEntryValues; ++code)
+    names[static_cast<std::size_t>(code)] = SideColumn({kFullSpace, NameOf(code)});
   return names;
+}();
+constexpr auto kPalaceNameSides = [] {
+  std::array<ColumnText<kSideBytes>, kEntryValues> names{};
+  for (int code = 0; code < kEntryValues; ++code)
+    names[static_cast<std::size_t>(code)] = SideColumn({NameOf(code)});
+  return names;
+}();
+
+// The side column " " + stem + branch of a palace, by stem code 0-10 and
+// position 1-12.
+constexpr int kLastStemCode = 10;
+constexpr auto kStemBranchSides = [] {
+  std::array<std::array<ColumnText<kSideBytes>, 13>, kLastStemCode + 1> sides{};
+  for (int stem = 0; stem <= kLastStemCode; ++stem)
+    for (int p = 1; p <= 12; ++p)
+      sides[static_cast<std::size_t>(stem)][static_cast<std::size_t>(p)] =
+          SideColumn({kFullSpace, NameOf(stem), NameOf(CodeOf(p, CodeKind::Branch))});
+  return sides;
 }();
 
 // Brightness names and transformation marks are one character each, put
@@ -264,15 +286,88 @@ static_assert([] {
     if (c != kBlankMain[0]) return false;
   return true;
 }(), "the blank column is one byte repeated");
+using SuffixWord = std::uint16_t;
+constexpr SuffixWord SuffixOf(char first, char second) {
+  return static_cast<SuffixWord>(static_cast<unsigned char>(first) |
+                                 static_cast<unsigned char>(second) << 8);
+}
 constexpr auto kLevelSuffixes = [] {
-  std::array<std::array<char, kSuffixBytes>, 8> suffixes{};
-  suffixes[0] = {kBlankMain[0], kBlankMain[0]};
+  std::array<SuffixWord, 8> suffixes{};
+  suffixes[0] = SuffixOf(kBlankMain[0], kBlankMain[0]);
   for (std::size_t level = 1; level <= 7; ++level)
-    suffixes[level] = {kBrightnessNames[level][0], kBrightnessNames[level][1]};
+    suffixes[level] = SuffixOf(kBrightnessNames[level][0], kBrightnessNames[level][1]);
   return suffixes;
 }();
 constexpr std::array<std::size_t, 8> kLevelSuffixBytes = {0, 2, 2, 2, 2, 2, 2, 2};
 static_assert(kLevelSuffixBytes[1] == kSuffixBytes);
+
+// The mark after a star, by the entry after it: kMarkIndex 1-4 for the
+// transformation marks 禄 权 科 忌, 0 for any other entry. The suffix of
+// index 0 is two bytes of the blank column (written without moving on), so
+// that every star line writes one.
+constexpr auto kMarkIndex = [] {
+  std::array<std::uint8_t, kEntryValues> index{};
+  for (int code = kFirstMarkCode; code <= kLastMarkCode; ++code)
+    index[static_cast<std::size_t>(code)] = static_cast<std::uint8_t>(code - kFirstMarkCode + 1);
+  return index;
+}();
+constexpr auto kMarkSuffixes = [] {
+  std::array<SuffixWord, kLastMarkCode - kFirstMarkCode + 2> suffixes{};
+  suffixes[0] = SuffixOf(kBlankMain[0], kBlankMain[0]);
+  for (int code = kFirstMarkCode; code <= kLastMarkCode; ++code)
+    suffixes[kMarkIndex[static_cast<std::size_t>(code)]] = SuffixOf(NameOf(code)[0], NameOf(code)[1]);
+  return suffixes;
+}();
+
+// A suffix put into a main column after its first `size` bytes (0-8) when
+// it fits, else nothing: the bytes of the column it leaves (Keep) and the
+// suffix in its place (Placed), by size and suffix; and the bytes the
+// column then holds. Rows of 8 suffixes, so that a step is found by shifts.
+struct SuffixStep {
+  ColumnWord Keep = ~ColumnWord{0};
+  ColumnWord Placed = 0;
+};
+constexpr std::size_t kStepRow = 8;
+template <std::size_t N>
+struct SuffixSteps {
+  std::array<std::array<SuffixStep, kStepRow>, kMainBytes + 1> Steps{};
+  std::array<std::array<std::uint8_t, kStepRow>, kMainBytes + 1> Sizes{};
+
+  constexpr SuffixSteps(const std::array<SuffixWord, N>& suffixes, const std::array<std::size_t, N>& moves) {
+    static_assert(N <= kStepRow);
+    for (std::size_t size = 0; size <= kMainBytes; ++size)
+      for (std::size_t k = 0; k < N; ++k) {
+        Sizes[size][k] = static_cast<std::uint8_t>(size);
+        if (size + kSuffixBytes > kMainBytes) continue;
+        Steps[size][k].Keep = ~(ColumnWord{0xFFFF} << (8 * size));
+        Steps[size][k].Placed = ColumnWord{suffixes[k]} << (8 * size);
+        Sizes[size][k] = static_cast<std::uint8_t>(size + moves[k]);
+      }
+  }
+};
+// Brightness by the column's size and the level shown; then the mark by
+// the size after it and kMarkIndex (a mark never moves on: nothing follows).
+constexpr SuffixSteps<8> kLevelSteps(kLevelSuffixes, kLevelSuffixBytes);
+constexpr SuffixSteps<kMarkSuffixes.size()> kMarkSteps(kMarkSuffixes, {});
+// The level shown for each value of a brightness entry (one byte, as every
+// entry of a row): levels outside 1-7 show none.
+constexpr auto kShownLevels = [] {
+  std::array<std::uint8_t, 256> shown{};
+  for (std::size_t level = 1; level <= 7; ++level) shown[level] = static_cast<std::uint8_t>(level);
+  return shown;
+}();
+
+// The blank side column, as the blank text has it.
+constexpr std::array<char, kSideBytes> kBlankSide = [] {
+  std::array<char, kSideBytes> side{};
+  for (char& c : side) c = ' ';
+  return side;
+}();
+static_assert([] {
+  for (std::size_t k = 0; k < kSideBytes; ++k)
+    if (kBlankText[kSlots.Cell[1][1] + kMainBytes + k] != kBlankSide[k]) return false;
+  return true;
+}(), "the blank text's side columns are blank");
 
 // The side column of a decade starting at age 0-99: "age-(age + 10)" and
 // spaces.
@@ -304,7 +399,6 @@ bool FillCell(const ZiweiChart& chart, int i, bool earlierBody, char* text) {
   const auto& brightness = chart.Brightness[i];
   char* const cell = text + kSlots.Cell[i][1];
   const auto line = [cell](int n) { return cell + static_cast<std::size_t>(n - 1) * kLineStride; };
-  const auto symbol = [](std::uint8_t code) { return static_cast<std::size_t>(code); };
 
   constexpr int kLastShownEntry = 16;
   constexpr int kLastNamedEntry = 12;
@@ -312,6 +406,7 @@ bool FillCell(const ZiweiChart& chart, int i, bool earlierBody, char* text) {
   bool body = false;
   bool ended = false;  // the walk reached the end of the star list
   int s = ZiweiFields::kFirstStarEntry;
+  char* out = cell;  // the next line of the star list
   for (; s <= kLastShownEntry && lines < kCellLines; ++s) {
     const std::uint8_t code = row[s];
     if (code == 0) {
@@ -325,53 +420,56 @@ bool FillCell(const ZiweiChart& chart, int i, bool earlierBody, char* text) {
       body = true;
       continue;
     }
-    const int next = row[s + 1];
-    const bool marked = next >= kFirstMarkCode && next <= kLastMarkCode;
-    const int level = brightness[s];
-    char* const main = line(++lines);
-    // The name over the blank column, then brightness and mark after it.
-    const auto& named = kMainNames[s <= kLastNamedEntry ? symbol(code) : 0];
-    std::memcpy(main, named.Bytes.data(), kMainBytes);
-    std::size_t at = named.Size;
-    if (at + kSuffixBytes <= kMainBytes) {
-      // Levels outside 1-7 show none (without a branch: they vary by star).
-      const auto u = static_cast<unsigned>(level);
-      const std::size_t shown = u * static_cast<unsigned>(u <= 7);
-      std::memcpy(main + at, kLevelSuffixes[shown].data(), kSuffixBytes);
-      at += kLevelSuffixBytes[shown];
-    }
-    if (marked) {
-      if (at + kSuffixBytes <= kMainBytes) std::memcpy(main + at, NameOf(next).data(), kSuffixBytes);
-      ++s;  // the mark shares its star's line
-    }
+    // The name over the blank column, then brightness and mark after it,
+    // each where it fits (without a branch: they vary by star and chart).
+    // Levels outside 1-7 show none.
+    const ColumnStart& named = kMainNames[s <= kLastNamedEntry ? code : 0];
+    const std::size_t shown = kShownLevels[brightness[s]];
+    const SuffixStep& level = kLevelSteps.Steps[named.Size][shown];
+    // The mark, when the next entry is one, shares its star's line.
+    const std::size_t mark = kMarkIndex[row[s + 1]];
+    const SuffixStep& marked = kMarkSteps.Steps[kLevelSteps.Sizes[named.Size][shown]][mark];
+    const ColumnWord column =
+        (((named.Word & level.Keep) | level.Placed) & marked.Keep) | marked.Placed;
+    s += static_cast<int>(mark != 0);
+    std::memcpy(out, &column, sizeof column);
+    out += kLineStride;
+    ++lines;
   }
 
   // The rest of the star list, beyond the lines shown, for the body marker.
   for (int e = s; !ended && !body && e <= ZiweiFields::kLastStarEntry && row[e] != 0; ++e)
     body = row[e] == kShenCode;
 
-  // A line the star list did not reach keeps its side column blank.
-  const auto sideName = [&](int n, std::uint8_t code) {
-    if (n <= lines) std::memcpy(line(n) + kMainBytes, kSideNames[symbol(code)].Bytes.data(), kSideBytes);
+  // A line the star list did not reach keeps its side column blank (as the
+  // blank text has it).
+  const auto side = [&](int n, const ColumnText<kSideBytes>& column) {
+    if (n <= lines) std::memcpy(line(n) + kMainBytes, column.Bytes.data(), kSideBytes);
   };
-  const auto side = [&](int n) {
-    return CellColumn(line(n), kMainBytes, n <= lines ? kCellBytes : kMainBytes);
-  };
-  sideName(1, row[ZiweiFields::kBoShiEntry]);
-  sideName(2, row[ZiweiFields::kJiangQianEntry]);
-  sideName(3, row[ZiweiFields::kSuiQianEntry]);
-  sideName(5, row[ZiweiFields::kChangShengEntry]);
-  side(6) << kFullSpace << NameOf(row[ZiweiFields::kStemEntry])
-          << NameOf(CodeOf(i, CodeKind::Branch));
-  const std::string_view name = NameOf(row[ZiweiFields::kNameEntry]);
-  if (body && !earlierBody && name.size() >= 2) {
-    side(8) << name.substr(0, 2) << kBodyMark;
+  side(1, kSideNames[row[ZiweiFields::kBoShiEntry]]);
+  side(2, kSideNames[row[ZiweiFields::kJiangQianEntry]]);
+  side(3, kSideNames[row[ZiweiFields::kSuiQianEntry]]);
+  side(5, kSideNames[row[ZiweiFields::kChangShengEntry]]);
+  const int stem = row[ZiweiFields::kStemEntry];
+  if (stem <= kLastStemCode) {
+    side(6, kStemBranchSides[static_cast<std::size_t>(stem)][static_cast<std::size_t>(i)]);
   } else {
-    side(8) << name;
+    side(6, SideColumn({kFullSpace, NameOf(stem), NameOf(CodeOf(i, CodeKind::Branch))}));
   }
+  const int nameCode = row[ZiweiFields::kNameEntry];
+  const std::string_view name = NameOf(nameCode);
+  if (body && !earlierBody && name.size() >= 2) {
+    side(8, SideColumn({name.substr(0, 2), kBodyMark}));
+  } else {
+    side(8, kPalaceNameSides[static_cast<std::size_t>(nameCode)]);
+  }
+  // The decade, or the blank side column again when the star list did not
+  // reach its line (without a branch: how far the list reaches varies).
   const int age = chart.DecadeStart(i);
-  if (age >= 0 && age < 100 && 9 <= lines)
-    std::memcpy(line(9) + kMainBytes, kDecades[static_cast<std::size_t>(age)].data(), kSideBytes);
+  if (age >= 0 && age < 100) {
+    const char* decade = 9 <= lines ? kDecades[static_cast<std::size_t>(age)].data() : kBlankSide.data();
+    std::memcpy(line(9) + kMainBytes, decade, kSideBytes);
+  }
   return body;
 }
 
